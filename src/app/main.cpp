@@ -1,0 +1,55 @@
+// almbro: moves bookings between a Planum booking database and the user's calendar.
+#include "platform/MsgBox.h"
+#include "platform/Program.h"
+#include "platform/QtMsgBoxSink.h"
+#include "startup/ExitStatus.h"
+#include "startup/modWizard.h"
+
+#include <QApplication>
+#include <cstdio>
+
+namespace {
+// Whether this start opens a window: an unattended run and the usage text do not.
+bool NeedsWindow(const QString& command)
+{
+    return !command.toUpper().contains(QLatin1String("/AUTO")) && !command.contains(QLatin1Char('?'));
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args.append(QString::fromLocal8Bit(argv[i]));
+    vb::SetProcessArguments(args);
+
+    if (!vb::HaveDisplay()) {
+        if (NeedsWindow(vb::Command())) {
+            std::fprintf(stderr, "almbro: no display: DISPLAY is not set. Run it in a desktop session, or "
+                                 "under a virtual one: xvfb-run -a almbro\n");
+            return ExitNoDisplay;
+        }
+        // Unattended runs and the usage text work without a display: no window is shown and
+        // every message goes to stderr.
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("almbro"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Almbro"));
+    QApplication::setQuitOnLastWindowClosed(false); // the program ends through EndProgram
+
+    // A box on the offscreen platform could never be answered: those go to the console.
+    vb::QtMsgBoxSink qtBoxes;
+    const QString platform = QGuiApplication::platformName();
+    if (platform != QLatin1String("offscreen") && platform != QLatin1String("minimal"))
+        vb::SetMsgBoxSink(&qtBoxes);
+
+    Main();
+    if (vb::ProgramEnded())
+        return vb::ProgramEndStatus();
+    if (vb::GetStartMode() == vb::StartMode::Automation)
+        std::fprintf(stderr, "almbro: started by a host (%s): waiting for its call.\n",
+                     qPrintable(vb::HostFlag()));
+    return QApplication::exec();
+}

@@ -1,0 +1,265 @@
+#include "platform/Ini.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
+#include <QSaveFile>
+#include <QStringDecoder>
+#include <QStringList>
+#include <vector>
+
+namespace vb {
+
+namespace {
+
+thread_local QString t_lastError;
+
+// Windows-1252 bytes 0x80..0x9F; the rest of the code page is Latin-1.
+constexpr char16_t kCp1252High[32] = {
+    0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
+
+struct Line {
+    enum Kind { Other, Section, Key } kind = Other;
+    QString name;  // section or key name, trimmed
+    QString value; // key value, trimmed and unquoted
+    QString raw;   // the line as it stands in the file
+};
+
+struct IniText {
+    std::vector<Line> lines;
+    bool crlf = false;
+};
+
+QString Unquote(QString value)
+{
+    if (value.size() >= 2) {
+        const QChar first = value.front();
+        if ((first == u'"' || first == u'\'') && value.back() == first)
+            return value.mid(1, value.size() - 2);
+    }
+    return value;
+}
+
+Line ParseLine(const QString& raw)
+{
+    Line line;
+    line.raw = raw;
+    const QString text = raw.trimmed();
+    if (text.startsWith(u'[')) {
+        const qsizetype close = text.indexOf(u']');
+        line.kind = Line::Section;
+        line.name = (close < 0 ? text.mid(1) : text.mid(1, close - 1)).trimmed();
+        return line;
+    }
+    if (text.startsWith(u';'))
+        return line;
+    const qsizetype eq = text.indexOf(u'=');
+    if (eq < 0)
+        return line;
+    line.kind = Line::Key;
+    line.name = text.left(eq).trimmed();
+    line.value = Unquote(text.mid(eq + 1).trimmed());
+    return line;
+}
+
+IniText ReadIni(const QString& file)
+{
+    IniText ini;
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly))
+        return ini; // a missing or unreadable file reads as empty
+    const QString text = DecodeIniBytes(f.readAll());
+    ini.crlf = text.contains(QStringLiteral("\r\n"));
+    QStringList rows = text.split(QLatin1Char('\n'));
+    if (!rows.isEmpty() && rows.back().isEmpty())
+        rows.removeLast();
+    for (QString& row : rows) {
+        if (row.endsWith(u'\r'))
+            row.chop(1);
+        ini.lines.push_back(ParseLine(row));
+    }
+    return ini;
+}
+
+bool Same(const QString& a, const QString& b)
+{
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+// Index of the section header, or -1.
+qsizetype FindSection(const IniText& ini, const QString& section)
+{
+    for (size_t i = 0; i < ini.lines.size(); ++i)
+        if (ini.lines[i].kind == Line::Section && Same(ini.lines[i].name, section))
+            return qsizetype(i);
+    return -1;
+}
+
+// One past the last line of the section that starts at header.
+size_t SectionEnd(const IniText& ini, size_t header)
+{
+    size_t end = header + 1;
+    while (end < ini.lines.size() && ini.lines[end].kind != Line::Section)
+        ++end;
+    return end;
+}
+
+void ApplyWrite(IniText& ini, const QString& section, const QString& key, const QString& value)
+{
+    const qsizetype header = FindSection(ini, section);
+    if (key.isNull()) { // delete the section
+        if (header >= 0)
+            ini.lines.erase(ini.lines.begin() + header, ini.lines.begin() + qsizetype(SectionEnd(ini, header)));
+        return;
+    }
+    const QString raw = key.trimmed() + QLatin1Char('=') + value;
+    if (header < 0) {
+        if (value.isNull())
+            return;
+        if (!ini.lines.empty() && !ini.lines.back().raw.trimmed().isEmpty())
+            ini.lines.push_back(ParseLine(QString()));
+        ini.lines.push_back(ParseLine(QLatin1Char('[') + section.trimmed() + QLatin1Char(']')));
+        ini.lines.push_back(ParseLine(raw));
+        return;
+    }
+    const size_t end = SectionEnd(ini, size_t(header));
+    size_t lastContent = size_t(header);
+    for (size_t i = size_t(header) + 1; i < end; ++i) {
+        Line& line = ini.lines[i];
+        if (line.kind == Line::Key && Same(line.name, key.trimmed())) {
+            if (value.isNull())
+                ini.lines.erase(ini.lines.begin() + qsizetype(i));
+            else
+                line = ParseLine(raw);
+            return;
+        }
+        if (!line.raw.trimmed().isEmpty())
+            lastContent = i;
+    }
+    if (!value.isNull())
+        ini.lines.insert(ini.lines.begin() + qsizetype(lastContent) + 1, ParseLine(raw));
+}
+
+QByteArray Serialize(const IniText& ini)
+{
+    const QString eol = ini.crlf ? QStringLiteral("\r\n") : QStringLiteral("\n");
+    QString text;
+    for (const Line& line : ini.lines)
+        text += line.raw + eol;
+    return text.toUtf8();
+}
+
+bool Fail(const QString& why)
+{
+    t_lastError = why;
+    return false;
+}
+
+} // namespace
+
+QString DecodeIniBytes(const QByteArray& bytes)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(bytes);
+    if (!utf8.hasError()) {
+        if (text.startsWith(QChar(0xFEFF)))
+            text.remove(0, 1);
+        return text;
+    }
+    text.clear();
+    text.reserve(bytes.size());
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        text += (b >= 0x80 && b < 0xA0) ? QChar(kCp1252High[b - 0x80]) : QChar(b);
+    }
+    return text;
+}
+
+int GetPrivateProfileString(const QString& section, const QString& key, const QString& def, QString& out,
+                            int bufferSize, const QString& file)
+{
+    out.clear();
+    if (bufferSize <= 0)
+        return 0;
+    QString value = def.trimmed();
+    const IniText ini = ReadIni(file);
+    const qsizetype header = FindSection(ini, section);
+    if (header >= 0) {
+        const size_t end = SectionEnd(ini, size_t(header));
+        for (size_t i = size_t(header) + 1; i < end; ++i) {
+            if (ini.lines[i].kind == Line::Key && Same(ini.lines[i].name, key.trimmed())) {
+                value = ini.lines[i].value;
+                break;
+            }
+        }
+    }
+    out = value.left(bufferSize - 1);
+    return int(out.size());
+}
+
+QString GetPrivateProfileString(const QString& section, const QString& key, const QString& def, int bufferSize,
+                                const QString& file)
+{
+    QString out;
+    GetPrivateProfileString(section, key, def, out, bufferSize, file);
+    return out;
+}
+
+bool WritePrivateProfileString(const QString& section, const QString& key, const QString& value,
+                               const QString& file)
+{
+    if (section.trimmed().isEmpty())
+        return Fail(QStringLiteral("No section name was given for %1.").arg(file));
+    QLockFile lock(file + QStringLiteral(".lock"));
+    lock.setStaleLockTime(30000);
+    if (!lock.tryLock(20000))
+        return Fail(QStringLiteral("%1 is locked by another program (lock file %1.lock).").arg(file));
+
+    IniText ini = ReadIni(file);
+    if (QFileInfo::exists(file) && !QFileInfo(file).isReadable())
+        return Fail(QStringLiteral("%1 cannot be read.").arg(file));
+    ApplyWrite(ini, section, key, value);
+
+    QSaveFile out(file);
+    if (!out.open(QIODevice::WriteOnly))
+        return Fail(QStringLiteral("%1 cannot be written: %2").arg(file, out.errorString()));
+    out.write(Serialize(ini));
+    if (!out.commit())
+        return Fail(QStringLiteral("%1 cannot be written: %2").arg(file, out.errorString()));
+    return true;
+}
+
+int GetPrivateProfileSectionNames(QString& out, int bufferSize, const QString& file)
+{
+    out.clear();
+    if (bufferSize <= 0)
+        return 0;
+    const IniText ini = ReadIni(file);
+    QStringList names;
+    for (const Line& line : ini.lines) {
+        if (line.kind != Line::Section)
+            continue;
+        bool seen = false;
+        for (const QString& name : names)
+            seen = seen || Same(name, line.name);
+        if (!seen)
+            names.append(line.name);
+    }
+    for (const QString& name : names)
+        out += name + QChar(0);
+    if (out.size() > bufferSize - 1) {
+        out.truncate(qMax(0, bufferSize - 2));
+        if (bufferSize >= 2)
+            out += QChar(0);
+    }
+    return int(qMax<qsizetype>(0, out.size() - (out.isEmpty() ? 0 : 1)));
+}
+
+QString IniLastError()
+{
+    return t_lastError;
+}
+
+} // namespace vb

@@ -1,0 +1,154 @@
+#include "platform/MsgBox.h"
+
+#include <QTextStream>
+#include <cstdio>
+
+namespace vb {
+
+namespace {
+ConsoleMsgBoxSink g_console;
+MsgBoxSink* g_sink = nullptr;
+} // namespace
+
+QString DefaultTitle()
+{
+    return QStringLiteral("Almbro");
+}
+
+QList<int> MsgBoxRequest::Answers() const
+{
+    switch (ButtonSet()) {
+    case vbOKCancel: return {vbOK, vbCancel};
+    case vbAbortRetryIgnore: return {vbAbort, vbRetry, vbIgnore};
+    case vbYesNoCancel: return {vbYes, vbNo, vbCancel};
+    case vbYesNo: return {vbYes, vbNo};
+    case vbRetryCancel: return {vbRetry, vbCancel};
+    default: return {vbOK};
+    }
+}
+
+int MsgBoxRequest::DefaultAnswer() const
+{
+    const QList<int> answers = Answers();
+    const int index = (style & 0xF00) >> 8;
+    return answers.value(index, answers.first());
+}
+
+QString ResultName(int result)
+{
+    switch (result) {
+    case vbOK: return QStringLiteral("OK");
+    case vbCancel: return QStringLiteral("Cancel");
+    case vbAbort: return QStringLiteral("Abort");
+    case vbRetry: return QStringLiteral("Retry");
+    case vbIgnore: return QStringLiteral("Ignore");
+    case vbYes: return QStringLiteral("Yes");
+    case vbNo: return QStringLiteral("No");
+    default: return QString::number(result);
+    }
+}
+
+QString IconName(int icon)
+{
+    switch (icon) {
+    case vbCritical: return QStringLiteral("Critical");
+    case vbQuestion: return QStringLiteral("Question");
+    case vbExclamation: return QStringLiteral("Exclamation");
+    case vbInformation: return QStringLiteral("Information");
+    default: return QStringLiteral("None");
+    }
+}
+
+void SetMsgBoxSink(MsgBoxSink* sink)
+{
+    g_sink = sink;
+}
+
+MsgBoxSink* CurrentMsgBoxSink()
+{
+    return g_sink ? g_sink : &g_console;
+}
+
+int MsgBox(const QString& prompt, int style, const QString& title)
+{
+    MsgBoxRequest request{prompt, style, title.isEmpty() ? DefaultTitle() : title};
+    return CurrentMsgBoxSink()->Show(request);
+}
+
+void Beep()
+{
+    CurrentMsgBoxSink()->Beep();
+}
+
+QString ConsoleMsgBoxSink::Render(const MsgBoxRequest& request, int answer)
+{
+    QString text = request.prompt;
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QLatin1Char('\n'), QStringLiteral("\n    "));
+    QString line = request.title + QStringLiteral(": ") + text;
+    if (request.Answers().size() > 1)
+        line += QStringLiteral("\n    [answered ") + ResultName(answer) + QStringLiteral(", the default]");
+    return line;
+}
+
+int ConsoleMsgBoxSink::Show(const MsgBoxRequest& request)
+{
+    const int answer = request.DefaultAnswer();
+    QTextStream err(stderr);
+    err << Render(request, answer) << Qt::endl;
+    return answer;
+}
+
+void ConsoleMsgBoxSink::Beep()
+{
+    // A terminal bell would be noise in a log; a run without a display stays quiet.
+}
+
+MsgBoxRecorder::MsgBoxRecorder()
+    : m_previous(g_sink)
+{
+    SetMsgBoxSink(this);
+}
+
+MsgBoxRecorder::~MsgBoxRecorder()
+{
+    if (g_sink == this)
+        SetMsgBoxSink(m_previous);
+}
+
+int MsgBoxRecorder::Show(const MsgBoxRequest& request)
+{
+    Box box{request.prompt, request.ButtonSet(), request.Icon(), request.DefaultAnswer(), request.title,
+            m_pendingBeeps};
+    m_pendingBeeps = 0;
+    m_boxes.append(box);
+    if (m_script.isEmpty()) {
+        if (request.Answers().size() == 1)
+            return box.defaultAnswer; // nothing to choose: no script needed
+        m_unexpected.append(request.title + QStringLiteral(": ") + request.prompt);
+        return box.defaultAnswer;
+    }
+    const int answer = m_script.takeFirst();
+    if (!request.Answers().contains(answer))
+        m_unexpected.append(QStringLiteral("answer %1 is not a button of: ").arg(ResultName(answer)) +
+                            request.prompt);
+    return answer;
+}
+
+QList<MsgBoxRecorder::Box> MsgBoxRecorder::TakeBoxes()
+{
+    QList<Box> boxes;
+    boxes.swap(m_boxes);
+    return boxes;
+}
+
+void MsgBoxRecorder::Clear()
+{
+    m_script.clear();
+    m_boxes.clear();
+    m_unexpected.clear();
+    m_beeps = 0;
+    m_pendingBeeps = 0;
+}
+
+} // namespace vb

@@ -1,0 +1,42 @@
+#pragma once
+// A registry stand-in with the open/query/close calls of the Windows registry and its error
+// codes. Linux has no registry: the tree starts empty (so, for example, no Terminal Server key
+// exists) and lives in memory; tests and future code may create keys in it.
+#include <QString>
+#include <cstdint>
+
+namespace vb {
+
+using HKEY = std::int32_t;
+constexpr HKEY HKEY_CLASSES_ROOT = HKEY(0x80000000u);
+constexpr HKEY HKEY_CURRENT_USER = HKEY(0x80000001u);
+constexpr HKEY HKEY_LOCAL_MACHINE = HKEY(0x80000002u);
+constexpr HKEY HKEY_USERS = HKEY(0x80000003u);
+
+enum RegError : long {
+    ERROR_SUCCESS = 0,
+    ERROR_FILE_NOT_FOUND = 2,
+    ERROR_ACCESS_DENIED = 5,
+    ERROR_INVALID_HANDLE = 6,
+    ERROR_INVALID_PARAMETER = 87,
+    ERROR_MORE_DATA = 234,
+};
+
+constexpr long REG_SZ = 1;
+constexpr long KEY_READ = 0x20019;
+
+long RegOpenKey(HKEY parent, const QString& subKey, HKEY* result);
+long RegOpenKeyEx(HKEY parent, const QString& subKey, long options, long samDesired, HKEY* result);
+// The default value of subKey below key; *size in characters including the terminator.
+long RegQueryValue(HKEY key, const QString& subKey, QString* value, long* size);
+// A named value of key; *size in characters including the terminator.
+long RegQueryValueEx(HKEY key, const QString& valueName, long* type, QString* data, long* size);
+long RegCloseKey(HKEY key);
+
+// Creates a key (and its parents) with an optional value; an empty name sets the default value.
+void RegCreateKeyForTest(HKEY root, const QString& path, const QString& valueName = QString(),
+                         const QString& value = QString());
+// Empties the whole tree and closes every handle.
+void RegResetForTest();
+
+} // namespace vb

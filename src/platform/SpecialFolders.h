@@ -1,0 +1,18 @@
+#pragma once
+// The shell's special folders, on Linux.
+#include <QString>
+#include <optional>
+
+namespace vb {
+
+constexpr int CSIDL_PERSONAL = 5;             // the user's documents: the XDG documents folder
+constexpr int CSIDL_COMMON_APPDATA = 35;      // data shared by all users: the first folder of
+                                              // XDG_DATA_DIRS (default /usr/local/share)
+
+// The folder's path without a trailing "/", or nothing for a number we do not map.
+std::optional<QString> SpecialFolderPath(int csidl);
+
+// Creates one folder level; false when it could not be made (it exists, no access, ...).
+bool CreateDirectory(const QString& path);
+
+} // namespace vb

@@ -1,0 +1,94 @@
+#include "startup/modWizard.h"
+
+#include "platform/ErrObject.h"
+#include "platform/Ini.h"
+#include "platform/MsgBox.h"
+#include "platform/Program.h"
+#include "platform/SpecialFolders.h"
+#include "settings/CRegistry.h"
+#include "settings/CTexter.h"
+#include "settings/ProgramState.h"
+#include "settings/cBrowseForFolder.h"
+#include "startup/ExitStatus.h"
+#include "startup/frmStart.h"
+
+using namespace vb;
+
+namespace {
+const QString kCrLf = QStringLiteral("\r\n");
+} // namespace
+
+QString UsageText()
+{
+    return QStringLiteral("Modulen kan köras automatiskt. Ange 'Almbro /auto <profilnamn> <dX|wX>'") + kCrLf +
+           QStringLiteral("<profilnamn> = en befintlig sparad profil i Almbro.") + kCrLf +
+           QStringLiteral("X ersätts med antal dagar(d) ELLER antal veckor (w) bakåt i tden från dagens datum.") +
+           kCrLf +
+           QStringLiteral("Exempel: Almbro /auto MinProfil d5. Kör profilen MinProfil och tar med allt 5 dagar "
+                          "tillbaka.");
+}
+
+bool ÄrTerminalServer()
+{
+    CRegistry registry;
+    const bool open =
+        registry.OpenKey(HKEY_CURRENT_USER, QStringLiteral("Software\\Microsoft\\Windows NT\\CurrentVersion\\Terminal Server"));
+    registry.CloseKey();
+    return open;
+}
+
+QString SpecialMapp(qint32 csidl)
+{
+    return cBrowseForFolder().GetFolderPath(csidl);
+}
+
+void Main()
+{
+    try {
+        glStatus = -1;
+        glLstResurser = -1;
+
+        const QString command = Command();
+        const qsizetype autoAt = command.toUpper().indexOf(QLatin1String("/AUTO"));
+        if (autoAt >= 0) {
+            gbAuto = true;
+            // The token's five characters and the one after it are skipped.
+            gsAutoArg = command.mid(autoAt + 6).toLower().trimmed();
+        } else {
+            gbAuto = false;
+            if (command.contains(QLatin1Char('?'))) {
+                MsgBox(UsageText(), vbInformation, QStringLiteral("Almbro"));
+                EndProgram(ExitOk);
+                return;
+            }
+        }
+
+        const QString languageFolder =
+            SpecialMapp(ÄrTerminalServer() ? CSIDL_COMMON_APPDATA : CSIDL_PERSONAL) + QStringLiteral("/Planum/");
+        gsIniFil = SpecialMapp(CSIDL_PERSONAL) + QStringLiteral("/Planum/Planum.ini");
+
+        if (!FileExists(languageFolder + QStringLiteral("Lang.ini"))) {
+            Beep();
+            MsgBox(QStringLiteral("Language file missing! Språkfil saknas!") + kCrLf + QStringLiteral("Folder: ") +
+                       languageFolder + QStringLiteral("Lang.ini"),
+                   vbCritical, QStringLiteral("Planum"));
+            EndProgram(ExitNoLanguageFile);
+            return;
+        }
+
+        QString code = GetPrivateProfileString(QStringLiteral("System"), QStringLiteral("Lang"), QString(), 255, gsIniFil);
+        if (code.trimmed().isEmpty())
+            code = QStringLiteral("EN");
+        gsSpråkfil = languageFolder + QStringLiteral("Lang") + code + QStringLiteral(".ini");
+
+        goTexter = std::make_unique<CTexter>();
+        goTexter->SetSpråkfil(gsSpråkfil);
+
+        if (GetStartMode() == StartMode::Automation)
+            return; // the host's call shows the wizard
+        ShowFirstForm();
+    } catch (...) {
+        ShowErr(ErrText(QStringLiteral("Error "), CurrentError(), QStringLiteral(") in procedure Main in Module modWizard")));
+        EndProgram(ExitError);
+    }
+}
