@@ -87,6 +87,7 @@ public:
 
     const QList<Box>& Boxes() const { return m_boxes; }
     QList<Box> TakeBoxes();
+    Box TakeFirstBox() { return m_boxes.takeFirst(); }
     int Beeps() const { return m_beeps; }
     const QStringList& Unexpected() const { return m_unexpected; }
     int PendingAnswers() const { return int(m_script.size()); }

@@ -1,0 +1,65 @@
+#pragma once
+// Every test runs in its own temporary HOME and XDG folders, so nothing touches the real
+// user's files. ALMBRO_TEST_MAIN / ALMBRO_GUI_TEST_MAIN set them up before Qt starts.
+#include <QByteArray>
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace testenv {
+
+// Makes HOME, XDG_CONFIG_HOME, XDG_DATA_HOME, XDG_CACHE_HOME, XDG_RUNTIME_DIR and XDG_DATA_DIRS
+// point into a fresh temporary folder that lives as long as the process.
+inline QString SetUpTemporaryHome()
+{
+    static QTemporaryDir root(QDir::tempPath() + QStringLiteral("/almbro-test-XXXXXX"));
+    const QString home = root.path() + QStringLiteral("/home");
+    QDir().mkpath(home);
+    QDir().mkpath(root.path() + QStringLiteral("/share"));
+    QDir().mkpath(root.path() + QStringLiteral("/runtime"));
+    QFile::setPermissions(root.path() + QStringLiteral("/runtime"),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    qputenv("HOME", home.toUtf8());
+    qputenv("XDG_CONFIG_HOME", (home + QStringLiteral("/.config")).toUtf8());
+    qputenv("XDG_DATA_HOME", (home + QStringLiteral("/.local/share")).toUtf8());
+    qputenv("XDG_CACHE_HOME", (home + QStringLiteral("/.cache")).toUtf8());
+    qputenv("XDG_RUNTIME_DIR", (root.path() + QStringLiteral("/runtime")).toUtf8());
+    qputenv("XDG_DATA_DIRS", (root.path() + QStringLiteral("/share")).toUtf8());
+    qunsetenv("XDG_DOCUMENTS_DIR");
+    return root.path();
+}
+
+// The temporary root made by SetUpTemporaryHome.
+inline QString Root()
+{
+    return QFileInfo(qEnvironmentVariable("HOME")).path();
+}
+
+// The folder of the source tree's language files.
+inline QString SourceLangDir()
+{
+    return QStringLiteral(ALMBRO_SOURCE_DIR "/lang");
+}
+
+} // namespace testenv
+
+#define ALMBRO_TEST_MAIN(TestObject)                                                                   \
+    int main(int argc, char** argv)                                                                    \
+    {                                                                                                  \
+        testenv::SetUpTemporaryHome();                                                                 \
+        QCoreApplication app(argc, argv);                                                              \
+        TestObject tc;                                                                                 \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                     \
+        return QTest::qExec(&tc, argc, argv);                                                          \
+    }
+
+#define ALMBRO_GUI_TEST_MAIN(TestObject)                                                               \
+    int main(int argc, char** argv)                                                                    \
+    {                                                                                                  \
+        testenv::SetUpTemporaryHome();                                                                 \
+        qputenv("QT_QPA_PLATFORM", "offscreen");                                                       \
+        QApplication app(argc, argv);                                                                  \
+        TestObject tc;                                                                                 \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                     \
+        return QTest::qExec(&tc, argc, argv);                                                          \
+    }
