@@ -13,6 +13,8 @@ namespace vb {
 namespace {
 
 thread_local QString t_lastError;
+constexpr int kDefaultLockTimeoutMs = 20000;
+int g_lockTimeoutMs = kDefaultLockTimeoutMs;
 
 // Windows-1252 bytes 0x80..0x9F; the rest of the code page is Latin-1.
 constexpr char16_t kCp1252High[32] = {
@@ -214,7 +216,7 @@ bool WritePrivateProfileString(const QString& section, const QString& key, const
         return Fail(QStringLiteral("No section name was given for %1.").arg(file));
     QLockFile lock(file + QStringLiteral(".lock"));
     lock.setStaleLockTime(30000);
-    if (!lock.tryLock(20000))
+    if (!lock.tryLock(g_lockTimeoutMs))
         return Fail(QStringLiteral("%1 is locked by another program (lock file %1.lock).").arg(file));
 
     IniText ini = ReadIni(file);
@@ -255,6 +257,11 @@ int GetPrivateProfileSectionNames(QString& out, int bufferSize, const QString& f
             out += QChar(0);
     }
     return int(qMax<qsizetype>(0, out.size() - (out.isEmpty() ? 0 : 1)));
+}
+
+void SetIniLockTimeout(int ms)
+{
+    g_lockTimeoutMs = ms < 0 ? kDefaultLockTimeoutMs : ms;
 }
 
 QString IniLastError()

@@ -32,6 +32,10 @@ bool WritePrivateProfileString(const QString& section, const QString& key, const
 // Gives the number of characters placed before the final NUL.
 int GetPrivateProfileSectionNames(QString& out, int bufferSize, const QString& file);
 
+// How long a write waits for another writer's lock, in ms; a negative value restores the
+// default (20 s).
+void SetIniLockTimeout(int ms);
+
 // Why the last failed write failed, naming the file.
 QString IniLastError();
 

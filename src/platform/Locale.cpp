@@ -103,7 +103,8 @@ std::optional<QDateTime> ParseDateTime(const QString& input)
         if (when.isValid())
             return when;
     }
-    const QDate isoDay = QDate::fromString(text, Qt::ISODate);
+    // Qt reads the first ten characters as the ISO date and ignores the rest: only a bare date.
+    const QDate isoDay = text.size() == 10 ? QDate::fromString(text, Qt::ISODate) : QDate();
     if (isoDay.isValid())
         return QDateTime(isoDay, QTime(0, 0));
     QDateTime iso = QDateTime::fromString(text, Qt::ISODate);
