@@ -1,0 +1,111 @@
+// Every language text identifier the program uses has a text in every language file.
+#include "platform/Ini.h"
+#include "support/TestEnv.h"
+
+#include <QDirIterator>
+#include <QFile>
+#include <QRegularExpression>
+#include <QSet>
+
+using namespace vb;
+
+namespace {
+const QStringList kLanguages = {QStringLiteral("LangEN.ini"), QStringLiteral("LangSV.ini")};
+
+QString LangFile(const QString& name)
+{
+    return testenv::SourceLangDir() + QLatin1Char('/') + name;
+}
+
+QString Text(const QString& file, const QString& key)
+{
+    return GetPrivateProfileString(QStringLiteral("System"), key, QString(), 2000, LangFile(file));
+}
+
+QSet<QString> KeysOf(const QString& file)
+{
+    QFile f(LangFile(file));
+    f.open(QIODevice::ReadOnly);
+    QSet<QString> keys;
+    static const QRegularExpression line(QStringLiteral("^\\s*([^;\\[=][^=]*)="));
+    for (const QString& row : DecodeIniBytes(f.readAll()).split(QLatin1Char('\n'))) {
+        const auto match = line.match(row);
+        if (match.hasMatch())
+            keys.insert(match.captured(1).trimmed());
+    }
+    return keys;
+}
+
+// The identifiers named in the program's sources and forms.
+QSet<QString> IdentifiersInSources()
+{
+    QSet<QString> ids;
+    static const QRegularExpression id(QStringLiteral("\\bR\\d{4}\\b"));
+    QDirIterator it(QStringLiteral(ALMBRO_SOURCE_DIR "/src"), {QStringLiteral("*.cpp"), QStringLiteral("*.h"), QStringLiteral("*.ui")},
+                    QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        QFile f(it.next());
+        f.open(QIODevice::ReadOnly);
+        auto matches = id.globalMatch(QString::fromUtf8(f.readAll()));
+        while (matches.hasNext())
+            ids.insert(matches.next().captured(0));
+    }
+    return ids;
+}
+} // namespace
+
+class TestLanguageFiles : public QObject {
+    Q_OBJECT
+private slots:
+    void markerFileExists() { QVERIFY(QFile::exists(LangFile(QStringLiteral("Lang.ini")))); }
+
+    void everyUsedIdentifierHasAText_data()
+    {
+        QTest::addColumn<QString>("file");
+        for (const QString& file : kLanguages)
+            QTest::newRow(qPrintable(file)) << file;
+    }
+    void everyUsedIdentifierHasAText()
+    {
+        QFETCH(QString, file);
+        const QSet<QString> used = IdentifiersInSources();
+        QVERIFY(used.contains(QStringLiteral("R2307")));
+        QStringList missing;
+        for (const QString& id : used)
+            if (Text(file, id).isEmpty())
+                missing.append(id);
+        missing.sort();
+        QVERIFY2(missing.isEmpty(), qPrintable(file + QStringLiteral(" lacks: ") + missing.join(QLatin1Char(' '))));
+    }
+
+    void languagesHoldTheSameNonEmptyKeys()
+    {
+        const QSet<QString> english = KeysOf(kLanguages[0]);
+        const QSet<QString> swedish = KeysOf(kLanguages[1]);
+        QVERIFY(english.size() > 100);
+        QCOMPARE(english, swedish);
+        for (const QString& file : kLanguages)
+            for (const QString& key : english)
+                QVERIFY2(!Text(file, key).isEmpty(), qPrintable(file + QLatin1Char(' ') + key));
+    }
+
+    void fixedTexts_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("text");
+        // The import reads its list columns by these titles; the title is the program's name.
+        QTest::newRow("start column") << "R2252" << "Start";
+        QTest::newRow("end column") << "R2247" << "Slut";
+        QTest::newRow("title") << "R2307" << "Almbro";
+    }
+    void fixedTexts()
+    {
+        QFETCH(QString, key);
+        QFETCH(QString, text);
+        for (const QString& file : kLanguages)
+            QCOMPARE(Text(file, key), text);
+    }
+};
+
+ALMBRO_TEST_MAIN(TestLanguageFiles)
+#include "test_language_files.moc"
