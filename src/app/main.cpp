@@ -2,7 +2,7 @@
 #include "platform/MsgBox.h"
 #include "platform/Program.h"
 #include "platform/QtMsgBoxSink.h"
-#include "startup/ExitStatus.h"
+#include "settings/ExitStatus.h"
 #include "startup/modWizard.h"
 
 #include <QApplication>

@@ -9,7 +9,7 @@
 #include "settings/CTexter.h"
 #include "settings/ProgramState.h"
 #include "settings/cBrowseForFolder.h"
-#include "startup/ExitStatus.h"
+#include "settings/ExitStatus.h"
 #include "startup/frmStart.h"
 
 using namespace vb;

@@ -4,7 +4,7 @@
 #include "platform/Registry.h"
 #include "settings/CTexter.h"
 #include "settings/ProgramState.h"
-#include "startup/ExitStatus.h"
+#include "settings/ExitStatus.h"
 #include "startup/frmStart.h"
 #include "startup/modWizard.h"
 #include "support/BoxAssert.h"

@@ -1,0 +1,11 @@
+#pragma once
+// The program's exit statuses, for schedulers and scripts.
+enum ExitStatus : int {
+    ExitOk = 0,                 // ended normally; an unattended run did every item it handled
+    ExitError = 1,              // a run-time error ended the program or the transfer
+    ExitNoDisplay = 2,          // a window was needed and there is no display
+    ExitNoLanguageFile = 3,     // the language marker file is missing
+    ExitProfileNotFound = 4,    // the profile named on the command line does not exist
+    ExitCannotOpen = 5,         // the booking database or the calendar could not be opened
+    ExitIncomplete = 6,         // the run ended, but some items were not done, or nothing was transferred
+};

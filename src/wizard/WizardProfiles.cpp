@@ -1,0 +1,130 @@
+// Profiles on the wizard: listing, saving the current choices, applying, deleting.
+#include "wizard/frmWizard.h"
+
+#include "platform/ErrObject.h"
+#include "platform/ListView.h"
+#include "platform/Locale.h"
+#include "platform/MsgBox.h"
+#include "settings/CTexter.h"
+#include "settings/ProfileStore.h"
+#include "settings/ProgramState.h"
+
+using namespace vb;
+
+void frmWizard::FyllProfiler()
+{
+    ::FyllProfiler(cboProfiler[0], cboProfiler[1]);
+    // No profile is chosen until the user chooses one.
+    cboProfiler[0]->setCurrentIndex(-1);
+    cboProfiler[1]->setCurrentIndex(-1);
+    cboProfiler[1]->setEditText(QString());
+}
+
+void frmWizard::SparaProfil(QString& ProfileName)
+{
+    ProfileChoices choices;
+    choices.optImport = optImport->isChecked();
+    choices.optKalender = optKalender->isChecked();
+    choices.optNotering = optNotering->isChecked();
+    choices.optUppgifter = optUppgifter->isChecked();
+    if (cboResurser->currentIndex() >= 0)
+        choices.cboResurser = cboResurser->currentData().toInt();
+    if (lstResurser->currentRow() >= 0 && !lstResurser->selectedItems().isEmpty())
+        choices.lstResurser = lstResurser->currentItem()->data(Qt::UserRole).toInt();
+    choices.DataBas = gsDataBas;
+    // A status list with items but none chosen: the field is left out.
+    if (lvwStatus->Count() > 0 && lvwStatus->SelectedItem())
+        choices.Status = lvwStatus->SelectedItem()->Key().mid(1);
+    choices.chkPlanumBokningar = chkPlanumBokningar->isChecked() ? 1 : 0;
+    for (int i = 1; i <= lvKopplingar->Count(); ++i)
+        choices.Kopplingar.append({lvKopplingar->Item(i)->SubItem(1), lvKopplingar->Item(i)->SubItem(2)});
+    ::SparaProfil(ProfileName, choices);
+}
+
+void frmWizard::cboProfiler_Click(int Index)
+{
+    if (Index != 0 || cboProfiler[0]->currentIndex() < 0)
+        return;
+    try {
+        cboProfiler[1]->setEditText(cboProfiler[0]->currentText());
+        PlanumFält(false);
+        QString name = cboProfiler[0]->currentText();
+        msProfil = HämtaProfil(name);
+
+        if (const auto db = ProfileField(msProfil, QStringLiteral("DataBas"))) {
+            gsDataBas = *db;
+            txtDB->setText(*db);
+        }
+        if (msProfil.contains(QLatin1String("optImport=True"))) {
+            optImport->setChecked(true);
+            optImport_Click();
+        } else {
+            optExport->setChecked(true);
+            optExport_Click();
+        }
+        if (msProfil.contains(QLatin1String("optKalender=True"))) {
+            optKalender->setChecked(true);
+            optKalender_Click();
+        } else if (msProfil.contains(QLatin1String("optNotering=True"))) {
+            optNotering->setChecked(true);
+            optNotering_Click();
+        } else if (msProfil.contains(QLatin1String("optUppgifter=True"))) {
+            optUppgifter->setChecked(true);
+            optUppgifter_Click();
+        }
+        OutLookFält();
+        if (const auto value = ProfileField(msProfil, QStringLiteral("lstResurser")))
+            glLstResurser = qint32(Val(*value));
+        if (const auto value = ProfileField(msProfil, QStringLiteral("cboResurser"))) {
+            const int n = int(Val(*value));
+            if (cboResurser->count() == 0 && gbAuto)
+                FyllLista();
+            else
+                cboResurser->setCurrentIndex(cboResurser->findData(n));
+        }
+        if (msProfil.contains(QLatin1String("Status")))
+            glStatus = qint32(Val(ProfileField(msProfil, QStringLiteral("Status")).value_or(QString())));
+        if (msProfil.contains(QLatin1String("chkPlanumBokningar")))
+            chkPlanumBokningar->setChecked(
+                Val(ProfileField(msProfil, QStringLiteral("chkPlanumBokningar")).value_or(QString())) != 0);
+
+        lvKopplingar->ClearItems();
+        const int fields = lstFält->count();
+        for (int n = 1; n <= fields; ++n) {
+            const auto mapping = ProfileField(msProfil, QStringLiteral("Koppling") + QString::number(n));
+            if (!mapping)
+                continue;
+            const qsizetype comma = mapping->indexOf(QLatin1Char(','));
+            const QString planum = comma < 0 ? *mapping : mapping->left(comma);
+            const QString outlook = comma < 0 ? QString() : mapping->mid(comma + 1);
+            // The last entry of that text; the previous choice stays when there is none.
+            for (int i = lstFält->count() - 1; i >= 0; --i)
+                if (lstFält->item(i)->text() == planum) {
+                    lstFält->setCurrentRow(i);
+                    break;
+                }
+            for (int i = lstOutLook->count() - 1; i >= 0; --i)
+                if (lstOutLook->item(i)->text() == outlook) {
+                    lstOutLook->setCurrentRow(i);
+                    break;
+                }
+            if (lstFält->currentRow() >= 0 && lstOutLook->currentRow() >= 0)
+                cmdLäggTill_Click();
+        }
+    } catch (...) {
+        ShowFormError("cboProfiler_Click");
+    }
+}
+
+void frmWizard::cmdProfilerTaBort_Click()
+{
+    if (cboProfiler[0]->currentIndex() >= 0) {
+        QString name = cboProfiler[0]->currentText();
+        if (TaBortProfil(name))
+            FyllProfiler();
+        return;
+    }
+    Beep();
+    MsgBox(goTexter->TextTillAndra(QStringLiteral("R1944")), vbExclamation,
+           goTexter->TextTillAndra(QStringLiteral("R2307")));
+}

@@ -1,0 +1,312 @@
+#include "wizard/frmWizard.h"
+
+#include "outlook/COutLook.h"
+#include "platform/ErrObject.h"
+#include "platform/ListView.h"
+#include "platform/Locale.h"
+#include "platform/MsgBox.h"
+#include "platform/Program.h"
+#include "settings/CTexter.h"
+#include "settings/ExitStatus.h"
+#include "settings/ProgramState.h"
+#include "ui/clsListView.h"
+#include "wizard/AutoArg.h"
+#include "wizard/frmSokvag.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QHeaderView>
+#include <QKeyEvent>
+
+using namespace vb;
+
+namespace {
+QPointer<frmWizard> g_wizard;
+} // namespace
+
+frmWizard* TheWizard()
+{
+    if (!g_wizard)
+        g_wizard = new frmWizard;
+    return g_wizard;
+}
+
+void ForgetWizard()
+{
+    g_wizard = nullptr;
+}
+
+frmWizard::frmWizard(QWidget* parent)
+    : QWidget(parent)
+{
+    ui.setupUi(this);
+    setAttribute(Qt::WA_DeleteOnClose);
+    fraStep[0] = ui.fraStep_0;
+    fraStep[1] = ui.fraStep_1;
+    fraStep[2] = ui.fraStep_2;
+    fraStep[3] = ui.fraStep_3;
+    fraStep[4] = ui.fraStep_4;
+    cmdNav[1] = ui.cmdNav_1;
+    cmdNav[2] = ui.cmdNav_2;
+    cmdNav[3] = ui.cmdNav_3;
+    cmdNav[4] = ui.cmdNav_4;
+    cboProfiler[0] = ui.cboProfiler_0;
+    cboProfiler[1] = ui.cboProfiler_1;
+    cmdAlla[0] = ui.cmdAlla_0;
+    cmdAlla[1] = ui.cmdAlla_1;
+    lblStep[0] = ui.lblStep_0;
+    lblStep[1] = ui.lblStep_1;
+    lblStep[2] = ui.lblStep_2;
+    lblStep[3] = ui.lblStep_3;
+    lblStep[5] = ui.lblStep_5;
+    lblDiv[0] = ui.lblDiv_0;
+    lblDiv[1] = ui.lblDiv_1;
+    optImport = ui.optImport;
+    optExport = ui.optExport;
+    optKalender = ui.optKalender;
+    optNotering = ui.optNotering;
+    optUppgifter = ui.optUppgifter;
+    chkPlanumBokningar = ui.chkPlanumBokningar;
+    chkOverLapp = ui.chkOverLapp;
+    chkAnvändNyckel = ui.chkAnvändNyckel;
+    txtDB = ui.txtDB;
+    cmdDB = ui.cmdDB;
+    cmdProfilerTaBort = ui.cmdProfilerTaBort;
+    cmdLäggTill = ui.cmdLäggTill;
+    cmdTaBort = ui.cmdTaBort;
+    cmdTaBortAlla = ui.cmdTaBortAlla;
+    dtpStartTid = ui.dtpStartTid;
+    dtpSlutTid = ui.dtpSlutTid;
+    cboResurser = ui.cboResurser;
+    lvVisa = ui.lvVisa;
+    lvwStatus = ui.lvwStatus;
+    lvKopplingar = ui.lvKopplingar;
+    lstResurser = ui.lstResurser;
+    lstFält = ui.lstFält;
+    lstOutLook = ui.lstOutLook;
+    lblValdTyp = ui.lblValdTyp;
+    lblStatusKoll = ui.lblStatusKoll;
+    imgFrånPlanum = ui.imgFrånPlanum;
+    imgTillPlanum = ui.imgTillPlanum;
+
+    const QString pickerFormat = ShortDateFormat() + QLatin1Char(' ') + ShortTimeFormat();
+    dtpStartTid->setDisplayFormat(pickerFormat);
+    dtpSlutTid->setDisplayFormat(pickerFormat);
+    lvVisa->SetCheckboxes(true);
+    SetValdTypFärg(QColor(0, 0, 192));
+
+    for (int i = 1; i <= 4; ++i)
+        connect(cmdNav[i], &QPushButton::clicked, this, [this, i] { cmdNav_Click(i); });
+    connect(optExport, &QRadioButton::clicked, this, &frmWizard::optExport_Click);
+    connect(optImport, &QRadioButton::clicked, this, &frmWizard::optImport_Click);
+    connect(optKalender, &QRadioButton::clicked, this, &frmWizard::optKalender_Click);
+    connect(optNotering, &QRadioButton::clicked, this, &frmWizard::optNotering_Click);
+    connect(optUppgifter, &QRadioButton::clicked, this, &frmWizard::optUppgifter_Click);
+    connect(lstFält, &QListWidget::itemClicked, this, &frmWizard::lstFält_Click);
+    connect(lstOutLook, &QListWidget::itemClicked, this, &frmWizard::lstOutLook_Click);
+    connect(cmdLäggTill, &QPushButton::clicked, this, &frmWizard::cmdLäggTill_Click);
+    connect(cmdTaBort, &QPushButton::clicked, this, &frmWizard::cmdTaBort_Click);
+    connect(cmdTaBortAlla, &QPushButton::clicked, this, &frmWizard::cmdTaBortAlla_Click);
+    connect(lvKopplingar, &vb::ListView::ColumnClick, this, &frmWizard::lvKopplingar_ColumnClick);
+    connect(lvKopplingar, &vb::ListView::ItemClick, this, &frmWizard::lvKopplingar_ItemClick);
+    connect(chkAnvändNyckel, &QCheckBox::clicked, this, &frmWizard::chkAnvändNyckel_Click);
+    connect(txtDB, &QLineEdit::textChanged, this, &frmWizard::txtDB_Change);
+    connect(cmdDB, &QPushButton::clicked, this, &frmWizard::cmdDB_Click);
+    connect(cmdProfilerTaBort, &QPushButton::clicked, this, &frmWizard::cmdProfilerTaBort_Click);
+    connect(cboProfiler[0], qOverload<int>(&QComboBox::activated), this, [this] { cboProfiler_Click(0); });
+    connectListSignals();
+
+    // The form sees keys before its controls.
+    qApp->installEventFilter(this);
+    Form_Load();
+}
+
+frmWizard::~frmWizard()
+{
+    if (qApp)
+        qApp->removeEventFilter(this);
+}
+
+void frmWizard::ShowFormError(const char* procedure)
+{
+    ShowErr(FormErrText(CurrentError(), QString::fromUtf8(procedure), QStringLiteral("frmWizard")));
+}
+
+void frmWizard::SetValdTypFärg(const QColor& colour)
+{
+    QPalette palette = lblValdTyp->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    lblValdTyp->setPalette(palette);
+}
+
+QColor frmWizard::ValdTypFärg() const
+{
+    return lblValdTyp->palette().color(QPalette::WindowText);
+}
+
+bool frmWizard::ValdTypRöd() const
+{
+    return ValdTypFärg() == QColor(255, 0, 0);
+}
+
+bool frmWizard::ValdTypBlå() const
+{
+    return ValdTypFärg() == QColor(0, 0, 255);
+}
+
+void frmWizard::Form_Load()
+{
+    try {
+        gbOutlookOK = false;
+        txtDB->setText(QString());
+        mbUpptagen = true;
+        mbKanSlutföra = false;
+
+        oOutLook = std::make_unique<COutLook>();
+        if (!gbOutlookOK) {
+            MsgBox(goTexter->TextTillAndra(QStringLiteral("R2217")) + QStringLiteral("\r\n") +
+                       goTexter->TextTillAndra(QStringLiteral("R2039")),
+                   vbCritical, goTexter->TextTillAndra(QStringLiteral("R2307")));
+            EndProgram(ExitCannotOpen);
+            return;
+        }
+
+        if (!gbAuto)
+            goTexter->SetTextOfForm(this);
+
+        SättListView();
+        FyllProfiler();
+        txtDB->setText(DBSökväg());
+
+        if (!gbAuto) {
+            lvwStatus->setHeaderHidden(true);
+            lvwStatus->setSelectionMode(QAbstractItemView::SingleSelection);
+            lvwStatus->setEditTriggers(QAbstractItemView::NoEditTriggers);
+            lvwStatus->ClearColumns();
+            lvwStatus->AddColumn(goTexter->TextTillAndra(QStringLiteral("R2272")), 0);
+            // The layout value: the width of the one column.
+            lvwStatus->SetColumnWidthTwips(0, lvwStatus->isHeaderHidden() ? 720 : 765);
+            lvwStatus->header()->setStretchLastSection(true);
+        }
+
+        moStatusLista = std::make_unique<clsListView>();
+        moStatusLista->SetListView(lvwStatus);
+
+        for (int i = 0; i <= 4; ++i)
+            fraStep[i]->setEnabled(false);
+
+        const QDateTime now = QDateTime::currentDateTime();
+        const QDateTime startHour = CDate(FormatShortDate(now.date()) + QLatin1Char(' ') +
+                                          QStringLiteral("%1:00").arg(now.time().hour(), 2, 10, QLatin1Char('0')));
+        const AutoArg arg = AutoArg::Parse(gsAutoArg);
+        if (gbAuto && (arg.letter == u'd' || arg.letter == u'w')) {
+            dtpSlutTid->setDateTime(startHour);
+            dtpStartTid->setDateTime(arg.letter == u'd' ? startHour.addDays(-arg.count) : startHour.addDays(-7 * arg.count));
+        } else {
+            dtpStartTid->setDateTime(startHour);
+            dtpSlutTid->setDateTime(startHour.addDays(1));
+        }
+
+        SetStep(0, 0);
+        mbUpptagen = false;
+        m_loaded = true;
+    } catch (...) {
+        ShowFormError("Form_Load");
+    }
+}
+
+void frmWizard::SättRubrik(short /*step*/)
+{
+    try {
+        setWindowTitle(goTexter->TextTillAndra(QStringLiteral("R2307")));
+    } catch (...) {
+        // the caption is not worth a message
+    }
+}
+
+void frmWizard::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+}
+
+bool frmWizard::event(QEvent* event)
+{
+    if (event->type() == QEvent::WindowActivate)
+        QMetaObject::invokeMethod(this, &frmWizard::Form_Activate, Qt::QueuedConnection);
+    return QWidget::event(event);
+}
+
+void frmWizard::Form_Activate()
+{
+    if (!gbAuto) {
+        if (!m_firstActivationDone) {
+            m_firstActivationDone = true;
+            cboProfiler[0]->setFocus();
+        }
+        return;
+    }
+    if (m_firstActivationDone)
+        return;
+    m_firstActivationDone = true;
+    RunUnattended();
+}
+
+bool frmWizard::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() != QEvent::KeyPress)
+        return false;
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (!widget || widget->window() != this)
+        return false;
+    auto* key = static_cast<QKeyEvent*>(event);
+    const Qt::KeyboardModifiers mods = key->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier);
+    if (key->key() == Qt::Key_A && miAktuelltSteg == 1) {
+        if (mods == Qt::ControlModifier) {
+            cmdAlla[1]->click();
+            return true;
+        }
+        if (mods == (Qt::ControlModifier | Qt::ShiftModifier)) {
+            cmdAlla[0]->click();
+            return true;
+        }
+    }
+    if (key->key() == Qt::Key_Escape && mods == Qt::NoModifier) {
+        cmdNav[1]->click();
+        return true;
+    }
+    if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && mods == Qt::NoModifier) {
+        // Enter presses the focused button, else the default button.
+        if (auto* button = qobject_cast<QPushButton*>(widget)) {
+            button->click();
+            return true;
+        }
+        for (int i = 3; i <= 4; ++i) {
+            if (cmdNav[i]->isDefault() && cmdNav[i]->isEnabled()) {
+                cmdNav[i]->click();
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+void frmWizard::closeEvent(QCloseEvent* event)
+{
+    if (!gbAuto && !m_closeWithoutQuestion) {
+        const QString title = goTexter->TextTillAndra(QStringLiteral("R2307"));
+        const int answer = MsgBox(goTexter->TextTillAndra(QStringLiteral("R2167")) + QLatin1Char(' ') + title +
+                                      QLatin1Char('?'),
+                                  vbYesNo | vbQuestion | vbDefaultButton2, title);
+        if (answer == vbNo) {
+            event->ignore();
+            return;
+        }
+    }
+    event->accept();
+    oOutLook.reset();
+    for (QWidget* form : QApplication::topLevelWidgets())
+        if (form != this && form->isVisible())
+            form->close();
+    EndProgram(m_endStatus);
+    goTexter.reset();
+}

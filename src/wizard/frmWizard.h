@@ -1,0 +1,138 @@
+#pragma once
+// The wizard: the program's one working window, five steps and a navigation panel.
+// Sources are split by concern: frmWizard.cpp (loading, closing, keys), WizardSteps.cpp
+// (steps, navigation, checks, direction), WizardMapping.cpp (field mapping), WizardDatabase.cpp
+// (database location), WizardProfiles.cpp (profiles), WizardList.cpp (item and status lists,
+// transfer).
+#include "ui_frmWizard.h"
+
+#include <QPointer>
+#include <QWidget>
+#include <memory>
+
+class COutLook;
+class clsListView;
+class frmSokvag;
+class QCloseEvent;
+
+namespace vb {
+class ListItem;
+}
+
+class frmWizard : public QWidget {
+    Q_OBJECT
+public:
+    explicit frmWizard(QWidget* parent = nullptr);
+    ~frmWizard() override;
+
+    // The controls, by their names; control arrays as arrays of pointers.
+    Ui::frmWizard ui;
+    QGroupBox* fraStep[5] = {};
+    QPushButton* cmdNav[5] = {};   // 1 Cancel, 2 Previous, 3 Next, 4 Finish
+    QComboBox* cboProfiler[2] = {}; // 0 start step, 1 finish step
+    QPushButton* cmdAlla[2] = {};  // 0 clear all, 1 tick all
+    QLabel* lblStep[6] = {};
+    QLabel* lblDiv[2] = {};
+    QRadioButton *optImport, *optExport, *optKalender, *optNotering, *optUppgifter;
+    QCheckBox *chkPlanumBokningar, *chkOverLapp, *chkAnvändNyckel;
+    QLineEdit* txtDB;
+    QPushButton *cmdDB, *cmdProfilerTaBort, *cmdLäggTill, *cmdTaBort, *cmdTaBortAlla;
+    QDateTimeEdit *dtpStartTid, *dtpSlutTid;
+    QComboBox* cboResurser;
+    vb::ListView *lvVisa, *lvwStatus, *lvKopplingar;
+    QListWidget *lstResurser, *lstFält, *lstOutLook;
+    QLabel *lblValdTyp, *lblStatusKoll, *imgFrånPlanum, *imgTillPlanum;
+
+    // Form state
+    short miAktuelltSteg = 0;
+    bool mbUpptagen = false;
+    bool mbKanSlutföra = false;
+    std::unique_ptr<COutLook> oOutLook;
+    std::unique_ptr<clsListView> moStatusLista;
+    QString msProfil;
+
+    // Loading, activation, closing
+    void Form_Load();
+    void Form_Activate();
+    void SättRubrik(short step);
+
+    // Steps and navigation
+    void SetStep(short NewStep, short Direction);
+    void SetNavBtns(short Step);
+    void cmdNav_Click(int Index);
+    bool CheckOk();
+    void optExport_Click();
+    void optImport_Click();
+    void optKalender_Click();
+    void optNotering_Click();
+    void optUppgifter_Click();
+    // The direction as the colour of lblValdTyp says it.
+    QColor ValdTypFärg() const;
+    bool ValdTypRöd() const;
+    bool ValdTypBlå() const;
+
+    // Field mapping
+    void PlanumFält(bool bImport);
+    void OutLookFält();
+    void SättListView();
+    void lstFält_Click();
+    void lstOutLook_Click();
+    void cmdLäggTill_Click();
+    void cmdTaBort_Click();
+    void cmdTaBortAlla_Click();
+    void lvKopplingar_ColumnClick(int column);
+    void lvKopplingar_ItemClick(vb::ListItem* Item);
+    void chkAnvändNyckel_Click();
+
+    // Database location
+    QString DBSökväg();
+    void txtDB_Change();
+    void cmdDB_Click();
+    frmSokvag* SökvägDialog(); // frmSökväg, made on first use
+
+    // Profiles
+    void FyllProfiler();
+    void SparaProfil(QString& ProfileName);
+    void cboProfiler_Click(int Index);
+    void cmdProfilerTaBort_Click();
+
+    // Item list, status list and transfer
+    void MakeColumns(int set);
+    void FyllLista();
+    void FyllStatus(clsListView* lista);
+    bool Utför();
+    bool VisaAvslutning(); // shows frmAvslutning; true when chkSlut was ticked
+
+    // How the program ends when the wizard closes (an unattended run tells its outcome).
+    void SetEndStatus(int status) { m_endStatus = status; }
+    int EndStatus() const { return m_endStatus; }
+
+    int NextSerial() const { return m_nextSerial; }
+    // The current mapping row, by its key (keys are never reused, so a removed row stays gone).
+    const QString& CurrentMappingKey() const { return m_currentMappingKey; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    bool HasTickedItem() const;
+    void SetValdTypFärg(const QColor& colour);
+    void ShowFormError(const char* procedure);
+    void connectListSignals();
+    void RunUnattended();
+
+    short m_nextSerial = 0;
+    QString m_currentMappingKey;
+    bool m_firstActivationDone = false;
+    bool m_loaded = false;
+    bool m_closeWithoutQuestion = false;
+    int m_endStatus = 0;
+    QPointer<frmSokvag> m_sökväg;
+};
+
+// The one wizard of the program, made on first use.
+frmWizard* TheWizard();
+void ForgetWizard(); // for tests: the next TheWizard() makes a new one
