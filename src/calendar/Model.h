@@ -1,0 +1,164 @@
+#pragma once
+// The object model's insides (private to the calendar library): stored items with the summary
+// that searches use without parsing, the folders, and the mapping between Outlook's properties
+// and iCalendar.
+#include "calendar/Calendar.h"
+#include "calendar/Filter.h"
+#include "calendar/Ical.h"
+#include "calendar/Store.h"
+
+#include <QHash>
+#include <QSet>
+#include <QStringList>
+#include <deque>
+#include <memory>
+#include <vector>
+
+namespace cal::detail {
+
+enum Prop : int {
+    pSubject,
+    pBody,
+    pLocation,
+    pStart,
+    pEnd,
+    pDuration,
+    pBusyStatus,
+    pReminderMinutesBeforeStart,
+    pReminderSet,
+    pReminderPlaySound,
+    pReminderSoundFile,
+    pBillingInformation,
+    pMileage,
+    pEntryID,
+    pCreationTime,
+    pLastModificationTime,
+    pAllDayEvent,
+    pIsRecurring,
+    pCategories,
+    pStartDate,
+    pDueDate,
+    pDateCompleted,
+    pComplete,
+    pPropCount
+};
+
+// The three marker properties, in the order of Summary::markers.
+constexpr int kMarkerProps[3] = {pBillingInformation, pMileage, pReminderSoundFile};
+
+const PropDef* FindProp(Collection collection, const QString& name);
+const PropDef& PropById(int id);
+const FilterSchema& SchemaFor(Collection collection);
+
+struct OverrideInfo {
+    qint64 rid = kNoTime;
+    qint64 start = kNoTime;
+    qint64 end = kNoTime;
+};
+
+struct RDateInfo {
+    qint64 start = kNoTime;
+    qint64 end = kNoTime; // kNoTime: the series' own length
+};
+
+// What a search needs of an item without parsing it; cached between runs.
+struct Summary {
+    QString uid;
+    qint64 start = kNoTime;
+    qint64 end = kNoTime;
+    QString markers[3];
+    bool recurring = false;
+    bool allDay = false;
+    // Recurrence, enough to expand the series without the file.
+    QByteArray zoneKey;      // the system database zone of DTSTART; empty: UTC, floating or a date
+    bool zoneInFile = false; // the zone is defined only by the file: expand from a full parse
+    QByteArray dtstart;      // DTSTART as written: "20261102T083000", "...Z" or "20261102"
+    QList<QByteArray> rrules;
+    QList<qint64> exdates;
+    QList<RDateInfo> rdates;
+    QList<OverrideInfo> overrides;
+    qint64 seriesEnd = kForever;
+};
+
+// One occurrence (or the item itself when rid is kNoTime).
+struct Occurrence {
+    qint64 start = kNoTime;
+    qint64 end = kNoTime;
+    qint64 rid = kNoTime;
+};
+
+struct Resource {
+    QString name;    // empty until first saved
+    QByteArray etag;
+    Summary summary;
+    ComponentPtr vcalendar; // the full parse, when loaded
+    bool dirty = false;     // changed in memory since read or saved
+    bool deleted = false;
+    qint64 order = 0;
+    QSet<qint64> endSet; // components (by rid) whose End was set since the last save
+};
+
+struct AppState;
+
+struct FolderData {
+    std::weak_ptr<AppState> app;
+    Collection collection = Collection::Calendar;
+    bool loaded = false;
+    std::vector<std::shared_ptr<Resource>> items; // folder order
+    QHash<QString, std::shared_ptr<Resource>> byName;
+    QHash<QString, QList<Resource*>> markerIndex[3]; // case-folded value -> items
+    bool startIndexDirty = true;
+    std::vector<std::pair<qint64, Resource*>> startIndex; // items that do not recur, by start
+    std::vector<Resource*> series;                         // items that recur
+    qint64 nextOrder = 0;
+    quint64 generation = 0;
+    bool cacheDirty = false;
+    QStringList loadErrors;
+    std::deque<std::weak_ptr<Resource>> parsedLru;
+};
+
+struct AppState {
+    std::unique_ptr<Store> store;
+    QString location;
+    bool quit = false;
+    std::shared_ptr<FolderData> folders[3];
+};
+
+// --- iCalendar mapping (Codec.cpp) ---
+
+icalcomponent_kind ComponentKind(Collection collection);
+// A new calendar holding one new item with a fresh UID, DTSTAMP and CREATED.
+ComponentPtr NewItemCalendar(Collection collection);
+// The item itself (not an overridden occurrence) of a resource.
+icalcomponent* MainComponent(icalcomponent* vcalendar, Collection collection);
+icalcomponent* OverrideComponent(icalcomponent* vcalendar, Collection collection, qint64 rid);
+// Makes the component that holds the changes of one occurrence (RECURRENCE-ID) if needed.
+icalcomponent* EnsureOverride(icalcomponent* vcalendar, Collection collection, const Occurrence& occurrence);
+// Reads the summary; raises ErrCalendar naming where for an item that cannot be used (an event
+// without a valid start, an impossible length). fallbackUid: for items without a UID.
+Summary Summarize(icalcomponent* vcalendar, Collection collection, const QString& where, const QString& fallbackUid);
+
+QVariant GetProp(icalcomponent* vcalendar, icalcomponent* component, int prop);
+// Sets one property on component; for Start and End, endWasSet tells whether End was set
+// explicitly since the last save (then a new Start keeps that End, not the length).
+void SetProp(icalcomponent* vcalendar, icalcomponent* component, int prop, const QVariant& value, bool endWasSet);
+// Stamps DTSTAMP and LAST-MODIFIED and adds the VTIMEZONEs the item's times need.
+void PrepareForSave(icalcomponent* vcalendar);
+// Marks one occurrence as removed (EXDATE on the series).
+void AddExdate(icalcomponent* vcalendar, Collection collection, qint64 rid);
+
+// Appends the occurrences of a recurring item whose start lies in [low, high], in no particular
+// order. vcalendar is needed only when summary.zoneInFile. At most kMaxOccurrences per series.
+constexpr int kMaxOccurrences = 10000;
+void Expand(const Summary& summary, icalcomponent* vcalendar, qint64 low, qint64 high, std::vector<Occurrence>& out);
+
+// --- summary cache (Cache.cpp) ---
+struct CachedSummary {
+    QByteArray etag;
+    Summary summary;
+};
+QString CachePath(const QString& location, Collection collection);
+QHash<QString, CachedSummary> ReadCache(const QString& path);
+void WriteCache(const QString& path, const FolderData& folder);
+
+} // namespace cal::detail

@@ -1,0 +1,53 @@
+#include "calendar/Store.h"
+
+#include "calendar/IcsFileStore.h"
+#include "calendar/VdirStore.h"
+#include "platform/ErrObject.h"
+
+#include <QCryptographicHash>
+#include <QRegularExpression>
+#include <QStandardPaths>
+
+namespace cal {
+
+QString CollectionName(Collection collection)
+{
+    switch (collection) {
+    case Collection::Calendar: return QStringLiteral("Calendar");
+    case Collection::Notes: return QStringLiteral("Notes");
+    case Collection::Tasks: return QStringLiteral("Tasks");
+    }
+    return QString();
+}
+
+QString Store::NameForUid(const QString& uid) const
+{
+    // UIDs from other programs may hold characters a file name cannot; those get a name derived
+    // from the UID instead.
+    static const QRegularExpression safe(QStringLiteral("^[A-Za-z0-9@_+=-][A-Za-z0-9@._+=-]{0,150}$"));
+    if (safe.match(uid).hasMatch())
+        return uid + QStringLiteral(".ics");
+    return QString::fromLatin1(QCryptographicHash::hash(uid.toUtf8(), QCryptographicHash::Sha1).toHex()) +
+           QStringLiteral(".ics");
+}
+
+QString StoreLocation()
+{
+    const QString configured = qEnvironmentVariable("ALMBRO_CALENDAR").trimmed();
+    if (!configured.isEmpty())
+        return configured;
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/almbro/calendar");
+}
+
+std::unique_ptr<Store> OpenStore(const QString& location)
+{
+    if (location.startsWith(QLatin1String("http://"), Qt::CaseInsensitive) ||
+        location.startsWith(QLatin1String("https://"), Qt::CaseInsensitive))
+        vb::Raise(vb::ErrCannotCreateObject,
+                  QStringLiteral("CalDAV calendars are not supported yet: %1").arg(location));
+    if (location.endsWith(QLatin1String(".ics"), Qt::CaseInsensitive))
+        return std::make_unique<detail::IcsFileStore>(location);
+    return std::make_unique<detail::VdirStore>(location);
+}
+
+} // namespace cal

@@ -1,0 +1,66 @@
+#pragma once
+// Where calendar items are kept. A store holds three collections of resources; a resource is the
+// iCalendar text of one item (a VEVENT, VJOURNAL or VTODO with its overridden occurrences and the
+// VTIMEZONEs it uses). The shape follows CalDAV: list names with version tags, read one, write one
+// only if it is still the version we read, remove one. A vdir folder and a single .ics file are the
+// stores we have; a CalDAV collection fits the same interface.
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <memory>
+
+namespace cal {
+
+enum class Collection { Calendar, Notes, Tasks };
+
+// "Calendar", "Notes", "Tasks": the vdir collection folders.
+QString CollectionName(Collection collection);
+
+struct ResourceInfo {
+    QString name;    // unique in its collection, e.g. "<uid>.ics"
+    QByteArray etag; // changes whenever the resource changes
+};
+
+class Store {
+public:
+    virtual ~Store() = default;
+
+    // The setting the store was opened from, for messages.
+    virtual QString Location() const = 0;
+    // What to name in a message about one resource (a file path for file stores).
+    virtual QString Describe(Collection collection, const QString& name) const = 0;
+
+    virtual QList<ResourceInfo> List(Collection collection) = 0;
+    // Raises 53 when the resource is gone, 57 when it cannot be read.
+    virtual QByteArray Read(Collection collection, const QString& name, QByteArray* etag = nullptr) = 0;
+    // Replaces or creates the resource atomically and durably; returns the new etag. ifMatch is
+    // the etag that was read (empty for a new resource); a resource that changed meanwhile is
+    // not overwritten: that raises ErrCalendar.
+    virtual QByteArray Write(Collection collection, const QString& name, const QByteArray& data,
+                             const QByteArray& ifMatch) = 0;
+    virtual void Remove(Collection collection, const QString& name, const QByteArray& ifMatch) = 0;
+
+    // The name a new item with this UID gets.
+    virtual QString NameForUid(const QString& uid) const;
+
+    // True when parsing the whole store costs enough that a summary cache pays off.
+    virtual bool WantsSummaryCache() const = 0;
+};
+
+// The number the calendar layer raises for its own failures (a filter it cannot read, a resource
+// another program changed since we read it, data that is not iCalendar), each with a description
+// that says what and where.
+constexpr long ErrCalendar = 440;
+
+// The one setting of the calendar layer: the environment variable ALMBRO_CALENDAR.
+//   a folder path          -> vdir (one .ics file per item in Calendar/, Notes/, Tasks/)
+//   a path ending ".ics"   -> one iCalendar file holding every item
+//   "http://", "https://"  -> CalDAV (not available yet: opening fails with 429)
+// Unset or empty: $XDG_DATA_HOME/almbro/calendar (a vdir).
+QString StoreLocation();
+
+// Opens the store the location names; the only place that picks a backend. Raises 429
+// (cannot create object) with a description naming the path when it cannot be opened.
+std::unique_ptr<Store> OpenStore(const QString& location);
+
+} // namespace cal

@@ -1,0 +1,135 @@
+#include "calendar/VdirStore.h"
+
+#include "calendar/FileIo.h"
+#include "platform/ErrObject.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+namespace cal::detail {
+
+namespace {
+bool IsItemFileName(const char* name)
+{
+    const size_t n = std::strlen(name);
+    return name[0] != '.' && n > 4 && std::strcmp(name + n - 4, ".ics") == 0;
+}
+
+void CheckName(const QString& name)
+{
+    if (name.isEmpty() || name.startsWith(QLatin1Char('.')) || name.contains(QLatin1Char('/')) ||
+        !name.endsWith(QLatin1String(".ics")))
+        vb::Raise(vb::ErrInvalidProcedureCall, QStringLiteral("Not a calendar item file name: \"%1\"").arg(name));
+}
+} // namespace
+
+VdirStore::VdirStore(const QString& root)
+    : m_root(QDir::cleanPath(root))
+{
+    for (const Collection c : {Collection::Calendar, Collection::Notes, Collection::Tasks}) {
+        const QString path = CollectionPath(c);
+        const QFileInfo info(path);
+        if (info.exists() && !info.isDir())
+            vb::Raise(vb::ErrCannotCreateObject,
+                      QStringLiteral("The calendar folder %1 is not a folder").arg(path));
+        if (!info.exists() && !QDir().mkpath(path))
+            vb::Raise(vb::ErrCannotCreateObject, QStringLiteral("Cannot create the calendar folder %1").arg(path));
+        if (::access(QFile::encodeName(path).constData(), R_OK | X_OK) != 0)
+            vb::Raise(vb::ErrCannotCreateObject,
+                      QStringLiteral("Cannot read the calendar folder %1: %2").arg(path, SystemReason(errno)));
+    }
+}
+
+QString VdirStore::CollectionPath(Collection collection) const
+{
+    return m_root + QLatin1Char('/') + CollectionName(collection);
+}
+
+QString VdirStore::Describe(Collection collection, const QString& name) const
+{
+    return CollectionPath(collection) + QLatin1Char('/') + name;
+}
+
+QList<ResourceInfo> VdirStore::List(Collection collection)
+{
+    const QString path = CollectionPath(collection);
+    DIR* dir = ::opendir(QFile::encodeName(path).constData());
+    if (!dir)
+        vb::Raise(vb::ErrPathNotFound, QStringLiteral("Cannot read the calendar folder %1: %2").arg(path, SystemReason(errno)));
+    const int fd = ::dirfd(dir);
+    QList<ResourceInfo> result;
+    while (const dirent* entry = ::readdir(dir)) {
+        const char* name = entry->d_name;
+        long pid = 0;
+        if (IsOurTempName(name, &pid)) {
+            // Left behind by a run that died between writing and renaming: never an item.
+            if (pid != ::getpid() && ::kill(pid_t(pid), 0) != 0 && errno == ESRCH)
+                ::unlinkat(fd, name, 0);
+            continue;
+        }
+        if (!IsItemFileName(name))
+            continue;
+        if (entry->d_type != DT_REG && entry->d_type != DT_UNKNOWN && entry->d_type != DT_LNK)
+            continue;
+        const auto stamp = StatAt(fd, name);
+        if (!stamp)
+            continue;
+        result.append({QFile::decodeName(name), stamp->Etag()});
+    }
+    ::closedir(dir);
+    return result;
+}
+
+QByteArray VdirStore::Read(Collection collection, const QString& name, QByteArray* etag)
+{
+    CheckName(name);
+    const QString path = Describe(collection, name);
+    // The stamp before the read: if the file changes while we read it, the next listing
+    // shows a newer etag and it is read again.
+    const auto stamp = StatFile(path);
+    QByteArray data = ReadWholeFile(path);
+    if (etag)
+        *etag = stamp ? stamp->Etag() : QByteArray();
+    return data;
+}
+
+QByteArray VdirStore::Write(Collection collection, const QString& name, const QByteArray& data,
+                            const QByteArray& ifMatch)
+{
+    CheckName(name);
+    const QString path = Describe(collection, name);
+    const auto current = StatFile(path);
+    if (ifMatch.isEmpty() && current)
+        vb::Raise(ErrCalendar, QStringLiteral("%1 already exists; it was not overwritten").arg(path));
+    if (!ifMatch.isEmpty() && (!current || current->Etag() != ifMatch))
+        vb::Raise(ErrCalendar,
+                  QStringLiteral("%1 was changed or removed by another program since it was read; it was not "
+                                 "overwritten")
+                      .arg(path));
+    AtomicWrite(CollectionPath(collection), name, data);
+    const auto written = StatFile(path);
+    return written ? written->Etag() : QByteArray();
+}
+
+void VdirStore::Remove(Collection collection, const QString& name, const QByteArray& ifMatch)
+{
+    CheckName(name);
+    const QString path = Describe(collection, name);
+    const auto current = StatFile(path);
+    if (!current)
+        return;
+    if (!ifMatch.isEmpty() && current->Etag() != ifMatch)
+        vb::Raise(ErrCalendar,
+                  QStringLiteral("%1 was changed by another program since it was read; it was not deleted").arg(path));
+    if (::unlink(QFile::encodeName(path).constData()) != 0)
+        vb::Raise(vb::ErrPermissionDenied, QStringLiteral("Cannot delete %1: %2").arg(path, SystemReason(errno)));
+}
+
+} // namespace cal::detail

@@ -1,0 +1,28 @@
+#pragma once
+// A vdir: one folder per collection, one .ics file per item, the layout khal and vdirsyncer use.
+#include "calendar/Store.h"
+
+namespace cal::detail {
+
+class VdirStore : public Store {
+public:
+    // Creates the root and the three collection folders when they are missing; raises 429
+    // naming the folder when that fails or the folder cannot be read.
+    explicit VdirStore(const QString& root);
+
+    QString Location() const override { return m_root; }
+    QString Describe(Collection collection, const QString& name) const override;
+    QList<ResourceInfo> List(Collection collection) override;
+    QByteArray Read(Collection collection, const QString& name, QByteArray* etag) override;
+    QByteArray Write(Collection collection, const QString& name, const QByteArray& data,
+                     const QByteArray& ifMatch) override;
+    void Remove(Collection collection, const QString& name, const QByteArray& ifMatch) override;
+    bool WantsSummaryCache() const override { return true; }
+
+    QString CollectionPath(Collection collection) const;
+
+private:
+    QString m_root;
+};
+
+} // namespace cal::detail
