@@ -1,0 +1,31 @@
+#pragma once
+// Writes many resources and bookings in one transaction with prepared statements: for
+// planumdb's demo data and the benchmarks' million bookings. It checks what the database
+// itself must hold (times in order, resources and statuses that exist) but not clashes:
+// demo data may overlap, as a database kept with Överlapp allowed does.
+#include "booking/DBFunk.h"
+
+namespace booking {
+
+class BulkWriter {
+public:
+    // Begins a write transaction on an open, writable connection (3420, 3027, 3218).
+    explicit BulkWriter(DBFunk& connection);
+    // Rolls back everything unless Commit was called.
+    ~BulkWriter();
+    BulkWriter(const BulkWriter&) = delete;
+    BulkWriter& operator=(const BulkWriter&) = delete;
+
+    // Adds a resource; gives its number.
+    qint32 AddResource(const QString& förNamn, const QString& efterNamn, const QString& placering);
+    // Adds a booking as new whatever its Nyckel; gives its number. Times missing raise 13,
+    // an end before the start 5.
+    qint32 AddBooking(const DBPost& post);
+    void Commit();
+
+private:
+    DBFunk::Impl& m_impl;
+    bool m_done = false;
+};
+
+} // namespace booking

@@ -1,0 +1,783 @@
+#include "booking/DBFunk.h"
+#include "booking/BookingTime.h"
+#include "booking/DBFunkImpl.h"
+#include "booking/Schema.h"
+#include "platform/Locale.h"
+
+#include <QCollator>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlRecord>
+#include <QTemporaryFile>
+#include <algorithm>
+#include <atomic>
+
+namespace booking {
+
+using detail::BackendKind;
+using detail::TimeText;
+using detail::WallSeconds;
+using detail::WallText;
+
+namespace {
+
+std::atomic<quint64> g_connectionCounter{0};
+
+QString Quoted(const QString& name)
+{
+    return QLatin1Char('"') + name + QLatin1Char('"');
+}
+
+// The columns a post is written with, in the order BindPost binds them.
+QStringList WrittenColumns()
+{
+    QStringList columns = {QStringLiteral("PersonID"), QStringLiteral("ExtraPersonID"), QStringLiteral("StartTid"),
+                           QStringLiteral("SlutTid"), QStringLiteral("Längdklass"), QStringLiteral("Status"),
+                           QStringLiteral("Aktiv"), QStringLiteral("Typ"), QStringLiteral("Antal"),
+                           QStringLiteral("Minuter"), QStringLiteral("Betalningsvillkor")};
+    for (int i = 0; i < kPostTextCount; ++i)
+        columns << PostTextName(PostText(i));
+    columns << QStringLiteral("Program") << QStringLiteral("Anropskod") << QStringLiteral("Ändrad");
+    return columns;
+}
+
+// The columns a post is read from, in the order HämtaPost reads them.
+QString ReadColumnsSql()
+{
+    QStringList columns = {QStringLiteral("Nyckel"), QStringLiteral("PersonID"), QStringLiteral("ExtraPersonID"),
+                           QStringLiteral("StartTid"), QStringLiteral("SlutTid"), QStringLiteral("Status"),
+                           QStringLiteral("Aktiv"), QStringLiteral("Typ"), QStringLiteral("Antal"),
+                           QStringLiteral("Minuter"), QStringLiteral("Betalningsvillkor")};
+    for (int i = 0; i < kPostTextCount; ++i)
+        columns << PostTextName(PostText(i));
+    for (QString& column : columns)
+        column = Quoted(column);
+    return columns.join(QStringLiteral(", "));
+}
+
+QVariant NullInt()
+{
+    return QVariant(QMetaType::fromType<qint32>());
+}
+
+void CheckFlag(qint32 value, const char* name)
+{
+    if (value != 0 && value != 1)
+        vb::Raise(vb::ErrInvalidProcedureCall,
+                  QStringLiteral("%1 ska vara 0 eller 1, inte %2").arg(QString::fromUtf8(name)).arg(value));
+}
+
+void CheckNotNegative(qint32 value, const char* name)
+{
+    if (value < 0)
+        vb::Raise(vb::ErrInvalidProcedureCall,
+                  QStringLiteral("%1 kan inte vara negativt (%2)").arg(QString::fromUtf8(name)).arg(value));
+}
+
+// "" and "0" stand for a booking that has no number yet.
+qint32 NyckelFromText(const QString& text)
+{
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty())
+        return 0;
+    bool ok = false;
+    const qint32 value = trimmed.toInt(&ok);
+    if (!ok)
+        vb::Raise(vb::ErrTypeMismatch, QStringLiteral("Type mismatch: \"%1\" är inget bokningsnummer").arg(text));
+    return value;
+}
+
+struct Person {
+    qint32 id;
+    QString förNamn;
+    QString efterNamn;
+    QString placering;
+
+    bool Nameless() const { return förNamn.trimmed().isEmpty() && efterNamn.trimmed().isEmpty(); }
+    QString DisplayName() const
+    {
+        return (förNamn.trimmed() + QLatin1Char(' ') + efterNamn.trimmed()).trimmed();
+    }
+};
+
+struct PersonSelection {
+    qint32 sortering = 0;
+    qint32 utanNamnlösa = 0;
+    qint32 utelämna = 0;
+    qint32 endastID = 0;
+    qint32 högst = 0;
+
+    void Check() const
+    {
+        CheckFlag(sortering, "sortering");
+        CheckFlag(utanNamnlösa, "utanNamnlösa");
+        CheckNotNegative(utelämna, "utelämna");
+        CheckNotNegative(endastID, "endastID");
+        CheckNotNegative(högst, "högst");
+    }
+};
+
+std::vector<Person> LoadPersons(DBFunk::Impl& d, const PersonSelection& selection)
+{
+    selection.Check();
+    QSqlQuery& query = d.Prepared(
+        selection.endastID != 0
+            ? QStringLiteral("SELECT \"ID\", \"FörNamn\", \"EfterNamn\", \"Placering\" FROM \"Personer\" WHERE \"ID\" = ?")
+            : QStringLiteral("SELECT \"ID\", \"FörNamn\", \"EfterNamn\", \"Placering\" FROM \"Personer\" ORDER BY \"ID\""));
+    if (selection.endastID != 0)
+        query.bindValue(0, selection.endastID);
+    d.Exec(query);
+    std::vector<Person> persons;
+    while (query.next()) {
+        Person person{query.value(0).toInt(), query.value(1).toString(), query.value(2).toString(),
+                      query.value(3).toString()};
+        if (person.id == selection.utelämna)
+            continue;
+        if (selection.utanNamnlösa && person.Nameless())
+            continue;
+        persons.push_back(std::move(person));
+    }
+    query.finish();
+    if (selection.sortering == 1) {
+        QCollator collator(vb::CurrentLocale());
+        collator.setCaseSensitivity(Qt::CaseInsensitive);
+        std::stable_sort(persons.begin(), persons.end(), [&](const Person& a, const Person& b) {
+            if (a.Nameless() != b.Nameless())
+                return b.Nameless();
+            if (const int c = collator.compare(a.efterNamn.trimmed(), b.efterNamn.trimmed()); c != 0)
+                return c < 0;
+            if (const int c = collator.compare(a.förNamn.trimmed(), b.förNamn.trimmed()); c != 0)
+                return c < 0;
+            return a.id < b.id;
+        });
+    }
+    if (selection.högst > 0 && persons.size() > std::size_t(selection.högst))
+        persons.resize(std::size_t(selection.högst));
+    return persons;
+}
+
+// The highest duration class among the bookings (of one resource when person > 0);
+// -1 when there are none. One index seek.
+int MaxDurationClass(DBFunk::Impl& d, qint32 person)
+{
+    QSqlQuery& query = d.Prepared(
+        person > 0 ? QStringLiteral("SELECT MAX(\"Längdklass\") FROM \"Bokningar\" WHERE \"PersonID\" = ?")
+                   : QStringLiteral("SELECT MAX(\"Längdklass\") FROM \"Bokningar\""));
+    if (person > 0)
+        query.bindValue(0, person);
+    d.Exec(query);
+    int result = -1;
+    if (query.next() && !query.value(0).isNull())
+        result = query.value(0).toInt();
+    query.finish();
+    return result;
+}
+
+QString FetchSql(int maxClass, bool oneResource)
+{
+    QStringList parts;
+    for (int k = 0; k <= maxClass; ++k)
+        parts << QStringLiteral("SELECT \"Nyckel\", \"PersonID\", \"StartTid\", \"SlutTid\", \"Notering\" AS "
+                                "\"Anteckningx\", \"Status\" FROM \"Bokningar\" WHERE ") +
+                     (oneResource ? QStringLiteral("\"PersonID\" = ? AND ") : QString()) +
+                     QStringLiteral("\"Längdklass\" = ? AND \"StartTid\" >= ? AND \"StartTid\" <= ? AND \"Aktiv\" = 1 "
+                                    "AND (\"SlutTid\" > ? OR (\"SlutTid\" = \"StartTid\" AND \"StartTid\" >= ?))");
+    return parts.join(QStringLiteral(" UNION ALL ")) + QStringLiteral(" ORDER BY \"StartTid\", \"Nyckel\"");
+}
+
+QString ClashSql(int maxClass, bool withStatus)
+{
+    QStringList parts;
+    for (int k = 0; k <= maxClass; ++k)
+        parts << QStringLiteral("SELECT 1 FROM \"Bokningar\" WHERE \"PersonID\" = ? AND \"Längdklass\" = ? AND "
+                                "\"StartTid\" >= ? AND \"StartTid\" < ? AND \"SlutTid\" > ? AND \"Aktiv\" = 1 AND "
+                                "\"Nyckel\" <> ?") +
+                     (withStatus ? QStringLiteral(" AND \"Status\" NOT IN (SELECT \"ID\" FROM \"Statusar\" WHERE "
+                                                  "\"Blockerar\" = 0)")
+                                 : QString());
+    return parts.join(QStringLiteral(" UNION ALL ")) + QStringLiteral(" LIMIT 1");
+}
+
+bool StatusBlocks(DBFunk::Impl& d, qint32 status)
+{
+    QSqlQuery& query = d.Prepared(QStringLiteral("SELECT \"Blockerar\" FROM \"Statusar\" WHERE \"ID\" = ?"));
+    query.bindValue(0, status);
+    d.Exec(query);
+    // A status the database does not know is taken to block: better a question than a double booking.
+    const bool blocks = !query.next() || query.value(0).toInt() != 0;
+    query.finish();
+    return blocks;
+}
+
+bool RowExists(DBFunk::Impl& d, const QString& sql, qint32 id)
+{
+    QSqlQuery& query = d.Prepared(sql);
+    query.bindValue(0, id);
+    d.Exec(query);
+    const bool found = query.next();
+    query.finish();
+    return found;
+}
+
+// Another active booking of the resource overlapping [start, end), the one numbered own
+// left out. Runs inside the caller's transaction.
+bool ClashExists(DBFunk::Impl& d, qint32 person, qint64 start, qint64 end, bool withStatus, qint32 status,
+                 qint32 own)
+{
+    if (withStatus && !StatusBlocks(d, status))
+        return false;
+    const int maxClass = MaxDurationClass(d, person);
+    if (maxClass < 0)
+        return false;
+    QSqlQuery& query = d.Prepared(ClashSql(maxClass, withStatus));
+    const QString startText = WallText(start);
+    const QString endText = WallText(end);
+    int position = 0;
+    for (int k = 0; k <= maxClass; ++k) {
+        query.bindValue(position++, person);
+        query.bindValue(position++, k);
+        query.bindValue(position++, WallText(start - detail::ClassSpanSeconds(k)));
+        query.bindValue(position++, endText);
+        query.bindValue(position++, startText);
+        query.bindValue(position++, own);
+    }
+    d.Exec(query);
+    const bool found = query.next();
+    query.finish();
+    return found;
+}
+
+} // namespace
+
+// ---- Impl -------------------------------------------------------------------------------
+
+void DBFunk::Impl::Fail(const QSqlError& error) const
+{
+    RaiseBooking(detail::ErrorNumberFor(kind, error), error.text());
+}
+
+void DBFunk::Impl::CheckOpen() const
+{
+    if (!open)
+        RaiseBooking(ErrNotOpen);
+}
+
+void DBFunk::Impl::CheckWritable() const
+{
+    CheckOpen();
+    if (readOnly)
+        RaiseBooking(ErrReadOnly, path);
+}
+
+QSqlQuery& DBFunk::Impl::Prepared(const QString& sql)
+{
+    auto found = statements.find(sql);
+    if (found != statements.end())
+        return found.value();
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!query.prepare(sql))
+        Fail(query.lastError());
+    return statements.insert(sql, query).value();
+}
+
+void DBFunk::Impl::Exec(QSqlQuery& query)
+{
+    if (!query.exec())
+        Fail(query.lastError());
+}
+
+void DBFunk::Impl::Disconnect()
+{
+    statements.clear();
+    if (db.isValid()) {
+        db.close();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(connectionName);
+    }
+    open = false;
+    readOnly = false;
+    transactionDepth = 0;
+}
+
+void DBFunk::Impl::Begin(bool write)
+{
+    QSqlQuery query(db);
+    const QString sql = transactionDepth == 0
+                            ? (write ? detail::BeginWriteStatement(kind) : QStringLiteral("BEGIN"))
+                            : QStringLiteral("SAVEPOINT s%1").arg(transactionDepth);
+    if (!query.exec(sql))
+        Fail(query.lastError());
+    ++transactionDepth;
+}
+
+void DBFunk::Impl::Commit()
+{
+    for (QSqlQuery& statement : statements)
+        statement.finish();
+    QSqlQuery query(db);
+    const QString sql = transactionDepth == 1 ? QStringLiteral("COMMIT")
+                                              : QStringLiteral("RELEASE SAVEPOINT s%1").arg(transactionDepth - 1);
+    if (!query.exec(sql))
+        Fail(query.lastError());
+    --transactionDepth;
+}
+
+void DBFunk::Impl::Rollback()
+{
+    if (transactionDepth == 0 || !db.isValid())
+        return;
+    for (QSqlQuery& statement : statements)
+        statement.finish();
+    QSqlQuery query(db);
+    if (transactionDepth == 1) {
+        query.exec(QStringLiteral("ROLLBACK"));
+    } else {
+        query.exec(QStringLiteral("ROLLBACK TO SAVEPOINT s%1").arg(transactionDepth - 1));
+        query.exec(QStringLiteral("RELEASE SAVEPOINT s%1").arg(transactionDepth - 1));
+    }
+    --transactionDepth;
+}
+
+QString DBFunk::Impl::InsertSql()
+{
+    QStringList columns = WrittenColumns();
+    QStringList marks;
+    for (QString& column : columns) {
+        column = Quoted(column);
+        marks << QStringLiteral("?");
+    }
+    return QStringLiteral("INSERT INTO \"Bokningar\" (") + columns.join(QStringLiteral(", ")) +
+           QStringLiteral(") VALUES (") + marks.join(QStringLiteral(", ")) + QLatin1Char(')');
+}
+
+void DBFunk::Impl::BindPost(QSqlQuery& query, const DBPost& post) const
+{
+    const QString start = TimeText(post.StartTid());
+    const QString end = TimeText(post.SlutTid());
+    const qint64 length = WallSeconds(post.SlutTid()) - WallSeconds(post.StartTid());
+    if (length < 0)
+        vb::Raise(vb::ErrInvalidProcedureCall, QStringLiteral("Sluttiden %1 ligger före starttiden %2").arg(end, start));
+    int i = 0;
+    query.bindValue(i++, post.PersonID());
+    query.bindValue(i++, post.ExtraPersonID() != 0 ? QVariant(post.ExtraPersonID()) : NullInt());
+    query.bindValue(i++, start);
+    query.bindValue(i++, end);
+    query.bindValue(i++, detail::DurationClass(length));
+    query.bindValue(i++, post.Status());
+    query.bindValue(i++, post.Aktiv() ? 1 : 0);
+    query.bindValue(i++, post.Typ());
+    query.bindValue(i++, post.Antal());
+    query.bindValue(i++, post.Minuter());
+    query.bindValue(i++, int(post.Betalningsvillkor()));
+    for (int t = 0; t < kPostTextCount; ++t) {
+        const QString text = post.Text(PostText(t));
+        query.bindValue(i++, text.isNull() ? QStringLiteral("") : text);
+    }
+    query.bindValue(i++, program.isNull() ? QStringLiteral("") : program);
+    query.bindValue(i++, anropskod);
+    query.bindValue(i++, WallText(WallSeconds(QDateTime::currentDateTime())));
+}
+
+// ---- DBFunk -----------------------------------------------------------------------------
+
+DBFunk::DBFunk()
+    : d(std::make_unique<Impl>())
+{
+    d->connectionName = QStringLiteral("booking-%1").arg(++g_connectionCounter);
+}
+
+DBFunk::~DBFunk()
+{
+    Stäng();
+}
+
+void DBFunk::Överlapp(bool tillåt)
+{
+    d->överlapp = tillåt;
+}
+
+bool DBFunk::Överlapp() const
+{
+    return d->överlapp;
+}
+
+void DBFunk::Anropskod(qint32 kod)
+{
+    d->anropskod = kod;
+}
+
+qint32 DBFunk::Anropskod() const
+{
+    return d->anropskod;
+}
+
+bool DBFunk::SättProgram(const DBProgram& program)
+{
+    d->program = program.Namn();
+    return true;
+}
+
+void DBFunk::Stäng()
+{
+    while (d->transactionDepth > 0)
+        d->Rollback();
+    d->Disconnect();
+}
+
+bool DBFunk::ÄrÖppen() const
+{
+    return d->open;
+}
+
+bool DBFunk::ÄrSkrivskyddad() const
+{
+    return d->open && d->readOnly;
+}
+
+QString DBFunk::Sökväg() const
+{
+    return d->path;
+}
+
+QString DBFunk::SenasteFel() const
+{
+    return d->lastOpenError;
+}
+
+qint32 DBFunk::ÖppnaDatabas(const QString& sökväg, qint32 väntetid, qint32 läge)
+{
+    CheckNotNegative(väntetid, "väntetid");
+    CheckFlag(läge, "läge");
+    Stäng();
+    d->path = sökväg;
+    d->lastOpenError.clear();
+    const auto refuse = [this](qint32 verdict, const QString& detail = QString()) {
+        d->Disconnect();
+        d->lastOpenError = texts::OpenResultText(verdict);
+        if (!detail.isEmpty())
+            d->lastOpenError += QStringLiteral(": ") + detail;
+        return verdict;
+    };
+
+    if (sökväg.isEmpty())
+        return refuse(IngenSökväg);
+    d->kind = detail::BackendFor(sökväg);
+    if (d->kind != BackendKind::SQLite || !QSqlDatabase::isDriverAvailable(detail::DriverName(d->kind)))
+        return refuse(EjTillgänglig, detail::DriverName(d->kind));
+
+    // Look at the file as plain bytes first: a file that is not ours is never handed to the
+    // database engine, so nothing can be written to it.
+    const detail::FileHeader header = detail::ReadSqliteHeader(sökväg, detail::kApplicationId);
+    if (header.verdict != Öppnad)
+        return refuse(header.verdict, sökväg);
+    if (header.userVersion > detail::kSchemaVersion)
+        return refuse(NyareVersion, QStringLiteral("version %1").arg(header.userVersion));
+    if (header.userVersion < 1)
+        return refuse(AnnanDatabas, sökväg);
+
+    d->readOnly = läge == 1;
+    d->db = QSqlDatabase::addDatabase(detail::DriverName(d->kind), d->connectionName);
+    detail::ConfigureSqlite(d->db, sökväg, d->readOnly, false, väntetid > 0 ? väntetid : kStandardVäntetidMs);
+    if (!d->db.open())
+        return refuse(KanInteÖppna, d->db.lastError().text());
+    try {
+        const qint64 applicationId = detail::QueryNumber(d->db, QStringLiteral("PRAGMA application_id"));
+        const qint64 version = detail::QueryNumber(d->db, QStringLiteral("PRAGMA user_version"));
+        if (applicationId != detail::kApplicationId || version < 1)
+            return refuse(AnnanDatabas, sökväg);
+        if (version > detail::kSchemaVersion)
+            return refuse(NyareVersion, QStringLiteral("version %1").arg(version));
+        if (!detail::HasBookingTables(d->db))
+            return refuse(AnnanDatabas, sökväg);
+        if (version < detail::kSchemaVersion && d->readOnly)
+            return refuse(KanInteÖppna, QStringLiteral("version %1 behöver uppgraderas och filen är öppnad skrivskyddad").arg(version));
+        detail::ExecStatement(d->db, QStringLiteral("PRAGMA foreign_keys = ON"));
+        if (!d->readOnly) {
+            if (version < detail::kSchemaVersion) {
+                Transaction upgrade(*d, true);
+                detail::UpgradeSchema(d->db, qint32(version));
+                upgrade.Commit();
+            }
+            QSqlQuery mode(d->db);
+            if (!mode.exec(QStringLiteral("PRAGMA journal_mode")) || !mode.next())
+                d->Fail(mode.lastError());
+            if (mode.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
+                detail::ExecStatement(d->db, QStringLiteral("PRAGMA journal_mode = WAL"));
+        }
+    } catch (const vb::ErrObject& e) {
+        return refuse(KanInteÖppna, e.Description());
+    }
+    d->open = true;
+    return Öppnad;
+}
+
+void DBFunk::SkapaDatabas(const QString& sökväg)
+{
+    if (detail::BackendFor(sökväg) != BackendKind::SQLite)
+        RaiseBooking(ErrDriverMissing, sökväg);
+    if (!QSqlDatabase::isDriverAvailable(detail::DriverName(BackendKind::SQLite)))
+        RaiseBooking(ErrDriverMissing, detail::DriverName(BackendKind::SQLite));
+    const QFileInfo info(sökväg);
+    if (sökväg.isEmpty() || info.isDir())
+        vb::Raise(vb::ErrPathNotFound, QStringLiteral("Path not found: \"%1\"").arg(sökväg));
+    if (info.exists() || info.isSymLink())
+        RaiseBooking(ErrDatabaseExists, sökväg);
+    if (!info.absoluteDir().exists())
+        vb::Raise(vb::ErrPathNotFound, QStringLiteral("Path not found: \"%1\"").arg(info.absolutePath()));
+
+    // Build the database under a temporary name beside the target and rename it into place
+    // only when it is complete: a half-made file never carries the name, and a file that
+    // appeared meanwhile is not replaced.
+    QTemporaryFile temporary(info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".XXXXXX"));
+    if (!temporary.open())
+        vb::Raise(vb::ErrPermissionDenied, QStringLiteral("Permission denied: %1").arg(temporary.errorString()));
+    const QString temporaryName = temporary.fileName();
+    temporary.close();
+    {
+        DBFunk maker;
+        Impl& m = *maker.d;
+        m.db = QSqlDatabase::addDatabase(detail::DriverName(BackendKind::SQLite), m.connectionName);
+        detail::ConfigureSqlite(m.db, temporaryName, false, true, kStandardVäntetidMs);
+        if (!m.db.open())
+            RaiseBooking(ErrDiskIO, m.db.lastError().text());
+        m.open = true;
+        detail::ExecStatement(m.db, QStringLiteral("PRAGMA foreign_keys = ON"));
+        {
+            Transaction create(m, true);
+            detail::UpgradeSchema(m.db, 0);
+            create.Commit();
+        }
+        detail::ExecStatement(m.db, QStringLiteral("PRAGMA journal_mode = WAL"));
+        maker.Stäng();
+    }
+    QFile::setPermissions(temporaryName, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                                             QFileDevice::ReadOther);
+    if (!QFile::rename(temporaryName, sökväg))
+        RaiseBooking(QFileInfo::exists(sökväg) ? ErrDatabaseExists : ErrDiskIO, sökväg);
+}
+
+qint64 DBFunk::AntalBokningar()
+{
+    d->CheckOpen();
+    QSqlQuery& query = d->Prepared(QStringLiteral("SELECT COUNT(*) FROM \"Bokningar\""));
+    d->Exec(query);
+    const qint64 count = query.next() ? query.value(0).toLongLong() : 0;
+    query.finish();
+    return count;
+}
+
+QString DBFunk::PersonNamn(qint32 personID)
+{
+    d->CheckOpen();
+    QSqlQuery& query = d->Prepared(QStringLiteral("SELECT \"FörNamn\", \"EfterNamn\" FROM \"Personer\" WHERE \"ID\" = ?"));
+    query.bindValue(0, personID);
+    d->Exec(query);
+    QString name;
+    if (query.next())
+        name = Person{personID, query.value(0).toString(), query.value(1).toString(), QString()}.DisplayName();
+    query.finish();
+    return name;
+}
+
+Recordset DBFunk::HämtaPersoner(qint32 sortering, qint32 utanNamnlösa, qint32 utelämna, qint32 endastID, qint32 högst)
+{
+    d->CheckOpen();
+    const std::vector<Person> persons = LoadPersons(*d, {sortering, utanNamnlösa, utelämna, endastID, högst});
+    std::vector<QVariant> cells;
+    cells.reserve(persons.size() * 4);
+    for (const Person& person : persons) {
+        cells.emplace_back(person.id);
+        cells.emplace_back(person.förNamn);
+        cells.emplace_back(person.efterNamn);
+        cells.emplace_back(person.placering);
+    }
+    return Recordset({{QStringLiteral("ID"), Recordset::Kind::Int32},
+                      {QStringLiteral("FörNamn"), Recordset::Kind::Text},
+                      {QStringLiteral("EfterNamn"), Recordset::Kind::Text},
+                      {QStringLiteral("Placering"), Recordset::Kind::Text}},
+                     std::move(cells));
+}
+
+void DBFunk::FyllAllaResurser(ListBoxSink& lista, qint32 visning, qint32 sortering, qint32 utanNamnlösa,
+                              qint32 läggTill, qint32& antal, qint32 utelämna, qint32 högst)
+{
+    d->CheckOpen();
+    if (visning != 1 && visning != 2)
+        vb::Raise(vb::ErrInvalidProcedureCall, QStringLiteral("visning ska vara 1 eller 2, inte %1").arg(visning));
+    CheckFlag(läggTill, "läggTill");
+    const std::vector<Person> persons = LoadPersons(*d, {sortering, utanNamnlösa, utelämna, 0, högst});
+    antal = 0;
+    if (läggTill == 0)
+        lista.Clear();
+    for (const Person& person : persons) {
+        QString text = person.Nameless() ? texts::NamelessResource(person.id) : person.DisplayName();
+        if (visning == 2 && !person.placering.trimmed().isEmpty())
+            text += QStringLiteral(", ") + person.placering.trimmed();
+        lista.AddItem(text, person.id);
+        ++antal;
+    }
+}
+
+Recordset DBFunk::HämtaStatusar()
+{
+    d->CheckOpen();
+    QSqlQuery& query = d->Prepared(QStringLiteral(
+        "SELECT \"ID\", \"TheText\", \"BackColor\", \"ForColor\", \"Blockerar\" FROM \"Statusar\" ORDER BY \"ID\""));
+    d->Exec(query);
+    return Recordset({{QStringLiteral("ID"), Recordset::Kind::Int32},
+                      {QStringLiteral("TheText"), Recordset::Kind::Text},
+                      {QStringLiteral("BackColor"), Recordset::Kind::Int32},
+                      {QStringLiteral("ForColor"), Recordset::Kind::Int32},
+                      {QStringLiteral("Blockerar"), Recordset::Kind::Bool}},
+                     query);
+}
+
+Recordset DBFunk::HämtaPoster(const QString& start, const QString& slut, qint32 resurs)
+{
+    d->CheckOpen();
+    if (resurs != -9 && resurs < 1)
+        vb::Raise(vb::ErrInvalidProcedureCall,
+                  QStringLiteral("resurs ska vara -9 (alla) eller ett resursnummer, inte %1").arg(resurs));
+    const qint64 from = WallSeconds(vb::CDate(start));
+    const qint64 to = WallSeconds(vb::CDate(slut));
+    std::vector<Recordset::Column> columns = {{QStringLiteral("Nyckel"), Recordset::Kind::Int32},
+                                              {QStringLiteral("PersonID"), Recordset::Kind::Int32},
+                                              {QStringLiteral("StartTid"), Recordset::Kind::DateTime},
+                                              {QStringLiteral("SlutTid"), Recordset::Kind::DateTime},
+                                              {QStringLiteral("Anteckningx"), Recordset::Kind::Text},
+                                              {QStringLiteral("Status"), Recordset::Kind::Int32}};
+    if (to < from)
+        return Recordset(std::move(columns), std::vector<QVariant>());
+
+    const bool oneResource = resurs != -9;
+    Transaction read(*d, false);
+    const int maxClass = MaxDurationClass(*d, oneResource ? resurs : 0);
+    if (maxClass < 0) {
+        read.Commit();
+        return Recordset(std::move(columns), std::vector<QVariant>());
+    }
+    QSqlQuery& query = d->Prepared(FetchSql(maxClass, oneResource));
+    const QString fromText = WallText(from);
+    const QString toText = WallText(to);
+    int position = 0;
+    for (int k = 0; k <= maxClass; ++k) {
+        if (oneResource)
+            query.bindValue(position++, resurs);
+        query.bindValue(position++, k);
+        query.bindValue(position++, WallText(from - detail::ClassSpanSeconds(k)));
+        query.bindValue(position++, toText);
+        query.bindValue(position++, fromText);
+        query.bindValue(position++, fromText);
+    }
+    d->Exec(query);
+    Recordset result(std::move(columns), query);
+    read.Commit();
+    return result;
+}
+
+bool DBFunk::Krockar(qint32 personID, const QDateTime& start, const QDateTime& slut, bool medStatus, qint32 status,
+                     const QString& nyckel)
+{
+    d->CheckOpen();
+    if (!start.isValid() || !slut.isValid())
+        vb::Raise(vb::ErrTypeMismatch, QStringLiteral("Type mismatch: start- eller sluttiden är inget datum"));
+    const qint32 own = NyckelFromText(nyckel);
+    const qint64 from = WallSeconds(start);
+    const qint64 to = WallSeconds(slut);
+    if (to < from)
+        return true;
+    Transaction read(*d, false);
+    const bool clash = ClashExists(*d, personID, from, to, medStatus, status, own);
+    read.Commit();
+    return clash;
+}
+
+std::optional<DBPost> DBFunk::HämtaPost(qint32 nyckel)
+{
+    d->CheckOpen();
+    QSqlQuery& query =
+        d->Prepared(QStringLiteral("SELECT ") + ReadColumnsSql() + QStringLiteral(" FROM \"Bokningar\" WHERE \"Nyckel\" = ?"));
+    query.bindValue(0, nyckel);
+    d->Exec(query);
+    if (!query.next()) {
+        query.finish();
+        return std::nullopt;
+    }
+    DBPost post;
+    int i = 0;
+    post.m_nyckel = query.value(i++).toInt();
+    post.m_personID = query.value(i++).toInt();
+    post.m_extraPersonID = query.value(i++).toInt(); // NULL reads as 0: none
+    post.m_startTid = detail::TimeFromText(query.value(i++).toString());
+    post.m_slutTid = detail::TimeFromText(query.value(i++).toString());
+    post.m_status = query.value(i++).toInt();
+    post.m_aktiv = query.value(i++).toInt() != 0;
+    // Stored values come back as they are, even ones the setters would refuse.
+    post.m_typ = query.value(i++).toInt();
+    post.m_antal = query.value(i++).toInt();
+    post.m_minuter = query.value(i++).toDouble();
+    post.m_betalningsvillkor = qint16(query.value(i++).toInt());
+    for (int t = 0; t < kPostTextCount; ++t)
+        post.m_text[std::size_t(t)] = query.value(i++).toString();
+    query.finish();
+    return post;
+}
+
+void DBFunk::SparaPost(DBPost& post, bool somNy, qint32& nyttNummer, qint32& resultat)
+{
+    nyttNummer = 0;
+    d->CheckWritable();
+    const QDateTime& start = post.m_startTid;
+    const QDateTime& end = post.m_slutTid;
+    if (!start.isValid() || !end.isValid() || WallSeconds(end) < WallSeconds(start)) {
+        resultat = 2;
+        return;
+    }
+    Transaction write(*d, true);
+    if (!somNy && !RowExists(*d, QStringLiteral("SELECT 1 FROM \"Bokningar\" WHERE \"Nyckel\" = ?"), post.m_nyckel)) {
+        resultat = 3;
+        return;
+    }
+    const QString personSql = QStringLiteral("SELECT 1 FROM \"Personer\" WHERE \"ID\" = ?");
+    if (!RowExists(*d, personSql, post.m_personID) ||
+        (post.m_extraPersonID != 0 && !RowExists(*d, personSql, post.m_extraPersonID))) {
+        resultat = 4;
+        return;
+    }
+    if (!RowExists(*d, QStringLiteral("SELECT 1 FROM \"Statusar\" WHERE \"ID\" = ?"), post.m_status)) {
+        resultat = 5;
+        return;
+    }
+    if (!d->överlapp && post.m_aktiv &&
+        ClashExists(*d, post.m_personID, WallSeconds(start), WallSeconds(end), true, post.m_status,
+                    somNy ? 0 : post.m_nyckel)) {
+        resultat = 1;
+        return;
+    }
+    qint32 number = post.m_nyckel;
+    if (somNy) {
+        QSqlQuery& insert = d->Prepared(Impl::InsertSql());
+        d->BindPost(insert, post);
+        d->Exec(insert);
+        number = insert.lastInsertId().toInt();
+    } else {
+        QStringList assignments;
+        for (const QString& column : WrittenColumns())
+            assignments << Quoted(column) + QStringLiteral(" = ?");
+        QSqlQuery& update = d->Prepared(QStringLiteral("UPDATE \"Bokningar\" SET ") +
+                                        assignments.join(QStringLiteral(", ")) +
+                                        QStringLiteral(" WHERE \"Nyckel\" = ?"));
+        d->BindPost(update, post);
+        update.bindValue(int(WrittenColumns().size()), number);
+        d->Exec(update);
+    }
+    write.Commit();
+    post.m_nyckel = number;
+    nyttNummer = number;
+    resultat = 0;
+}
+
+} // namespace booking

@@ -1,0 +1,136 @@
+#pragma once
+// Shared pieces of the booking tests: fresh databases in the test's temporary home, posts
+// written in one line, and checks for raised errors.
+#include "booking/BulkWriter.h"
+#include "booking/DBFunk.h"
+#include "platform/ErrObject.h"
+#include "support/TestEnv.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+
+namespace bookingtest {
+
+// A path for a new file in the temporary home; never the same twice in one run.
+inline QString NewPath(const QString& name = QStringLiteral("planum.db"))
+{
+    static int counter = 0;
+    const QString dir = testenv::Root() + QStringLiteral("/case-%1").arg(++counter);
+    QDir().mkpath(dir);
+    return dir + QLatin1Char('/') + name;
+}
+
+inline QString CreateDatabase(const QString& name = QStringLiteral("planum.db"))
+{
+    const QString path = NewPath(name);
+    booking::DBFunk::SkapaDatabas(path);
+    return path;
+}
+
+// "2026-12-07 10:00" as a local date-time.
+inline QDateTime At(const QString& text)
+{
+    const QDateTime when = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm"));
+    Q_ASSERT(when.isValid());
+    return when;
+}
+
+inline booking::DBPost Post(qint32 person, const QString& start, const QString& end, qint32 status = 1)
+{
+    booking::DBPost post;
+    post.PersonID(person);
+    post.StartTid(At(start));
+    post.SlutTid(At(end));
+    post.Status(status);
+    return post;
+}
+
+inline QByteArray FileBytes(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return file.readAll();
+}
+
+inline QStringList FilesBeside(const QString& path)
+{
+    return QDir(QFileInfo(path).absolutePath()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+}
+
+// The Nyckel values of a recordset, in its order; the set is left at its end.
+inline QList<qint32> Keys(booking::Recordset records)
+{
+    QList<qint32> keys;
+    while (!records.Eof()) {
+        keys << records[QStringLiteral("Nyckel")].toInt();
+        records.MoveNext();
+    }
+    return keys;
+}
+
+// A plain QtSql connection to a file, beside the component: for what the component does
+// not hand out, and for a second program holding the file.
+class RawConnection {
+public:
+    explicit RawConnection(const QString& path)
+        : m_name(QStringLiteral("raw-%1").arg(++Counter()))
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+        db.setDatabaseName(path);
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=0"));
+        db.open();
+    }
+    ~RawConnection()
+    {
+        {
+            QSqlDatabase db = QSqlDatabase::database(m_name, false);
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(m_name);
+    }
+    bool Exec(const QString& sql)
+    {
+        QSqlQuery query(QSqlDatabase::database(m_name, false));
+        return query.exec(sql);
+    }
+    QVariant Value(const QString& sql)
+    {
+        QSqlQuery query(QSqlDatabase::database(m_name, false));
+        if (!query.exec(sql) || !query.next())
+            return QVariant();
+        return query.value(0);
+    }
+
+private:
+    static int& Counter()
+    {
+        static int counter = 0;
+        return counter;
+    }
+    QString m_name;
+};
+
+} // namespace bookingtest
+
+// Runs a statement and checks that it raises the error with that number.
+#define EXPECT_RAISES(number, statement)                                                               \
+    do {                                                                                               \
+        bool raised_ = false;                                                                          \
+        try {                                                                                          \
+            statement;                                                                                 \
+        } catch (const vb::ErrObject& e_) {                                                            \
+            raised_ = true;                                                                            \
+            QCOMPARE(e_.Number(), long(number));                                                       \
+        }                                                                                              \
+        QVERIFY2(raised_, "no error was raised: " #statement);                                         \
+    } while (false)
+
+// Opens a connection the way the wizard does and fails the test unless it answers 1.
+#define OPEN_OR_FAIL(db, path)                                                                         \
+    do {                                                                                               \
+        (db).Anropskod(-9);                                                                            \
+        QCOMPARE((db).ÖppnaDatabas((path), 0, 0), qint32(booking::Öppnad));                            \
+    } while (false)

@@ -1,0 +1,220 @@
+// Opening and creating booking databases: what ÖppnaDatabas answers for every kind of path,
+// and that a file it refuses is left exactly as it was.
+#include "BookingTestSupport.h"
+#include "booking/Schema.h"
+
+using namespace booking;
+using namespace bookingtest;
+
+namespace {
+
+enum class Kind { Missing, Empty, Folder, Text, EmptyFile, OtherSqlite, OurIdNoTables, NewerVersion, Server, Planum };
+
+// Makes the file a row asks for and gives the path to open.
+QString Make(Kind kind)
+{
+    switch (kind) {
+    case Kind::Missing: return NewPath(QStringLiteral("missing.db"));
+    case Kind::Empty: return QString();
+    case Kind::Folder: {
+        const QString path = NewPath(QStringLiteral("folder.db"));
+        QDir().mkpath(path);
+        return path;
+    }
+    case Kind::Text: {
+        const QString path = NewPath(QStringLiteral("notes.txt"));
+        QFile file(path);
+        file.open(QIODevice::WriteOnly);
+        file.write("Bokningar vecka 49\r\nAnna: måndag\r\n");
+        return path;
+    }
+    case Kind::EmptyFile: {
+        const QString path = NewPath(QStringLiteral("empty.db"));
+        QFile file(path);
+        file.open(QIODevice::WriteOnly);
+        return path;
+    }
+    case Kind::OtherSqlite: {
+        const QString path = NewPath(QStringLiteral("other.sqlite"));
+        RawConnection raw(path);
+        raw.Exec(QStringLiteral("CREATE TABLE Personer (ID INTEGER PRIMARY KEY, Namn TEXT)"));
+        raw.Exec(QStringLiteral("INSERT INTO Personer (Namn) VALUES ('Anna')"));
+        raw.Exec(QStringLiteral("PRAGMA user_version = 1"));
+        return path;
+    }
+    case Kind::OurIdNoTables: {
+        const QString path = NewPath(QStringLiteral("marked.db"));
+        RawConnection raw(path);
+        raw.Exec(QStringLiteral("PRAGMA application_id = %1").arg(detail::kApplicationId));
+        raw.Exec(QStringLiteral("PRAGMA user_version = 1"));
+        raw.Exec(QStringLiteral("CREATE TABLE Annat (x)"));
+        return path;
+    }
+    case Kind::NewerVersion: {
+        const QString path = CreateDatabase();
+        RawConnection raw(path);
+        raw.Exec(QStringLiteral("PRAGMA user_version = %1").arg(detail::kSchemaVersion + 1));
+        return path;
+    }
+    case Kind::Server: return QStringLiteral("postgresql://planum@localhost/planum");
+    case Kind::Planum: return CreateDatabase();
+    }
+    return QString();
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Kind)
+
+class TestBookingOpen : public QObject {
+    Q_OBJECT
+private slots:
+    void answers_data()
+    {
+        QTest::addColumn<Kind>("kind");
+        QTest::addColumn<qint32>("expected");
+        QTest::newRow("missing file") << Kind::Missing << qint32(FilSaknas);
+        QTest::newRow("empty path") << Kind::Empty << qint32(IngenSökväg);
+        QTest::newRow("folder") << Kind::Folder << qint32(FilSaknas);
+        QTest::newRow("text file") << Kind::Text << qint32(InteDatabas);
+        QTest::newRow("empty file") << Kind::EmptyFile << qint32(InteDatabas);
+        QTest::newRow("database of another program") << Kind::OtherSqlite << qint32(AnnanDatabas);
+        QTest::newRow("our mark without our tables") << Kind::OurIdNoTables << qint32(AnnanDatabas);
+        QTest::newRow("newer schema version") << Kind::NewerVersion << qint32(NyareVersion);
+        QTest::newRow("server URL") << Kind::Server << qint32(EjTillgänglig);
+        QTest::newRow("booking database") << Kind::Planum << qint32(Öppnad);
+    }
+    // Every refused path is left byte for byte as it was, and no file appears beside it.
+    void answers()
+    {
+        QFETCH(Kind, kind);
+        QFETCH(qint32, expected);
+        const QString path = Make(kind);
+        const bool local = kind != Kind::Empty && kind != Kind::Server;
+        const QByteArray before = local ? FileBytes(path) : QByteArray();
+        const QStringList filesBefore = local ? FilesBeside(path) : QStringList();
+
+        {
+            DBFunk db;
+            db.Anropskod(-9);
+            for (qint32 mode : {0, 1}) {
+                QCOMPARE(db.ÖppnaDatabas(path, 0, mode), expected);
+                QCOMPARE(db.ÄrÖppen(), expected == Öppnad);
+                if (expected != Öppnad) {
+                    QVERIFY(!db.SenasteFel().isEmpty());
+                    EXPECT_RAISES(ErrNotOpen, db.PersonNamn(1));
+                    EXPECT_RAISES(ErrNotOpen, db.HämtaPoster(QStringLiteral("2026-12-07"), QStringLiteral("2026-12-08"), -9));
+                }
+            }
+        }
+        if (expected == Öppnad || !local)
+            return;
+        QCOMPARE(FileBytes(path), before);
+        QCOMPARE(FilesBeside(path), filesBefore);
+        if (kind == Kind::Missing)
+            QVERIFY(!QFileInfo::exists(path));
+    }
+
+    void newDatabaseIsMarkedAndInWalMode()
+    {
+        const QString path = CreateDatabase();
+        QCOMPARE(FilesBeside(path), QStringList{QStringLiteral("planum.db")});
+        RawConnection raw(path);
+        QCOMPARE(raw.Value(QStringLiteral("PRAGMA application_id")).toInt(), detail::kApplicationId);
+        QCOMPARE(raw.Value(QStringLiteral("PRAGMA user_version")).toInt(), detail::kSchemaVersion);
+        QCOMPARE(raw.Value(QStringLiteral("PRAGMA journal_mode")).toString(), QStringLiteral("wal"));
+    }
+
+    void createNeverReplacesAFile()
+    {
+        const QString path = Make(Kind::Text);
+        const QByteArray before = FileBytes(path);
+        EXPECT_RAISES(ErrDatabaseExists, DBFunk::SkapaDatabas(path));
+        QCOMPARE(FileBytes(path), before);
+        QCOMPARE(FilesBeside(path), QStringList{QStringLiteral("notes.txt")});
+
+        const QString database = CreateDatabase();
+        const QByteArray ours = FileBytes(database);
+        EXPECT_RAISES(ErrDatabaseExists, DBFunk::SkapaDatabas(database));
+        QCOMPARE(FileBytes(database), ours);
+
+        EXPECT_RAISES(vb::ErrPathNotFound, DBFunk::SkapaDatabas(testenv::Root() + QStringLiteral("/no/such/folder/p.db")));
+        QVERIFY(!QFileInfo::exists(testenv::Root() + QStringLiteral("/no")));
+    }
+
+    void pathWithBlanksAndLetters()
+    {
+        const QString path = NewPath(QStringLiteral("Bokningar för Åsa #1 ?.db"));
+        DBFunk::SkapaDatabas(path);
+        DBFunk db;
+        OPEN_OR_FAIL(db, path);
+        QCOMPARE(db.Sökväg(), path);
+    }
+
+    void readOnlyRefusesWrites()
+    {
+        const QString path = CreateDatabase();
+        {
+            DBFunk db;
+            OPEN_OR_FAIL(db, path);
+            BulkWriter writer(db);
+            writer.AddResource(QStringLiteral("Anna"), QStringLiteral("Berg"), QStringLiteral("Umeå"));
+            writer.Commit();
+        }
+        const QByteArray before = FileBytes(path);
+        DBFunk db;
+        QCOMPARE(db.ÖppnaDatabas(path, 0, 1), qint32(Öppnad));
+        QVERIFY(db.ÄrSkrivskyddad());
+        QCOMPARE(db.PersonNamn(1), QStringLiteral("Anna Berg"));
+        DBPost post = Post(1, QStringLiteral("2026-12-07 10:00"), QStringLiteral("2026-12-07 11:00"));
+        qint32 number = -1;
+        qint32 result = -1;
+        EXPECT_RAISES(ErrReadOnly, db.SparaPost(post, true, number, result));
+        QCOMPARE(number, 0);
+        EXPECT_RAISES(ErrReadOnly, BulkWriter{db});
+        db.Stäng();
+        QCOMPARE(FileBytes(path), before);
+    }
+
+    void badArgumentsRaise()
+    {
+        const QString path = CreateDatabase();
+        DBFunk db;
+        EXPECT_RAISES(vb::ErrInvalidProcedureCall, db.ÖppnaDatabas(path, 0, 2));
+        EXPECT_RAISES(vb::ErrInvalidProcedureCall, db.ÖppnaDatabas(path, -1, 0));
+        QVERIFY(!db.ÄrÖppen());
+    }
+
+    // A failed open closes the connection that was open before: nothing reads the old file
+    // while the caller believes it is on the new one.
+    void failedReopenLeavesNothingOpen()
+    {
+        const QString path = CreateDatabase();
+        DBFunk db;
+        OPEN_OR_FAIL(db, path);
+        QCOMPARE(db.ÖppnaDatabas(Make(Kind::Missing), 0, 0), qint32(FilSaknas));
+        QVERIFY(!db.ÄrÖppen());
+        EXPECT_RAISES(ErrNotOpen, db.HämtaStatusar());
+        QCOMPARE(db.ÖppnaDatabas(path, 0, 0), qint32(Öppnad));
+        QCOMPARE(db.HämtaStatusar().RecordCount(), 7);
+    }
+
+    // Two connections on one file, as the wizard's list and the transfer run have.
+    void twoConnectionsSeeEachOthersSaves()
+    {
+        const QString path = CreateDatabase();
+        DBFunk a;
+        DBFunk b;
+        OPEN_OR_FAIL(a, path);
+        OPEN_OR_FAIL(b, path);
+        {
+            BulkWriter writer(a);
+            writer.AddResource(QStringLiteral("Per"), QStringLiteral("Öberg"), QString());
+            writer.Commit();
+        }
+        QCOMPARE(b.PersonNamn(1), QStringLiteral("Per Öberg"));
+    }
+};
+
+ALMBRO_TEST_MAIN(TestBookingOpen)
+#include "test_booking_open.moc"

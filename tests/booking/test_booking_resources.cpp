@@ -1,0 +1,222 @@
+// Resources and statuses: PersonNamn, HämtaPersoner, FyllAllaResurser into a list box, and
+// HämtaStatusar.
+#include "BookingTestSupport.h"
+#include "platform/Locale.h"
+
+using namespace booking;
+using namespace bookingtest;
+
+namespace {
+
+// A list box as plain lines.
+class Lines : public ListBoxSink {
+public:
+    void Clear() override
+    {
+        texts.clear();
+        data.clear();
+        ++clears;
+    }
+    void AddItem(const QString& text, qint32 itemData) override
+    {
+        texts << text;
+        data << itemData;
+    }
+    QStringList texts;
+    QList<qint32> data;
+    int clears = 0;
+};
+
+QList<qint32> Ids(Recordset records)
+{
+    QList<qint32> ids;
+    while (!records.Eof()) {
+        ids << records[QStringLiteral("ID")].toInt();
+        records.MoveNext();
+    }
+    return ids;
+}
+
+} // namespace
+
+class TestBookingResources : public QObject {
+    Q_OBJECT
+
+    QString m_path;
+
+private slots:
+    void initTestCase()
+    {
+        vb::SetLocaleForTest(QLocale(QStringLiteral("sv_SE")));
+        m_path = CreateDatabase();
+        DBFunk db;
+        OPEN_OR_FAIL(db, m_path);
+        BulkWriter writer(db);
+        writer.AddResource(QStringLiteral("Öjvind"), QStringLiteral("Öberg"), QStringLiteral("Umeå"));  // 1
+        writer.AddResource(QStringLiteral(" Anna "), QStringLiteral("Åkesson "), QStringLiteral("Malmö")); // 2
+        writer.AddResource(QString(), QString(), QStringLiteral("Lund"));                                 // 3
+        writer.AddResource(QStringLiteral("Per"), QStringLiteral("Andersson"), QString());                // 4
+        writer.AddResource(QStringLiteral("Sofia"), QString(), QStringLiteral(" Kalmar "));               // 5
+        writer.AddResource(QString(), QStringLiteral("Ekström"), QString());                              // 6
+        writer.AddResource(QStringLiteral("  "), QStringLiteral(" "), QString());                         // 7
+        writer.AddResource(QStringLiteral("Anna"), QStringLiteral("Andersson"), QStringLiteral("Borås")); // 8
+        writer.Commit();
+    }
+    void cleanupTestCase() { vb::ResetLocale(); }
+
+    void personNamn_data()
+    {
+        QTest::addColumn<qint32>("id");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("first and last") << 1 << QString::fromUtf8("Öjvind Öberg");
+        QTest::newRow("blanks around the parts") << 2 << QString::fromUtf8("Anna Åkesson");
+        QTest::newRow("no name") << 3 << QString();
+        QTest::newRow("first name only") << 5 << QStringLiteral("Sofia");
+        QTest::newRow("last name only") << 6 << QString::fromUtf8("Ekström");
+        QTest::newRow("only blanks") << 7 << QString();
+        QTest::newRow("no such resource") << 99 << QString();
+        QTest::newRow("negative number") << -99 << QString();
+    }
+    void personNamn()
+    {
+        QFETCH(qint32, id);
+        QFETCH(QString, name);
+        DBFunk db;
+        OPEN_OR_FAIL(db, m_path);
+        QCOMPARE(db.PersonNamn(id), name);
+        QCOMPARE(db.PersonNamn(id), name); // the prepared statement is used again
+    }
+
+    void hämtaPersoner_data()
+    {
+        QTest::addColumn<QList<qint32>>("args");
+        QTest::addColumn<QList<qint32>>("ids");
+        QTest::newRow("five zeros: all, by number") << QList<qint32>{0, 0, 0, 0, 0}
+                                                    << QList<qint32>{1, 2, 3, 4, 5, 6, 7, 8};
+        // Andersson Anna, Andersson Per, Ekström, Sofia (no last name sorts first among the
+        // named), Åkesson, Öberg in Swedish order; the nameless last.
+        QTest::newRow("by name") << QList<qint32>{1, 0, 0, 0, 0} << QList<qint32>{5, 8, 4, 6, 2, 1, 3, 7};
+        QTest::newRow("without the nameless") << QList<qint32>{0, 1, 0, 0, 0} << QList<qint32>{1, 2, 4, 5, 6, 8};
+        QTest::newRow("all but 4") << QList<qint32>{0, 0, 4, 0, 0} << QList<qint32>{1, 2, 3, 5, 6, 7, 8};
+        QTest::newRow("only 6") << QList<qint32>{0, 0, 0, 6, 0} << QList<qint32>{6};
+        QTest::newRow("only one not there") << QList<qint32>{0, 0, 0, 99, 0} << QList<qint32>{};
+        QTest::newRow("at most 3 by name") << QList<qint32>{1, 0, 0, 0, 3} << QList<qint32>{5, 8, 4};
+    }
+    void hämtaPersoner()
+    {
+        QFETCH(QList<qint32>, args);
+        QFETCH(QList<qint32>, ids);
+        DBFunk db;
+        OPEN_OR_FAIL(db, m_path);
+        QCOMPARE(Ids(db.HämtaPersoner(args[0], args[1], args[2], args[3], args[4])), ids);
+    }
+
+    void hämtaPersonerFields()
+    {
+        DBFunk db;
+        OPEN_OR_FAIL(db, m_path);
+        Recordset records = db.HämtaPersoner(0, 0, 0, 2, 0);
+        QCOMPARE(records.RecordCount(), 1);
+        QCOMPARE(records[QStringLiteral("ID")].toInt(), 2);
+        // The stored names as they are; only PersonNamn and the lists trim.
+        QCOMPARE(records[QStringLiteral("FörNamn")].toString(), QStringLiteral(" Anna "));
+        QCOMPARE(records[QStringLiteral("EfterNamn")].toString(), QString::fromUtf8("Åkesson "));
+        QCOMPARE(records[QStringLiteral("Placering")].toString(), QString::fromUtf8("Malmö"));
+    }
+
+    void badArgumentsRaise5()
+    {
+        DBFunk db;
+        OPEN_OR_FAIL(db, m_path);
+        EXPECT_RAISES(vb::ErrInvalidProcedureCall, db.HämtaPersoner(2, 0, 0, 0, 0));
+        EXPECT_RAISES(vb::ErrInvalidProcedureCall, db.HämtaPersoner(0, 0, 0, 0, -1));
+        Lines lines;
+        qint32 count = 0;
+        EXPECT_RAISES(vb::ErrInvalidProcedureCall, db.FyllAllaResurser(lines, 3, 0, 0, 0, count, 0, 0));
+        EXPECT_RAISES(vb::ErrInvalidProcedureCall, db.FyllAllaResurser(lines, 2, 0, 0, 2, count, 0, 0));
+        QCOMPARE(lines.clears, 0);
+    }
+
+    void fyllAllaResurser_data()
+    {
+        QTest::addColumn<QList<qint32>>("args"); // visning, sortering, utanNamnlösa, läggTill, utelämna, högst
+        QTest::addColumn<QStringList>("texts");
+        QTest::addColumn<QList<qint32>>("data");
+        const QString svensk = QString::fromUtf8("Öjvind Öberg, Umeå|Anna Åkesson, Malmö|(Namnlös resurs 3), Lund|"
+                                                 "Per Andersson|Sofia, Kalmar|Ekström|(Namnlös resurs 7)|"
+                                                 "Anna Andersson, Borås");
+        QTest::newRow("2, 0, 0, 0, n, 0, 0") << QList<qint32>{2, 0, 0, 0, 0, 0} << svensk.split(QLatin1Char('|'))
+                                             << QList<qint32>{1, 2, 3, 4, 5, 6, 7, 8};
+        QTest::newRow("names only") << QList<qint32>{1, 0, 0, 0, 0, 0}
+                                    << QString::fromUtf8("Öjvind Öberg|Anna Åkesson|(Namnlös resurs 3)|Per Andersson|"
+                                                         "Sofia|Ekström|(Namnlös resurs 7)|Anna Andersson")
+                                           .split(QLatin1Char('|'))
+                                    << QList<qint32>{1, 2, 3, 4, 5, 6, 7, 8};
+        QTest::newRow("by name without the nameless, at most 4")
+            << QList<qint32>{1, 1, 1, 0, 0, 4}
+            << QString::fromUtf8("Sofia|Anna Andersson|Per Andersson|Ekström").split(QLatin1Char('|'))
+            << QList<qint32>{5, 8, 4, 6};
+        QTest::newRow("all but 1") << QList<qint32>{1, 0, 1, 0, 1, 0}
+                                   << QString::fromUtf8("Anna Åkesson|Per Andersson|Sofia|Ekström|Anna Andersson")
+                                          .split(QLatin1Char('|'))
+                                   << QList<qint32>{2, 4, 5, 6, 8};
+    }
+    void fyllAllaResurser()
+    {
+        QFETCH(QList<qint32>, args);
+        QFETCH(QStringList, texts);
+        QFETCH(QList<qint32>, data);
+        DBFunk db;
+        OPEN_OR_FAIL(db, m_path);
+        Lines lines;
+        lines.AddItem(QStringLiteral("left from before"), -1);
+        qint32 count = 0;
+        db.FyllAllaResurser(lines, args[0], args[1], args[2], args[3], count, args[4], args[5]);
+        QCOMPARE(lines.clears, 1);
+        QCOMPARE(lines.texts, texts);
+        QCOMPARE(lines.data, data);
+        QCOMPARE(count, qint32(data.size()));
+    }
+
+    void fyllAllaResurserAddsBelow()
+    {
+        DBFunk db;
+        OPEN_OR_FAIL(db, m_path);
+        Lines lines;
+        lines.AddItem(QStringLiteral("(alla)"), -99);
+        qint32 count = 0;
+        db.FyllAllaResurser(lines, 1, 0, 1, 1, count, 0, 2);
+        QCOMPARE(lines.clears, 0);
+        QCOMPARE(lines.texts, (QStringList{QStringLiteral("(alla)"), QString::fromUtf8("Öjvind Öberg"),
+                                           QString::fromUtf8("Anna Åkesson")}));
+        QCOMPARE(lines.data, (QList<qint32>{-99, 1, 2}));
+        QCOMPARE(count, 2);
+    }
+
+    void defaultStatuses()
+    {
+        DBFunk db;
+        OPEN_OR_FAIL(db, m_path);
+        Recordset records = db.HämtaStatusar();
+        QCOMPARE(records.RecordCount(), 7);
+        QList<qint32> ids;
+        QStringList texts;
+        QList<bool> blocks;
+        while (!records.Eof()) {
+            ids << records[QStringLiteral("ID")].toInt();
+            texts << records[QStringLiteral("TheText")].toString();
+            blocks << records[QStringLiteral("Blockerar")].toBool();
+            QCOMPARE(records[QStringLiteral("BackColor")].typeId(), QMetaType::Int);
+            QVERIFY(records[QStringLiteral("ForColor")].toInt() >= 0);
+            records.MoveNext();
+        }
+        records.Close();
+        QCOMPARE(ids, (QList<qint32>{-1, 0, 1, 2, 3, 4, 5}));
+        QCOMPARE(texts, QString::fromUtf8("(Ingen status)|Preliminär|Bokad|Bekräftad|Avbokad|Väntelista|Utförd")
+                            .split(QLatin1Char('|')));
+        QCOMPARE(blocks, (QList<bool>{true, true, true, true, false, false, true}));
+    }
+};
+
+ALMBRO_TEST_MAIN(TestBookingResources)
+#include "test_booking_resources.moc"

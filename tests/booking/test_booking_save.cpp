@@ -1,0 +1,332 @@
+// SparaPost and HämtaPost: every property kept, inserts and updates, the answers that refuse
+// a save without writing, and a database held by another program.
+#include "BookingTestSupport.h"
+
+#include <QElapsedTimer>
+
+using namespace booking;
+using namespace bookingtest;
+
+namespace {
+
+DBPost FullPost()
+{
+    DBPost post;
+    post.Bokningsnr(QStringLiteral("100234"));
+    post.Telefon(QStringLiteral("031-12 34 56"));
+    post.Beställare(QStringLiteral("Åsa Öberg"));
+    post.Märke(QStringLiteral("Projekt \"Älvsborg\""));
+    post.Beställningsnummer(QStringLiteral("BN-2026-00017"));
+    post.Beställningsdatum(QStringLiteral("2026-12-01"));
+    post.Leverans_postadress(QStringLiteral("411 38 Göteborg"));
+    post.Leveransadress(QStringLiteral("Östra Hamngatan 12"));
+    post.Kundnamn(QStringLiteral("Bergström Bygg AB"));
+    post.Betalningsvillkor(BetalningKontant);
+    post.Dokument(QStringLiteral("Offert 2026-117.pdf"));
+    post.Följesedelsnr(QStringLiteral("4500"));
+    post.Notering(QStringLiteral("\"Ring innan\"\r\nPortkod 1234\nTab\there; 'single' quotes"));
+    post.StartTid(At(QStringLiteral("2026-12-09 08:15")));
+    post.SlutTid(At(QStringLiteral("2026-12-09 16:45")));
+    post.PersonID(2);
+    post.ExtraPersonID(1);
+    post.Antal(1);
+    post.Typ(TypIntern);
+    post.Status(2);
+    post.Aktiv(true);
+    post.Minuter(450.0);
+    return post;
+}
+
+void ComparePosts(const DBPost& actual, const DBPost& expected)
+{
+    for (int i = 0; i < kPostTextCount; ++i)
+        QCOMPARE(actual.Text(PostText(i)), expected.Text(PostText(i)));
+    QCOMPARE(actual.Betalningsvillkor(), expected.Betalningsvillkor());
+    QCOMPARE(actual.StartTid(), expected.StartTid());
+    QCOMPARE(actual.SlutTid(), expected.SlutTid());
+    QCOMPARE(actual.PersonID(), expected.PersonID());
+    QCOMPARE(actual.ExtraPersonID(), expected.ExtraPersonID());
+    QCOMPARE(actual.Antal(), expected.Antal());
+    QCOMPARE(actual.Typ(), expected.Typ());
+    QCOMPARE(actual.Status(), expected.Status());
+    QCOMPARE(actual.Aktiv(), expected.Aktiv());
+    QCOMPARE(actual.Minuter(), expected.Minuter());
+}
+
+} // namespace
+
+class TestBookingSave : public QObject {
+    Q_OBJECT
+
+    QString m_path;
+
+    void AddResources(DBFunk& db)
+    {
+        BulkWriter writer(db);
+        writer.AddResource(QStringLiteral("Anna"), QStringLiteral("Berg"), QStringLiteral("Umeå"));
+        writer.AddResource(QStringLiteral("Erik"), QStringLiteral("Öberg"), QStringLiteral("Malmö"));
+        writer.Commit();
+    }
+
+private slots:
+    void init()
+    {
+        m_path = CreateDatabase();
+        DBFunk db;
+        OPEN_OR_FAIL(db, m_path);
+        AddResources(db);
+    }
+
+    void everyPropertyComesBack()
+    {
+        DBFunk db;
+        OPEN_OR_FAIL(db, m_path);
+        DBPost post = FullPost();
+        qint32 number = -1;
+        qint32 result = -1;
+        db.SparaPost(post, true, number, result);
+        QCOMPARE(result, 0);
+        QCOMPARE(number, 1);
+        QCOMPARE(post.Nyckel(), 1);
+
+        DBFunk other;
+        OPEN_OR_FAIL(other, m_path);
+        const std::optional<DBPost> read = other.HämtaPost(number);
+        QVERIFY(read.has_value());
+        QCOMPARE(read->Nyckel(), number);
+        ComparePosts(*read, post);
+        QVERIFY(!other.HämtaPost(number + 1).has_value());
+    }
+
+    void aNewPostHasTheDefaults()
+    {
+        const DBPost post;
+        QCOMPARE(post.Nyckel(), 0);
+        QCOMPARE(post.Status(), -1);
+        QCOMPARE(post.Typ(), qint32(TypKund));
+        QVERIFY(post.Aktiv());
+        QCOMPARE(post.ExtraPersonID(), 0);
+        QVERIFY(!post.StartTid().isValid());
+        // A new post with times and a resource saves with its defaults, and reads back so.
+        DBFunk db;
+        OPEN_OR_FAIL(db, m_path);
+        DBPost fresh;
+        fresh.PersonID(1);
+        fresh.StartTid(At(QStringLiteral("2026-12-09 10:00")));
+        fresh.SlutTid(At(QStringLiteral("2026-12-09 11:00")));
+        qint32 number = 0;
+        qint32 result = -1;
+        db.SparaPost(fresh, true, number, result);
+        QCOMPARE(result, 0);
+        ComparePosts(*db.HämtaPost(number), fresh);
+    }
+
+    void updateByNumber()
+    {
+        DBFunk db;
+        OPEN_OR_FAIL(db, m_path);
+        DBPost post = FullPost();
+        qint32 number = 0;
+        qint32 result = -1;
+        db.SparaPost(post, true, number, result);
+        DBPost second = FullPost();
+        second.StartTid(At(QStringLiteral("2026-12-10 08:00")));
+        second.SlutTid(At(QStringLiteral("2026-12-10 09:00")));
+        db.SparaPost(second, true, number, result);
+        QCOMPARE(number, 2);
+
+        std::optional<DBPost> read = db.HämtaPost(1);
+        read->Kundnamn(QStringLiteral("Café Ängen"));
+        read->Notering(QString());
+        read->Betalningsvillkor(5);
+        read->ExtraPersonID(0);
+        read->Aktiv(false);
+        read->SlutTid(At(QStringLiteral("2026-12-09 17:00")));
+        db.SparaPost(*read, false, number, result);
+        QCOMPARE(result, 0);
+        QCOMPARE(number, 1);
+        QCOMPARE(db.AntalBokningar(), qint64(2));
+        ComparePosts(*db.HämtaPost(1), *read);
+        ComparePosts(*db.HämtaPost(2), second);
+    }
+
+    // A booking read and saved as new is a copy with a number of its own.
+    void saveAsNewCopies()
+    {
+        DBFunk db;
+        OPEN_OR_FAIL(db, m_path);
+        db.Överlapp(true);
+        DBPost post = FullPost();
+        qint32 number = 0;
+        qint32 result = -1;
+        db.SparaPost(post, true, number, result);
+        std::optional<DBPost> copy = db.HämtaPost(number);
+        copy->Notering(QStringLiteral("kopia"));
+        db.SparaPost(*copy, true, number, result);
+        QCOMPARE(result, 0);
+        QCOMPARE(number, 2);
+        QCOMPARE(copy->Nyckel(), 2);
+        QCOMPARE(db.HämtaPost(1)->Notering(), post.Notering());
+        QCOMPARE(db.HämtaPost(2)->Notering(), QStringLiteral("kopia"));
+    }
+
+    void refusals_data()
+    {
+        QTest::addColumn<int>("change");
+        QTest::addColumn<bool>("asNew");
+        QTest::addColumn<qint32>("expected");
+        QTest::newRow("no start") << 0 << true << qint32(2);
+        QTest::newRow("end before start") << 1 << true << qint32(2);
+        QTest::newRow("update of a number not there") << 2 << false << qint32(3);
+        QTest::newRow("update of a post never saved") << 3 << false << qint32(3);
+        QTest::newRow("no such resource") << 4 << true << qint32(4);
+        QTest::newRow("no such responsible resource") << 5 << true << qint32(4);
+        QTest::newRow("no such status") << 6 << true << qint32(5);
+    }
+    void refusals()
+    {
+        QFETCH(int, change);
+        QFETCH(bool, asNew);
+        QFETCH(qint32, expected);
+        DBFunk db;
+        OPEN_OR_FAIL(db, m_path);
+        DBPost saved = FullPost();
+        qint32 number = 0;
+        qint32 result = -1;
+        db.SparaPost(saved, true, number, result);
+        QCOMPARE(result, 0);
+        // Closed, the save is in the file itself; a refused save must leave it as it is.
+        db.Stäng();
+        const QByteArray before = FileBytes(m_path);
+        OPEN_OR_FAIL(db, m_path);
+
+        DBPost post = change == 3 ? FullPost() : *db.HämtaPost(1);
+        post.StartTid(post.StartTid().addDays(7));
+        post.SlutTid(post.SlutTid().addDays(7));
+        switch (change) {
+        case 0: post.StartTid(QDateTime()); break;
+        case 1: post.SlutTid(post.StartTid().addSecs(-60)); break;
+        case 2: {
+            // A number that was there once: the database holding it was another.
+            DBFunk other;
+            const QString otherPath = CreateDatabase();
+            OPEN_OR_FAIL(other, otherPath);
+            AddResources(other);
+            other.Överlapp(true);
+            DBPost there = FullPost();
+            for (int i = 0; i < 3; ++i)
+                other.SparaPost(there, true, number, result);
+            QCOMPARE(number, 3);
+            post = *other.HämtaPost(3);
+            break;
+        }
+        case 4: post.PersonID(99); break;
+        case 5: post.ExtraPersonID(99); break;
+        case 6: post.Status(42); break;
+        }
+        number = -1;
+        db.SparaPost(post, asNew, number, result);
+        QCOMPARE(result, expected);
+        QCOMPARE(number, 0);
+        QCOMPARE(db.AntalBokningar(), qint64(1));
+        ComparePosts(*db.HämtaPost(1), saved);
+        db.Stäng();
+        QCOMPARE(FileBytes(m_path), before);
+    }
+
+    void settersRefuseValuesWithoutMeaning()
+    {
+        DBPost post;
+        EXPECT_RAISES(vb::ErrInvalidProcedureCall, post.Typ(3));
+        EXPECT_RAISES(vb::ErrInvalidProcedureCall, post.Typ(-1));
+        EXPECT_RAISES(vb::ErrInvalidProcedureCall, post.Antal(-1));
+        QCOMPARE(post.Typ(), qint32(TypKund));
+        QCOMPARE(post.Antal(), 0);
+        post.Typ(TypFrånvaro);
+        post.Antal(2);
+        QCOMPARE(post.Typ(), qint32(TypFrånvaro));
+        QCOMPARE(post.Antal(), 2);
+    }
+
+    // Each save records which program wrote it and its caller code.
+    void theWriterIsRecorded()
+    {
+        {
+            DBFunk db;
+            OPEN_OR_FAIL(db, m_path);
+            DBProgram program;
+            program.Namn(QStringLiteral("DuzUro"));
+            QVERIFY(db.SättProgram(program));
+            DBPost post = FullPost();
+            qint32 number = 0;
+            qint32 result = -1;
+            db.SparaPost(post, true, number, result);
+            QCOMPARE(result, 0);
+        }
+        RawConnection raw(m_path);
+        QCOMPARE(raw.Value(QStringLiteral("SELECT Program FROM Bokningar WHERE Nyckel = 1")).toString(),
+                 QStringLiteral("DuzUro"));
+        QCOMPARE(raw.Value(QStringLiteral("SELECT Anropskod FROM Bokningar WHERE Nyckel = 1")).toInt(), -9);
+    }
+
+    void notOpenRaises()
+    {
+        DBFunk db;
+        DBPost post = FullPost();
+        qint32 number = -1;
+        qint32 result = -1;
+        EXPECT_RAISES(ErrNotOpen, db.SparaPost(post, true, number, result));
+        EXPECT_RAISES(ErrNotOpen, db.HämtaPost(1));
+        EXPECT_RAISES(ErrNotOpen, db.Krockar(1, post.StartTid(), post.SlutTid(), true, 1, QString()));
+    }
+
+    // Another program holding the write lock makes the save wait its timeout, then fail with
+    // 3218; nothing of either side is lost, and the save goes through once the lock is gone.
+    void aLockedDatabaseFailsTheSaveAndLosesNothing_data()
+    {
+        QTest::addColumn<QString>("begin");
+        QTest::newRow("immediate") << "BEGIN IMMEDIATE";
+        QTest::newRow("exclusive") << "BEGIN EXCLUSIVE";
+    }
+    void aLockedDatabaseFailsTheSaveAndLosesNothing()
+    {
+        QFETCH(QString, begin);
+        DBFunk db;
+        db.Anropskod(-9);
+        QCOMPARE(db.ÖppnaDatabas(m_path, 200, 0), qint32(Öppnad));
+        DBPost first = FullPost();
+        qint32 number = 0;
+        qint32 result = -1;
+        db.SparaPost(first, true, number, result);
+        QCOMPARE(result, 0);
+
+        RawConnection holder(m_path);
+        QVERIFY(holder.Exec(begin));
+        QVERIFY(holder.Exec(QStringLiteral("INSERT INTO Personer (FörNamn, EfterNamn, Placering) VALUES ('Lena', 'Ek', '')")));
+
+        DBPost second = FullPost();
+        second.StartTid(At(QStringLiteral("2026-12-11 08:00")));
+        second.SlutTid(At(QStringLiteral("2026-12-11 09:00")));
+        number = -1;
+        result = -1;
+        QElapsedTimer waited;
+        waited.start();
+        EXPECT_RAISES(ErrLocked, db.SparaPost(second, true, number, result));
+        QVERIFY2(waited.elapsed() >= 150, "the save did not wait for the busy timeout");
+        QCOMPARE(number, 0);
+        QCOMPARE(second.Nyckel(), 0);
+
+        QVERIFY(holder.Exec(QStringLiteral("COMMIT")));
+        QCOMPARE(db.PersonNamn(3), QStringLiteral("Lena Ek"));
+        QCOMPARE(db.AntalBokningar(), qint64(1));
+        ComparePosts(*db.HämtaPost(1), first);
+
+        db.SparaPost(second, true, number, result);
+        QCOMPARE(result, 0);
+        QCOMPARE(number, 2);
+        QCOMPARE(db.AntalBokningar(), qint64(2));
+    }
+};
+
+ALMBRO_TEST_MAIN(TestBookingSave)
+#include "test_booking_save.moc"
