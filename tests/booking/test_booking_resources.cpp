@@ -87,7 +87,7 @@ private slots:
         QCOMPARE(db.PersonNamn(id), name); // the prepared statement is used again
     }
 
-    void hämtaPersoner_data()
+    void resourceRecords_data()
     {
         QTest::addColumn<QList<qint32>>("args");
         QTest::addColumn<QList<qint32>>("ids");
@@ -102,7 +102,7 @@ private slots:
         QTest::newRow("only one not there") << QList<qint32>{0, 0, 0, 99, 0} << QList<qint32>{};
         QTest::newRow("at most 3 by name") << QList<qint32>{1, 0, 0, 0, 3} << QList<qint32>{5, 8, 4};
     }
-    void hämtaPersoner()
+    void resourceRecords()
     {
         QFETCH(QList<qint32>, args);
         QFETCH(QList<qint32>, ids);
@@ -111,7 +111,7 @@ private slots:
         QCOMPARE(Ids(db.HämtaPersoner(args[0], args[1], args[2], args[3], args[4])), ids);
     }
 
-    void hämtaPersonerFields()
+    void resourceRecordFields()
     {
         DBFunk db;
         OPEN_OR_FAIL(db, m_path);

@@ -1,0 +1,302 @@
+// planumdb as the set-up script and a person use it: the real program for exit statuses and
+// untouched files, the same commands in-process for the data they make.
+#include "booking/DBFunk.h"
+#include "planumdb/Commands.h"
+#include "planumdb/Seed.h"
+#include "platform/Locale.h"
+#include "support/TestEnv.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QSet>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+
+using namespace booking;
+
+namespace {
+
+struct Outcome {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+Outcome RunProgram(const QStringList& arguments)
+{
+    QProcess process;
+    process.start(QStringLiteral(PLANUMDB_EXE), arguments);
+    process.waitForFinished(120000);
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
+}
+
+Outcome RunHere(const QStringList& arguments)
+{
+    QString out;
+    QString err;
+    QTextStream outStream(&out);
+    QTextStream errStream(&err);
+    const int status = planumdb::Run(arguments, outStream, errStream);
+    outStream.flush();
+    errStream.flush();
+    return {status, out, err};
+}
+
+QString NewPath(const QString& name)
+{
+    static int counter = 0;
+    const QString dir = testenv::Root() + QStringLiteral("/tool-%1").arg(++counter);
+    QDir().mkpath(dir);
+    return dir + QLatin1Char('/') + name;
+}
+
+QByteArray Bytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList Beside(const QString& path)
+{
+    return QDir(QFileInfo(path).absolutePath()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+}
+
+QString TextFile()
+{
+    const QString path = NewPath(QStringLiteral("anteckningar.txt"));
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write("Inte en databas\n");
+    return path;
+}
+
+QString OtherSqlite()
+{
+    const QString path = NewPath(QStringLiteral("other.sqlite"));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
+        db.setDatabaseName(path);
+        db.open();
+        QSqlQuery query(db);
+        query.exec(QStringLiteral("CREATE TABLE t (x)"));
+        query.exec(QStringLiteral("INSERT INTO t VALUES (1)"));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("other"));
+    return path;
+}
+
+// Runs a query on a booking database beside the component, for what it does not hand out.
+QVariant Ask(const QString& path, const QString& sql)
+{
+    QVariant value;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("ask"));
+        db.setDatabaseName(path);
+        db.open();
+        QSqlQuery query(db);
+        if (query.exec(sql) && query.next())
+            value = query.value(0);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("ask"));
+    return value;
+}
+
+} // namespace
+
+class TestPlanumdb : public QObject {
+    Q_OBJECT
+private slots:
+    void initMakesAnEmptyDatabase()
+    {
+        const QString path = NewPath(QStringLiteral("ny.db"));
+        const Outcome made = RunProgram({QStringLiteral("init"), path});
+        QCOMPARE(made.status, 0);
+        QVERIFY(made.err.isEmpty());
+        DBFunk db;
+        db.Anropskod(-9);
+        QCOMPARE(db.ÖppnaDatabas(path, 0, 0), qint32(Öppnad));
+        QCOMPARE(db.AntalBokningar(), qint64(0));
+        QCOMPARE(db.HämtaStatusar().RecordCount(), 7);
+        QCOMPARE(db.HämtaPersoner(0, 0, 0, 0, 0).RecordCount(), 0);
+    }
+
+    void initNeverReplaces()
+    {
+        const QString path = TextFile();
+        const QByteArray before = Bytes(path);
+        const Outcome refused = RunProgram({QStringLiteral("init"), path});
+        QCOMPARE(refused.status, int(planumdb::ExitNotUsable));
+        QVERIFY(refused.err.contains(path));
+        QCOMPARE(Bytes(path), before);
+    }
+
+    // Every command refuses a file that is not a booking database and leaves it as it was.
+    void notABookingDatabase_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<int>("file");
+        for (const char* command : {"seed", "list", "info"}) {
+            QTest::newRow(qPrintable(QStringLiteral("%1, text file").arg(QLatin1String(command))))
+                << QString::fromLatin1(command) << 0;
+            QTest::newRow(qPrintable(QStringLiteral("%1, database of another program").arg(QLatin1String(command))))
+                << QString::fromLatin1(command) << 1;
+        }
+        QTest::newRow("list, missing file") << "list" << 2;
+        QTest::newRow("info, missing file") << "info" << 2;
+    }
+    void notABookingDatabase()
+    {
+        QFETCH(QString, command);
+        QFETCH(int, file);
+        const QString path = file == 0 ? TextFile() : file == 1 ? OtherSqlite() : NewPath(QStringLiteral("saknas.db"));
+        const QByteArray before = Bytes(path);
+        const QStringList filesBefore = Beside(path);
+        const Outcome refused = RunProgram({command, path});
+        QCOMPARE(refused.status, int(planumdb::ExitNotUsable));
+        QVERIFY2(refused.err.contains(path), qPrintable(refused.err));
+        QVERIFY(refused.out.isEmpty());
+        QCOMPARE(Bytes(path), before);
+        QCOMPARE(Beside(path), filesBefore);
+    }
+
+    void badCommandLines_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("nothing") << QStringList{};
+        QTest::newRow("unknown command") << QStringList{QStringLiteral("drop"), QStringLiteral("x.db")};
+        QTest::newRow("no path") << QStringList{QStringLiteral("seed")};
+        QTest::newRow("option for a path") << QStringList{QStringLiteral("seed"), QStringLiteral("--bookings"), QStringLiteral("5")};
+        QTest::newRow("not a number") << QStringList{QStringLiteral("seed"), QStringLiteral("x.db"), QStringLiteral("--bookings"), QStringLiteral("many")};
+        QTest::newRow("no resources") << QStringList{QStringLiteral("seed"), QStringLiteral("x.db"), QStringLiteral("--resources=0")};
+        QTest::newRow("unknown option") << QStringList{QStringLiteral("seed"), QStringLiteral("x.db"), QStringLiteral("--colour"), QStringLiteral("red")};
+        QTest::newRow("option without value") << QStringList{QStringLiteral("list"), QStringLiteral("x.db"), QStringLiteral("--from")};
+        QTest::newRow("not a date") << QStringList{QStringLiteral("list"), QStringLiteral("x.db"), QStringLiteral("--from"), QStringLiteral("igår")};
+        QTest::newRow("init with an option") << QStringList{QStringLiteral("init"), QStringLiteral("x.db"), QStringLiteral("--force")};
+    }
+    void badCommandLines()
+    {
+        QFETCH(QStringList, arguments);
+        const QString dir = QFileInfo(NewPath(QStringLiteral("unused"))).absolutePath();
+        const QString previous = QDir::currentPath();
+        QDir::setCurrent(dir);
+        const Outcome outcome = RunHere(arguments);
+        QDir::setCurrent(previous);
+        QCOMPARE(outcome.status, int(planumdb::ExitUsage));
+        QVERIFY(!outcome.err.isEmpty());
+        QVERIFY(QDir(dir).entryList(QDir::Files).isEmpty()); // nothing was made
+    }
+
+    void seedIsTheSameForTheSameSeed()
+    {
+        const QStringList options = {QStringLiteral("--resources"), QStringLiteral("8"), QStringLiteral("--bookings"),
+                                     QStringLiteral("400"), QStringLiteral("--from"), QStringLiteral("2026-11-30"),
+                                     QStringLiteral("--days"), QStringLiteral("14"), QStringLiteral("--seed"),
+                                     QStringLiteral("42")};
+        const QString first = NewPath(QStringLiteral("a.db"));
+        const QString second = NewPath(QStringLiteral("b.db"));
+        const QString third = NewPath(QStringLiteral("c.db"));
+        QCOMPARE(RunHere(QStringList{QStringLiteral("seed"), first} + options).status, 0);
+        QCOMPARE(RunHere(QStringList{QStringLiteral("seed"), second} + options).status, 0);
+        QStringList otherSeed = options;
+        otherSeed.last() = QStringLiteral("43");
+        QCOMPARE(RunHere(QStringList{QStringLiteral("seed"), third} + otherSeed).status, 0);
+        const QStringList range = {QStringLiteral("--from"), QStringLiteral("2026-11-30"), QStringLiteral("--to"),
+                                   QStringLiteral("2026-12-13")};
+        const Outcome a = RunHere(QStringList{QStringLiteral("list"), first} + range);
+        const Outcome b = RunHere(QStringList{QStringLiteral("list"), second} + range);
+        const Outcome c = RunHere(QStringList{QStringLiteral("list"), third} + range);
+        QCOMPARE(a.status, 0);
+        QVERIFY(a.out.count(QLatin1Char('\n')) > 350); // all but the cancelled ones
+        QCOMPARE(a.out, b.out);
+        QVERIFY(a.out != c.out);
+        const QString allColumns = QStringLiteral("SELECT group_concat(Kundnamn || Notering || StartTid || Status, '|') FROM Bokningar");
+        QCOMPARE(Ask(first, allColumns), Ask(second, allColumns));
+    }
+
+    void seedMakesVariedData()
+    {
+        const QString path = NewPath(QStringLiteral("demo.db"));
+        const Outcome seeded = RunHere({QStringLiteral("seed"), path, QStringLiteral("--resources"), QStringLiteral("60"),
+                                        QStringLiteral("--bookings"), QStringLiteral("3000"), QStringLiteral("--days"),
+                                        QStringLiteral("30"), QStringLiteral("--from"), QStringLiteral("2026-12-01")});
+        QCOMPARE(seeded.status, 0);
+        QVERIFY(seeded.out.contains(QStringLiteral("60 resources, 3000 bookings")));
+        QCOMPARE(Ask(path, QStringLiteral("SELECT COUNT(*) FROM Bokningar")).toInt(), 3000);
+        QCOMPARE(Ask(path, QStringLiteral("SELECT COUNT(*) FROM Personer")).toInt(), 60);
+        QVERIFY(Ask(path, QStringLiteral("SELECT COUNT(*) FROM Personer WHERE FörNamn = '' AND EfterNamn = ''")).toInt() >= 1);
+        QVERIFY(Ask(path, QStringLiteral("SELECT COUNT(*) FROM Personer WHERE FörNamn <> '' AND EfterNamn = ''")).toInt() >= 1);
+        QVERIFY(Ask(path, QStringLiteral("SELECT COUNT(DISTINCT Status) FROM Bokningar")).toInt() >= 6);
+        QVERIFY(Ask(path, QStringLiteral("SELECT COUNT(*) FROM Bokningar WHERE Notering LIKE '%\"%'")).toInt() > 0);
+        QVERIFY(Ask(path, QStringLiteral("SELECT COUNT(*) FROM Bokningar WHERE Notering LIKE '\"%\"'")).toInt() > 0);
+        QVERIFY(Ask(path, QStringLiteral("SELECT COUNT(*) FROM Bokningar WHERE instr(Notering, char(13, 10)) > 0")).toInt() > 0);
+        QVERIFY(Ask(path, QStringLiteral("SELECT COUNT(*) FROM Bokningar WHERE Aktiv = 0")).toInt() > 0);
+        QVERIFY(Ask(path, QStringLiteral("SELECT COUNT(*) FROM Bokningar WHERE Kundnamn = ''")).toInt() > 0);
+        QVERIFY(Ask(path, QStringLiteral("SELECT COUNT(DISTINCT Kundnamn) FROM Bokningar")).toInt() >= 8);
+        QVERIFY(Ask(path, QStringLiteral("SELECT COUNT(*) FROM Bokningar WHERE Typ = 2 AND SlutTid >= datetime(StartTid, '+1 day')")).toInt() > 0);
+        QCOMPARE(Ask(path, QStringLiteral("SELECT MIN(substr(StartTid, 1, 10)) FROM Bokningar")).toString(), QStringLiteral("2026-12-01"));
+        QVERIFY(Ask(path, QStringLiteral("SELECT MAX(substr(StartTid, 1, 10)) FROM Bokningar WHERE Typ <> 2")).toString() <= QStringLiteral("2026-12-30"));
+    }
+
+    // What the set-up script runs: a demo database when none is there, and nothing when one is.
+    void seedIfMissing()
+    {
+        const QString path = NewPath(QStringLiteral("Planum.db"));
+        const QStringList command = {QStringLiteral("seed"), path, QStringLiteral("--if-missing")};
+        const Outcome made = RunProgram(command);
+        QCOMPARE(made.status, 0);
+        const int bookings = Ask(path, QStringLiteral("SELECT COUNT(*) FROM Bokningar")).toInt();
+        QCOMPARE(bookings, 300);
+        const Outcome again = RunProgram(command);
+        QCOMPARE(again.status, 0);
+        QCOMPARE(Ask(path, QStringLiteral("SELECT COUNT(*) FROM Bokningar")).toInt(), bookings);
+        // Without the flag an existing database gets more.
+        QCOMPARE(RunProgram({QStringLiteral("seed"), path, QStringLiteral("--bookings"), QStringLiteral("10")}).status, 0);
+        QCOMPARE(Ask(path, QStringLiteral("SELECT COUNT(*) FROM Bokningar")).toInt(), bookings + 10);
+    }
+
+    // One line per booking that HämtaPoster gives for the range, in its order.
+    void listGivesTheFetchedBookings()
+    {
+        const QString path = NewPath(QStringLiteral("list.db"));
+        QCOMPARE(RunHere({QStringLiteral("seed"), path, QStringLiteral("--resources"), QStringLiteral("10"),
+                          QStringLiteral("--bookings"), QStringLiteral("500"), QStringLiteral("--from"),
+                          QStringLiteral("2026-12-01"), QStringLiteral("--days"), QStringLiteral("20")})
+                     .status,
+                 0);
+        const Outcome listed = RunProgram({QStringLiteral("list"), path, QStringLiteral("--from"), QStringLiteral("2026-12-07"),
+                                           QStringLiteral("--to"), QStringLiteral("2026-12-08")});
+        QCOMPARE(listed.status, 0);
+        QStringList lines = listed.out.split(QLatin1Char('\n'));
+        QCOMPARE(lines.takeLast(), QString());
+
+        DBFunk db;
+        db.Anropskod(-9);
+        QCOMPARE(db.ÖppnaDatabas(path, 0, 1), qint32(Öppnad));
+        Recordset records = db.HämtaPoster(vb::FormatShortDate(QDate(2026, 12, 7)) + QStringLiteral(" 00:00:00"),
+                                           vb::FormatShortDate(QDate(2026, 12, 8)) + QStringLiteral(" 23:59:59"), -9);
+        QCOMPARE(qint32(lines.size()), records.RecordCount());
+        QVERIFY(lines.size() > 40);
+        bool sawQuotes = false;
+        for (const QString& line : lines) {
+            const QStringList fields = line.split(QLatin1Char('\t'));
+            QCOMPARE(fields.size(), 5);
+            QCOMPARE(fields[0].toInt(), records[QStringLiteral("Nyckel")].toInt());
+            QCOMPARE(fields[1], db.PersonNamn(records[QStringLiteral("PersonID")].toInt()));
+            QCOMPARE(fields[2], records[QStringLiteral("StartTid")].toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")));
+            QCOMPARE(fields[3], records[QStringLiteral("SlutTid")].toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")));
+            QString note = records[QStringLiteral("Anteckningx")].toString();
+            note.replace(QLatin1String("\r\n"), QLatin1String(" ")).replace(QLatin1Char('\n'), QLatin1Char(' '));
+            QCOMPARE(fields[4], note);
+            QVERIFY(!line.contains(QLatin1Char('\r')));
+            sawQuotes = sawQuotes || note.contains(QLatin1Char('"'));
+            records.MoveNext();
+        }
+        QVERIFY(sawQuotes);
+    }
+};
+
+ALMBRO_TEST_MAIN(TestPlanumdb)
+#include "test_planumdb.moc"
