@@ -22,7 +22,7 @@ namespace detail {
 namespace {
 // A series without an end, searched without an upper bound, is expanded this far past the
 // search's lower bound (or today).
-constexpr qint64 kOpenEndedSpan = qint64(10) * 366 * 86400;
+constexpr int kOpenEndedYears = 10;
 // Parsed items kept in memory besides those with unsaved changes.
 constexpr size_t kParsedKept = 256;
 
@@ -122,6 +122,10 @@ void EnsureLoaded(FolderData& f)
             try {
                 const QByteArray data = store.Read(f.collection, info.name, &r->etag);
                 ComponentPtr vcal = ParseCalendar(data, where);
+                // A vdir collection may hold other kinds of items too (tasks beside events):
+                // those are not ours to list, and not errors.
+                if (!MainComponent(vcal.get(), f.collection))
+                    continue;
                 r->summary = Summarize(vcal.get(), f.collection, where, FallbackUid(info.name));
             } catch (...) {
                 // Left in place, untouched, and reported; the rest of the calendar stays usable.
@@ -507,12 +511,19 @@ void Items::SetIncludeRecurrences(bool value)
     m_includeRecurrences = value;
 }
 
-std::vector<std::shared_ptr<Resource>> Items::Ordered() const
+const std::vector<std::shared_ptr<Resource>>& Items::Ordered() const
 {
     FolderData& f = *m_folder;
     App(f);
     EnsureLoaded(f);
-    std::vector<std::shared_ptr<Resource>> items = f.items;
+    if (m_orderedGeneration == f.generation && m_orderedSort == m_sortProperty && m_orderedDescending == m_descending &&
+        m_ordered.size() == f.items.size())
+        return m_ordered;
+    m_orderedGeneration = f.generation;
+    m_orderedSort = m_sortProperty;
+    m_orderedDescending = m_descending;
+    std::vector<std::shared_ptr<Resource>>& items = m_ordered;
+    items = f.items;
     if (m_sortProperty.isEmpty())
         return items;
     const PropDef* def = FindProp(f.collection, m_sortProperty);
@@ -554,7 +565,7 @@ int Items::Count() const
 
 cal::Item Items::Item(int index) const
 {
-    const auto items = Ordered();
+    const auto& items = Ordered();
     if (index < 1 || index > int(items.size()))
         vb::Raise(vb::ErrSubscriptOutOfRange, QStringLiteral("Array index out of bounds: item %1 of %2").arg(index).arg(items.size()));
     return SearchState::Make(m_folder, items[size_t(index - 1)]);
@@ -578,7 +589,7 @@ cal::Item Items::Find(const QString& filterText)
     qint64 high = range.high;
     if (expand && high == std::numeric_limits<qint64>::max()) {
         const qint64 from = range.low == std::numeric_limits<qint64>::min() ? QDateTime::currentSecsSinceEpoch() : range.low;
-        high = from + kOpenEndedSpan;
+        high = QDateTime::fromSecsSinceEpoch(from).addYears(kOpenEndedYears).toSecsSinceEpoch();
     }
     auto& out = search->candidates;
     auto addSeries = [&](const std::shared_ptr<Resource>& r) {
@@ -653,7 +664,7 @@ cal::Item Items::Find(const QString& filterText)
             return a.occurrence.start < b.occurrence.start;
         });
     } else {
-        const auto ordered = Ordered();
+        const auto& ordered = Ordered();
         QHash<const Resource*, int> position;
         for (size_t i = 0; i < ordered.size(); ++i)
             position.insert(ordered[i].get(), int(i));

@@ -147,13 +147,18 @@ public:
 
 private:
     friend class MAPIFolder;
-    std::vector<std::shared_ptr<detail::Resource>> Ordered() const;
+    const std::vector<std::shared_ptr<detail::Resource>>& Ordered() const;
 
     std::shared_ptr<detail::FolderData> m_folder;
     QString m_sortProperty;
     bool m_descending = false;
     bool m_includeRecurrences = false;
     std::shared_ptr<detail::SearchState> m_search;
+    // The order of the last Ordered(), kept while the folder and the sort stay as they were.
+    mutable std::vector<std::shared_ptr<detail::Resource>> m_ordered;
+    mutable quint64 m_orderedGeneration = ~quint64(0);
+    mutable QString m_orderedSort;
+    mutable bool m_orderedDescending = false;
 };
 
 class MAPIFolder {

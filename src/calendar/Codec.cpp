@@ -613,13 +613,20 @@ void Expand(const Summary& s, icalcomponent* vcal, qint64 low, qint64 high, std:
         return false;
     };
     const icaltimetype dtstart = icaltime_from_string(s.dtstart.constData());
+    const bool floatingStart = !icaltime_is_utc(dtstart) && !icaltime_is_date(dtstart);
     int produced = 0;
     bool sawStart = false;
     for (const QByteArray& text : s.rrules) {
-        const icalrecurrencetype rule = icalrecurrencetype_from_string(text.constData());
+        icalrecurrencetype rule = icalrecurrencetype_from_string(text.constData());
         icalerror_clear_errno();
         if (rule.freq == ICAL_NO_RECURRENCE)
             continue;
+        if (floatingStart && !icaltime_is_null_time(rule.until) && icaltime_is_utc(rule.until)) {
+            // UNTIL is in UTC while the series runs in wall time: compare like with like.
+            icaltimetype until = TimeIn(UtcOf(rule.until, nullptr), wall);
+            until.zone = nullptr;
+            rule.until = until;
+        }
         icalrecur_iterator* it = icalrecur_iterator_new(rule, dtstart);
         if (!it)
             continue;

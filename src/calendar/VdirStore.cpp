@@ -33,6 +33,9 @@ void CheckName(const QString& name)
 VdirStore::VdirStore(const QString& root)
     : m_root(QDir::cleanPath(root))
 {
+    const QFileInfo rootInfo(m_root);
+    if (rootInfo.exists() && !rootInfo.isDir())
+        vb::Raise(vb::ErrCannotCreateObject, QStringLiteral("The calendar folder %1 is not a folder").arg(m_root));
     for (const Collection c : {Collection::Calendar, Collection::Notes, Collection::Tasks}) {
         const QString path = CollectionPath(c);
         const QFileInfo info(path);

@@ -1,0 +1,375 @@
+#include "outlook/COutLook.h"
+
+#include "platform/ErrObject.h"
+#include "platform/Locale.h"
+
+#include <QDebug>
+#include <optional>
+
+const QString COutLook::IngenTräff = QStringLiteral("<Ingen träff!ó>");
+const QString COutLook::EjAngivet = QStringLiteral("Ej angivet!");
+const QString COutLook::ErrSource = QStringLiteral("VezAdivUVA");
+
+namespace {
+const QString kCrLf = QStringLiteral("\r\n");
+constexpr long kErrObjectNotSet = 91;
+
+// The messages of this class, in its own words.
+QString Fel(const vb::ErrObject& e, const QString& procedure)
+{
+    return vb::ErrText(QStringLiteral("Error no: "), e,
+                       QStringLiteral(") in procedure ") + procedure + QStringLiteral(" i Class Module COutLook"));
+}
+
+[[noreturn]] void IngenSökning()
+{
+    vb::Raise(kErrObjectNotSet, QStringLiteral("Object variable or With block variable not set"));
+}
+
+QString DatumText(const QDateTime& when)
+{
+    return when == cal::EmptyDate() ? COutLook::EjAngivet : vb::FormatGeneralDate(when);
+}
+
+QString EnRad(QString text)
+{
+    return text.replace(kCrLf, QStringLiteral(" "));
+}
+
+// The value after a keyword of the criteria text, up to the next comma, blanks trimmed;
+// nothing when the keyword does not occur.
+std::optional<QString> Värde(const QString& criteria, const QString& keyword)
+{
+    const qsizetype at = criteria.indexOf(keyword);
+    if (at < 0)
+        return std::nullopt;
+    const qsizetype from = at + keyword.size();
+    const qsizetype comma = criteria.indexOf(QLatin1Char(','), from);
+    return criteria.mid(from, comma < 0 ? -1 : comma - from).trimmed();
+}
+} // namespace
+
+COutLook::COutLook(const IDatumFönster* dates, bool& okFlag)
+    : m_dates(dates)
+{
+    m_startadHär = false;
+    QString steg = QStringLiteral("GetObject");
+    try {
+        // The calendar application already running in this process, if any.
+        m_app = cal::Application::GetRunning();
+        if (!m_app) {
+            m_startadHär = true;
+            steg = QStringLiteral("CreateObject");
+            m_app = cal::Application::Create();
+        }
+        if (m_app) {
+            steg = QStringLiteral("GetNamespace");
+            m_ns = std::make_unique<cal::NameSpace>(m_app->GetNamespace(QStringLiteral("MAPI")));
+            okFlag = true;
+        }
+    } catch (...) {
+        const vb::ErrObject e = vb::CurrentError();
+        if (e.Number() == vb::ErrCannotCreateObject && steg == QLatin1String("CreateObject")) {
+            // The person at the console sees which store could not be opened, and why.
+            qWarning().noquote() << e.Description();
+            throw vb::ErrObject(vb::ErrCannotCreateObject, QStringLiteral("Kan inte skapa kontakt med Outlook!"));
+        }
+        vb::ShowErr(Fel(e, QStringLiteral("Class_Initialize")) + kCrLf + steg);
+    }
+}
+
+COutLook::~COutLook()
+{
+    Release();
+}
+
+void COutLook::Release()
+{
+    if (m_released)
+        return;
+    m_released = true;
+    try {
+        m_appItems.reset();
+        m_currentFolder.reset();
+        m_ns.reset();
+        if (m_startadHär && m_app)
+            m_app->Quit();
+        m_app.reset();
+    } catch (...) {
+        vb::ShowErr(Fel(vb::CurrentError(), QStringLiteral("Class_Terminate")));
+    }
+}
+
+bool COutLook::InDateRange(const cal::Item& item) const
+{
+    if (!m_dates)
+        return true;
+    const QDateTime från(m_dates->StartTid(), QTime(0, 0));
+    const QDateTime till(m_dates->SlutTid().addDays(1), QTime(0, 0));
+    return item.Start() >= från && item.End() <= till;
+}
+
+AppointmentRec COutLook::GetAppointment(QString sFilter, bool bFindNext)
+{
+    AppointmentRec rec;
+    try {
+        cal::Item item;
+        if (bFindNext) {
+            if (!m_appItems)
+                IngenSökning();
+            item = m_appItems->FindNext();
+        } else {
+            if (!m_ns)
+                IngenSökning();
+            m_appItems = std::make_unique<cal::Items>(m_ns->GetDefaultFolder(cal::olFolderCalendar).Items());
+            m_appItems->Sort(QStringLiteral("[Start]"));
+            m_appItems->SetIncludeRecurrences(true);
+            item = m_appItems->Find(sFilter);
+        }
+        if (!item) {
+            rec.Body = IngenTräff;
+            return rec;
+        }
+        if (!InDateRange(item))
+            return rec; // all empty: the caller skips it and goes on
+        rec.Body = item.Body();
+        rec.BusyStatus = item.BusyStatus();
+        rec.Duration = item.Duration();
+        rec.End = DatumText(item.End());
+        rec.EntryID = item.EntryID();
+        rec.Location = EnRad(item.Location());
+        rec.ReminderMinutesBeforeStart = item.ReminderMinutesBeforeStart();
+        rec.Start = DatumText(item.Start());
+        rec.Subject = EnRad(item.Subject());
+        rec.ReminderPlaySound = item.ReminderPlaySound();
+        rec.ReminderSoundFile = item.ReminderSoundFile();
+        rec.BillingInformation = item.BillingInformation();
+    } catch (...) {
+        vb::ShowErr(Fel(vb::CurrentError(), QStringLiteral("GetAppointment")));
+    }
+    return rec;
+}
+
+NoteRec COutLook::GetNote(const QString& sFilter)
+{
+    NoteRec rec;
+    try {
+        if (!m_ns)
+            IngenSökning();
+        m_currentFolder = std::make_unique<cal::MAPIFolder>(m_ns->GetDefaultFolder(cal::olFolderNotes));
+        cal::Item item;
+        try {
+            item = m_currentFolder->Items().Find(sFilter);
+        } catch (...) {
+            // A filter the calendar rejects counts as no match.
+        }
+        if (!item) {
+            rec.Body = IngenTräff;
+            return rec;
+        }
+        rec.Body = item.Body();
+        rec.CreationTime = DatumText(item.CreationTime());
+        rec.EntryID = item.EntryID();
+        rec.LastModificationTime = DatumText(item.LastModificationTime());
+        rec.Subject = item.Subject();
+    } catch (...) {
+        vb::ShowErr(Fel(vb::CurrentError(), QStringLiteral("GetNote")));
+    }
+    return rec;
+}
+
+TaskRec COutLook::GetTask(const QString& /*sFilter: the first task is read, as the callers expect*/)
+{
+    TaskRec rec;
+    try {
+        if (!m_ns)
+            IngenSökning();
+        m_currentFolder = std::make_unique<cal::MAPIFolder>(m_ns->GetDefaultFolder(cal::olFolderTasks));
+        const cal::Items items = m_currentFolder->Items();
+        if (items.Count() < 1)
+            return rec;
+        const cal::Item item = items.Item(1);
+        rec.Body = item.Body();
+        rec.CreationTime = DatumText(item.CreationTime());
+        rec.DateCompleted = DatumText(item.DateCompleted());
+        rec.EntryID = item.EntryID();
+        rec.LastModificationTime = DatumText(item.LastModificationTime());
+        rec.StartDate = DatumText(item.StartDate());
+        rec.Subject = item.Subject();
+    } catch (...) {
+        vb::ShowErr(Fel(vb::CurrentError(), QStringLiteral("GetTask")));
+    }
+    return rec;
+}
+
+QList<cal::Item> COutLook::GetAllTasks(const QString& sCriteria)
+{
+    return GetAll(Slag::Uppgifter, sCriteria, QStringLiteral("GetAllTasks"));
+}
+
+QList<cal::Item> COutLook::GetAllNotes(const QString& sCriteria)
+{
+    return GetAll(Slag::Anteckningar, sCriteria, QStringLiteral("GetAllNotes"));
+}
+
+QList<cal::Item> COutLook::GetAllAppointments(const QString& sCriteria)
+{
+    return GetAll(Slag::Möten, sCriteria, QStringLiteral("GetAllAppointments"));
+}
+
+QList<cal::Item> COutLook::GetAll(Slag slag, const QString& sCriteria, const QString& procedure)
+{
+    QList<cal::Item> samling;
+    try {
+        if (!m_ns)
+            IngenSökning();
+        const int mapp = slag == Slag::Uppgifter      ? cal::olFolderTasks
+                         : slag == Slag::Anteckningar ? cal::olFolderNotes
+                                                      : cal::olFolderCalendar;
+        m_currentFolder = std::make_unique<cal::MAPIFolder>(m_ns->GetDefaultFolder(mapp));
+        const cal::Items items = m_currentFolder->Items();
+        const int antal = items.Count();
+        // The walk counts with a 16-bit number, as the folder operations always have.
+        if (antal > 32767)
+            vb::Raise(vb::ErrOverflow);
+
+        // Keyword, property, and whether the item's date must be on or after (true) or on or
+        // before (false) the value.
+        struct Datumvillkor {
+            const char* nyckel;
+            const char* egenskap;
+            bool frånOch;
+        };
+        QList<Datumvillkor> datum;
+        switch (slag) {
+        case Slag::Uppgifter: datum = {{"CreationTime", "CreationTime", true}, {"DateCompleted", "DateCompleted", false}}; break;
+        case Slag::Anteckningar:
+            datum = {{"CreationTime", "CreationTime", true}, {"LastModificationTime", "LastModificationTime", false}};
+            break;
+        case Slag::Möten: datum = {{"Start", "Start", true}, {"End", "End", false}}; break;
+        }
+        struct Villkor {
+            QString egenskap;
+            bool frånOch;
+            QDateTime gräns;
+        };
+        QList<Villkor> villkor;
+        std::optional<QString> ämne, text;
+        if (!sCriteria.isEmpty()) {
+            for (const Datumvillkor& d : datum)
+                if (const auto v = Värde(sCriteria, QLatin1String(d.nyckel)))
+                    villkor.append({QLatin1String(d.egenskap), d.frånOch, vb::CDate(*v)});
+            ämne = Värde(sCriteria, QStringLiteral("Subject"));
+            text = Värde(sCriteria, QStringLiteral("Body"));
+        }
+        for (qint16 i = 1; i <= antal; ++i) {
+            const cal::Item item = items.Item(i);
+            bool med = true;
+            for (const Villkor& v : villkor) {
+                const QDateTime när = item.Get(v.egenskap).toDateTime();
+                if (v.frånOch ? när < v.gräns : när > v.gräns) {
+                    med = false;
+                    break;
+                }
+            }
+            if (med && ämne && !item.Subject().contains(*ämne, Qt::CaseSensitive))
+                med = false;
+            if (med && text && !item.Body().contains(*text, Qt::CaseSensitive))
+                med = false;
+            if (med)
+                samling.append(item);
+            if (i == 32767)
+                break;
+        }
+    } catch (...) {
+        vb::ShowErr(Fel(vb::CurrentError(), procedure));
+    }
+    return samling;
+}
+
+bool COutLook::DuplicateAppointment(AppointmentRec& rec, bool bDelete)
+{
+    int erl = 0;
+    try {
+        erl = 1;
+        if (!m_ns)
+            IngenSökning();
+        cal::Items items = m_ns->GetDefaultFolder(cal::olFolderCalendar).Items();
+        erl = 2;
+        const QString filter = QStringLiteral("[BillingInformation] = ") + rec.BillingInformation +
+                               QStringLiteral(" OR [Mileage] = ") + rec.Mileage +
+                               QStringLiteral(" OR [ReminderSoundFile] = ") + rec.ReminderSoundFile;
+        erl = 3;
+        cal::Item item = items.Find(filter);
+        if (!item)
+            return false;
+        erl = 4;
+        if (item.BillingInformation() == rec.BillingInformation || item.Mileage() == rec.Mileage ||
+            item.ReminderSoundFile() == rec.ReminderSoundFile) {
+            erl = 5;
+            item.SetBody(rec.Body);
+            erl = 6;
+            item.SetLocation(rec.Location);
+            erl = 7;
+            item.SetSubject(rec.Subject);
+            erl = 8;
+            item.SetEnd(vb::CDate(rec.End));
+            erl = 9;
+            item.SetStart(vb::CDate(rec.Start));
+            erl = 10;
+            item.Save();
+            if (bDelete) {
+                erl = 11;
+                item.Delete();
+            }
+            return true;
+        }
+        return false;
+    } catch (...) {
+        vb::ShowErr(vb::ErrText(QStringLiteral("Error "), vb::CurrentError(),
+                                QStringLiteral(") in procedure DuplicateAppointment of Class Module COutLook @:") +
+                                    QString::number(erl)));
+        return false;
+    }
+}
+
+bool COutLook::NewAppointment(AppointmentRec& rec)
+{
+    int erl = 0;
+    try {
+        erl = 1;
+        if (!m_app || m_app->HasQuit())
+            IngenSökning();
+        cal::Item item = m_app->CreateItem(cal::olAppointmentItem);
+        erl = 2;
+        item.SetStart(vb::CDate(rec.Start));
+        erl = 3;
+        item.SetDuration(rec.Duration);
+        erl = 4;
+        item.SetEnd(vb::CDate(rec.End));
+        erl = 5;
+        item.SetBody(rec.Body);
+        erl = 6;
+        item.SetSubject(rec.Subject);
+        erl = 7;
+        item.SetLocation(rec.Location);
+        erl = 8;
+        item.SetReminderMinutesBeforeStart(rec.ReminderMinutesBeforeStart);
+        erl = 9;
+        item.SetBusyStatus(rec.BusyStatus);
+        erl = 10;
+        item.SetReminderPlaySound(false);
+        erl = 11;
+        item.SetReminderSoundFile(rec.ReminderSoundFile);
+        erl = 12;
+        item.SetBillingInformation(rec.BillingInformation);
+        erl = 13;
+        item.SetMileage(rec.Mileage);
+        erl = 14;
+        item.Save();
+        return true;
+    } catch (...) {
+        vb::ShowErr(Fel(vb::CurrentError(), QStringLiteral("NewAppointment")) + QStringLiteral(" @:") + QString::number(erl));
+        return false;
+    }
+}
