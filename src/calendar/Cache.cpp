@@ -16,11 +16,12 @@ namespace cal::detail {
 
 namespace {
 constexpr quint32 kMagic = 0x414c4d43; // "ALMC"
-constexpr quint32 kVersion = 3;
+constexpr quint32 kVersion = 4;
 
 QDataStream& operator<<(QDataStream& out, const Summary& s)
 {
     out << s.uid << s.start << s.end << s.markers[0] << s.markers[1] << s.markers[2] << s.recurring << s.allDay;
+    out << s.subject << s.body << s.location << s.busyStatus << s.reminderMinutes << s.reminderSet << s.playSound;
     if (!s.recurring)
         return out;
     out << s.zoneKey << s.zoneInFile << s.dtstart << s.rrules << s.exdates << s.seriesEnd;
@@ -36,6 +37,7 @@ QDataStream& operator<<(QDataStream& out, const Summary& s)
 QDataStream& operator>>(QDataStream& in, Summary& s)
 {
     in >> s.uid >> s.start >> s.end >> s.markers[0] >> s.markers[1] >> s.markers[2] >> s.recurring >> s.allDay;
+    in >> s.subject >> s.body >> s.location >> s.busyStatus >> s.reminderMinutes >> s.reminderSet >> s.playSound;
     if (!s.recurring)
         return in;
     in >> s.zoneKey >> s.zoneInFile >> s.dtstart >> s.rrules >> s.exdates >> s.seriesEnd;

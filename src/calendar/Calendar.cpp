@@ -251,6 +251,9 @@ public:
             case pMileage: v.text = r.summary.markers[1]; return v;
             case pReminderSoundFile: v.text = r.summary.markers[2]; return v;
             case pIsRecurring: v.flag = r.summary.recurring; return v;
+            case pSubject: v.text = r.summary.subject; return v;
+            case pBody: v.text = r.summary.body; return v;
+            case pLocation: v.text = r.summary.location; return v;
             default: break;
             }
         }
@@ -326,9 +329,43 @@ QVariant Item::GetProp(int prop) const
         switch (prop) {
         case pStart: return r.summary.start == kNoTime ? EmptyDate() : QDateTime::fromSecsSinceEpoch(r.summary.start);
         case pEnd: return r.summary.end == kNoTime ? EmptyDate() : QDateTime::fromSecsSinceEpoch(r.summary.end);
+        default: break;
+        }
+    }
+    // The summary answers for an occurrence too, unless the occurrence has changes of its own.
+    bool ownChanges = false;
+    if (m_occurrence)
+        for (const OverrideInfo& o : r.summary.overrides)
+            ownChanges = ownChanges || o.rid == m_rid;
+    if (!r.dirty && !ownChanges) {
+        switch (prop) {
         case pBillingInformation: return r.summary.markers[0];
         case pMileage: return r.summary.markers[1];
         case pReminderSoundFile: return r.summary.markers[2];
+        case pSubject: return r.summary.subject;
+        case pBody: return r.summary.body;
+        case pLocation: return r.summary.location;
+        case pBusyStatus: return r.summary.busyStatus;
+        case pReminderSet: return r.summary.reminderSet;
+        case pReminderPlaySound: return r.summary.playSound;
+        case pReminderMinutesBeforeStart:
+            if (!m_occurrence)
+                return r.summary.reminderMinutes;
+            break;
+        case pStart:
+            if (m_occurrence)
+                return QDateTime::fromSecsSinceEpoch(m_start);
+            break;
+        case pEnd:
+            if (m_occurrence)
+                return QDateTime::fromSecsSinceEpoch(m_end);
+            break;
+        case pDuration:
+            if (m_occurrence)
+                return int((m_end - m_start) / 60);
+            if (r.summary.start != kNoTime && r.summary.end != kNoTime)
+                return int((r.summary.end - r.summary.start) / 60);
+            break;
         default: break;
         }
     }
@@ -367,12 +404,18 @@ void Item::SetProp(int prop, const QVariant& value)
         vb::Raise(ErrCalendar, QStringLiteral("The property %1 is read-only").arg(def.name));
     if (m_resource->deleted)
         vb::Raise(ErrCalendar, QStringLiteral("The item has been deleted"));
+    const QByteArray seen = m_resource->etag;
+    const bool wasParsed = m_resource->vcalendar != nullptr;
     icalcomponent* vcal = EnsureParsed(f, m_resource);
+    if (!wasParsed && !m_resource->dirty && m_resource->etag != seen)
+        m_resource->conflict = true;
     icalcomponent* c = m_occurrence ? EnsureOverride(vcal, f.collection, {m_start, m_end, m_rid})
                                     : MainComponent(vcal, f.collection);
     const qint64 key = m_occurrence ? m_rid : kNoTime;
     detail::SetProp(vcal, c, prop, value, m_resource->endSet.contains(key));
     m_resource->dirty = true;
+    if (!m_resource->name.isEmpty())
+        f.dirty.insert(m_resource.get());
     if (prop == pEnd || prop == pDuration)
         m_resource->endSet.insert(key);
     if (m_occurrence && (prop == pStart || prop == pEnd || prop == pDuration)) {
@@ -428,6 +471,12 @@ void Item::Save()
     if (r->deleted)
         vb::Raise(ErrCalendar, QStringLiteral("The item has been deleted"));
     icalcomponent* vcal = EnsureParsed(f, r);
+    if (r->conflict) {
+        r->conflict = false;
+        vb::Raise(ErrCalendar, QStringLiteral("%1 was changed or removed by another program since it was read; it was not "
+                                              "overwritten")
+                                   .arg(store.Describe(f.collection, r->name)));
+    }
     PrepareForSave(vcal);
     const bool isNew = r->name.isEmpty();
     const QString where = isNew ? store.Location() : store.Describe(f.collection, r->name);
@@ -455,6 +504,7 @@ void Item::Save()
     r->summary = std::move(s);
     IndexAdd(f, r.get());
     r->dirty = false;
+    f.dirty.remove(r.get());
     r->endSet.clear();
     // A long export must not keep every item it wrote parsed in memory.
     r->vcalendar.reset();
@@ -473,6 +523,7 @@ void Item::Delete()
     if (m_occurrence) {
         AddExdate(EnsureParsed(f, m_resource), f.collection, m_rid);
         m_resource->dirty = true;
+        f.dirty.insert(m_resource.get());
         Item series = SearchState::Make(m_folder, m_resource);
         series.Save();
         return;
@@ -481,6 +532,7 @@ void Item::Delete()
         EnsureLoaded(f);
         app->store->Remove(f.collection, m_resource->name, m_resource->etag);
         IndexRemove(f, m_resource.get());
+        f.dirty.remove(m_resource.get());
         f.byName.remove(m_resource->name);
         auto it = std::find(f.items.begin(), f.items.end(), m_resource);
         if (it != f.items.end())
@@ -647,9 +699,11 @@ cal::Item Items::Find(const QString& filterText)
             addItem(r);
     }
     // Items with unsaved changes are judged by what they hold now.
-    for (const auto& r : f.items)
-        if (r->dirty && std::none_of(out.begin(), out.end(), [&](const Candidate& c) { return c.resource == r; }))
+    for (Resource* d : std::as_const(f.dirty)) {
+        const auto r = f.byName.value(d->name);
+        if (r && std::none_of(out.begin(), out.end(), [&](const Candidate& c) { return c.resource == r; }))
             addItem(r);
+    }
 
     if (byStart) {
         std::stable_sort(out.begin(), out.end(), [this](const Candidate& a, const Candidate& b) {

@@ -524,6 +524,15 @@ Summary Summarize(icalcomponent* vcal, Collection collection, const QString& whe
     s.markers[0] = GetX(main, kXBilling);
     s.markers[1] = GetX(main, kXMileage);
     s.markers[2] = GetX(main, kXSoundFile);
+    s.subject = GetProp(vcal, main, pSubject).toString();
+    s.body = GetProp(vcal, main, pBody).toString();
+    s.location = GetProp(vcal, main, pLocation).toString();
+    if (collection == Collection::Calendar) {
+        s.busyStatus = GetProp(vcal, main, pBusyStatus).toInt();
+        s.reminderMinutes = GetProp(vcal, main, pReminderMinutesBeforeStart).toInt();
+        s.reminderSet = GetProp(vcal, main, pReminderSet).toBool();
+        s.playSound = GetProp(vcal, main, pReminderPlaySound).toBool();
+    }
     s.recurring = collection == Collection::Calendar && Recurs(main);
     if (!s.recurring)
         return s;

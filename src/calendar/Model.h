@@ -67,6 +67,12 @@ struct Summary {
     qint64 start = kNoTime;
     qint64 end = kNoTime;
     QString markers[3];
+    // What the import list reads of every item, so that listing a month opens no file.
+    QString subject, body, location;
+    qint32 busyStatus = 2;
+    qint32 reminderMinutes = 0;
+    bool reminderSet = false;
+    bool playSound = false;
     bool recurring = false;
     bool allDay = false;
     // Recurrence, enough to expand the series without the file.
@@ -96,6 +102,9 @@ struct Resource {
     bool deleted = false;
     qint64 order = 0;
     QSet<qint64> endSet; // components (by rid) whose End was set since the last save
+    // Changes were begun on a version newer than the one the item was read as: another program
+    // changed the file in between. The next Save is refused once.
+    bool conflict = false;
 };
 
 struct AppState;
@@ -114,6 +123,7 @@ struct FolderData {
     quint64 generation = 0;
     bool cacheDirty = false;
     QStringList loadErrors;
+    QSet<Resource*> dirty; // stored items with unsaved changes
     std::deque<std::weak_ptr<Resource>> parsedLru;
 };
 

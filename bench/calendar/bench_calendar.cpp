@@ -1,0 +1,192 @@
+// Calendar benchmark: a vdir calendar of 100,000 appointments (10% recurring), an export of
+// 10,000 bookings through DuplicateAppointment then NewAppointment, the same export again (all
+// updates), and opening the calendar plus listing one month as the import list does.
+// Prints its figures; it is not a test.
+//
+//   bench_calendar [folder] [appointments] [exports]
+//
+// Runs in its own temporary HOME/XDG folders (or under the given folder), never the user's.
+#include "calendar/Calendar.h"
+#include "outlook/COutLook.h"
+#include "platform/Locale.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <cstdio>
+
+namespace {
+QTextStream out(stdout);
+
+long PeakRssKb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    return -1;
+}
+
+QByteArray Wall(const QDateTime& t)
+{
+    return t.toString(QStringLiteral("yyyyMMdd'T'HHmmss")).toLatin1();
+}
+
+// Writes the calendar as another program would have: one file per item, directly (the generator
+// is not what is measured).
+void Generate(const QString& folder, int count, const QByteArray& vtimezone)
+{
+    QDir().mkpath(folder);
+    QRandomGenerator rng(4711);
+    const QDateTime base(QDate(2024, 1, 1), QTime(0, 0));
+    for (int i = 0; i < count; ++i) {
+        const QDateTime start = base.addDays(rng.bounded(4 * 365)).addSecs(3600 * (7 + rng.bounded(10)) + 900 * rng.bounded(4));
+        const QDateTime end = start.addSecs(1800 * (1 + rng.bounded(6)));
+        QByteArray rule;
+        if (i % 10 == 0) {
+            switch ((i / 10) % 4) {
+            case 0: rule = "RRULE:FREQ=WEEKLY;COUNT=" + QByteArray::number(5 + rng.bounded(40)) + "\r\n"; break;
+            case 1: rule = "RRULE:FREQ=DAILY;UNTIL=" + Wall(start.addDays(30 + rng.bounded(90)).toUTC()) + "Z\r\n"; break;
+            case 2: rule = "RRULE:FREQ=WEEKLY;BYDAY=MO,TH\r\n"; break;
+            default: rule = "RRULE:FREQ=MONTHLY;BYMONTHDAY=" + QByteArray::number(1 + rng.bounded(28)) + "\r\n"; break;
+            }
+        }
+        const QByteArray uid = "bench-" + QByteArray::number(i);
+        const QByteArray text = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//bench//EN\r\n" + vtimezone +
+                                "BEGIN:VEVENT\r\nUID:" + uid + "\r\nDTSTAMP:20240101T000000Z\r\nDTSTART;TZID=Europe/Stockholm:" +
+                                Wall(start) + "\r\nDTEND;TZID=Europe/Stockholm:" + Wall(end) + "\r\nSUMMARY:Möte " +
+                                QByteArray::number(i) + "\r\nLOCATION:Rum " + QByteArray::number(i % 50) +
+                                "\r\nDESCRIPTION:Genererat möte\r\n" + rule + "END:VEVENT\r\nEND:VCALENDAR\r\n";
+        QFile f(folder + QLatin1Char('/') + QString::fromLatin1(uid) + QStringLiteral(".ics"));
+        if (!f.open(QIODevice::WriteOnly))
+            qFatal("cannot write %s", qPrintable(f.fileName()));
+        f.write(text);
+    }
+}
+
+AppointmentRec Record(int nyckel, int shiftHours)
+{
+    AppointmentRec rec;
+    const QDateTime start = QDateTime(QDate(2026, 1, 1), QTime(8, 0)).addDays(nyckel % 365).addSecs(3600 * ((nyckel % 8) + shiftHours));
+    rec.Start = vb::FormatShortDateTime(start);
+    rec.End = vb::FormatShortDateTime(start.addSecs(5400));
+    rec.Subject = QStringLiteral("Bokning %1").arg(nyckel);
+    rec.Body = QStringLiteral("Resurs %1\r\nExporterad").arg(nyckel % 40);
+    rec.Location = QStringLiteral("Sal %1").arg(nyckel % 12);
+    rec.BillingInformation = rec.Mileage = rec.ReminderSoundFile = QString::number(100000 + nyckel);
+    return rec;
+}
+
+double Export(int exports, int shiftHours, int* updated, int* created)
+{
+    bool ok = false;
+    COutLook outlook(nullptr, ok);
+    QElapsedTimer t;
+    t.start();
+    *updated = *created = 0;
+    for (int n = 1; n <= exports; ++n) {
+        AppointmentRec rec = Record(n, shiftHours);
+        if (outlook.DuplicateAppointment(rec, false))
+            ++*updated;
+        else if (outlook.NewAppointment(rec))
+            ++*created;
+    }
+    const double seconds = t.nsecsElapsed() / 1e9;
+    return seconds;
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QTemporaryDir temp(QDir::tempPath() + QStringLiteral("/almbro-bench-XXXXXX"));
+    const QString root = argc > 1 && argv[1][0] ? QString::fromLocal8Bit(argv[1]) : temp.path();
+    const int appointments = argc > 2 ? atoi(argv[2]) : 100000;
+    const int exports = argc > 3 ? atoi(argv[3]) : 10000;
+    qputenv("HOME", (root + QStringLiteral("/home")).toUtf8());
+    qputenv("XDG_DATA_HOME", (root + QStringLiteral("/home/.local/share")).toUtf8());
+    qputenv("XDG_CACHE_HOME", (root + QStringLiteral("/home/.cache")).toUtf8());
+    qputenv("XDG_CONFIG_HOME", (root + QStringLiteral("/home/.config")).toUtf8());
+    qputenv("TZ", "Europe/Stockholm");
+    const QString store = root + QStringLiteral("/calendar");
+    qputenv("ALMBRO_CALENDAR", store.toUtf8());
+    QCoreApplication app(argc, argv);
+    vb::SetLocaleForTest(QLocale(QLocale::Swedish, QLocale::Sweden));
+
+    // The VTIMEZONE our own files carry, so the generated ones are the same size.
+    QByteArray vtimezone;
+    {
+        auto calendar = cal::Application::Create(root + QStringLiteral("/template"));
+        cal::Item item = calendar->CreateItem(cal::olAppointmentItem);
+        item.SetStart(QDateTime(QDate(2026, 1, 1), QTime(8, 0)));
+        item.Save();
+        QFile f(root + QStringLiteral("/template/Calendar/") + item.EntryID() + QStringLiteral(".ics"));
+        f.open(QIODevice::ReadOnly);
+        const QByteArray text = f.readAll();
+        const qsizetype from = text.indexOf("BEGIN:VTIMEZONE"), to = text.indexOf("END:VTIMEZONE");
+        vtimezone = text.mid(from, to - from) + "END:VTIMEZONE\r\n";
+        calendar->Quit();
+    }
+
+    out << "Calendar benchmark: " << appointments << " appointments (10% recurring) in " << store << "\n";
+    QElapsedTimer t;
+    t.start();
+    Generate(store + QStringLiteral("/Calendar"), appointments, vtimezone);
+    out << QStringLiteral("generate (plain writes, not measured against a goal): %1 s\n").arg(t.nsecsElapsed() / 1e9, 0, 'f', 2);
+    out.flush();
+
+    {
+        t.restart();
+        auto calendar = cal::Application::Create(store);
+        const int count = calendar->GetNamespace(QStringLiteral("MAPI")).GetDefaultFolder(cal::olFolderCalendar).Items().Count();
+        out << QStringLiteral("first open, no cache (parses every file): %1 s, %2 items\n")
+                   .arg(t.nsecsElapsed() / 1e9, 0, 'f', 2)
+                   .arg(count);
+        calendar->Quit();
+        out.flush();
+    }
+
+    {
+        t.restart();
+        auto calendar = cal::Application::Create(store);
+        const int count = calendar->GetNamespace(QStringLiteral("MAPI")).GetDefaultFolder(cal::olFolderCalendar).Items().Count();
+        out << QStringLiteral("open with the cache: %1 s, %2 items\n").arg(t.nsecsElapsed() / 1e9, 0, 'f', 2).arg(count);
+        calendar->Quit();
+        out.flush();
+    }
+
+    int updated = 0, created = 0;
+    double s = Export(exports, 0, &updated, &created);
+    out << QStringLiteral("first export of %1 bookings: %2 s (%3 new, %4 updated)\n").arg(exports).arg(s, 0, 'f', 2).arg(created).arg(updated);
+    out.flush();
+    s = Export(exports, 1, &updated, &created);
+    out << QStringLiteral("re-export of %1 bookings: %2 s (%3 new, %4 updated)\n").arg(exports).arg(s, 0, 'f', 2).arg(created).arg(updated);
+    out.flush();
+
+    {
+        t.restart();
+        bool ok = false;
+        COutLook outlook(nullptr, ok);
+        const QString filter = QStringLiteral("[Start] >= \"%1\" AND [End] <= \"%2\"")
+                                   .arg(vb::FormatShortDate(QDate(2026, 3, 1)), vb::FormatShortDate(QDate(2026, 4, 1)));
+        int rows = 0, planum = 0;
+        for (AppointmentRec r = outlook.GetAppointment(filter, false); r.Body != COutLook::IngenTräff;
+             r = outlook.GetAppointment(QString(), true)) {
+            ++rows;
+            if (!r.BillingInformation.isEmpty())
+                ++planum;
+        }
+        out << QStringLiteral("open + list March 2026 through GetAppointment: %1 s, %2 rows (%3 from Planum)\n")
+                   .arg(t.nsecsElapsed() / 1e9, 0, 'f', 2)
+                   .arg(rows)
+                   .arg(planum);
+    }
+    out << QStringLiteral("peak resident memory: %1 MB\n").arg(PeakRssKb() / 1024.0, 0, 'f', 0);
+    return 0;
+}
