@@ -59,6 +59,19 @@ void ConfigureSqlite(QSqlDatabase& db, const QString& path, bool readOnly, bool 
     db.setConnectOptions(options);
 }
 
+QStringList ConnectionSettings(BackendKind kind)
+{
+    if (kind != BackendKind::SQLite)
+        return {};
+    return {QStringLiteral("PRAGMA foreign_keys = ON"), QStringLiteral("PRAGMA cache_size = -32768"),
+            QStringLiteral("PRAGMA mmap_size = 1073741824")};
+}
+
+QString DataVersionQuery(BackendKind kind)
+{
+    return kind == BackendKind::SQLite ? QStringLiteral("PRAGMA data_version") : QString();
+}
+
 QString BeginWriteStatement(BackendKind kind)
 {
     return kind == BackendKind::SQLite ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN");

@@ -5,6 +5,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QString>
+#include <QStringList>
 
 namespace booking::detail {
 
@@ -26,6 +27,15 @@ FileHeader ReadSqliteHeader(const QString& path, qint32 applicationId);
 
 // Sets up db (already added with the driver) to open path. create allows a new file.
 void ConfigureSqlite(QSqlDatabase& db, const QString& path, bool readOnly, bool create, int busyTimeoutMs);
+
+// Statements run on every new connection: foreign keys on, and for SQLite a page cache and
+// memory-mapped reads large enough that a week's fetch from a million bookings stays in
+// memory instead of going to the file a page at a time.
+QStringList ConnectionSettings(BackendKind kind);
+
+// A query whose one number changes whenever another connection has committed a change to
+// the database; empty when the engine has none (then nothing is cached).
+QString DataVersionQuery(BackendKind kind);
 
 // The statement that starts a transaction that will write: SQLite takes the write lock at
 // once, so a clash check and the save that follows it see the same data.

@@ -12,8 +12,10 @@ BulkWriter::BulkWriter(DBFunk& connection)
 
 BulkWriter::~BulkWriter()
 {
-    if (!m_done)
+    if (!m_done) {
         m_impl.Rollback();
+        m_impl.ForgetNames();
+    }
 }
 
 qint32 BulkWriter::AddResource(const QString& förNamn, const QString& efterNamn, const QString& placering)
@@ -24,6 +26,7 @@ qint32 BulkWriter::AddResource(const QString& förNamn, const QString& efterNamn
     insert.bindValue(1, efterNamn.isNull() ? QStringLiteral("") : efterNamn);
     insert.bindValue(2, placering.isNull() ? QStringLiteral("") : placering);
     m_impl.Exec(insert);
+    m_impl.ForgetNames();
     return insert.lastInsertId().toInt();
 }
 

@@ -175,16 +175,17 @@ int MaxDurationClass(DBFunk::Impl& d, qint32 person)
     return result;
 }
 
-QString FetchSql(int maxClass, bool oneResource)
+// The bookings of one duration class that overlap the range, in (StartTid, Nyckel) order.
+// One statement per class, merged here: SQLite's own merge of a UNION costs more than the
+// reading itself.
+QString FetchSql(bool oneResource)
 {
-    QStringList parts;
-    for (int k = 0; k <= maxClass; ++k)
-        parts << QStringLiteral("SELECT \"Nyckel\", \"PersonID\", \"StartTid\", \"SlutTid\", \"Notering\" AS "
-                                "\"Anteckningx\", \"Status\" FROM \"Bokningar\" WHERE ") +
-                     (oneResource ? QStringLiteral("\"PersonID\" = ? AND ") : QString()) +
-                     QStringLiteral("\"Längdklass\" = ? AND \"StartTid\" >= ? AND \"StartTid\" <= ? AND \"Aktiv\" = 1 "
-                                    "AND (\"SlutTid\" > ? OR (\"SlutTid\" = \"StartTid\" AND \"StartTid\" >= ?))");
-    return parts.join(QStringLiteral(" UNION ALL ")) + QStringLiteral(" ORDER BY \"StartTid\", \"Nyckel\"");
+    return QStringLiteral("SELECT \"StartTid\", \"Nyckel\", \"PersonID\", \"SlutTid\", \"Notering\" "
+                          "FROM \"Bokningar\" WHERE ") +
+           (oneResource ? QStringLiteral("\"PersonID\" = ? AND ") : QString()) +
+           QStringLiteral("\"Längdklass\" = ? AND \"StartTid\" >= ? AND \"StartTid\" <= ? AND \"Aktiv\" = 1 "
+                          "AND (\"SlutTid\" > ? OR (\"SlutTid\" = \"StartTid\" AND \"StartTid\" >= ?)) "
+                          "ORDER BY \"StartTid\", \"Nyckel\"");
 }
 
 QString ClashSql(int maxClass, bool withStatus)
@@ -292,6 +293,7 @@ void DBFunk::Impl::Exec(QSqlQuery& query)
 void DBFunk::Impl::Disconnect()
 {
     statements.clear();
+    ForgetNames();
     if (db.isValid()) {
         db.close();
         db = QSqlDatabase();
@@ -494,7 +496,8 @@ qint32 DBFunk::ÖppnaDatabas(const QString& sökväg, qint32 väntetid, qint32 l
             return refuse(AnnanDatabas, sökväg);
         if (version < detail::kSchemaVersion && d->readOnly)
             return refuse(KanInteÖppna, QStringLiteral("version %1 behöver uppgraderas och filen är öppnad skrivskyddad").arg(version));
-        detail::ExecStatement(d->db, QStringLiteral("PRAGMA foreign_keys = ON"));
+        for (const QString& setting : detail::ConnectionSettings(d->kind))
+            detail::ExecStatement(d->db, setting);
         if (!d->readOnly) {
             if (version < detail::kSchemaVersion) {
                 Transaction upgrade(*d, true);
@@ -544,7 +547,8 @@ void DBFunk::SkapaDatabas(const QString& sökväg)
         if (!m.db.open())
             RaiseBooking(ErrDiskIO, m.db.lastError().text());
         m.open = true;
-        detail::ExecStatement(m.db, QStringLiteral("PRAGMA foreign_keys = ON"));
+        for (const QString& setting : detail::ConnectionSettings(BackendKind::SQLite))
+            detail::ExecStatement(m.db, setting);
         {
             Transaction create(m, true);
             detail::UpgradeSchema(m.db, 0);
@@ -572,14 +576,38 @@ qint64 DBFunk::AntalBokningar()
 QString DBFunk::PersonNamn(qint32 personID)
 {
     d->CheckOpen();
-    QSqlQuery& query = d->Prepared(QStringLiteral("SELECT \"FörNamn\", \"EfterNamn\" FROM \"Personer\" WHERE \"ID\" = ?"));
-    query.bindValue(0, personID);
-    d->Exec(query);
-    QString name;
-    if (query.next())
-        name = Person{personID, query.value(0).toString(), query.value(1).toString(), QString()}.DisplayName();
-    query.finish();
-    return name;
+    const QString versionQuery = detail::DataVersionQuery(d->kind);
+    if (versionQuery.isEmpty()) {
+        QSqlQuery& query =
+            d->Prepared(QStringLiteral("SELECT \"FörNamn\", \"EfterNamn\" FROM \"Personer\" WHERE \"ID\" = ?"));
+        query.bindValue(0, personID);
+        d->Exec(query);
+        QString name;
+        if (query.next())
+            name = Person{personID, query.value(0).toString(), query.value(1).toString(), QString()}.DisplayName();
+        query.finish();
+        return name;
+    }
+    if (!d->namesLoaded || d->namesChecked.hasExpired(Impl::kNameCheckMs)) {
+        QSqlQuery& version = d->Prepared(versionQuery);
+        d->Exec(version);
+        const qint64 now = version.next() ? version.value(0).toLongLong() : -1;
+        version.finish();
+        if (!d->namesLoaded || now != d->namesVersion) {
+            QSqlQuery& all = d->Prepared(QStringLiteral("SELECT \"ID\", \"FörNamn\", \"EfterNamn\" FROM \"Personer\""));
+            d->Exec(all);
+            d->names.clear();
+            while (all.next()) {
+                const qint32 id = all.value(0).toInt();
+                d->names.insert(id, Person{id, all.value(1).toString(), all.value(2).toString(), QString()}.DisplayName());
+            }
+            all.finish();
+            d->namesVersion = now;
+            d->namesLoaded = true;
+        }
+        d->namesChecked.start();
+    }
+    return d->names.value(personID);
 }
 
 Recordset DBFunk::HämtaPersoner(qint32 sortering, qint32 utanNamnlösa, qint32 utelämna, qint32 endastID, qint32 högst)
@@ -647,35 +675,72 @@ Recordset DBFunk::HämtaPoster(const QString& start, const QString& slut, qint32
                                               {QStringLiteral("PersonID"), Recordset::Kind::Int32},
                                               {QStringLiteral("StartTid"), Recordset::Kind::DateTime},
                                               {QStringLiteral("SlutTid"), Recordset::Kind::DateTime},
-                                              {QStringLiteral("Anteckningx"), Recordset::Kind::Text},
-                                              {QStringLiteral("Status"), Recordset::Kind::Int32}};
+                                              {QStringLiteral("Anteckningx"), Recordset::Kind::Text}};
     if (to < from)
         return Recordset(std::move(columns), std::vector<QVariant>());
 
+    struct Row {
+        QString start;
+        qint32 key;
+        QVariant person;
+        QVariant end;
+        QVariant note;
+    };
+    std::vector<Row> rows;
+    std::vector<std::pair<std::size_t, std::size_t>> runs; // one sorted run per class
     const bool oneResource = resurs != -9;
-    Transaction read(*d, false);
-    const int maxClass = MaxDurationClass(*d, oneResource ? resurs : 0);
-    if (maxClass < 0) {
+    {
+        Transaction read(*d, false);
+        const int maxClass = MaxDurationClass(*d, oneResource ? resurs : 0);
+        QSqlQuery& query = d->Prepared(FetchSql(oneResource));
+        const QString fromText = WallText(from);
+        const QString toText = WallText(to);
+        for (int k = 0; k <= maxClass; ++k) {
+            int position = 0;
+            if (oneResource)
+                query.bindValue(position++, resurs);
+            query.bindValue(position++, k);
+            query.bindValue(position++, WallText(from - detail::ClassSpanSeconds(k)));
+            query.bindValue(position++, toText);
+            query.bindValue(position++, fromText);
+            query.bindValue(position++, fromText);
+            d->Exec(query);
+            const std::size_t begin = rows.size();
+            while (query.next())
+                rows.push_back({query.value(0).toString(), query.value(1).toInt(), query.value(2), query.value(3),
+                                query.value(4)});
+            query.finish();
+            if (rows.size() > begin)
+                runs.emplace_back(begin, rows.size());
+        }
         read.Commit();
-        return Recordset(std::move(columns), std::vector<QVariant>());
     }
-    QSqlQuery& query = d->Prepared(FetchSql(maxClass, oneResource));
-    const QString fromText = WallText(from);
-    const QString toText = WallText(to);
-    int position = 0;
-    for (int k = 0; k <= maxClass; ++k) {
-        if (oneResource)
-            query.bindValue(position++, resurs);
-        query.bindValue(position++, k);
-        query.bindValue(position++, WallText(from - detail::ClassSpanSeconds(k)));
-        query.bindValue(position++, toText);
-        query.bindValue(position++, fromText);
-        query.bindValue(position++, fromText);
+
+    // Merge the runs by (StartTid, Nyckel); the texts sort as the times do.
+    const auto later = [&](const std::pair<std::size_t, std::size_t>& a, const std::pair<std::size_t, std::size_t>& b) {
+        const Row& x = rows[a.first];
+        const Row& y = rows[b.first];
+        const int c = QStringView(x.start).compare(QStringView(y.start));
+        return c != 0 ? c > 0 : x.key > y.key;
+    };
+    std::make_heap(runs.begin(), runs.end(), later);
+    std::vector<QVariant> cells;
+    cells.reserve(rows.size() * columns.size());
+    while (!runs.empty()) {
+        std::pop_heap(runs.begin(), runs.end(), later);
+        auto& run = runs.back();
+        Row& row = rows[run.first];
+        cells.emplace_back(row.key);
+        cells.push_back(std::move(row.person));
+        cells.emplace_back(std::move(row.start));
+        cells.push_back(std::move(row.end));
+        cells.push_back(std::move(row.note));
+        if (++run.first == run.second)
+            runs.pop_back();
+        else
+            std::push_heap(runs.begin(), runs.end(), later);
     }
-    d->Exec(query);
-    Recordset result(std::move(columns), query);
-    read.Commit();
-    return result;
+    return Recordset(std::move(columns), std::move(cells));
 }
 
 bool DBFunk::Krockar(qint32 personID, const QDateTime& start, const QDateTime& slut, bool medStatus, qint32 status,

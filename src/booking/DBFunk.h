@@ -46,7 +46,8 @@
 //     read with the locale's date parsing, short date plus time, ISO 8601 also), ordered by
 //     StartTid then Nyckel. The third number picks the resource: -9 all resources, a resource
 //     number only that one. Fields: Nyckel, PersonID, StartTid, SlutTid, Anteckningx (the
-//     note), Status.
+//     note). A booking is listed when it starts at or before the end and ends after the start
+//     (one without length: starts within the range).
 //   HämtaPersoner(0, 0, 0, 0, 0): sortering (0 by ID, 1 by EfterNamn, FörNamn in the
 //     locale's order, nameless ones last); utanNamnlösa (0 keep resources without a name,
 //     1 leave them out); utelämna (a resource number to leave out, 0 none); endastID (only
@@ -77,7 +78,9 @@
 //   Statuses: the default ones are -1 (Ingen status), 0 Preliminär, 1 Bokad, 2 Bekräftad,
 //     3 Avbokad, 4 Väntelista, 5 Utförd; 3 and 4 do not block their resource.
 //   PersonNamn(id): first name, one blank, last name, each trimmed, the whole trimmed;
-//     empty for a resource without a name and for a number that is no resource.
+//     empty for a resource without a name and for a number that is no resource. The
+//     connection keeps all names and looks at the database's change counter when they are
+//     over 100 ms old: a change by another program shows within that time, its own at once.
 #include "booking/BookingErrors.h"
 #include "booking/DBPost.h"
 #include "booking/DBProgram.h"

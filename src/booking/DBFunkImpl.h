@@ -3,6 +3,7 @@
 #include "booking/Backend.h"
 #include "booking/DBFunk.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -23,6 +24,16 @@ struct DBFunk::Impl {
     int transactionDepth = 0;
     QHash<QString, QSqlQuery> statements;
 
+    // Display names of all resources, for PersonNamn: the export list asks once per row, and
+    // a statement through QtSql costs several microseconds. The names are checked against
+    // the database's change counter when they are more than kNameCheckMs old, so a change
+    // by another program shows within that time; this connection's own changes at once.
+    static constexpr qint64 kNameCheckMs = 100;
+    QHash<qint32, QString> names;
+    bool namesLoaded = false;
+    qint64 namesVersion = -1;
+    QElapsedTimer namesChecked;
+
     [[noreturn]] void Fail(const QSqlError& error) const;
     void CheckOpen() const;
     void CheckWritable() const;
@@ -30,6 +41,7 @@ struct DBFunk::Impl {
     QSqlQuery& Prepared(const QString& sql);
     void Exec(QSqlQuery& query);
     void Disconnect();
+    void ForgetNames() { namesLoaded = false; }
 
     // Transactions nest: the outermost begins and commits, inner ones are savepoints, so an
     // inner failure undoes only its own part.

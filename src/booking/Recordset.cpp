@@ -2,8 +2,8 @@
 #include "booking/BookingErrors.h"
 #include "booking/BookingTime.h"
 
+#include <QHash>
 #include <QSqlQuery>
-#include <QSqlRecord>
 
 namespace booking {
 
@@ -13,6 +13,31 @@ struct Recordset::Data {
     qint32 rows = 0;
     qint32 position = 0;
     bool closed = false;
+    // Stored times already turned into QDateTime. Qt asks the C library for every local
+    // date-time it makes, which costs microseconds where TZ is not set; bookings share
+    // their times (whole quarters, whole hours), so each text is turned once.
+    QHash<QString, QDateTime> times;
+
+    int ColumnOf(const QString& name) const
+    {
+        // Callers nearly always write a field's name as it stands; try that first.
+        for (std::size_t i = 0; i < columns.size(); ++i)
+            if (columns[i].name == name)
+                return int(i);
+        for (std::size_t i = 0; i < columns.size(); ++i)
+            if (columns[i].name.compare(name, Qt::CaseInsensitive) == 0)
+                return int(i);
+        return -1;
+    }
+    QDateTime Time(const QString& text)
+    {
+        auto found = times.constFind(text);
+        if (found != times.constEnd())
+            return found.value();
+        const QDateTime when = detail::TimeFromText(text);
+        times.insert(text, when);
+        return when;
+    }
 };
 
 Recordset::Recordset()
@@ -79,23 +104,20 @@ void Recordset::Close()
 QVariant Recordset::Fields(const QString& name) const
 {
     CheckOpen();
-    const std::size_t width = d->columns.size();
-    std::size_t column = 0;
-    while (column < width && d->columns[column].name.compare(name, Qt::CaseInsensitive) != 0)
-        ++column;
-    if (column == width)
+    const int column = d->ColumnOf(name);
+    if (column < 0)
         RaiseBooking(ErrNoSuchField, name);
     if (d->position >= d->rows)
         RaiseBooking(ErrNoCurrentRecord);
-    const QVariant& value = d->cells[std::size_t(d->position) * width + column];
+    const QVariant& value = d->cells[std::size_t(d->position) * d->columns.size() + std::size_t(column)];
     if (value.isNull())
         return value;
-    switch (d->columns[column].kind) {
+    switch (d->columns[std::size_t(column)].kind) {
     case Kind::Int32: return QVariant(value.toInt());
     case Kind::Bool: return QVariant(value.toBool());
     case Kind::Double: return QVariant(value.toDouble());
     case Kind::Text: return QVariant(value.toString());
-    case Kind::DateTime: return QVariant(detail::TimeFromText(value.toString()));
+    case Kind::DateTime: return QVariant(d->Time(value.toString()));
     }
     return value;
 }

@@ -193,6 +193,37 @@ private slots:
         QCOMPARE(count, 2);
     }
 
+    // The names are kept by the connection; a change shows, whoever made it.
+    void namesFollowChanges()
+    {
+        const QString path = CreateDatabase();
+        DBFunk db;
+        OPEN_OR_FAIL(db, path);
+        {
+            BulkWriter writer(db);
+            writer.AddResource(QStringLiteral("Anna"), QStringLiteral("Berg"), QString());
+            writer.Commit();
+        }
+        QCOMPARE(db.PersonNamn(1), QStringLiteral("Anna Berg"));
+        {
+            BulkWriter writer(db);
+            writer.AddResource(QStringLiteral("Per"), QStringLiteral("Ek"), QString());
+            writer.Commit();
+        }
+        QCOMPARE(db.PersonNamn(2), QStringLiteral("Per Ek"));
+        {
+            BulkWriter writer(db);
+            writer.AddResource(QStringLiteral("Ulla"), QStringLiteral("Ny"), QString());
+            QCOMPARE(db.PersonNamn(3), QStringLiteral("Ulla Ny")); // seen inside its transaction
+        } // rolled back
+        QCOMPARE(db.PersonNamn(3), QString());
+        {
+            RawConnection other(path);
+            QVERIFY(other.Exec(QStringLiteral("UPDATE Personer SET EfterNamn = 'Lind' WHERE ID = 1")));
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(db.PersonNamn(1), QStringLiteral("Anna Lind"), 2000);
+    }
+
     void defaultStatuses()
     {
         DBFunk db;
