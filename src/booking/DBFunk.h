@@ -17,7 +17,8 @@
 //   writing runs the upgrade steps. WAL, foreign keys on, a busy timeout.
 //   Bookings are half-open intervals [StartTid, SlutTid): one that ends when the next begins
 //   does not clash with it. Each booking carries its duration class (BookingTime.h), so a
-//   range fetch and a clash check are a handful of index seeks, whatever the table's size.
+//   range fetch and a clash check are a handful of index seeks, whatever the table's size;
+//   the indexes hold every column those two read, so neither touches the table itself.
 //
 // Errors
 //   A failing call raises vb::ErrObject, which the caller reports as its own:
@@ -61,9 +62,11 @@
 //   Krockar(person, start, end, True, status, nyckel): True when another active booking of
 //     the resource overlaps [start, end). The Boolean says whether statuses count: True,
 //     statuses that do not block (Avbokad, Väntelista) are no clash, and a booking whose own
-//     status does not block clashes with nothing; False, every active booking counts. The
-//     booking numbered nyckel (decimal text; "" or "0" for a new one) is left out. An end
-//     before the start answers True: such a booking can never be saved.
+//     status does not block clashes with nothing (a status the database does not know
+//     blocks); False, every active booking counts. The booking numbered nyckel (decimal
+//     text; "" or "0" for a new one) is left out. A booking without length clashes only with
+//     one it lies strictly inside. An end before the start answers True: such a booking can
+//     never be saved. Typ plays no part.
 //   SparaPost(post, asNew, number, result): in one write transaction, inserts (asNew True:
 //     a new number, also for a post read with HämtaPost, which then is copied) or updates by
 //     Nyckel. result: 0 saved (number = the booking's Nyckel, also set in post); 1 it would

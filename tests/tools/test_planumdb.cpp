@@ -3,7 +3,9 @@
 #include "booking/DBFunk.h"
 #include "planumdb/Commands.h"
 #include "planumdb/Seed.h"
+#include "platform/Ini.h"
 #include "platform/Locale.h"
+#include "platform/SpecialFolders.h"
 #include "support/TestEnv.h"
 
 #include <QDir>
@@ -255,6 +257,65 @@ private slots:
         // Without the flag an existing database gets more.
         QCOMPARE(RunProgram({QStringLiteral("seed"), path, QStringLiteral("--bookings"), QStringLiteral("10")}).status, 0);
         QCOMPARE(Ask(path, QStringLiteral("SELECT COUNT(*) FROM Bokningar")).toInt(), bookings + 10);
+    }
+
+    // The set-up of a new user: a demo database named in Planum.ini, once.
+    void demoMakesAndNamesADatabase()
+    {
+        const auto documents = vb::SpecialFolderPath(vb::CSIDL_PERSONAL);
+        QVERIFY(documents.has_value());
+        QVERIFY(documents->startsWith(testenv::Root())); // never the real user's folder
+        const QString ini = *documents + QStringLiteral("/Planum/Planum.ini");
+        const QString database = *documents + QStringLiteral("/Planum/Planum.db");
+        QVERIFY(!QFileInfo::exists(ini));
+
+        const Outcome made = RunProgram({QStringLiteral("demo")});
+        QCOMPARE(made.status, 0);
+        QCOMPARE(vb::GetPrivateProfileString(QStringLiteral("System"), QStringLiteral("DataBas1"), QString(), 255, ini),
+                 database);
+        QCOMPARE(Ask(database, QStringLiteral("SELECT COUNT(*) FROM Bokningar")).toInt(), 300);
+
+        const QByteArray iniBefore = Bytes(ini);
+        const Outcome again = RunProgram({QStringLiteral("demo")});
+        QCOMPARE(again.status, 0);
+        QVERIFY(again.out.contains(QStringLiteral("left as it is")));
+        QCOMPARE(Bytes(ini), iniBefore);
+        QCOMPARE(Ask(database, QStringLiteral("SELECT COUNT(*) FROM Bokningar")).toInt(), 300);
+    }
+
+    void demoLeavesANamedDatabase()
+    {
+        const QString ini = NewPath(QStringLiteral("Planum.ini"));
+        QVERIFY(vb::WritePrivateProfileString(QStringLiteral("System"), QStringLiteral("DataBas1"),
+                                              QStringLiteral("/srv/planum/bokningar.db"), ini));
+        const QByteArray before = Bytes(ini);
+        const Outcome outcome = RunHere({QStringLiteral("demo"), QStringLiteral("--ini"), ini});
+        QCOMPARE(outcome.status, 0);
+        QCOMPARE(Bytes(ini), before);
+        QCOMPARE(Beside(ini), QStringList{QStringLiteral("Planum.ini")});
+    }
+
+    void demoTakesABookingDatabaseAlreadyThere()
+    {
+        const QString ini = NewPath(QStringLiteral("Planum.ini"));
+        const QString database = QFileInfo(ini).absolutePath() + QStringLiteral("/Planum.db");
+        QCOMPARE(RunHere({QStringLiteral("seed"), database, QStringLiteral("--bookings"), QStringLiteral("7")}).status, 0);
+        QCOMPARE(RunHere({QStringLiteral("demo"), QStringLiteral("--ini"), ini}).status, 0);
+        QCOMPARE(vb::GetPrivateProfileString(QStringLiteral("System"), QStringLiteral("DataBas1"), QString(), 255, ini),
+                 database);
+        QCOMPARE(Ask(database, QStringLiteral("SELECT COUNT(*) FROM Bokningar")).toInt(), 7);
+    }
+
+    void demoRefusesAFileThatIsNotABookingDatabase()
+    {
+        const QString text = TextFile();
+        const QString ini = QFileInfo(text).absolutePath() + QStringLiteral("/Planum.ini");
+        const QByteArray before = Bytes(text);
+        const Outcome refused = RunProgram({QStringLiteral("demo"), QStringLiteral("--ini"), ini, QStringLiteral("--db"), text});
+        QCOMPARE(refused.status, int(planumdb::ExitNotUsable));
+        QVERIFY(refused.err.contains(text));
+        QCOMPARE(Bytes(text), before);
+        QVERIFY(!QFileInfo::exists(ini));
     }
 
     // One line per booking that HämtaPoster gives for the range, in its order.

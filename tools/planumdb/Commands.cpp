@@ -1,8 +1,11 @@
 #include "planumdb/Commands.h"
 #include "planumdb/Seed.h"
 #include "booking/DBFunk.h"
+#include "platform/Ini.h"
 #include "platform/Locale.h"
+#include "platform/SpecialFolders.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
@@ -68,6 +71,22 @@ QString UnknownCommand(const QString& command)
 QString MissingPath()
 {
     return QStringLiteral("planumdb: the command needs a PATH");
+}
+QString AlreadySet(const QString& ini, const QString& path)
+{
+    return QStringLiteral("%1 already names a database (DataBas1=%2); left as it is").arg(ini, path);
+}
+QString PointedAt(const QString& ini, const QString& path)
+{
+    return QStringLiteral("DataBas1 of %1 now names %2").arg(ini, path);
+}
+QString NoDocuments()
+{
+    return QStringLiteral("planumdb: the documents folder cannot be found or made");
+}
+QString IniNotWritten(const QString& why)
+{
+    return QStringLiteral("planumdb: %1").arg(why);
 }
 } // namespace msg
 
@@ -264,6 +283,50 @@ int Info(const QString& path, const QStringList& rest, QTextStream& out, QTextSt
     return ExitOk;
 }
 
+// The set-up of a new user: when Planum.ini names no database, make a demo database beside
+// it (or take the booking database already there) and name it in "DataBas1".
+int Demo(const QStringList& rest, QTextStream& out, QTextStream& err)
+{
+    const auto options = ParseOptions(rest, {QStringLiteral("--ini"), QStringLiteral("--db")}, {}, err);
+    if (!options)
+        return ExitUsage;
+    QString ini = options->values.value(QStringLiteral("--ini"));
+    if (ini.isEmpty()) {
+        const auto documents = vb::SpecialFolderPath(vb::CSIDL_PERSONAL);
+        if (!documents || !QDir().mkpath(*documents + QStringLiteral("/Planum"))) {
+            err << msg::NoDocuments() << Qt::endl;
+            return ExitFailed;
+        }
+        ini = *documents + QStringLiteral("/Planum/Planum.ini");
+    }
+    // Read as the wizard reads it: 255 characters at most, blanks trimmed.
+    const QString named =
+        vb::GetPrivateProfileString(QStringLiteral("System"), QStringLiteral("DataBas1"), QString(), 255, ini).trimmed();
+    if (!named.isEmpty()) {
+        out << msg::AlreadySet(ini, named) << Qt::endl;
+        return ExitOk;
+    }
+    QString path = options->values.value(QStringLiteral("--db"));
+    if (path.isEmpty())
+        path = QFileInfo(ini).absolutePath() + QStringLiteral("/Planum.db");
+    path = QFileInfo(path).absoluteFilePath();
+    if (!QFileInfo::exists(path)) {
+        const int seeded = SeedCommand(path, {}, out, err);
+        if (seeded != ExitOk)
+            return seeded;
+    } else {
+        booking::DBFunk db;
+        if (!Open(db, path, true, err))
+            return ExitNotUsable;
+    }
+    if (!vb::WritePrivateProfileString(QStringLiteral("System"), QStringLiteral("DataBas1"), path, ini)) {
+        err << msg::IniNotWritten(vb::IniLastError()) << Qt::endl;
+        return ExitFailed;
+    }
+    out << msg::PointedAt(ini, path) << Qt::endl;
+    return ExitOk;
+}
+
 } // namespace
 
 QString UsageText()
@@ -281,6 +344,10 @@ QString UsageText()
         "      default: today and the six days after\n"
         "  planumdb info PATH\n"
         "      counts and statuses\n"
+        "  planumdb demo [--ini FILE] [--db PATH]\n"
+        "      when Planum.ini (default: <documents>/Planum/Planum.ini) names no database in DataBas1:\n"
+        "      make a demo database (default: Planum.db beside it) unless a Planum database is already\n"
+        "      there, and name it in DataBas1; a database already named is left as it is\n"
         "DATE is a short date of the locale or yyyy-MM-dd.\n"
         "Exit status: 0 done, 1 wrong command line, 2 not a usable Planum database (left as it was),\n"
         "3 the database failed while working.\n");
@@ -296,6 +363,14 @@ int Run(const QStringList& arguments, QTextStream& out, QTextStream& err)
     const QString command = arguments.first();
     static const QStringList commands = {QStringLiteral("init"), QStringLiteral("seed"), QStringLiteral("list"),
                                          QStringLiteral("info")};
+    if (command == QLatin1String("demo")) {
+        try {
+            return Demo(arguments.mid(1), out, err);
+        } catch (...) {
+            err << msg::Failed(vb::CurrentError()) << Qt::endl;
+            return ExitFailed;
+        }
+    }
     if (!commands.contains(command)) {
         err << msg::UnknownCommand(command) << Qt::endl << UsageText();
         return ExitUsage;

@@ -4,6 +4,7 @@
 //   planumdb seed PATH [--resources N] [--bookings M] [--from DATE] [--days D] [--seed S] [--if-missing]
 //   planumdb list PATH [--from DATE] [--to DATE] [--resource N]
 //   planumdb info PATH
+//   planumdb demo [--ini FILE] [--db PATH]
 // A path that is not a booking database makes every command fail with a message and a
 // non-zero status, and the file is left as it was.
 #include <QStringList>
