@@ -39,6 +39,61 @@ QString texts::OpenResultText(qint32 result)
     }
 }
 
+QString texts::NotADate(const QString& what)
+{
+    return QStringLiteral("Type mismatch: %1 är inget datum").arg(what);
+}
+
+QString texts::NotABookingNumber(const QString& text)
+{
+    return QStringLiteral("Type mismatch: \"%1\" är inget bokningsnummer").arg(text);
+}
+
+QString texts::YearOutOfRange(int year)
+{
+    return QStringLiteral("Årtalet %1 ligger utanför 1-9999").arg(year);
+}
+
+QString texts::EndBeforeStart(const QString& end, const QString& start)
+{
+    return QStringLiteral("Sluttiden %1 ligger före starttiden %2").arg(end, start);
+}
+
+QString texts::MustBeOneOf(const QString& name, const QString& allowed, qint32 value)
+{
+    return QStringLiteral("%1 ska vara %2, inte %3").arg(name, allowed).arg(value);
+}
+
+QString texts::MustNotBeNegative(const QString& name, qint32 value)
+{
+    return QStringLiteral("%1 kan inte vara negativt (%2)").arg(name).arg(value);
+}
+
+QString texts::RecordsetClosed()
+{
+    return QStringLiteral("postmängden är stängd");
+}
+
+QString texts::PathNotFound(const QString& path)
+{
+    return QStringLiteral("Path not found: \"%1\"").arg(path);
+}
+
+QString texts::PermissionDenied(const QString& why)
+{
+    return QStringLiteral("Permission denied: %1").arg(why);
+}
+
+QString texts::SchemaVersion(qint64 version)
+{
+    return QStringLiteral("version %1").arg(version);
+}
+
+QString texts::NeedsUpgradeReadOnly(qint64 version)
+{
+    return QStringLiteral("version %1 behöver uppgraderas och filen är öppnad skrivskyddad").arg(version);
+}
+
 void RaiseBooking(long number, const QString& detail)
 {
     QString description = texts::Description(number);

@@ -46,6 +46,18 @@ namespace texts {
 QString Description(long number);
 QString NamelessResource(qint32 id); // the list line of a resource without a name
 QString OpenResultText(qint32 result); // what an answer of ÖppnaDatabas means
+// Details of raised errors.
+QString NotADate(const QString& what);
+QString NotABookingNumber(const QString& text);
+QString YearOutOfRange(int year);
+QString EndBeforeStart(const QString& end, const QString& start);
+QString MustBeOneOf(const QString& name, const QString& allowed, qint32 value);
+QString MustNotBeNegative(const QString& name, qint32 value);
+QString RecordsetClosed();
+QString PathNotFound(const QString& path);
+QString PermissionDenied(const QString& why);
+QString SchemaVersion(qint64 version);
+QString NeedsUpgradeReadOnly(qint64 version);
 } // namespace texts
 
 } // namespace booking

@@ -44,10 +44,10 @@ QString WallText(qint64 wallSeconds)
 QString TimeText(const QDateTime& when)
 {
     if (!when.isValid())
-        vb::Raise(vb::ErrTypeMismatch, QStringLiteral("Type mismatch: a booking time is not a date"));
+        vb::Raise(vb::ErrTypeMismatch, texts::NotADate(QStringLiteral("en bokningstid")));
     const int year = when.date().year();
     if (year < 1 || year > 9999)
-        vb::Raise(vb::ErrInvalidProcedureCall, QStringLiteral("Årtalet %1 ligger utanför 1-9999").arg(year));
+        vb::Raise(vb::ErrInvalidProcedureCall, texts::YearOutOfRange(year));
     return WallText(WallSeconds(when));
 }
 

@@ -66,14 +66,14 @@ void CheckFlag(qint32 value, const char* name)
 {
     if (value != 0 && value != 1)
         vb::Raise(vb::ErrInvalidProcedureCall,
-                  QStringLiteral("%1 ska vara 0 eller 1, inte %2").arg(QString::fromUtf8(name)).arg(value));
+                  texts::MustBeOneOf(QString::fromUtf8(name), QStringLiteral("0 eller 1"), value));
 }
 
 void CheckNotNegative(qint32 value, const char* name)
 {
     if (value < 0)
         vb::Raise(vb::ErrInvalidProcedureCall,
-                  QStringLiteral("%1 kan inte vara negativt (%2)").arg(QString::fromUtf8(name)).arg(value));
+                  texts::MustNotBeNegative(QString::fromUtf8(name), value));
 }
 
 // "" and "0" stand for a booking that has no number yet.
@@ -85,7 +85,7 @@ qint32 NyckelFromText(const QString& text)
     bool ok = false;
     const qint32 value = trimmed.toInt(&ok);
     if (!ok)
-        vb::Raise(vb::ErrTypeMismatch, QStringLiteral("Type mismatch: \"%1\" är inget bokningsnummer").arg(text));
+        vb::Raise(vb::ErrTypeMismatch, texts::NotABookingNumber(text));
     return value;
 }
 
@@ -361,7 +361,7 @@ void DBFunk::Impl::BindPost(QSqlQuery& query, const DBPost& post) const
     const QString end = TimeText(post.SlutTid());
     const qint64 length = WallSeconds(post.SlutTid()) - WallSeconds(post.StartTid());
     if (length < 0)
-        vb::Raise(vb::ErrInvalidProcedureCall, QStringLiteral("Sluttiden %1 ligger före starttiden %2").arg(end, start));
+        vb::Raise(vb::ErrInvalidProcedureCall, texts::EndBeforeStart(end, start));
     int i = 0;
     query.bindValue(i++, post.PersonID());
     query.bindValue(i++, post.ExtraPersonID() != 0 ? QVariant(post.ExtraPersonID()) : NullInt());
@@ -476,7 +476,7 @@ qint32 DBFunk::ÖppnaDatabas(const QString& sökväg, qint32 väntetid, qint32 l
     if (header.verdict != Öppnad)
         return refuse(header.verdict, sökväg);
     if (header.userVersion > detail::kSchemaVersion)
-        return refuse(NyareVersion, QStringLiteral("version %1").arg(header.userVersion));
+        return refuse(NyareVersion, texts::SchemaVersion(header.userVersion));
     if (header.userVersion < 1)
         return refuse(AnnanDatabas, sökväg);
 
@@ -491,11 +491,11 @@ qint32 DBFunk::ÖppnaDatabas(const QString& sökväg, qint32 väntetid, qint32 l
         if (applicationId != detail::kApplicationId || version < 1)
             return refuse(AnnanDatabas, sökväg);
         if (version > detail::kSchemaVersion)
-            return refuse(NyareVersion, QStringLiteral("version %1").arg(version));
+            return refuse(NyareVersion, texts::SchemaVersion(version));
         if (!detail::HasBookingTables(d->db))
             return refuse(AnnanDatabas, sökväg);
         if (version < detail::kSchemaVersion && d->readOnly)
-            return refuse(KanInteÖppna, QStringLiteral("version %1 behöver uppgraderas och filen är öppnad skrivskyddad").arg(version));
+            return refuse(KanInteÖppna, texts::NeedsUpgradeReadOnly(version));
         for (const QString& setting : detail::ConnectionSettings(d->kind))
             detail::ExecStatement(d->db, setting);
         if (!d->readOnly) {
@@ -525,18 +525,18 @@ void DBFunk::SkapaDatabas(const QString& sökväg)
         RaiseBooking(ErrDriverMissing, detail::DriverName(BackendKind::SQLite));
     const QFileInfo info(sökväg);
     if (sökväg.isEmpty() || info.isDir())
-        vb::Raise(vb::ErrPathNotFound, QStringLiteral("Path not found: \"%1\"").arg(sökväg));
+        vb::Raise(vb::ErrPathNotFound, texts::PathNotFound(sökväg));
     if (info.exists() || info.isSymLink())
         RaiseBooking(ErrDatabaseExists, sökväg);
     if (!info.absoluteDir().exists())
-        vb::Raise(vb::ErrPathNotFound, QStringLiteral("Path not found: \"%1\"").arg(info.absolutePath()));
+        vb::Raise(vb::ErrPathNotFound, texts::PathNotFound(info.absolutePath()));
 
     // Build the database under a temporary name beside the target and rename it into place
     // only when it is complete: a half-made file never carries the name, and a file that
     // appeared meanwhile is not replaced.
     QTemporaryFile temporary(info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".XXXXXX"));
     if (!temporary.open())
-        vb::Raise(vb::ErrPermissionDenied, QStringLiteral("Permission denied: %1").arg(temporary.errorString()));
+        vb::Raise(vb::ErrPermissionDenied, texts::PermissionDenied(temporary.errorString()));
     const QString temporaryName = temporary.fileName();
     temporary.close();
     {
@@ -634,7 +634,7 @@ void DBFunk::FyllAllaResurser(ListBoxSink& lista, qint32 visning, qint32 sorteri
 {
     d->CheckOpen();
     if (visning != 1 && visning != 2)
-        vb::Raise(vb::ErrInvalidProcedureCall, QStringLiteral("visning ska vara 1 eller 2, inte %1").arg(visning));
+        vb::Raise(vb::ErrInvalidProcedureCall, texts::MustBeOneOf(QStringLiteral("visning"), QStringLiteral("1 eller 2"), visning));
     CheckFlag(läggTill, "läggTill");
     const std::vector<Person> persons = LoadPersons(*d, {sortering, utanNamnlösa, utelämna, 0, högst});
     antal = 0;
@@ -668,7 +668,7 @@ Recordset DBFunk::HämtaPoster(const QString& start, const QString& slut, qint32
     d->CheckOpen();
     if (resurs != -9 && resurs < 1)
         vb::Raise(vb::ErrInvalidProcedureCall,
-                  QStringLiteral("resurs ska vara -9 (alla) eller ett resursnummer, inte %1").arg(resurs));
+                  texts::MustBeOneOf(QStringLiteral("resurs"), QStringLiteral("-9 (alla) eller ett resursnummer"), resurs));
     const qint64 from = WallSeconds(vb::CDate(start));
     const qint64 to = WallSeconds(vb::CDate(slut));
     std::vector<Recordset::Column> columns = {{QStringLiteral("Nyckel"), Recordset::Kind::Int32},
@@ -748,7 +748,7 @@ bool DBFunk::Krockar(qint32 personID, const QDateTime& start, const QDateTime& s
 {
     d->CheckOpen();
     if (!start.isValid() || !slut.isValid())
-        vb::Raise(vb::ErrTypeMismatch, QStringLiteral("Type mismatch: start- eller sluttiden är inget datum"));
+        vb::Raise(vb::ErrTypeMismatch, texts::NotADate(QStringLiteral("start- eller sluttiden")));
     const qint32 own = NyckelFromText(nyckel);
     const qint64 from = WallSeconds(start);
     const qint64 to = WallSeconds(slut);

@@ -19,14 +19,14 @@ QString PostTextName(PostText which)
 void DBPost::Antal(qint32 v)
 {
     if (v < 0)
-        vb::Raise(vb::ErrInvalidProcedureCall, QStringLiteral("Antal kan inte vara negativt (%1)").arg(v));
+        vb::Raise(vb::ErrInvalidProcedureCall, texts::MustNotBeNegative(QStringLiteral("Antal"), v));
     m_antal = v;
 }
 
 void DBPost::Typ(qint32 v)
 {
     if (v != TypKund && v != TypIntern && v != TypFrånvaro)
-        vb::Raise(vb::ErrInvalidProcedureCall, QStringLiteral("Typ %1 finns inte (0, 1 eller 2)").arg(v));
+        vb::Raise(vb::ErrInvalidProcedureCall, texts::MustBeOneOf(QStringLiteral("Typ"), QStringLiteral("0, 1 eller 2"), v));
     m_typ = v;
 }
 

@@ -69,7 +69,7 @@ Recordset::Recordset(std::vector<Column> columns, std::vector<QVariant> cells)
 void Recordset::CheckOpen() const
 {
     if (d->closed)
-        RaiseBooking(ErrNotOpen, QStringLiteral("postmängden är stängd"));
+        RaiseBooking(ErrNotOpen, texts::RecordsetClosed());
 }
 
 bool Recordset::Eof() const
