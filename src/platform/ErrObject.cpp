@@ -16,6 +16,7 @@ QString DefaultDescription(long number)
     case ErrDeviceIO: return QStringLiteral("Device I/O error");
     case ErrPermissionDenied: return QStringLiteral("Permission denied");
     case ErrPathNotFound: return QStringLiteral("Path not found");
+    case ErrObjectVariableNotSet: return QStringLiteral("Object variable or With block variable not set");
     case ErrObjectRequired: return QStringLiteral("Object required");
     case ErrCannotCreateObject: return QStringLiteral("ActiveX component can't create object");
     case ErrNoSuchProperty: return QStringLiteral("Object doesn't support this property or method");

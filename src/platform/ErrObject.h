@@ -19,6 +19,7 @@ enum ErrNumber : long {
     ErrDeviceIO = 57,
     ErrPermissionDenied = 70,
     ErrPathNotFound = 76,
+    ErrObjectVariableNotSet = 91,
     ErrObjectRequired = 424,
     ErrCannotCreateObject = 429,
     ErrNoSuchProperty = 438,

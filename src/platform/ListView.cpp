@@ -132,10 +132,16 @@ ListView::ListView(QWidget* parent)
     });
 }
 
+ListView::~ListView()
+{
+    // The rows go first, while the key index they remove themselves from still exists.
+    ClearItems();
+}
+
 void ListView::AddColumn(const QString& header, int widthTwips)
 {
-    const int column = columnCount();
-    setColumnCount(column + 1);
+    const int column = int(m_columnTwips.size());
+    setColumnCount(qMax(column + 1, 1));
     headerItem()->setText(column, header);
     m_columnTwips.append(widthTwips);
     setColumnWidth(column, qMax(0, TwipsToPixelsX(this, widthTwips)));
@@ -150,7 +156,7 @@ void ListView::ClearColumns()
 
 QString ListView::ColumnText(int column) const
 {
-    return column < columnCount() ? headerItem()->text(column) : QString();
+    return column < ColumnCount() ? headerItem()->text(column) : QString();
 }
 
 int ListView::ColumnWidthTwips(int column) const
@@ -171,7 +177,7 @@ void ListView::SetColumnWidthTwips(int column, int twips)
 
 void ListView::FitColumn(int column, bool useHeader)
 {
-    if (column >= columnCount())
+    if (column >= ColumnCount())
         return;
     int width = sizeHintForColumn(column);
     if (useHeader)

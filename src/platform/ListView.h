@@ -53,11 +53,13 @@ class ListView : public QTreeWidget {
     Q_OBJECT
 public:
     explicit ListView(QWidget* parent = nullptr);
+    ~ListView() override;
 
     // Columns
     void AddColumn(const QString& header, int widthTwips);
     void ClearColumns();
-    int ColumnCount() const { return columnCount(); }
+    // The columns the program added (the tree keeps at least one of its own).
+    int ColumnCount() const { return int(m_columnTwips.size()); }
     QString ColumnText(int column) const;
     int ColumnWidthTwips(int column) const;
     void SetColumnWidthTwips(int column, int twips);

@@ -10,7 +10,7 @@
 #include "settings/ProgramState.h"
 #include "settings/cBrowseForFolder.h"
 #include "settings/ExitStatus.h"
-#include "startup/frmStart.h"
+#include "startup/FirstForm.h"
 
 using namespace vb;
 

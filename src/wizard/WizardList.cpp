@@ -1,13 +1,20 @@
-// The item list, the status list and the transfer, as the wizard reaches them.
+// The item list (bookings for export), row selection and sorting, and the status list.
 #include "wizard/frmWizard.h"
 
+#include "booking/DBFunk.h"
+#include "platform/ControlType.h"
 #include "platform/ErrObject.h"
 #include "platform/ListView.h"
+#include "platform/Locale.h"
 #include "platform/MsgBox.h"
 #include "settings/CTexter.h"
 #include "settings/ExitStatus.h"
+#include "settings/ProfileStore.h"
 #include "settings/ProgramState.h"
+#include "ui/Funktioner.h"
+#include "ui/clsListView.h"
 #include "wizard/AutoArg.h"
+#include "wizard/WaitCursor.h"
 
 #include <cmath>
 
@@ -24,10 +31,38 @@ int Part(int width, int n)
 {
     return int(std::nearbyint(double(width) / n));
 }
+
+QString ListTime(const QDateTime& when)
+{
+    return when.toString(QStringLiteral("yyyy-MM-dd  HH:mm"));
+}
+
+// The note as the list shows it: one pair of enclosing quotes dropped, line breaks as blanks.
+QString ListNote(QString note)
+{
+    if (note.size() >= 2 && note.startsWith(QLatin1Char('"')) && note.endsWith(QLatin1Char('"')))
+        note = note.mid(1, note.size() - 2);
+    return note.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+}
+
+QColor Colour(qint64 value)
+{
+    const auto v = quint32(value);
+    return QColor(int(v & 0xFF), int((v >> 8) & 0xFF), int((v >> 16) & 0xFF));
+}
 } // namespace
 
 void frmWizard::connectListSignals()
 {
+    connect(cmdAlla[0], &QPushButton::clicked, this, [this] { cmdAlla_Click(0); });
+    connect(cmdAlla[1], &QPushButton::clicked, this, [this] { cmdAlla_Click(1); });
+    connect(lvVisa, &vb::ListView::ColumnClick, this, &frmWizard::lvVisa_ColumnClick);
+    // A pick by the user; where the program picks a row it calls the handler itself.
+    connect(cboResurser, qOverload<int>(&QComboBox::activated), this, &frmWizard::cboResurser_Click);
+    connect(lvwStatus, &vb::ListView::ItemClick, this, [this](vb::ListItem* item) {
+        moStatusLista->ItemClick(item);
+        lvwStatus_ItemClick(item);
+    });
 }
 
 void frmWizard::MakeColumns(int set)
@@ -59,24 +94,202 @@ void frmWizard::MakeColumns(int set)
 
 void frmWizard::FyllLista()
 {
-    // Filled in with the item lists (bookings for export, appointments for import).
+    if (mbUpptagen)
+        return;
+    WaitCursor hourglass;
+    try {
+        goDBFunk = std::make_unique<booking::DBFunk>();
+        goDBFunk->Anropskod(-9);
+        if (goDBFunk->ÖppnaDatabas(gsDataBas, 0, 0) != 1) {
+            MsgBox(T("R0722"), vbExclamation, T("R2307"));
+            cmdDB->setFocus();
+            return;
+        }
+        if (optImport->isChecked()) {
+            FyllImportLista();
+        } else if (optExport->isChecked()) {
+            FyllExportLista();
+            if (m_listStopped)
+                return;
+        }
+        SetKolumner(lvVisa);
+    } catch (...) {
+        mbUpptagen = false;
+        ShowErr(ErrText(QStringLiteral("Error no: "), CurrentError(),
+                        QStringLiteral(") in procedure FyllLista in Form frmWizard @:0")));
+    }
 }
 
-void frmWizard::FyllStatus(clsListView* /*lista*/)
+void frmWizard::FyllExportLista()
 {
-    // Filled in with the status list.
+    m_listStopped = true;
+    MakeColumns(4);
+    if (cboResurser->count() == 0) {
+        booking::Recordset persons = goDBFunk->HämtaPersoner(0, 0, 0, 0, 0);
+        // Busy while the rows go in: the combo's own selection changes must not refill the list.
+        mbUpptagen = true;
+        cboResurser->clear();
+        cboResurser->addItem(T("R2160"), -99);
+        while (!persons.Eof()) {
+            cboResurser->addItem(persons[QStringLiteral("FörNamn")].toString() + QLatin1Char(' ') +
+                                     persons[QStringLiteral("EfterNamn")].toString() + QStringLiteral(", ") +
+                                     persons[QStringLiteral("Placering")].toString(),
+                                 persons[QStringLiteral("ID")].toInt());
+            persons.MoveNext();
+        }
+        cboResurser->setCurrentIndex(0);
+        if (gbAuto) {
+            if (const auto value = ProfileField(msProfil, QStringLiteral("cboResurser"))) {
+                if (*value == QLatin1String("-99")) {
+                    cboResurser->setCurrentIndex(0);
+                } else {
+                    const int wanted = int(Val(*value));
+                    for (int i = 0; i < cboResurser->count(); ++i) {
+                        if (cboResurser->itemData(i).toInt() == wanted) {
+                            cboResurser->setCurrentIndex(i);
+                            break;
+                        }
+                    }
+                }
+            }
+        }
+        mbUpptagen = false;
+    }
+
+    cboResurser->show();
+    ui.lblResurser->show();
+    const QString start = FormatShortDate(dtpStartTid->date()) + QStringLiteral(" 00:00:00");
+    const QString end = FormatShortDate(dtpSlutTid->date()) + QStringLiteral(" 23:59:59");
+    booking::Recordset bookings = goDBFunk->HämtaPoster(start, end, -9);
+
+    if (bookings.Eof()) {
+        if (!gbAuto) {
+            Beep();
+            MsgBox(T("R2212"), vbInformation, T("R2307"));
+            dtpStartTid->setFocus();
+        }
+        m_listOutcome = ListOutcome::Empty;
+        return;
+    }
+    const qint32 count = bookings.RecordCount();
+    if (count > 500) {
+        const int answer = MsgBox(T("R0748") + QLatin1Char(' ') + FormatThousands(count) + T("R3211") +
+                                      QStringLiteral("\r\n") + T("R2282"),
+                                  vbYesNo | vbQuestion, T("R2307"));
+        if (answer == vbYes) {
+            dtpStartTid->setFocus();
+            m_listOutcome = ListOutcome::Declined;
+            return;
+        }
+    }
+
+    lvVisa->ClearItems();
+    const int selected = cboResurser->currentIndex();
+    const qint32 onlyPerson = selected > 0 ? cboResurser->itemData(selected).toInt() : 0;
+    lvVisa->setUpdatesEnabled(false);
+    while (!bookings.Eof()) {
+        const qint32 person = bookings[QStringLiteral("PersonID")].toInt();
+        if (selected <= 0 || person == onlyPerson) {
+            mItem = lvVisa->AddItem(-1, QStringLiteral("k") + QString::number(bookings[QStringLiteral("Nyckel")].toInt()),
+                                    ListTime(bookings[QStringLiteral("StartTid")].toDateTime()));
+            mItem->SetSubItem(1, ListTime(bookings[QStringLiteral("SlutTid")].toDateTime()), QStringLiteral("Sluttid"));
+            QString name = goDBFunk->PersonNamn(person);
+            if (name.isEmpty())
+                name = T("R2162");
+            mItem->SetSubItem(2, name, QStringLiteral("Resurs"));
+            mItem->SetSubItem(3, ListNote(bookings[QStringLiteral("Anteckningx")].toString()), QStringLiteral("Notering"));
+        }
+        bookings.MoveNext();
+    }
+    lvVisa->setUpdatesEnabled(true);
+    bookings.Close();
+    if (gbAuto)
+        for (int i = 1; i <= lvVisa->Count(); ++i)
+            lvVisa->Item(i)->SetChecked(true);
+    m_listOutcome = ListOutcome::Listed;
+    m_listStopped = false;
 }
 
-bool frmWizard::Utför()
+void frmWizard::FyllImportLista()
 {
-    // Filled in with the transfer run; until then nothing is carried over.
-    return false;
+    // The calendar's appointments are listed here once the import list exists; until then an
+    // import lists nothing.
+    cboResurser->hide();
+    ui.lblResurser->hide();
 }
 
-bool frmWizard::VisaAvslutning()
+void frmWizard::cboResurser_Click()
 {
-    // Filled in with the finish dialog.
-    return false;
+    FyllLista();
+}
+
+void frmWizard::cmdAlla_Click(int Index)
+{
+    try {
+        for (int i = 1; i <= lvVisa->Count(); ++i)
+            lvVisa->Item(i)->SetChecked(Index != 0);
+    } catch (...) {
+        ShowFormError("cmdAlla_Click");
+    }
+}
+
+void frmWizard::lvVisa_ColumnClick(int column)
+{
+    try {
+        lvVisa->SetSortOrder(lvVisa->SortOrder() == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder);
+        lvVisa->SetSortKey(column);
+        lvVisa->SetSorted(true);
+    } catch (...) {
+        ShowFormError("lvVisa_ColumnClick");
+    }
+}
+
+void frmWizard::FyllStatus(clsListView* oLvw)
+{
+    try {
+        if (lvwStatus->Count() > 0)
+            return;
+        if (!goDBFunk)
+            Raise(ErrObjectVariableNotSet); // no list was filled, so there is no connection
+        booking::Recordset statuses = goDBFunk->HämtaStatusar();
+        while (!statuses.Eof()) {
+            const qint32 id = statuses[QStringLiteral("ID")].toInt();
+            if (id > -1) {
+                const QString text = statuses[QStringLiteral("TheText")].toString().trimmed();
+                long index = -1;
+                vb::ListItem* row = oLvw->AddListItem(&index, QStringLiteral("K") + QString::number(id), text);
+                row->SetTag(QString::number(statuses[QStringLiteral("BackColor")].toLongLong()));
+                row->SetForeColor(Colour(statuses[QStringLiteral("ForColor")].toLongLong()));
+            }
+            statuses.MoveNext();
+        }
+        statuses.Close();
+        oLvw->AdjustColWidth(true);
+        oLvw->AltLineColor();
+        for (int i = 1; i <= lvwStatus->Count(); ++i) {
+            vb::ListItem* row = lvwStatus->Item(i);
+            if (row->Key().mid(1).toInt() == glStatus) {
+                lvwStatus->SetSelectedItem(row);
+                row->SetChecked(true);
+                lvwStatus_ItemClick(row);
+                break;
+            }
+        }
+    } catch (...) {
+        ShowErr(ErrText(QStringLiteral("Error "), CurrentError(),
+                        QStringLiteral(") in procedure FyllStatus of Form frmWizard @:0")));
+    }
+}
+
+void frmWizard::lvwStatus_ItemClick(vb::ListItem* Item)
+{
+    QPalette palette = lblStatusKoll->palette();
+    palette.setColor(QPalette::Window, Colour(Item->Tag().toLongLong()));
+    palette.setColor(QPalette::WindowText, Item->ForeColor());
+    lblStatusKoll->setAutoFillBackground(true);
+    lblStatusKoll->setPalette(palette);
+    vb::SetTag(lblStatusKoll, Item->Key());
+    lblStatusKoll->setText(Item->Text());
 }
 
 void frmWizard::RunUnattended()

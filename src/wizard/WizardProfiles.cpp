@@ -79,8 +79,10 @@ void frmWizard::cboProfiler_Click(int Index)
             const int n = int(Val(*value));
             if (cboResurser->count() == 0 && gbAuto)
                 FyllLista();
-            else
+            else {
                 cboResurser->setCurrentIndex(cboResurser->findData(n));
+                cboResurser_Click();
+            }
         }
         if (msProfil.contains(QLatin1String("Status")))
             glStatus = qint32(Val(ProfileField(msProfil, QStringLiteral("Status")).value_or(QString())));

@@ -53,7 +53,7 @@ void frmSokvag::showEvent(QShowEvent* event)
 
 void frmSokvag::Form_Activate()
 {
-    if (Tag() != QLatin1String("Bläddra"))
+    if (Tag() != QStringLiteral("Bläddra"))
         return;
     cmdBläddra_Click();
     if (!txtSökväg->text().isEmpty())
@@ -74,7 +74,7 @@ void frmSokvag::cmdBläddra_Click()
         if (result == QLatin1String("*.db") || result.isEmpty())
             return;
         txtSökväg->setText(result);
-        if (Tag() != QLatin1String("Bläddra"))
+        if (Tag() != QStringLiteral("Bläddra"))
             cmdOk->setFocus();
         else
             hide();

@@ -1,6 +1,5 @@
 #include "wizard/frmWizard.h"
 
-#include "outlook/COutLook.h"
 #include "platform/ErrObject.h"
 #include "platform/ListView.h"
 #include "platform/Locale.h"
@@ -11,7 +10,9 @@
 #include "settings/ProgramState.h"
 #include "ui/clsListView.h"
 #include "wizard/AutoArg.h"
+#include "wizard/frmAvslutning.h"
 #include "wizard/frmSokvag.h"
+#include "booking/DBFunk.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -162,7 +163,7 @@ void frmWizard::Form_Load()
         mbUpptagen = true;
         mbKanSlutföra = false;
 
-        oOutLook = std::make_unique<COutLook>();
+        oOutLook = std::make_unique<COutLook>(this, gbOutlookOK);
         if (!gbOutlookOK) {
             MsgBox(goTexter->TextTillAndra(QStringLiteral("R2217")) + QStringLiteral("\r\n") +
                        goTexter->TextTillAndra(QStringLiteral("R2039")),
@@ -309,4 +310,11 @@ void frmWizard::closeEvent(QCloseEvent* event)
             form->close();
     EndProgram(m_endStatus);
     goTexter.reset();
+}
+
+bool frmWizard::VisaAvslutning()
+{
+    frmAvslutning dialog(this);
+    dialog.exec();
+    return dialog.chkSlut->isChecked();
 }

@@ -4,13 +4,13 @@
 // (steps, navigation, checks, direction), WizardMapping.cpp (field mapping), WizardDatabase.cpp
 // (database location), WizardProfiles.cpp (profiles), WizardList.cpp (item and status lists,
 // transfer).
+#include "outlook/COutLook.h"
 #include "ui_frmWizard.h"
 
 #include <QPointer>
 #include <QWidget>
 #include <memory>
 
-class COutLook;
 class clsListView;
 class frmSokvag;
 class QCloseEvent;
@@ -18,8 +18,16 @@ class QCloseEvent;
 namespace vb {
 class ListItem;
 }
+namespace booking {
+class DBFunk;
+class DBPost;
+class DBProgram;
+} // namespace booking
 
-class frmWizard : public QWidget {
+// moc reads only ASCII names, hence the alias of the date-window interface.
+using IDatumFonster = IDatumFönster;
+
+class frmWizard : public QWidget, public IDatumFonster {
     Q_OBJECT
 public:
     explicit frmWizard(QWidget* parent = nullptr);
@@ -50,6 +58,12 @@ public:
     std::unique_ptr<COutLook> oOutLook;
     std::unique_ptr<clsListView> moStatusLista;
     QString msProfil;
+    std::unique_ptr<booking::DBFunk> goDBFunk; // the lists' connection, replaced at every fill
+    vb::ListItem* mItem = nullptr;              // the row last added to the item list
+
+    // The window of the calendar search: the two date pickers.
+    QDate StartTid() const override { return dtpStartTid->date(); }
+    QDate SlutTid() const override { return dtpSlutTid->date(); }
 
     // Loading, activation, closing
     void Form_Load();
@@ -96,12 +110,33 @@ public:
     void cboProfiler_Click(int Index);
     void cmdProfilerTaBort_Click();
 
-    // Item list, status list and transfer
+    // Item list, selection and status list
     void MakeColumns(int set);
     void FyllLista();
-    void FyllStatus(clsListView* lista);
+    void cboResurser_Click();
+    void cmdAlla_Click(int Index);
+    void lvVisa_ColumnClick(int column);
+    void FyllStatus(clsListView* oLvw);
+    void lvwStatus_ItemClick(vb::ListItem* Item);
+
+    // Booking field values
+    QString SättDelVärde(const QString& fält, const booking::DBPost& post) const;
+    void EgnaVal(booking::DBPost& post, int row);
+    QString FältVärde(int row, const QString& rubrik) const;
+    qint32 PlanumNyckel(vb::ListItem* row);
+
+    // The transfer and the finish dialog
     bool Utför();
     bool VisaAvslutning(); // shows frmAvslutning; true when chkSlut was ticked
+    // Counts of the last transfer run, for the caller that reports them.
+    // How the last export listing ended: a scheduler tells an empty range from a declined one.
+    enum class ListOutcome { None, Empty, Declined, Listed };
+    ListOutcome LastListOutcome() const { return m_listOutcome; }
+    // How the last transfer run ended.
+    enum class TransferOutcome { NotRun, CannotOpen, Completed, Stopped, Error };
+    TransferOutcome LastTransferOutcome() const { return m_transferOutcome; }
+    int Utförda() const { return m_done; }
+    int Hanterade() const { return m_handled; }
 
     // How the program ends when the wizard closes (an unattended run tells its outcome).
     void SetEndStatus(int status) { m_endStatus = status; }
@@ -123,6 +158,10 @@ private:
     void ShowFormError(const char* procedure);
     void connectListSignals();
     void RunUnattended();
+    void FyllExportLista();
+    void FyllImportLista();
+    void UtförExport(booking::DBFunk& db);
+    bool UtförImport(booking::DBFunk& db);
 
     short m_nextSerial = 0;
     QString m_currentMappingKey;
@@ -131,6 +170,11 @@ private:
     bool m_closeWithoutQuestion = false;
     int m_endStatus = 0;
     QPointer<frmSokvag> m_sökväg;
+    ListOutcome m_listOutcome = ListOutcome::None;
+    bool m_listStopped = false;
+    TransferOutcome m_transferOutcome = TransferOutcome::NotRun;
+    int m_done = 0;
+    int m_handled = 0;
 };
 
 // The one wizard of the program, made on first use.

@@ -5,7 +5,8 @@
 #include "settings/CTexter.h"
 #include "settings/ProgramState.h"
 #include "settings/ExitStatus.h"
-#include "startup/frmStart.h"
+#include "startup/FirstForm.h"
+#include "wizard/frmWizard.h"
 #include "startup/modWizard.h"
 #include "support/BoxAssert.h"
 #include "support/TestEnv.h"
@@ -82,7 +83,7 @@ private slots:
         QFETCH(QStringList, args);
         QFETCH(bool, automatic);
         QFETCH(QString, autoArg);
-        InstallLanguageFiles(Documents() + QStringLiteral("/Planum"));
+        // Without language files Main stops right after reading the command line.
         MsgBoxRecorder recorder;
         SetProcessArguments(args);
         Main();
@@ -90,7 +91,8 @@ private slots:
         QCOMPARE(gsAutoArg, autoArg);
         QCOMPARE(glStatus, -1);
         QCOMPARE(glLstResurser, -1);
-        QVERIFY(!ProgramEnded());
+        QCOMPARE(m_endStatus, int(ExitNoLanguageFile));
+        QCOMPARE(recorder.TakeBoxes().size(), 1);
         ALMBRO_EXPECT_NO_MORE_BOXES(recorder);
     }
 
@@ -133,17 +135,19 @@ private slots:
         QTest::addColumn<QByteArray>("lang");
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("cancel");
-        QTest::newRow("missing value") << QByteArray() << "LangEN.ini" << "Cancel";
-        QTest::newRow("blanks") << QByteArray("   ") << "LangEN.ini" << "Cancel";
-        QTest::newRow("Swedish") << QByteArray("SV") << "LangSV.ini" << "Avbryt";
+        QTest::addColumn<QString>("title");
+        QTest::newRow("missing value") << QByteArray() << "LangEN.ini" << "Cancel" << "Almbro";
+        QTest::newRow("blanks") << QByteArray("   ") << "LangEN.ini" << "Cancel" << "Almbro";
+        QTest::newRow("Swedish") << QByteArray("SV") << "LangSV.ini" << "Avbryt" << "Almbro";
         // A code without a file: every text is empty and the design captions stay.
-        QTest::newRow("unknown code") << QByteArray("FI") << "LangFI.ini" << "Avbryt";
+        QTest::newRow("unknown code") << QByteArray("FI") << "LangFI.ini" << "Avbryt" << "";
     }
     void languageCode()
     {
         QFETCH(QByteArray, lang);
         QFETCH(QString, file);
         QFETCH(QString, cancel);
+        QFETCH(QString, title);
         InstallLanguageFiles(Documents() + QStringLiteral("/Planum"));
         if (!lang.isNull())
             WriteLang(lang);
@@ -154,15 +158,18 @@ private slots:
         QCOMPARE(gsSpråkfil, Documents() + QStringLiteral("/Planum/") + file);
         QVERIFY(goTexter);
         QCOMPARE(goTexter->Språkfil(), gsSpråkfil);
-        auto* form = dynamic_cast<frmStart*>(FirstForm());
+        auto* form = qobject_cast<frmWizard*>(FirstForm());
         QVERIFY(form);
         QVERIFY(form->isVisible());
         QCOMPARE(form->cmdNav[1]->text(), cancel);
-        QCOMPARE(form->windowTitle(), lang == "FI" ? QString() : QStringLiteral("Almbro"));
+        QCOMPARE(form->windowTitle(), title);
         ALMBRO_EXPECT_NO_MORE_BOXES(recorder);
-        // Closing the first form ends the program.
+        // Closing the wizard (after its question) ends the program.
+        const QString question = goTexter->TextTillAndra("R2167") + " " + title + "?";
+        recorder.Answer(vbYes);
         form->cmdNav[1]->click();
-        QTRY_COMPARE(m_endStatus, int(ExitOk));
+        ALMBRO_EXPECT_BOX(recorder, question, vbYesNo, vbQuestion, title.isEmpty() ? "Almbro" : title);
+        QCOMPARE(m_endStatus, int(ExitOk));
     }
 
     void terminalServerTakesSharedLanguageFolder()

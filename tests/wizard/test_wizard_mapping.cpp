@@ -1,0 +1,228 @@
+// The mapping step: field lists, the add and remove buttons, serial keys, sorting.
+#include "WizardFixture.h"
+
+#include <QTest>
+
+using namespace vb;
+using testenv::T;
+
+class TestWizardMapping : public QObject {
+    Q_OBJECT
+    testenv::WizardFixture f;
+
+    void Pick(int planum, int outlook)
+    {
+        f.wizard->lstFält->setCurrentRow(planum);
+        f.wizard->lstFält_Click();
+        f.wizard->lstOutLook->setCurrentRow(outlook);
+        f.wizard->lstOutLook_Click();
+    }
+    QStringList Keys() const
+    {
+        QStringList keys;
+        for (int i = 1; i <= f.wizard->lvKopplingar->Count(); ++i)
+            keys << f.wizard->lvKopplingar->Item(i)->Key();
+        return keys;
+    }
+
+private slots:
+    void initTestCase() { testenv::StartProgram(); } // the texts of the data tables
+    void init()
+    {
+        f.Start();
+        f.wizard->optKalender->setChecked(true);
+        f.wizard->SetStep(3, 0); // the mapping step, its controls enabled
+    }
+    void cleanup()
+    {
+        ALMBRO_EXPECT_NO_MORE_BOXES(*f.boxes);
+        f.Stop();
+    }
+
+    void planumFields_data()
+    {
+        QTest::addColumn<bool>("import");
+        QTest::addColumn<QStringList>("fields");
+        const QStringList all = {T("R0967"), T("R0038"), T("R0639"), T("R0640"), T("R0641"), T("R0643"),
+                                 T("R0933").remove('&'), T("R0321"), T("R0646"), T("R0348"), T("R0649"), T("R0048"), T("R0039")};
+        QStringList import = all;
+        import.removeAt(7);
+        import.removeAt(0);
+        QTest::newRow("export") << false << all;
+        QTest::newRow("import") << true << import;
+    }
+    void planumFields()
+    {
+        QFETCH(bool, import);
+        QFETCH(QStringList, fields);
+        f.wizard->PlanumFält(import);
+        QStringList shown;
+        for (int i = 0; i < f.wizard->lstFält->count(); ++i)
+            shown << f.wizard->lstFält->item(i)->text();
+        QCOMPARE(shown, fields);
+        QCOMPARE(shown.size(), import ? 11 : 13);
+        for (const QString& field : shown)
+            QVERIFY2(!field.contains('&') && !field.isEmpty(), qPrintable(field));
+    }
+
+    void outlookFieldsOnlyForTheCalendar_data()
+    {
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<int>("count");
+        QTest::newRow("calendar") << "optKalender" << 3;
+        QTest::newRow("notes") << "optNotering" << 0;
+        QTest::newRow("tasks") << "optUppgifter" << 0;
+    }
+    void outlookFieldsOnlyForTheCalendar()
+    {
+        QFETCH(QString, type);
+        QFETCH(int, count);
+        f.wizard->findChild<QRadioButton*>(type)->setChecked(true);
+        f.wizard->OutLookFält();
+        QCOMPARE(f.wizard->lstOutLook->count(), count);
+        if (count)
+            QCOMPARE(f.wizard->lstOutLook->item(0)->text(), T("R2234"));
+    }
+
+    void addButtonFollowsBothSelections()
+    {
+        frmWizard* w = f.wizard;
+        w->PlanumFält(false);
+        QVERIFY(!w->cmdLäggTill->isEnabled());
+        w->lstFält->setCurrentRow(1);
+        w->lstFält_Click();
+        QVERIFY(!w->cmdLäggTill->isEnabled());
+        w->lstOutLook->setCurrentRow(2);
+        w->lstOutLook_Click();
+        QVERIFY(w->cmdLäggTill->isEnabled());
+        w->cmdLäggTill->click();
+        QCOMPARE(w->lvKopplingar->Count(), 1);
+        ListItem* row = w->lvKopplingar->Item(1);
+        QCOMPARE(row->Key(), QStringLiteral("k0"));
+        QCOMPARE(row->Text(), QStringLiteral("1"));
+        QCOMPARE(row->SubItem(1), w->lstFält->item(1)->text());
+        QCOMPARE(row->SubItemKey(1), QStringLiteral("Ft"));
+        QCOMPARE(row->SubItem(2), T("R2267"));
+        QCOMPARE(row->SubItemKey(2), QStringLiteral("bm"));
+        QCOMPARE(w->lstFält->currentRow(), -1);
+        QCOMPARE(w->lstOutLook->currentRow(), -1);
+        QVERIFY(!w->cmdLäggTill->isEnabled());
+        QVERIFY(w->cmdTaBortAlla->isEnabled());
+    }
+
+    void serialKeysAreNeverReused()
+    {
+        frmWizard* w = f.wizard;
+        w->PlanumFält(false);
+        Pick(0, 0);
+        w->cmdLäggTill_Click();
+        Pick(0, 0);
+        w->cmdLäggTill_Click(); // the same pair again: a second row
+        QCOMPARE(Keys(), (QStringList{"k0", "k1"}));
+        w->cmdTaBortAlla->click();
+        QCOMPARE(w->lvKopplingar->Count(), 0);
+        QVERIFY(!w->cmdTaBortAlla->isEnabled());
+        Pick(2, 1);
+        w->cmdLäggTill_Click();
+        QCOMPARE(Keys(), (QStringList{"k2"}));
+    }
+
+    void removeOne()
+    {
+        frmWizard* w = f.wizard;
+        w->PlanumFält(false);
+        for (int i = 0; i < 3; ++i) {
+            Pick(i, i);
+            w->cmdLäggTill_Click();
+        }
+        w->lvKopplingar_ItemClick(w->lvKopplingar->Item(2));
+        QVERIFY(w->cmdTaBort->isEnabled());
+        w->cmdTaBort->click();
+        QCOMPARE(Keys(), (QStringList{"k0", "k2"}));
+        QVERIFY(!w->cmdTaBort->isEnabled());
+        QVERIFY(w->cmdTaBortAlla->isEnabled());
+
+        // Removing the last ones disables "remove all".
+        w->lvKopplingar_ItemClick(w->lvKopplingar->Item(1));
+        w->cmdTaBort_Click();
+        w->lvKopplingar_ItemClick(w->lvKopplingar->Item(1));
+        w->cmdTaBort_Click();
+        QCOMPARE(w->lvKopplingar->Count(), 0);
+        QVERIFY(!w->cmdTaBortAlla->isEnabled());
+    }
+
+    void removeOneAfterRemoveAllFails()
+    {
+        frmWizard* w = f.wizard;
+        w->PlanumFält(false);
+        Pick(0, 0);
+        w->cmdLäggTill_Click();
+        w->cmdTaBortAlla_Click();
+        w->cmdTaBort->setEnabled(true);
+        w->cmdTaBort_Click();
+        ALMBRO_EXPECT_BOX(*f.boxes, "Error no: 35601 (Element not found) in procedure cmdTaBort_Click in Form frmWizard",
+                          vbOKOnly, 0, "Almbro");
+        QVERIFY(w->cmdTaBort->isEnabled());
+        QVERIFY(!w->cmdTaBortAlla->isEnabled());
+    }
+
+    void firstAddContinuesAfterTheLastKey()
+    {
+        // Rows restored without the add button (a list that already has "k7"): the next key follows it.
+        frmWizard* w = f.wizard;
+        w->PlanumFält(false);
+        w->lvKopplingar->AddItem(-1, QStringLiteral("k7"), QStringLiteral("0"));
+        Pick(0, 0);
+        w->cmdLäggTill_Click();
+        QCOMPARE(Keys(), (QStringList{"k7", "k8"}));
+    }
+
+    void headerClicksFlipTheOrder()
+    {
+        frmWizard* w = f.wizard;
+        w->PlanumFält(false);
+        Pick(1, 2); // Outlook field: R2267
+        w->cmdLäggTill_Click();
+        Pick(2, 0); // R2234
+        w->cmdLäggTill_Click();
+        Pick(3, 1); // R2298
+        w->cmdLäggTill_Click();
+        auto outlookColumn = [&] {
+            QStringList texts;
+            for (int i = 1; i <= w->lvKopplingar->Count(); ++i)
+                texts << w->lvKopplingar->Item(i)->SubItem(2);
+            return texts;
+        };
+        QStringList ascending = {T("R2267"), T("R2234"), T("R2298")};
+        std::sort(ascending.begin(), ascending.end(), [](const QString& a, const QString& b) {
+            return a.compare(b, Qt::CaseInsensitive) < 0;
+        });
+        QStringList descending = ascending;
+        std::reverse(descending.begin(), descending.end());
+        // The list starts ascending, so the first click sorts descending.
+        w->lvKopplingar_ColumnClick(2);
+        QCOMPARE(outlookColumn(), descending);
+        w->lvKopplingar_ColumnClick(2);
+        QCOMPARE(outlookColumn(), ascending);
+    }
+
+    void updateExistingDisablesTheResourceList()
+    {
+        frmWizard* w = f.wizard;
+        f.AddResource(QStringLiteral("Bil 1"), 1);
+        f.AddResource(QStringLiteral("Bil 2"), 2);
+        w->lstResurser->setCurrentRow(1);
+        w->chkAnvändNyckel->setChecked(true);
+        w->chkAnvändNyckel_Click();
+        QVERIFY(!w->lstResurser->isEnabledTo(w->fraStep[2]));
+        QVERIFY(w->lstResurser->selectedItems().isEmpty());
+        QCOMPARE(w->lstResurser->currentRow(), -1);
+        w->chkAnvändNyckel->setChecked(false);
+        w->chkAnvändNyckel_Click();
+        QVERIFY(w->lstResurser->isEnabledTo(w->fraStep[2]));
+        QVERIFY(w->lstResurser->selectedItems().isEmpty());
+    }
+};
+
+ALMBRO_GUI_TEST_MAIN(TestWizardMapping)
+#include "test_wizard_mapping.moc"

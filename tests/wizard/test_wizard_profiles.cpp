@@ -1,0 +1,207 @@
+// Profiles saved from and listed in the wizard, and the database location.
+#include "WizardFixture.h"
+#include "platform/Ini.h"
+#include "wizard/frmSokvag.h"
+
+#include <QFileDialog>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+
+using namespace vb;
+using testenv::T;
+
+namespace {
+QByteArray IniBytes()
+{
+    QFile file(gsIniFil);
+    file.open(QIODevice::ReadOnly);
+    return file.readAll();
+}
+
+void WriteIni(const QByteArray& bytes)
+{
+    QFile file(gsIniFil);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
+
+// Answers the next file dialog: picks path, or cancels when path is empty.
+void AnswerFileDialog(const QString& path)
+{
+    auto attempt = std::make_shared<std::function<void()>>();
+    *attempt = [path, attempt] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog) {
+            QTimer::singleShot(10, *attempt);
+            return;
+        }
+        if (path.isEmpty()) {
+            dialog->reject();
+        } else {
+            dialog->selectFile(path);
+            QMetaObject::invokeMethod(dialog, "accept");
+        }
+    };
+    QTimer::singleShot(10, *attempt);
+}
+
+QStringList Entries(QComboBox* combo)
+{
+    QStringList entries;
+    for (int i = 0; i < combo->count(); ++i)
+        entries << combo->itemText(i);
+    return entries;
+}
+} // namespace
+
+class TestWizardProfiles : public QObject {
+    Q_OBJECT
+    testenv::WizardFixture f;
+
+private slots:
+    void initTestCase() { testenv::StartProgram(); } // the texts of the data tables
+    void init()
+    {
+        testenv::StartProgram();
+        QFile::remove(gsIniFil);
+    }
+    void cleanup()
+    {
+        ALMBRO_EXPECT_NO_MORE_BOXES(*f.boxes);
+        f.Stop();
+    }
+
+    void profileTextForGivenChoices()
+    {
+        WriteIni("[System]\nLang=EN\nDataBas1=/data/kund.db\n");
+        f.Start();
+        frmWizard* w = f.wizard;
+        QCOMPARE(gsDataBas, QStringLiteral("/data/kund.db"));
+        QCOMPARE(w->txtDB->text(), QStringLiteral("/data/kund.db"));
+        QCOMPARE(w->txtDB->toolTip(), QStringLiteral("/data/kund.db"));
+        w->optExport->setChecked(true);
+        w->optExport_Click();
+        w->cboResurser->addItem(QStringLiteral("Alla"), -99);
+        w->cboResurser->addItem(QStringLiteral("Anna Berg"), 12);
+        w->cboResurser->setCurrentIndex(1);
+        w->chkPlanumBokningar->setChecked(true);
+        w->OutLookFält();
+        w->lstFält->setCurrentRow(1);
+        w->lstOutLook->setCurrentRow(0);
+        w->cmdLäggTill_Click();
+        w->lstFält->setCurrentRow(11);
+        w->lstOutLook->setCurrentRow(2);
+        w->cmdLäggTill_Click();
+        QString name = QStringLiteral("Kund1");
+        w->SparaProfil(name);
+        const QByteArray expected = "[System]\nLang=EN\nDataBas1=/data/kund.db\n\n[Kund1]\n"
+                                    "Values=optImport=False;optKalender=True;optNotering=False;optUppgifter=False;"
+                                    "cboResurser=12;DataBas=/data/kund.db;chkPlanumBokningar=1;Koppling1=" +
+                                    T("R0038").toUtf8() + "," + T("R2234").toUtf8() + ";Koppling2=" +
+                                    T("R0048").toUtf8() + "," + T("R2267").toUtf8() + "\n";
+        QCOMPARE(IniBytes(), expected);
+
+        // Saved again under the same name (another letter case): one section, the new text.
+        w->cmdTaBortAlla_Click();
+        w->chkPlanumBokningar->setChecked(false);
+        w->cboResurser->setCurrentIndex(-1);
+        name = QStringLiteral("KUND1");
+        w->SparaProfil(name);
+        QCOMPARE(IniBytes(), QByteArray("[System]\nLang=EN\nDataBas1=/data/kund.db\n\n[Kund1]\n"
+                                        "Values=optImport=False;optKalender=True;optNotering=False;optUppgifter=False;"
+                                        "DataBas=/data/kund.db;chkPlanumBokningar=0\n"));
+    }
+
+    void listsProfilesButNeverSystem()
+    {
+        WriteIni("[Kund1]\nValues=a\n[System]\nLang=EN\n[Bilar]\nValues=b\n[ ]\n[system2]\nValues=c\n");
+        f.Start();
+        QCOMPARE(Entries(f.wizard->cboProfiler[0]), (QStringList{"Kund1", "Bilar", "system2"}));
+        QCOMPARE(Entries(f.wizard->cboProfiler[1]), (QStringList{"Kund1", "Bilar", "system2"}));
+        QCOMPARE(f.wizard->cboProfiler[0]->currentIndex(), -1);
+        QCOMPARE(f.wizard->cboProfiler[1]->currentText(), QString());
+        // Saving as "system" writes into the reserved section, which stays unlisted.
+        QString name = QStringLiteral("system");
+        f.wizard->SparaProfil(name);
+        f.wizard->FyllProfiler();
+        QCOMPARE(Entries(f.wizard->cboProfiler[0]), (QStringList{"Kund1", "Bilar", "system2"}));
+    }
+
+    void deleteAsksFirst()
+    {
+        WriteIni("[Kund1]\nValues=a\n[Bilar]\nValues=b\n");
+        f.Start();
+        frmWizard* w = f.wizard;
+        w->cboProfiler[0]->setCurrentIndex(1);
+        const QByteArray before = IniBytes();
+        f.boxes->Answer(vbNo);
+        w->cmdProfilerTaBort->click();
+        ALMBRO_EXPECT_BOX(*f.boxes, "Ska du ta bort profilen 'Bilar'?", vbYesNo, vbQuestion, "Almbro");
+        QCOMPARE(IniBytes(), before);
+        QCOMPARE(Entries(w->cboProfiler[0]), (QStringList{"Kund1", "Bilar"}));
+        QCOMPARE(w->cboProfiler[0]->currentText(), QStringLiteral("Bilar"));
+
+        f.boxes->Answer(vbYes);
+        w->cmdProfilerTaBort->click();
+        ALMBRO_EXPECT_BOX(*f.boxes, "Ska du ta bort profilen 'Bilar'?", vbYesNo, vbQuestion, "Almbro");
+        QCOMPARE(IniBytes(), QByteArray("[Kund1]\nValues=a\n"));
+        QCOMPARE(Entries(w->cboProfiler[0]), (QStringList{"Kund1"}));
+        QCOMPARE(Entries(w->cboProfiler[1]), (QStringList{"Kund1"}));
+    }
+
+    void deleteWithoutAProfile()
+    {
+        WriteIni("[Kund1]\nValues=a\n");
+        f.Start();
+        f.wizard->cmdProfilerTaBort->click();
+        QCOMPARE(f.boxes->Boxes().value(0).beepsBefore, 1);
+        ALMBRO_EXPECT_BOX(*f.boxes, T("R1944"), vbOKOnly, vbExclamation, "Almbro");
+        QCOMPARE(IniBytes(), QByteArray("[Kund1]\nValues=a\n"));
+    }
+
+    void configuredPathIsTrimmed()
+    {
+        WriteIni("[System]\nDataBas1=   /data/with blanks/kund.db   \n");
+        f.Start();
+        QCOMPARE(gsDataBas, QStringLiteral("/data/with blanks/kund.db"));
+        QCOMPARE(f.wizard->txtDB->text(), gsDataBas);
+    }
+
+    void databaseDialog_data()
+    {
+        QTest::addColumn<QString>("pick");
+        QTest::addColumn<bool>("changes");
+        QTest::newRow("another file") << "other.db" << true;
+        QTest::newRow("same file") << "current.db" << false;
+        QTest::newRow("only the letter case differs") << "CURRENT.db" << true;
+        QTest::newRow("cancelled") << "" << false;
+    }
+    void databaseDialog()
+    {
+        QFETCH(QString, pick);
+        QFETCH(bool, changes);
+        const QString folder = testenv::Root() + QStringLiteral("/dbs");
+        QDir().mkpath(folder);
+        for (const char* name : {"current.db", "other.db", "CURRENT.db"}) {
+            QFile file(folder + QLatin1Char('/') + QLatin1String(name));
+            file.open(QIODevice::WriteOnly);
+        }
+        const QString current = folder + QStringLiteral("/current.db");
+        WriteIni("[System]\nDataBas1=" + current.toUtf8() + "\n");
+        f.Start();
+        frmWizard* w = f.wizard;
+        w->cboResurser->addItem(QStringLiteral("Alla"), -99);
+        AnswerFileDialog(pick.isEmpty() ? QString() : folder + QLatin1Char('/') + pick);
+        w->cmdDB->click();
+        const QString expected = changes ? folder + QLatin1Char('/') + pick : current;
+        QCOMPARE(gsDataBas, expected);
+        QCOMPARE(w->txtDB->text(), expected);
+        QCOMPARE(w->txtDB->toolTip(), expected);
+        QCOMPARE(w->cboResurser->count(), changes ? 0 : 1);
+        QVERIFY(!w->findChild<frmSokvag*>()); // unloaded after every use
+    }
+};
+
+ALMBRO_GUI_TEST_MAIN(TestWizardProfiles)
+#include "test_wizard_profiles.moc"

@@ -1,0 +1,292 @@
+// The wizard's steps: entry checks, navigation, Finish, closing.
+#include "WizardFixture.h"
+
+#include <QDateTimeEdit>
+#include <QTest>
+
+using namespace vb;
+using testenv::T;
+
+class TestWizardSteps : public QObject {
+    Q_OBJECT
+    testenv::WizardFixture f;
+
+    void Next() { f.wizard->cmdNav[3]->click(); }
+    void Previous() { f.wizard->cmdNav[2]->click(); }
+
+private slots:
+    void initTestCase() { testenv::StartProgram(); } // the texts of the data tables
+    void init() { f.Start(); }
+    void cleanup()
+    {
+        ALMBRO_EXPECT_NO_MORE_BOXES(*f.boxes);
+        f.Stop();
+    }
+
+    void loadsOnTheStartStep()
+    {
+        frmWizard* w = f.wizard;
+        QCOMPARE(f.Step(), 0);
+        QCOMPARE(f.Shown(), 0);
+        QCOMPARE(w->windowTitle(), QStringLiteral("Almbro"));
+        QVERIFY(w->fraStep[0]->isEnabled());
+        for (int i = 1; i <= 4; ++i)
+            QVERIFY(!w->fraStep[i]->isEnabled());
+        QVERIFY(!w->cmdNav[2]->isEnabled());
+        QVERIFY(w->cmdNav[3]->isEnabled() && w->cmdNav[3]->isDefault());
+        QVERIFY(!w->cmdNav[4]->isEnabled() && !w->cmdNav[4]->isDefault());
+        const QDateTime start = w->dtpStartTid->dateTime();
+        QCOMPARE(start.time().minute(), 0);
+        QCOMPARE(start.date(), QDate::currentDate());
+        QCOMPARE(w->dtpSlutTid->dateTime(), start.addDays(1));
+        QVERIFY(w->optKalender->isChecked());
+        QVERIFY(!w->optImport->isChecked() && !w->optExport->isChecked());
+        QCOMPARE(w->cmdNav[1]->text(), T("R1048"));
+        QCOMPARE(w->lblValdTyp->palette().color(QPalette::WindowText), QColor(0, 0, 192));
+    }
+
+    void startStepChecks_data()
+    {
+        QTest::addColumn<bool>("startAfterEnd");
+        QTest::addColumn<bool>("direction");
+        QTest::addColumn<QString>("database");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("start after end") << true << true << "/data/x.db" << "R2254";
+        QTest::newRow("no direction") << false << false << "/data/x.db" << "R2296";
+        QTest::newRow("no database") << false << true << "" << "R2289";
+    }
+    void startStepChecks()
+    {
+        QFETCH(bool, startAfterEnd);
+        QFETCH(bool, direction);
+        QFETCH(QString, database);
+        QFETCH(QString, message);
+        frmWizard* w = f.wizard;
+        if (startAfterEnd)
+            w->dtpStartTid->setDateTime(w->dtpSlutTid->dateTime().addSecs(60));
+        if (direction) {
+            w->optExport->setChecked(true);
+            w->optExport_Click();
+        }
+        w->txtDB->setText(database);
+        Next();
+        QCOMPARE(f.boxes->Boxes().value(0).beepsBefore, 1);
+        ALMBRO_EXPECT_BOX(*f.boxes, T(qPrintable(message)), vbOKOnly, vbExclamation, "Almbro");
+        QCOMPARE(f.Step(), 0);
+    }
+
+    void exportSkipsTheResourceStepBothWays()
+    {
+        frmWizard* w = f.wizard;
+        w->optExport->setChecked(true);
+        w->optExport_Click();
+        QCOMPARE(w->lblValdTyp->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+        w->SetStep(1, 0);
+        f.AddRow(QStringLiteral("k1"));
+        Next();
+        QCOMPARE(f.Step(), 3);
+        QCOMPARE(f.Shown(), 3);
+        QCOMPARE(w->lstOutLook->count(), 3);
+        Next();
+        QCOMPARE(f.Step(), 4);
+        Previous();
+        QCOMPARE(f.Step(), 3);
+        Previous();
+        QCOMPARE(f.Step(), 1);
+        Previous();
+        QCOMPARE(f.Step(), 0);
+    }
+
+    void importEntryChecks()
+    {
+        frmWizard* w = f.wizard;
+        w->optImport->setChecked(true);
+        w->optImport_Click();
+        QCOMPARE(w->lblValdTyp->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+        f.UseNewDatabase();
+        w->FyllLista(); // opens the lists' connection, which the status list reads
+        w->SetStep(1, 0);
+
+        // Nothing ticked: the resource step is not entered.
+        f.AddRow(QStringLiteral("k1"), false);
+        Next();
+        QCOMPARE(f.boxes->Boxes().value(0).beepsBefore, 1);
+        ALMBRO_EXPECT_BOX(*f.boxes, T("R2191"), vbOKOnly, 0, "Almbro");
+        QCOMPARE(f.Step(), 1);
+
+        w->lvVisa->Item(1)->SetChecked(true);
+        Next();
+        QCOMPARE(f.Step(), 2);
+
+        // No resource chosen and "update existing" cleared.
+        Next();
+        ALMBRO_EXPECT_BOX(*f.boxes, T("R2189"), vbOKOnly, 0, "Almbro");
+        QCOMPARE(f.Step(), 2);
+
+        f.AddResource(QStringLiteral("Anna Berg"), 7);
+        w->lstResurser->setCurrentRow(0);
+        w->lblStatusKoll->setText(T("R2256"));
+        Next();
+        ALMBRO_EXPECT_BOX(*f.boxes, T("R2192"), vbOKOnly, vbExclamation, "Almbro");
+        QCOMPARE(f.Step(), 2);
+
+        w->lblStatusKoll->setText(QStringLiteral("Bokad"));
+        Next();
+        QCOMPARE(f.Step(), 3);
+        Next();
+        QCOMPARE(f.Step(), 4);
+        QVERIFY(w->cmdNav[4]->isEnabled() && w->cmdNav[4]->isDefault());
+        QVERIFY(!w->cmdNav[3]->isEnabled());
+
+        // Coming back from step 4 without a resource is refused too.
+        w->lstResurser->clearSelection();
+        w->lstResurser->setCurrentRow(-1);
+        Previous();
+        ALMBRO_EXPECT_BOX(*f.boxes, T("R2189"), vbOKOnly, 0, "Almbro");
+        QCOMPARE(f.Step(), 4);
+
+        // With "update existing" ticked no resource is needed.
+        w->chkAnvändNyckel->setChecked(true);
+        Previous();
+        QCOMPARE(f.Step(), 3);
+        QVERIFY(!w->cmdNav[4]->isEnabled());
+        Previous();
+        QCOMPARE(f.Step(), 2);
+    }
+
+    void finishOnlyOnTheLastStep()
+    {
+        frmWizard* w = f.wizard;
+        w->optExport->setChecked(true);
+        w->optExport_Click();
+        for (short step : {0, 1, 3}) {
+            w->SetStep(step, 0);
+            QVERIFY2(!w->cmdNav[4]->isEnabled(), qPrintable(QString::number(step)));
+            QVERIFY(w->cmdNav[3]->isDefault());
+        }
+        w->SetStep(4, 0);
+        QVERIFY(w->cmdNav[4]->isEnabled());
+        QVERIFY(w->cmdNav[4]->isDefault());
+        QVERIFY(!w->cmdNav[3]->isDefault());
+    }
+
+    void checkOk_data()
+    {
+        QTest::addColumn<bool>("import");
+        QTest::addColumn<bool>("ticked");
+        QTest::addColumn<bool>("resource");
+        QTest::addColumn<bool>("mapping");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<bool>("result");
+        const QString export_ = T("R2187") + "\r\n" + T("R2210");
+        const QString import_ = T("R2188") + "\r\n" + T("R2210");
+        const QString noMapping = T("R2242") + "\r\n" + T("R2211");
+        QTest::newRow("export, nothing ticked") << false << false << false << true << 0 << export_ << false;
+        QTest::newRow("import, nothing ticked") << true << false << true << true << 0 << import_ << false;
+        QTest::newRow("import, no resource") << true << true << false << true << 0 << T("R2186") << false;
+        QTest::newRow("no mapping, Yes goes back") << false << true << false << false << int(vbYes) << noMapping << false;
+        QTest::newRow("no mapping, No goes on") << false << true << false << false << int(vbNo) << noMapping << true;
+        QTest::newRow("all there") << false << true << false << true << 0 << QString() << true;
+    }
+    void checkOk()
+    {
+        QFETCH(bool, import);
+        QFETCH(bool, ticked);
+        QFETCH(bool, resource);
+        QFETCH(bool, mapping);
+        QFETCH(int, answer);
+        QFETCH(QString, message);
+        QFETCH(bool, result);
+        frmWizard* w = f.wizard;
+        QRadioButton* direction = import ? w->optImport : w->optExport;
+        direction->setChecked(true);
+        import ? w->optImport_Click() : w->optExport_Click();
+        f.AddRow(QStringLiteral("k1"), ticked);
+        if (resource) {
+            f.AddResource(QStringLiteral("Bil 1"), 3);
+            w->lstResurser->setCurrentRow(0);
+        }
+        if (mapping) {
+            w->OutLookFält();
+            w->lstFält->setCurrentRow(0);
+            w->lstOutLook->setCurrentRow(0);
+            w->cmdLäggTill_Click();
+        }
+        if (answer)
+            f.boxes->Answer(answer);
+        QCOMPARE(w->CheckOk(), result);
+        if (!message.isEmpty()) {
+            QCOMPARE(f.boxes->Boxes().value(0).beepsBefore, 1);
+            ALMBRO_EXPECT_BOX(*f.boxes, message, answer ? vbYesNo : vbOKOnly, answer ? vbQuestion : 0, "Almbro");
+        }
+    }
+
+    void finishWithoutMappingsYesStaysOnTheLastStep()
+    {
+        frmWizard* w = f.wizard;
+        w->optExport->setChecked(true);
+        w->optExport_Click();
+        f.AddRow(QStringLiteral("k1"));
+        w->SetStep(4, 0);
+        f.boxes->Answer(vbYes);
+        w->cmdNav[4]->click();
+        ALMBRO_EXPECT_BOX(*f.boxes, T("R2242") + "\r\n" + T("R2211"), vbYesNo, vbQuestion, "Almbro");
+        QCOMPARE(f.Step(), 4);
+        QVERIFY(w->isVisible());
+    }
+
+    void closingAsksFirst()
+    {
+        frmWizard* w = f.wizard;
+        const QString question = T("R2167") + " " + T("R2307") + "?";
+        f.boxes->Answer(vbNo);
+        w->cmdNav[1]->click();
+        QCOMPARE(f.boxes->Boxes().value(0).defaultAnswer, int(vbNo));
+        ALMBRO_EXPECT_BOX(*f.boxes, question, vbYesNo, vbQuestion, "Almbro");
+        QVERIFY(w->isVisible());
+        QCOMPARE(f.ended, -1);
+
+        f.boxes->Answer(vbYes);
+        w->close();
+        ALMBRO_EXPECT_BOX(*f.boxes, question, vbYesNo, vbQuestion, "Almbro");
+        QCOMPARE(f.ended, 0);
+        QVERIFY(!goTexter); // released with the wizard
+    }
+
+    void columnSets_data()
+    {
+        QTest::addColumn<int>("set");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<QList<int>>("widths");
+        QTest::addColumn<QStringList>("headers");
+        QTest::newRow("import on 5000 twips") << 1 << 5000 << QList<int>{950, 950, 990, 990, 990, 0, 0}
+                                              << QStringList{T("R2252"), T("R2247"), T("R2234"), T("R2298"), T("R2267"), "Nyckel1", "Nyckel2"};
+        QTest::newRow("export on 4000 twips") << 4 << 4000 << QList<int>{1000, 880, 910, 910}
+                                              << QStringList{T("R0035"), T("R0257"), T("R0558"), T("R0048")};
+        // W / 4 = 1000.5 rounds to even: 1000.
+        QTest::newRow("export, half rounds to even") << 4 << 4002 << QList<int>{1000, 880, 910, 910}
+                                                     << QStringList{T("R0035"), T("R0257"), T("R0558"), T("R0048")};
+        QTest::newRow("any other set: no columns") << 2 << 4000 << QList<int>{} << QStringList{};
+    }
+    void columnSets()
+    {
+        QFETCH(int, set);
+        QFETCH(int, width);
+        QFETCH(QList<int>, widths);
+        QFETCH(QStringList, headers);
+        vb::ListView* list = f.wizard->lvVisa;
+        f.AddRow(QStringLiteral("k9"));
+        list->SetWidthTwips(width);
+        f.wizard->MakeColumns(set);
+        QCOMPARE(list->Count(), 0);
+        QCOMPARE(list->ColumnCount(), int(widths.size()));
+        for (int i = 0; i < widths.size(); ++i) {
+            QCOMPARE(list->ColumnWidthTwips(i), widths[i]);
+            QCOMPARE(list->ColumnText(i), headers[i]);
+        }
+    }
+};
+
+ALMBRO_GUI_TEST_MAIN(TestWizardSteps)
+#include "test_wizard_steps.moc"
