@@ -3,12 +3,24 @@
 #include "platform/Program.h"
 #include "platform/QtMsgBoxSink.h"
 #include "settings/ExitStatus.h"
+#include "settings/ProgramState.h"
 #include "startup/modWizard.h"
 
 #include <QApplication>
 #include <cstdio>
 
 namespace {
+QtMessageHandler g_defaultHandler = nullptr;
+
+// Without a display Qt says two harmless things on every start; a scheduler's log is better
+// without them.
+void QuietHandler(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (message.contains(QLatin1String("propagateSizeHints")) || message.contains(QLatin1String("XDG_RUNTIME_DIR")))
+        return;
+    g_defaultHandler(type, context, message);
+}
+
 // Whether this start opens a window: an unattended run and the usage text do not.
 bool NeedsWindow(const QString& command)
 {
@@ -32,6 +44,7 @@ int main(int argc, char** argv)
         // Unattended runs and the usage text work without a display: no window is shown and
         // every message goes to stderr.
         qputenv("QT_QPA_PLATFORM", "offscreen");
+        g_defaultHandler = qInstallMessageHandler(QuietHandler);
     }
 
     QApplication app(argc, argv);
@@ -51,5 +64,9 @@ int main(int argc, char** argv)
     if (vb::GetStartMode() == vb::StartMode::Automation)
         std::fprintf(stderr, "almbro: started by a host (%s): waiting for its call.\n",
                      qPrintable(vb::HostFlag()));
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    // A scheduler reads what an unattended run did from standard output.
+    if (gbAuto && !gsBekräftelse.isEmpty())
+        std::printf("%s\n", gsBekräftelse.toLocal8Bit().constData());
+    return status;
 }

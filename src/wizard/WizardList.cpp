@@ -16,6 +16,9 @@
 #include "wizard/AutoArg.h"
 #include "wizard/WaitCursor.h"
 
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <cmath>
 
 using namespace vb;
@@ -304,6 +307,10 @@ void frmWizard::RunUnattended()
         show();
         MsgBox(QStringLiteral("Kan inte finna profilen: ") + gsAutoArg + QStringLiteral("!"), vbCritical);
         SetEndStatus(ExitProfileNotFound);
+        // Nobody can close a wizard on a screen that does not exist: end here.
+        const QString platform = QGuiApplication::platformName();
+        if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"))
+            close();
         return;
     }
     cboProfiler[0]->setCurrentIndex(found);
@@ -311,4 +318,40 @@ void frmWizard::RunUnattended()
     for (int i = 0; i < 3; ++i)
         cmdNav[3]->click();
     cmdNav[4]->click();
+    // A run that did not come to its end (a check or a run-time error stopped it) must still
+    // end the program, with a status that says so.
+    if (!m_closed) {
+        if (EndStatus() == ExitOk)
+            SetEndStatus(m_transferOutcome == TransferOutcome::NotRun ? ExitIncomplete : ExitError);
+        close();
+    }
+}
+
+int frmWizard::UnattendedStatus() const
+{
+    switch (m_transferOutcome) {
+    case TransferOutcome::CannotOpen:
+        return ExitCannotOpen;
+    case TransferOutcome::Completed:
+        return m_handled > 0 && m_done == m_handled ? ExitOk : ExitIncomplete;
+    case TransferOutcome::NotRun:
+        return ExitIncomplete;
+    default:
+        return ExitError;
+    }
+}
+
+void frmWizard::LogUnattendedRun() const
+{
+    // One line per run beside the settings file, for whoever looks after the schedule.
+    QFile log(QFileInfo(gsIniFil).path() + QStringLiteral("/Almbro.log"));
+    if (!log.open(QIODevice::Append | QIODevice::Text))
+        return;
+    const QString line = QDateTime::currentDateTime().toString(Qt::ISODate) + QStringLiteral("\tprofile=") + gsAutoArg +
+                         QStringLiteral("\trange=") + dtpStartTid->dateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")) +
+                         QStringLiteral("..") + dtpSlutTid->dateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")) +
+                         QStringLiteral("\tdone=") + QString::number(m_done) + QStringLiteral("\thandled=") +
+                         QString::number(m_handled) + QStringLiteral("\tstatus=") + QString::number(m_endStatus) +
+                         QLatin1Char(' ') + ExitStatusName(m_endStatus) + QLatin1Char('\n');
+    log.write(line.toUtf8());
 }

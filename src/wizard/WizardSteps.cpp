@@ -149,7 +149,10 @@ void frmWizard::cmdNav_Click(int Index)
         case 4: {
             if (!CheckOk())
                 return;
-            if (!Utför())
+            const bool done = Utför();
+            if (gbAuto)
+                SetEndStatus(UnattendedStatus());
+            if (!done)
                 return;
             bool closeWizard = gbAuto;
             if (!gbAuto) {

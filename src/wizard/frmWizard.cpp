@@ -163,7 +163,15 @@ void frmWizard::Form_Load()
         mbUpptagen = true;
         mbKanSlutföra = false;
 
-        oOutLook = std::make_unique<COutLook>(this, gbOutlookOK);
+        try {
+            oOutLook = std::make_unique<COutLook>(this, gbOutlookOK);
+        } catch (...) {
+            // Without a calendar the wizard can do nothing: after the message the program ends.
+            ShowFormError("Form_Load");
+            m_closeWithoutQuestion = true;
+            EndProgram(ExitCannotOpen);
+            return;
+        }
         if (!gbOutlookOK) {
             MsgBox(goTexter->TextTillAndra(QStringLiteral("R2217")) + QStringLiteral("\r\n") +
                        goTexter->TextTillAndra(QStringLiteral("R2039")),
@@ -228,6 +236,9 @@ void frmWizard::SättRubrik(short /*step*/)
 void frmWizard::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
+    // An unattended run must not wait for a window manager to activate the window.
+    if (gbAuto && !m_firstActivationDone)
+        QMetaObject::invokeMethod(this, &frmWizard::Form_Activate, Qt::QueuedConnection);
 }
 
 bool frmWizard::event(QEvent* event)
@@ -304,6 +315,9 @@ void frmWizard::closeEvent(QCloseEvent* event)
         }
     }
     event->accept();
+    m_closed = true;
+    if (gbAuto)
+        LogUnattendedRun();
     oOutLook.reset();
     for (QWidget* form : QApplication::topLevelWidgets())
         if (form != this && form->isVisible())

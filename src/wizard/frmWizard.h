@@ -158,6 +158,8 @@ private:
     void ShowFormError(const char* procedure);
     void connectListSignals();
     void RunUnattended();
+    int UnattendedStatus() const;
+    void LogUnattendedRun() const;
     void FyllExportLista();
     void FyllImportLista();
     void UtförExport(booking::DBFunk& db);
@@ -168,6 +170,7 @@ private:
     bool m_firstActivationDone = false;
     bool m_loaded = false;
     bool m_closeWithoutQuestion = false;
+    bool m_closed = false;
     int m_endStatus = 0;
     QPointer<frmSokvag> m_sökväg;
     ListOutcome m_listOutcome = ListOutcome::None;
