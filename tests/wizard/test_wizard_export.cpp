@@ -1,0 +1,367 @@
+// Export from end to end through the real wizard: a seeded booking database, an empty calendar,
+// the item list, the mapping, Finish; then the same export again after a booking changed.
+#include "WizardFixture.h"
+#include "platform/ControlType.h"
+#include "platform/Locale.h"
+#include "booking/BulkWriter.h"
+#include "planumdb/Seed.h"
+#include "ui/clsListView.h"
+#include "wizard/frmAvslutning.h"
+
+#include <QTest>
+#include <QTimer>
+#include <functional>
+
+using namespace vb;
+using testenv::T;
+
+namespace {
+// Answers the next finish dialog, ticking "close the wizard" or not.
+void AnswerFinishDialog(bool closeWizard)
+{
+    auto attempt = std::make_shared<std::function<void()>>();
+    *attempt = [closeWizard, attempt] {
+        auto* dialog = qobject_cast<frmAvslutning*>(QApplication::activeModalWidget());
+        if (!dialog) {
+            QTimer::singleShot(10, *attempt);
+            return;
+        }
+        dialog->chkSlut->setChecked(closeWizard);
+        dialog->cmdOK->click();
+    };
+    QTimer::singleShot(10, *attempt);
+}
+
+int Row(QListWidget* list, const QString& text)
+{
+    for (int i = 0; i < list->count(); ++i)
+        if (list->item(i)->text() == text)
+            return i;
+    return -1;
+}
+
+// Bookings all on one day, one resource, one hour each.
+void AddBookings(const QString& path, int count, const QDate& day)
+{
+    booking::DBFunk db;
+    QCOMPARE(db.ÖppnaDatabas(path, 0, 0), 1);
+    booking::BulkWriter writer(db);
+    const qint32 person = writer.AddResource(QStringLiteral("Anna"), QStringLiteral("Berg"), QStringLiteral("Lund"));
+    for (int i = 0; i < count; ++i) {
+        booking::DBPost post;
+        post.PersonID(person);
+        post.StartTid(QDateTime(day, QTime(8, 0)).addSecs(60 * (i % 600)));
+        post.SlutTid(post.StartTid().addSecs(3600));
+        post.Notering(QStringLiteral("Bokning %1").arg(i));
+        writer.AddBooking(post);
+    }
+    writer.Commit();
+}
+} // namespace
+
+class TestWizardExport : public QObject {
+    Q_OBJECT
+    testenv::WizardFixture f;
+    QString m_db;
+    QDate m_monday;
+
+    void ChooseExport(const QDate& from, const QDate& to)
+    {
+        frmWizard* w = f.wizard;
+        w->optExport->setChecked(true);
+        w->optExport_Click();
+        w->dtpStartTid->setDateTime(QDateTime(from, QTime(0, 0)));
+        w->dtpSlutTid->setDateTime(QDateTime(to, QTime(23, 0)));
+    }
+    void Map(const QString& planum, const char* outlookId)
+    {
+        frmWizard* w = f.wizard;
+        w->lstFält->setCurrentRow(Row(w->lstFält, planum));
+        w->lstOutLook->setCurrentRow(Row(w->lstOutLook, T(outlookId)));
+        QVERIFY(w->lstFält->currentRow() >= 0 && w->lstOutLook->currentRow() >= 0);
+        w->cmdLäggTill_Click();
+    }
+
+private slots:
+    void initTestCase() { testenv::StartProgram(); }
+    void init()
+    {
+        static int n = 0;
+        ++n;
+        testenv::StartProgram();
+        QFile::remove(gsIniFil);
+        qputenv("ALMBRO_CALENDAR", (testenv::Root() + QStringLiteral("/calendar-%1").arg(n)).toUtf8());
+        m_db = testenv::Root() + QStringLiteral("/export-%1.db").arg(n);
+        booking::DBFunk::SkapaDatabas(m_db);
+        m_monday = planumdb::MondayOf(QDate::currentDate());
+        f.Start();
+        gsDataBas = m_db;
+        f.wizard->txtDB->setText(m_db);
+    }
+    void cleanup()
+    {
+        ALMBRO_EXPECT_NO_MORE_BOXES(*f.boxes);
+        f.Stop();
+    }
+
+    void exportsTickedBookingsAndUpdatesThemLater()
+    {
+        {
+            booking::DBFunk db;
+            QCOMPARE(db.ÖppnaDatabas(m_db, 0, 0), 1);
+            planumdb::SeedOptions options;
+            options.resources = 4;
+            options.bookings = 40;
+            options.from = m_monday;
+            options.days = 7;
+            options.seed = 3;
+            planumdb::Seed(db, options);
+        }
+        frmWizard* w = f.wizard;
+        ChooseExport(m_monday, m_monday.addDays(6));
+        w->cmdNav[3]->click();
+        QCOMPARE(f.Step(), 1);
+        const int listed = w->lvVisa->Count();
+        QVERIFY(listed >= 30);
+        QCOMPARE(w->cboResurser->count(), 5);
+        QCOMPARE(w->cboResurser->itemData(0).toInt(), -99);
+        QCOMPARE(w->cboResurser->itemText(0), T("R2160"));
+        for (int i = 1; i <= listed; ++i)
+            QVERIFY(!w->lvVisa->Item(i)->Checked());
+
+        // Tick all with the button, then clear two by hand.
+        w->cmdAlla[1]->click();
+        w->lvVisa->Item(2)->SetChecked(false);
+        w->lvVisa->Item(5)->SetChecked(false);
+        const int ticked = listed - 2;
+
+        w->cmdNav[3]->click();
+        QCOMPARE(f.Step(), 3);
+        Map(QStringLiteral("Kundnamn"), "R2298");
+        Map(QStringLiteral("Notering"), "R2267");
+        Map(QStringLiteral("Leveransadress"), "R2234");
+        w->cmdNav[3]->click();
+        QCOMPARE(f.Step(), 4);
+
+        AnswerFinishDialog(false);
+        w->cmdNav[4]->click();
+        const QString summary = QStringLiteral("%1 / %1 ").arg(ticked) + T("R2146");
+        QCOMPARE(gsBekräftelse, summary);
+        QCOMPARE(f.Step(), 4);
+
+        booking::DBFunk db;
+        QCOMPARE(db.ÖppnaDatabas(m_db, 0, 0), 1);
+        auto check = [&](int expectedCount) {
+            const QList<cal::Item> items = w->oOutLook->GetAllAppointments();
+            QCOMPARE(int(items.size()), expectedCount);
+            for (int i = 1; i <= listed; ++i) {
+                vb::ListItem* row = w->lvVisa->Item(i);
+                const QString nyckel = row->Key().mid(1);
+                const cal::Item* found = nullptr;
+                for (const cal::Item& item : items)
+                    if (item.BillingInformation() == nyckel)
+                        found = &item;
+                QCOMPARE(found != nullptr, row->Checked());
+                if (!found)
+                    continue;
+                const booking::DBPost post = *db.HämtaPost(nyckel.toInt());
+                QCOMPARE(found->Subject(), post.Kundnamn().isEmpty() ? QStringLiteral("<Ej angiven>") : post.Kundnamn());
+                // The calendar hands bodies out with CR LF line ends, as the desktop client did.
+                QCOMPARE(found->Body().replace("\r\n", "\n"), post.Notering().replace("\r\n", "\n"));
+                QCOMPARE(found->Location(), post.Leveransadress());
+                QCOMPARE(found->Get(QStringLiteral("Start")).toDateTime(), post.StartTid());
+                QCOMPARE(found->Get(QStringLiteral("End")).toDateTime(), post.SlutTid());
+                QCOMPARE(found->Mileage(), nyckel);
+                QCOMPARE(found->ReminderSoundFile(), nyckel);
+            }
+        };
+        check(ticked);
+
+        // A booking changes; the same export updates its appointment and adds none.
+        booking::DBPost changed = *db.HämtaPost(w->lvVisa->Item(1)->Key().mid(1).toInt());
+        changed.Kundnamn(QStringLiteral("Ändrad Kund AB"));
+        changed.SlutTid(changed.SlutTid().addSecs(1800));
+        qint32 number = 0, result = -1;
+        db.SparaPost(changed, false, number, result);
+        QCOMPARE(result, 0);
+        AnswerFinishDialog(false);
+        w->cmdNav[4]->click();
+        QCOMPARE(gsBekräftelse, summary);
+        check(ticked);
+    }
+
+    void resourceFilterAndNoteRule()
+    {
+        const qint32 other = [&] {
+            booking::DBFunk db;
+            db.ÖppnaDatabas(m_db, 0, 0);
+            booking::BulkWriter writer(db);
+            const qint32 named = writer.AddResource(QStringLiteral("Bil"), QStringLiteral("Ett"), QStringLiteral("Garage"));
+            const qint32 nameless = writer.AddResource(QString(), QString(), QString());
+            const QStringList notes = {QStringLiteral("\"Citerad\""), QStringLiteral("rad ett\r\nrad två"),
+                                       QStringLiteral("\""), QStringLiteral("\"inne\" och ute")};
+            for (int i = 0; i < notes.size(); ++i) {
+                booking::DBPost post;
+                post.PersonID(i % 2 ? nameless : named);
+                post.StartTid(QDateTime(m_monday, QTime(8 + i, 0)));
+                post.SlutTid(QDateTime(m_monday, QTime(8 + i, 30)));
+                post.Notering(notes[i]);
+                writer.AddBooking(post);
+            }
+            writer.Commit();
+            return named;
+        }();
+        frmWizard* w = f.wizard;
+        ChooseExport(m_monday, m_monday);
+        w->cmdNav[3]->click();
+        QCOMPARE(w->lvVisa->Count(), 4);
+        QStringList notes, resources;
+        for (int i = 1; i <= 4; ++i) {
+            vb::ListItem* row = w->lvVisa->Item(i);
+            notes << row->SubItemByKey(QStringLiteral("Notering"));
+            resources << row->SubItemByKey(QStringLiteral("Resurs"));
+            QCOMPARE(row->Text(), QDateTime(m_monday, QTime(8 + i - 1, 0)).toString(QStringLiteral("yyyy-MM-dd  HH:mm")));
+            QCOMPARE(row->SubItemByKey(QStringLiteral("Sluttid")),
+                     QDateTime(m_monday, QTime(8 + i - 1, 30)).toString(QStringLiteral("yyyy-MM-dd  HH:mm")));
+        }
+        QCOMPARE(notes, (QStringList{"Citerad", "rad ett rad två", "\"", "\"inne\" och ute"}));
+        QCOMPARE(resources, (QStringList{"Bil Ett", T("R2162"), "Bil Ett", T("R2162")}));
+
+        // Only one resource's bookings.
+        w->cboResurser->setCurrentIndex(w->cboResurser->findData(other));
+        w->cboResurser_Click();
+        QCOMPARE(w->lvVisa->Count(), 2);
+        // Sorting: every header click flips the one order flag, first to descending.
+        w->lvVisa_ColumnClick(3);
+        QCOMPARE(w->lvVisa->Item(1)->SubItem(3), QStringLiteral("Citerad"));
+        w->lvVisa_ColumnClick(0);
+        QCOMPARE(w->lvVisa->Item(1)->Text(), QDateTime(m_monday, QTime(8, 0)).toString(QStringLiteral("yyyy-MM-dd  HH:mm")));
+    }
+
+    void emptyRangeAndUnopenableDatabase()
+    {
+        frmWizard* w = f.wizard;
+        ChooseExport(m_monday.addDays(-30), m_monday.addDays(-29));
+        w->cmdNav[3]->click();
+        QCOMPARE(f.boxes->Boxes().value(0).beepsBefore, 1);
+        ALMBRO_EXPECT_BOX(*f.boxes, T("R2212"), vbOKOnly, vbInformation, "Almbro");
+        ALMBRO_EXPECT_BOX(*f.boxes, T("R2215"), vbOKOnly, vbExclamation, "Almbro");
+        QCOMPARE(f.Step(), 0);
+
+        // A file that is not a booking database: R0722, and the file is left as it was.
+        const QString text = testenv::Root() + QStringLiteral("/notes.txt");
+        QFile file(text);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("not a database\n");
+        file.close();
+        gsDataBas = text;
+        w->txtDB->setText(text);
+        w->cmdNav[3]->click();
+        ALMBRO_EXPECT_BOX(*f.boxes, T("R0722"), vbOKOnly, vbExclamation, "Almbro");
+        ALMBRO_EXPECT_BOX(*f.boxes, T("R2215"), vbOKOnly, vbExclamation, "Almbro");
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("not a database\n"));
+    }
+
+    void largeResultQuestion_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<int>("rows");
+        QTest::newRow("500: no question") << 500 << 0 << 500;
+        QTest::newRow("501, Yes: stop") << 501 << int(vbYes) << 0;
+        QTest::newRow("501, No: list them all") << 501 << int(vbNo) << 501;
+    }
+    void largeResultQuestion()
+    {
+        QFETCH(int, count);
+        QFETCH(int, answer);
+        QFETCH(int, rows);
+        AddBookings(m_db, count, m_monday);
+        frmWizard* w = f.wizard;
+        ChooseExport(m_monday, m_monday);
+        if (answer)
+            f.boxes->Answer(answer);
+        w->FyllLista();
+        if (answer)
+            ALMBRO_EXPECT_BOX(*f.boxes,
+                              T("R0748") + " " + FormatThousands(count) + T("R3211") + "\r\n" + T("R2282"),
+                              vbYesNo, vbQuestion, "Almbro");
+        QCOMPARE(w->lvVisa->Count(), rows);
+        QCOMPARE(FormatThousands(501), CurrentLocale().toString(501));
+    }
+
+    void busyListIsLeftAlone()
+    {
+        frmWizard* w = f.wizard;
+        ChooseExport(m_monday, m_monday);
+        f.AddRow(QStringLiteral("k1"));
+        w->mbUpptagen = true;
+        w->FyllLista();
+        QCOMPARE(w->lvVisa->Count(), 1);
+        QVERIFY(!w->goDBFunk);
+        w->mbUpptagen = false;
+    }
+
+    void statusList_data()
+    {
+        QTest::addColumn<int>("profileStatus");
+        QTest::addColumn<QString>("picked");
+        QTest::newRow("no profile status") << -1 << "";
+        QTest::newRow("status 3") << 3 << "Avbokad";
+        QTest::newRow("a number without a status") << 42 << "";
+    }
+    void statusList()
+    {
+        QFETCH(int, profileStatus);
+        QFETCH(QString, picked);
+        frmWizard* w = f.wizard;
+        w->optImport->setChecked(true);
+        w->optImport_Click();
+        w->FyllLista(); // opens the lists' connection
+        glStatus = profileStatus;
+        const QString before = w->lblStatusKoll->text();
+        w->FyllStatus(w->moStatusLista.get());
+        // The default statuses above -1, in their order, keyed "K" and the number.
+        QStringList keys;
+        for (int i = 1; i <= w->lvwStatus->Count(); ++i)
+            keys << w->lvwStatus->Item(i)->Key();
+        QCOMPARE(keys, (QStringList{"K0", "K1", "K2", "K3", "K4", "K5"}));
+        for (int i = 1; i <= w->lvwStatus->Count(); ++i)
+            QVERIFY(!w->lvwStatus->Item(i)->Tag().isEmpty());
+        QVERIFY(!w->moStatusLista->Image().isNull());
+        int checkedRows = 0;
+        for (int i = 1; i <= w->lvwStatus->Count(); ++i)
+            checkedRows += w->lvwStatus->Item(i)->Checked();
+        if (picked.isEmpty()) {
+            QCOMPARE(w->lblStatusKoll->text(), before);
+            QCOMPARE(checkedRows, 0);
+        } else {
+            QCOMPARE(w->lblStatusKoll->text(), picked);
+            QCOMPARE(vb::Tag(w->lblStatusKoll), QStringLiteral("K3"));
+            QCOMPARE(checkedRows, 1);
+            QCOMPARE(w->lvwStatus->SelectedItem()->Key(), QStringLiteral("K3"));
+        }
+        // Filled once: a second call changes nothing.
+        w->lvwStatus->Item(1)->SetText(QStringLiteral("kept"));
+        w->FyllStatus(w->moStatusLista.get());
+        QCOMPARE(w->lvwStatus->Item(1)->Text(), QStringLiteral("kept"));
+    }
+
+    void ctrlAOnlyOnTheItemStep()
+    {
+        frmWizard* w = f.wizard;
+        f.AddRow(QStringLiteral("k1"), false);
+        f.AddRow(QStringLiteral("k2"), false);
+        QTest::keyClick(w->cboProfiler[0], Qt::Key_A, Qt::ControlModifier);
+        QVERIFY(!w->lvVisa->Item(1)->Checked());
+        w->SetStep(1, 0);
+        QTest::keyClick(w->lvVisa, Qt::Key_A, Qt::ControlModifier);
+        QVERIFY(w->lvVisa->Item(1)->Checked() && w->lvVisa->Item(2)->Checked());
+        QTest::keyClick(w->lvVisa, Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier);
+        QVERIFY(!w->lvVisa->Item(1)->Checked() && !w->lvVisa->Item(2)->Checked());
+    }
+};
+
+ALMBRO_GUI_TEST_MAIN(TestWizardExport)
+#include "test_wizard_export.moc"
