@@ -1,0 +1,384 @@
+// Booking fields by name in both directions, and the import half of the transfer run on
+// rows built here.
+#include "WizardFixture.h"
+#include "booking/BulkWriter.h"
+#include "platform/ControlType.h"
+#include "platform/Locale.h"
+
+#include <QTest>
+
+using namespace vb;
+using booking::DBPost;
+using testenv::T;
+
+namespace {
+void SetField(DBPost& post, const QString& name, const QString& value)
+{
+    if (name == QLatin1String("Betalningsvillkor"))
+        post.Betalningsvillkor(qint16(value.toInt()));
+    else if (name == QLatin1String("Pris"))
+        post.Följesedelsnr(value);
+    else
+        for (int i = 0; i < booking::kPostTextCount; ++i)
+            if (booking::PostTextName(booking::PostText(i)) == name)
+                post.Text(booking::PostText(i), value);
+}
+
+QString GetField(const DBPost& post, const QString& name)
+{
+    if (name == QLatin1String("Betalningsvillkor"))
+        return QString::number(post.Betalningsvillkor());
+    if (name == QLatin1String("Pris"))
+        return post.Följesedelsnr();
+    for (int i = 0; i < booking::kPostTextCount; ++i)
+        if (booking::PostTextName(booking::PostText(i)) == name)
+            return post.Text(booking::PostText(i));
+    return QStringLiteral("?");
+}
+} // namespace
+
+class TestWizardFieldValues : public QObject {
+    Q_OBJECT
+    testenv::WizardFixture f;
+
+    // An import row: start, end, location, subject, body, marker.
+    vb::ListItem* ImportRow(const QDateTime& start, const QDateTime& end, const QString& subject,
+                            const QString& body = QString(), const QString& marker = QString())
+    {
+        frmWizard* w = f.wizard;
+        vb::ListItem* row = w->lvVisa->AddItem(-1, QString(), FormatShortDateTime(start));
+        row->SetSubItem(1, FormatShortDateTime(end));
+        row->SetSubItem(2, QStringLiteral("Rum 4"));
+        row->SetSubItem(3, subject);
+        row->SetSubItem(4, body);
+        row->SetSubItem(5, marker);
+        row->SetChecked(true);
+        return row;
+    }
+    void MapFrom(const QString& planum, const char* outlookId)
+    {
+        vb::ListItem* row = f.wizard->lvKopplingar->AddItem(
+            -1, QStringLiteral("k%1").arg(f.wizard->lvKopplingar->Count() + 100), QStringLiteral("0"));
+        row->SetSubItem(1, planum, QStringLiteral("Ft"));
+        row->SetSubItem(2, T(outlookId), QStringLiteral("bm"));
+    }
+
+private slots:
+    void importNewBookingWithTheChosenStatus()
+    {
+        PrepareImport();
+        Choose(m_bil);
+        vb::SetTag(f.wizard->lblStatusKoll, QStringLiteral("K2"));
+        ImportRow(At(10, 0), At(11, 0), QStringLiteral("Ny bokning"));
+        QVERIFY(f.wizard->Utför());
+        QCOMPARE(gsBekräftelse, Summary(1, 1));
+        const QList<DBPost> posts = BookingsOf(m_bil);
+        QCOMPARE(posts.size(), 1);
+        QCOMPARE(posts[0].Notering(), QStringLiteral("Ny bokning"));
+        QCOMPARE(posts[0].Status(), 2);
+        QCOMPARE(posts[0].StartTid(), At(10, 0));
+        QCOMPARE(posts[0].SlutTid(), At(11, 0));
+        QCOMPARE(posts[0].ExtraPersonID(), m_bil);
+        QCOMPARE(posts[0].Minuter(), 60.0);
+    }
+
+    void importUpdatesByBookingNumber()
+    {
+        PrepareImport();
+        f.wizard->chkAnvändNyckel->setChecked(true);
+        ImportRow(At(12, 0), At(13, 30), QStringLiteral("Flyttad"), QString(), QString::number(m_second));
+        QVERIFY(f.wizard->Utför());
+        QCOMPARE(gsBekräftelse, Summary(1, 1));
+        QCOMPARE(BookingsOf(m_anna).size(), 2);
+        const DBPost post = *Booking(m_second);
+        QCOMPARE(post.Notering(), QStringLiteral("Flyttad")); // from Planum: replaced, not joined
+        QCOMPARE(post.SlutTid(), At(13, 30));
+        QCOMPARE(post.Status(), 1);
+    }
+
+    void importClashIsRefused()
+    {
+        PrepareImport();
+        Choose(m_anna);
+        ImportRow(At(10, 30), At(11, 30), QStringLiteral("Krock"));
+        QVERIFY(f.wizard->Utför());
+        QCOMPARE(f.boxes->Boxes().value(0).beepsBefore, 1);
+        ALMBRO_EXPECT_BOX(*f.boxes,
+                          T("R2176") + FormatGeneralDate(At(10, 30)) + "' " + T("R2148") + "'Krock' " + T("R2149") +
+                              "'Anna Berg'.\r\n\r\n" + T("R2250"),
+                          vbOKOnly, vbExclamation, T("R2305") + "  " + T("R2307"));
+        QCOMPARE(gsBekräftelse, Summary(0, 1));
+        QCOMPARE(BookingsOf(m_anna).size(), 2);
+    }
+
+    void importClashWithUpdateExisting_data()
+    {
+        QTest::addColumn<bool>("overlap");
+        QTest::addColumn<int>("done");
+        QTest::newRow("overlaps allowed: saved") << true << 1;
+        QTest::newRow("overlaps not allowed: the database refuses") << false << 0;
+    }
+    void importClashWithUpdateExisting()
+    {
+        QFETCH(bool, overlap);
+        QFETCH(int, done);
+        PrepareImport();
+        f.wizard->chkAnvändNyckel->setChecked(true);
+        f.wizard->chkOverLapp->setChecked(overlap);
+        ImportRow(At(10, 30), At(11, 30), QStringLiteral("Flyttad"), QString(), QString::number(m_second));
+        QVERIFY(f.wizard->Utför());
+        QCOMPARE(gsBekräftelse, Summary(done, 1));
+        QCOMPARE(Booking(m_second)->StartTid(), overlap ? At(10, 30) : At(12, 0));
+    }
+
+    void importWithoutAResource()
+    {
+        PrepareImport();
+        ImportRow(At(8, 0), At(9, 0), QStringLiteral("Ingen resurs"), QStringLiteral("Kroppen"));
+        QVERIFY(f.wizard->Utför());
+        ALMBRO_EXPECT_BOX(*f.boxes, T("R2175") + "Kroppen" + T("R2143") + "\r\n" + T("R2190"), vbOKOnly, vbExclamation,
+                          "Almbro");
+        QCOMPARE(gsBekräftelse, Summary(0, 1));
+        QCOMPARE(BookingsOf(m_anna).size() + BookingsOf(m_bil).size(), 2);
+    }
+
+    void importOfAMissingBookingNumber()
+    {
+        PrepareImport();
+        f.wizard->chkAnvändNyckel->setChecked(true);
+        ImportRow(At(8, 0), At(9, 0), QStringLiteral("Borta"), QString(), QStringLiteral("9999"));
+        QVERIFY(f.wizard->Utför());
+        ALMBRO_EXPECT_BOX(*f.boxes, T("R2177") + " 9999 " + T("R2144") + "\r\n\r\n" + T("R2179"), vbOKOnly,
+                          vbExclamation, "Almbro");
+        QCOMPARE(gsBekräftelse, Summary(0, 1));
+    }
+
+    void initTestCase() { testenv::StartProgram(); }
+    void init()
+    {
+        f.Start();
+        f.wizard->MakeColumns(1);
+    }
+
+private:
+    // The import's database: Anna Berg with bookings 10-11 ("Befintlig") and 12-13 on m_day,
+    // Bil Ett free. The wizard set for an import into it, mapping the subject to the note.
+    void PrepareImport()
+    {
+        static int n = 0;
+        const QString path = testenv::Root() + QStringLiteral("/import-%1.db").arg(++n);
+        booking::DBFunk::SkapaDatabas(path);
+        booking::DBFunk db;
+        QCOMPARE(db.ÖppnaDatabas(path, 0, 0), 1);
+        booking::BulkWriter writer(db);
+        m_anna = writer.AddResource(QStringLiteral("Anna"), QStringLiteral("Berg"), QStringLiteral("Lund"));
+        m_bil = writer.AddResource(QStringLiteral("Bil"), QStringLiteral("Ett"), QStringLiteral("Garage"));
+        DBPost post;
+        post.PersonID(m_anna);
+        post.Status(1);
+        post.Notering(QStringLiteral("Befintlig"));
+        post.StartTid(At(10, 0));
+        post.SlutTid(At(11, 0));
+        m_first = writer.AddBooking(post);
+        post.Notering(QStringLiteral("Senare"));
+        post.StartTid(At(12, 0));
+        post.SlutTid(At(13, 0));
+        m_second = writer.AddBooking(post);
+        writer.Commit();
+        frmWizard* w = f.wizard;
+        gsDataBas = path;
+        w->txtDB->setText(path);
+        w->optImport->setChecked(true);
+        w->optImport_Click();
+        for (const auto& [name, id] : {std::pair{QStringLiteral("Anna Berg"), m_anna}, std::pair{QStringLiteral("Bil Ett"), m_bil}})
+            f.AddResource(name, id);
+        MapFrom(QStringLiteral("Notering"), "R2298");
+    }
+    QDateTime At(int hour, int minute) const { return QDateTime(m_day, QTime(hour, minute)); }
+    void Choose(qint32 resource)
+    {
+        for (int i = 0; i < f.wizard->lstResurser->count(); ++i)
+            if (f.wizard->lstResurser->item(i)->data(Qt::UserRole).toInt() == resource)
+                f.wizard->lstResurser->setCurrentRow(i);
+    }
+    std::optional<DBPost> Booking(qint32 nyckel)
+    {
+        booking::DBFunk db;
+        db.ÖppnaDatabas(gsDataBas, 0, 0);
+        return db.HämtaPost(nyckel);
+    }
+    QList<DBPost> BookingsOf(qint32 resource)
+    {
+        booking::DBFunk db;
+        db.ÖppnaDatabas(gsDataBas, 0, 0);
+        booking::Recordset set = db.HämtaPoster(QStringLiteral("2026-12-07 00:00"), QStringLiteral("2026-12-07 23:59"), resource);
+        QList<DBPost> posts;
+        for (; !set.Eof(); set.MoveNext())
+            posts.append(*db.HämtaPost(set[QStringLiteral("Nyckel")].toInt()));
+        return posts;
+    }
+    QString Summary(int done, int handled) const { return QStringLiteral("%1 / %2 ").arg(done).arg(handled) + T("R2147"); }
+
+    QDate m_day{2026, 12, 7};
+    qint32 m_anna = 0, m_bil = 0, m_first = 0, m_second = 0;
+
+private slots:
+    void cleanup()
+    {
+        ALMBRO_EXPECT_NO_MORE_BOXES(*f.boxes);
+        f.Stop();
+    }
+
+    void readAsText_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("text");
+        for (const char* name : {"Bokningsnr", "Beställare", "Beställningsdatum", "Beställningsnummer", "Dokument",
+                                 "Följesedelsnr", "Leverans_postadress", "Leveransadress", "Märke", "Notering", "Telefon"})
+            QTest::newRow(name) << QString::fromUtf8(name) << "värde 1" << "värde 1";
+        QTest::newRow("Pris shares Följesedelsnr") << "Pris" << "1200" << "1200";
+        QTest::newRow("Kundnamn") << "Kundnamn" << "Berg AB" << "Berg AB";
+        QTest::newRow("Kundnamn empty") << "Kundnamn" << "" << "<Ej angiven>";
+        QTest::newRow("terms 0") << "Betalningsvillkor" << "0" << "Ej klar";
+        QTest::newRow("terms 1") << "Betalningsvillkor" << "1" << "Faktura";
+        QTest::newRow("terms 2") << "Betalningsvillkor" << "2" << "Kontant";
+        QTest::newRow("terms 5") << "Betalningsvillkor" << "5" << "";
+        QTest::newRow("unknown name") << "Okänt" << "x" << "";
+        QTest::newRow("name case matters") << "kundnamn" << "Berg AB" << "";
+    }
+    void readAsText()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, stored);
+        QFETCH(QString, text);
+        DBPost post;
+        SetField(post, field == QLatin1String("kundnamn") ? QStringLiteral("Kundnamn") : field, stored);
+        QCOMPARE(f.wizard->SättDelVärde(field, post), text);
+    }
+
+    void timesReadAsGeneralDates()
+    {
+        DBPost post;
+        post.StartTid(QDateTime(QDate(2026, 12, 7), QTime(9, 30)));
+        post.SlutTid(QDateTime(QDate(2026, 12, 8), QTime(0, 0)));
+        QCOMPARE(f.wizard->SättDelVärde(QStringLiteral("Starttid"), post), FormatGeneralDate(post.StartTid()));
+        QCOMPARE(f.wizard->SättDelVärde(QStringLiteral("Sluttid"), post), FormatShortDate(QDate(2026, 12, 8)));
+    }
+
+    void writtenFromTheRow_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("old");
+        QTest::addColumn<QString>("marker");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("result");
+        const QStringList joined = {"Beställare", "Dokument", "Kundnamn", "Leverans_postadress", "Leveransadress",
+                                    "Märke", "Notering", "Telefon"};
+        for (const QString& name : joined) {
+            QTest::newRow(qPrintable(name + " joined")) << name << "gammal" << "" << "ny" << "gammal, ny";
+            QTest::newRow(qPrintable(name + " replaced: from Planum")) << name << "gammal" << "17" << "ny" << "ny";
+            QTest::newRow(qPrintable(name + " empty before")) << name << "" << "" << "ny" << "ny";
+            // Every joined field but the delivery address is trimmed afterwards.
+            QTest::newRow(qPrintable(name + " trimmed?")) << name << "" << "" << "  ny  "
+                                                         << (name == "Leveransadress" ? "  ny  " : "ny");
+        }
+        for (const QString& name : {QStringLiteral("Beställningsdatum"), QStringLiteral("Beställningsnummer"),
+                                    QStringLiteral("Följesedelsnr"), QStringLiteral("Pris")}) {
+            QTest::newRow(qPrintable(name + " replaced")) << name << "gammal" << "" << "ny" << "ny";
+            QTest::newRow(qPrintable(name + " not trimmed")) << name << "" << "" << " ny " << " ny ";
+        }
+        QTest::newRow("Bokningsnr: leading number") << "Bokningsnr" << "1" << "" << "42 st" << "42";
+        QTest::newRow("Bokningsnr: no number") << "Bokningsnr" << "1" << "" << "st" << "0";
+        QTest::newRow("Betalningsvillkor: number") << "Betalningsvillkor" << "0" << "" << "2" << "2";
+        QTest::newRow("Betalningsvillkor: rounds to even") << "Betalningsvillkor" << "0" << "" << "2.5" << "2";
+        QTest::newRow("unknown field writes nothing") << "Okänt" << "" << "" << "ny" << "?";
+    }
+    void writtenFromTheRow()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, old);
+        QFETCH(QString, marker);
+        QFETCH(QString, value);
+        QFETCH(QString, result);
+        const QDateTime start(QDate(2026, 12, 7), QTime(9, 0));
+        ImportRow(start, start.addSecs(3600), value, QString(), marker);
+        MapFrom(field, "R2298");
+        DBPost post;
+        SetField(post, field, old);
+        f.wizard->EgnaVal(post, 1);
+        QCOMPARE(GetField(post, field), result);
+        QCOMPARE(post.StartTid(), start);
+        QCOMPARE(post.SlutTid(), start.addSecs(3600));
+    }
+
+    void oneFieldFromTwoColumns_data()
+    {
+        QTest::addColumn<QString>("marker");
+        QTest::addColumn<QString>("note");
+        QTest::newRow("no booking number: joined") << "" << "Möte, Agenda";
+        QTest::newRow("booking number: the body replaces") << "12" << "Agenda";
+    }
+    void oneFieldFromTwoColumns()
+    {
+        QFETCH(QString, marker);
+        QFETCH(QString, note);
+        const QDateTime start(QDate(2026, 12, 7), QTime(9, 0));
+        ImportRow(start, start.addSecs(1800), QStringLiteral("Möte"), QStringLiteral("Agenda"), marker);
+        MapFrom(QStringLiteral("Notering"), "R2298");
+        MapFrom(QStringLiteral("Notering"), "R2267");
+        DBPost post;
+        f.wizard->EgnaVal(post, 1);
+        QCOMPARE(post.Notering(), note);
+    }
+
+    void startThatIsNoDate()
+    {
+        vb::ListItem* row = ImportRow(QDateTime(QDate(2026, 12, 7), QTime(9, 0)), QDateTime(QDate(2026, 12, 7), QTime(10, 0)),
+                                      QStringLiteral("x"));
+        row->SetText(QStringLiteral("någon gång"));
+        MapFrom(QStringLiteral("Märke"), "R2298");
+        DBPost post;
+        f.wizard->EgnaVal(post, 1);
+        ALMBRO_EXPECT_BOX(*f.boxes,
+                          "Error no: 13 (Type mismatch: \"någon gång\" is not a date) in procedure EgnaVal in Form frmWizard",
+                          vbOKOnly, 0, "Almbro");
+        QCOMPARE(post.Märke(), QStringLiteral("x")); // what was written before stays
+        QCOMPARE(post.SlutTid(), QDateTime(QDate(2026, 12, 7), QTime(10, 0)));
+    }
+
+    void cellsByColumnTitle()
+    {
+        ImportRow(QDateTime(QDate(2026, 12, 7), QTime(9, 0)), QDateTime(QDate(2026, 12, 7), QTime(10, 0)),
+                  QStringLiteral("Ämne"), QStringLiteral("Text här"), QStringLiteral("77"));
+        frmWizard* w = f.wizard;
+        QCOMPARE(w->FältVärde(1, T("R2298")), QStringLiteral("Ämne"));
+        QCOMPARE(w->FältVärde(1, QStringLiteral("Start")), w->lvVisa->Item(1)->Text());
+        QCOMPARE(w->FältVärde(1, QStringLiteral("start")), QString());
+        QCOMPARE(w->FältVärde(1, QStringLiteral("Nyckel1")), QStringLiteral("77"));
+    }
+
+    void bookingNumberOfARow_data()
+    {
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("second");
+        QTest::addColumn<int>("number");
+        QTest::newRow("first key column") << "123" << "" << 123;
+        QTest::newRow("second key column") << "" << "45" << 45;
+        QTest::newRow("neither") << "" << "" << -1;
+        QTest::newRow("text is no number") << "abc" << "" << -1;
+    }
+    void bookingNumberOfARow()
+    {
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        QFETCH(int, number);
+        vb::ListItem* row = ImportRow(QDateTime::currentDateTime(), QDateTime::currentDateTime(), QStringLiteral("x"),
+                                      QString(), first);
+        row->SetSubItem(6, second);
+        QCOMPARE(f.wizard->PlanumNyckel(row), number);
+    }
+};
+
+ALMBRO_GUI_TEST_MAIN(TestWizardFieldValues)
+#include "test_wizard_fieldvalues.moc"
