@@ -176,16 +176,21 @@ int main(int argc, char** argv)
         const QString filter = QStringLiteral("[Start] >= \"%1\" AND [End] <= \"%2\"")
                                    .arg(vb::FormatShortDate(QDate(2026, 3, 1)), vb::FormatShortDate(QDate(2026, 4, 1)));
         int rows = 0, planum = 0;
+        qint64 firstRowNs = 0;
         for (AppointmentRec r = outlook.GetAppointment(filter, false); r.Body != COutLook::IngenTräff;
              r = outlook.GetAppointment(QString(), true)) {
+            if (rows == 0)
+                firstRowNs = t.nsecsElapsed();
             ++rows;
             if (!r.BillingInformation.isEmpty())
                 ++planum;
         }
-        out << QStringLiteral("open + list March 2026 through GetAppointment: %1 s, %2 rows (%3 from Planum)\n")
+        out << QStringLiteral("open + list March 2026 through GetAppointment: %1 s, %2 rows (%3 from Planum); "
+                              "first row after %4 s\n")
                    .arg(t.nsecsElapsed() / 1e9, 0, 'f', 2)
                    .arg(rows)
-                   .arg(planum);
+                   .arg(planum)
+                   .arg(firstRowNs / 1e9, 0, 'f', 2);
     }
     out << QStringLiteral("peak resident memory: %1 MB\n").arg(PeakRssKb() / 1024.0, 0, 'f', 0);
     return 0;

@@ -348,10 +348,9 @@ QVariant Item::GetProp(int prop) const
         case pBusyStatus: return r.summary.busyStatus;
         case pReminderSet: return r.summary.reminderSet;
         case pReminderPlaySound: return r.summary.playSound;
-        case pReminderMinutesBeforeStart:
-            if (!m_occurrence)
-                return r.summary.reminderMinutes;
-            break;
+        // An occurrence without changes of its own has the series' alarm, which the summary
+        // holds (an absolute trigger counts from the series' start, as for the series).
+        case pReminderMinutesBeforeStart: return r.summary.reminderMinutes;
         case pStart:
             if (m_occurrence)
                 return QDateTime::fromSecsSinceEpoch(m_start);
