@@ -4,6 +4,7 @@
 #include "platform/ErrObject.h"
 
 #include <QDebug>
+#include <QElapsedTimer>
 #include <QSet>
 
 #include <algorithm>
@@ -98,7 +99,9 @@ void EnsureLoaded(FolderData& f)
         return;
     auto app = App(f);
     Store& store = *app->store;
+    QElapsedTimer T; T.start();
     QList<ResourceInfo> list = store.List(f.collection);
+    qint64 t1 = T.nsecsElapsed();
     std::sort(list.begin(), list.end(), [](const ResourceInfo& a, const ResourceInfo& b) { return a.name < b.name; });
     QHash<QString, CachedSummary> cache;
     QString cachePath;
@@ -106,6 +109,7 @@ void EnsureLoaded(FolderData& f)
         cachePath = CachePath(app->location, f.collection);
         cache = ReadCache(cachePath);
     }
+    qint64 t2 = T.nsecsElapsed();
     bool changed = cache.size() != list.size();
     f.items.reserve(size_t(list.size()));
     f.byName.reserve(list.size());
@@ -142,6 +146,7 @@ void EnsureLoaded(FolderData& f)
     }
     f.loaded = true;
     f.startIndexDirty = true;
+    qDebug() << "TIMING list" << t1/1e6 << "sort+cache" << (t2-t1)/1e6 << "build" << (T.nsecsElapsed()-t2)/1e6;
     if (changed && !cachePath.isEmpty()) {
         try {
             WriteCache(cachePath, f);

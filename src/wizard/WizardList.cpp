@@ -315,9 +315,11 @@ void frmWizard::RunUnattended()
     }
     cboProfiler[0]->setCurrentIndex(found);
     cboProfiler_Click(0);
+    // Each press runs the button's action whatever step is shown, also where a check kept the
+    // wizard on an earlier step (a disabled button would ignore a click).
     for (int i = 0; i < 3; ++i)
-        cmdNav[3]->click();
-    cmdNav[4]->click();
+        cmdNav_Click(3);
+    cmdNav_Click(4);
     // A run that did not come to its end (a check or a run-time error stopped it) must still
     // end the program, with a status that says so.
     if (!m_closed) {

@@ -80,8 +80,11 @@ void frmWizard::cboProfiler_Click(int Index)
             if (cboResurser->count() == 0 && gbAuto)
                 FyllLista();
             else {
+                // Like a click: the list follows only when the selection really changes.
+                const int before = cboResurser->currentIndex();
                 cboResurser->setCurrentIndex(cboResurser->findData(n));
-                cboResurser_Click();
+                if (cboResurser->currentIndex() != before)
+                    cboResurser_Click();
             }
         }
         if (msProfil.contains(QLatin1String("Status")))

@@ -160,6 +160,73 @@ private slots:
         QCOMPARE(IniBytes(), QByteArray("[Kund1]\nValues=a\n"));
     }
 
+    void applyingAProfileSetsWhatItNames()
+    {
+        WriteIni("[Kund1]\nValues=optImport=True;optKalender=True;optNotering=False;optUppgifter=False;cboResurser=12;"
+                 "lstResurser=7;DataBas=/data/kund1.db;Status=3;chkPlanumBokningar=1;Koppling1=Kundnamn," +
+                 T("R2234").toUtf8() + ";Koppling2=Notering," + T("R2267").toUtf8() + "\n");
+        f.Start();
+        frmWizard* w = f.wizard;
+        w->cboProfiler[0]->setCurrentIndex(0);
+        w->cboProfiler_Click(0);
+        QCOMPARE(w->cboProfiler[1]->currentText(), QStringLiteral("Kund1"));
+        QVERIFY(w->optImport->isChecked());
+        QCOMPARE(w->lblValdTyp->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+        QVERIFY(w->optKalender->isChecked());
+        QCOMPARE(w->lblValdTyp->text(), T("R1011"));
+        QCOMPARE(gsDataBas, QStringLiteral("/data/kund1.db"));
+        QCOMPARE(w->txtDB->text(), gsDataBas);
+        QCOMPARE(glLstResurser, 7);
+        QCOMPARE(glStatus, 3);
+        QVERIFY(w->chkPlanumBokningar->isChecked());
+        QCOMPARE(w->lstFält->count(), 11); // the import's fields
+        QCOMPARE(w->lstOutLook->count(), 3);
+        QCOMPARE(w->lvKopplingar->Count(), 2);
+        QCOMPARE(w->lvKopplingar->Item(1)->SubItem(1), QStringLiteral("Kundnamn"));
+        QCOMPARE(w->lvKopplingar->Item(1)->SubItem(2), T("R2234"));
+        QCOMPARE(w->lvKopplingar->Item(2)->SubItem(1), QStringLiteral("Notering"));
+        QCOMPARE(w->lvKopplingar->Item(2)->SubItem(2), T("R2267"));
+        QCOMPARE(w->lvKopplingar->Item(2)->Key(), QStringLiteral("k1"));
+        QCOMPARE(w->msProfil, QString::fromUtf8(IniBytes()).section(QStringLiteral("Values="), 1).trimmed());
+    }
+
+    void fieldsAbsentLeaveControlsAsTheyWere()
+    {
+        WriteIni("[Full]\nValues=optImport=False;optKalender=False;optNotering=True;optUppgifter=False;lstResurser=7;"
+                 "DataBas=/data/a.db;Status=3;chkPlanumBokningar=1\n"
+                 "[Bare]\nValues=DataBas=/data/b.db\n");
+        f.Start();
+        frmWizard* w = f.wizard;
+        w->cboProfiler[0]->setCurrentIndex(0);
+        w->cboProfiler_Click(0);
+        QVERIFY(w->optNotering->isChecked());
+        w->cboProfiler[0]->setCurrentIndex(1);
+        w->cboProfiler_Click(0);
+        QCOMPARE(gsDataBas, QStringLiteral("/data/b.db"));
+        QVERIFY(w->optExport->isChecked()); // without "optImport=True" the direction is export
+        QVERIFY(w->optNotering->isChecked());
+        QCOMPARE(glLstResurser, 7);
+        QCOMPARE(glStatus, 3);
+        QVERIFY(w->chkPlanumBokningar->isChecked());
+        QCOMPARE(w->lvKopplingar->Count(), 0);
+        QCOMPARE(w->cboProfiler[1]->currentText(), QStringLiteral("Bare"));
+    }
+
+    void onlyAsManyMappingsAsFieldRows()
+    {
+        // Twelve mappings, but an import offers eleven Planum fields: the first eleven come back.
+        QByteArray values = "optImport=True;optKalender=True;optNotering=False;optUppgifter=False;DataBas=/d.db;"
+                            "chkPlanumBokningar=0";
+        for (int n = 1; n <= 12; ++n)
+            values += ";Koppling" + QByteArray::number(n) + "=Telefon," + T("R2298").toUtf8();
+        WriteIni("[Many]\nValues=" + values + "\n");
+        f.Start();
+        f.wizard->cboProfiler[0]->setCurrentIndex(0);
+        f.wizard->cboProfiler_Click(0);
+        QCOMPARE(f.wizard->lstFält->count(), 11);
+        QCOMPARE(f.wizard->lvKopplingar->Count(), 11);
+    }
+
     void configuredPathIsTrimmed()
     {
         WriteIni("[System]\nDataBas1=   /data/with blanks/kund.db   \n");

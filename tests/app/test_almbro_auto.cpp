@@ -1,0 +1,177 @@
+// The built program run unattended, as a scheduler runs it: no display, a seeded database,
+// an empty calendar and a profile in Planum.ini.
+#include "planumdb/Seed.h"
+#include "settings/CTexter.h"
+#include "support/TestEnv.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QProcessEnvironment>
+
+namespace {
+QString Documents()
+{
+    return qEnvironmentVariable("HOME") + QStringLiteral("/Documents/Planum");
+}
+
+QString Calendar()
+{
+    return testenv::Root() + QStringLiteral("/calendar");
+}
+
+QString Text(const char* id)
+{
+    CTexter texter;
+    texter.SetSpråkfil(testenv::SourceLangDir() + QStringLiteral("/LangEN.ini"));
+    return texter.TextTillAndra(QString::fromLatin1(id));
+}
+
+struct Run {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+Run Almbro(const QStringList& args)
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    env.insert(QStringLiteral("ALMBRO_CALENDAR"), Calendar());
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(ALMBRO_EXE), args);
+    if (!process.waitForFinished(120000)) {
+        process.kill();
+        return {};
+    }
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromLocal8Bit(process.readAllStandardOutput()), QString::fromLocal8Bit(process.readAllStandardError())};
+}
+
+QStringList Appointments()
+{
+    return QDir(Calendar() + QStringLiteral("/Calendar")).entryList({QStringLiteral("*.ics")}, QDir::Files, QDir::Name);
+}
+} // namespace
+
+class TestAlmbroAuto : public QObject {
+    Q_OBJECT
+    QString m_db;
+    int m_expected = 0;
+
+private slots:
+    void initTestCase()
+    {
+        QDir().mkpath(Documents());
+        for (const char* name : {"Lang.ini", "LangEN.ini", "LangSV.ini"})
+            QVERIFY(QFile::copy(testenv::SourceLangDir() + QLatin1Char('/') + QLatin1String(name),
+                                Documents() + QLatin1Char('/') + QLatin1String(name)));
+        m_db = Documents() + QStringLiteral("/Planum.db");
+        booking::DBFunk::SkapaDatabas(m_db);
+        booking::DBFunk db;
+        QCOMPARE(db.ÖppnaDatabas(m_db, 0, 0), 1);
+        planumdb::SeedOptions options;
+        options.resources = 5;
+        options.bookings = 60;
+        options.from = QDate::currentDate().addDays(-6);
+        options.days = 7;
+        options.seed = 11;
+        planumdb::Seed(db, options);
+        // What a run over the last seven days lists: every booking of those whole days.
+        booking::Recordset week =
+            db.HämtaPoster(QDate::currentDate().addDays(-7).toString(Qt::ISODate) + QStringLiteral(" 00:00:00"),
+                           QDate::currentDate().toString(Qt::ISODate) + QStringLiteral(" 23:59:59"), -9);
+        m_expected = week.RecordCount();
+        QVERIFY(m_expected > 0);
+
+        QFile ini(Documents() + QStringLiteral("/Planum.ini"));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write("[System]\nLang=EN\nDataBas1=" + m_db.toUtf8() +
+                  "\n[Nightly]\nValues=optImport=False;optKalender=True;optNotering=False;optUppgifter=False;"
+                  "cboResurser=-99;DataBas=" + m_db.toUtf8() +
+                  ";chkPlanumBokningar=0;Koppling1=Kundnamn,Subject;Koppling2=Notering,Text\n");
+    }
+
+    void runsToItsEndAndASecondRunAddsNothing()
+    {
+        const Run first = Almbro({QStringLiteral("/auto"), QStringLiteral("NIGHTLY"), QStringLiteral("d7")});
+        QVERIFY2(first.status == 0, qPrintable(first.err));
+        const QString summary = QStringLiteral("%1 / %1 ").arg(m_expected) + Text("R2146");
+        QCOMPARE(first.out.trimmed(), summary);
+        const QStringList files = Appointments();
+        QCOMPARE(int(files.size()), m_expected);
+
+        const Run second = Almbro({QStringLiteral("/auto"), QStringLiteral("nightly"), QStringLiteral("d7")});
+        QVERIFY2(second.status == 0, qPrintable(second.err));
+        QCOMPARE(second.out.trimmed(), summary);
+        QCOMPARE(Appointments(), files); // the same appointments, none added, none deleted
+
+        QFile log(Documents() + QStringLiteral("/Almbro.log"));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(log.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2);
+        QVERIFY2(lines[1].contains(QStringLiteral("profile=nightly d7")) &&
+                     lines[1].contains(QStringLiteral("done=%1\thandled=%1\tstatus=0 ok").arg(m_expected)),
+                 qPrintable(lines[1]));
+    }
+
+    void outcomes_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("stderr");
+        QTest::newRow("profile not found") << QStringList{"/auto", "nosuch", "d1"} << 4
+                                           << "Almbro: Kan inte finna profilen: nosuch d1!";
+        QTest::newRow("no count part") << QStringList{"/auto", "Nightly"} << 4 << "Almbro: Kan inte finna profilen: nightly!";
+        QTest::newRow("usage text") << QStringList{"?"} << 0 << "Almbro: Modulen kan köras automatiskt.";
+    }
+    void outcomes()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QString, stderr);
+        const Run run = Almbro(args);
+        QCOMPARE(run.status, status);
+        QVERIFY2(run.err.contains(stderr), qPrintable(run.err));
+        QCOMPARE(run.out, QString());
+    }
+
+    void nothingToDoIsNoSuccess()
+    {
+        // A profile over a day without bookings: the run ends, but did nothing.
+        QFile ini(Documents() + QStringLiteral("/Planum.ini"));
+        QVERIFY(ini.open(QIODevice::Append));
+        const QString empty = testenv::Root() + QStringLiteral("/empty.db");
+        booking::DBFunk::SkapaDatabas(empty);
+        ini.write("[Empty]\nValues=optImport=False;optKalender=True;optNotering=False;optUppgifter=False;DataBas=" +
+                  empty.toUtf8() + ";chkPlanumBokningar=0\n");
+        ini.close();
+        const Run run = Almbro({QStringLiteral("/auto"), QStringLiteral("empty"), QStringLiteral("d1")});
+        QCOMPARE(run.status, 6);
+        QCOMPARE(run.out.trimmed(), QStringLiteral("0 / 0 ") + Text("R2146"));
+    }
+
+    void databaseThatCannotBeOpened()
+    {
+        QFile ini(Documents() + QStringLiteral("/Planum.ini"));
+        QVERIFY(ini.open(QIODevice::Append));
+        ini.write("[Gone]\nValues=optImport=False;optKalender=True;optNotering=False;optUppgifter=False;DataBas=/no/such.db;"
+                  "chkPlanumBokningar=0\n");
+        ini.close();
+        const Run run = Almbro({QStringLiteral("/auto"), QStringLiteral("gone"), QStringLiteral("w1")});
+        QCOMPARE(run.status, 5);
+        QVERIFY2(run.err.contains(QStringLiteral("Almbro: ") + Text("R0722")), qPrintable(run.err));
+    }
+
+    void noDisplayForTheWizard()
+    {
+        const Run run = Almbro({});
+        QCOMPARE(run.status, 2);
+        QVERIFY2(run.err.contains(QStringLiteral("no display")), qPrintable(run.err));
+    }
+};
+
+ALMBRO_TEST_MAIN(TestAlmbroAuto)
+#include "test_almbro_auto.moc"
