@@ -12,6 +12,8 @@
 #include <QStandardPaths>
 #include <QTimeZone>
 
+#include <algorithm>
+
 namespace cal::detail {
 
 namespace {
@@ -75,9 +77,9 @@ QString CachePath(const QString& location, Collection collection)
            QString::fromLatin1(key) + QStringLiteral(".cache");
 }
 
-QHash<QString, CachedSummary> ReadCache(const QString& path)
+std::vector<std::shared_ptr<Resource>> ReadCache(const QString& path)
 {
-    QHash<QString, CachedSummary> result;
+    std::vector<std::shared_ptr<Resource>> result;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return result;
@@ -89,15 +91,19 @@ QHash<QString, CachedSummary> ReadCache(const QString& path)
     in >> magic >> version >> zone >> count;
     if (magic != kMagic || version != kVersion || zone != ZoneStamp() || in.status() != QDataStream::Ok)
         return result;
-    result.reserve(count);
+    // Read straight into the items the folder keeps: no copy of 100,000 summaries.
+    result.reserve(std::min<quint32>(count, quint32(data.size() / 16)));
     for (quint32 i = 0; i < count; ++i) {
-        QString name;
-        CachedSummary entry;
-        in >> name >> entry.etag >> entry.summary;
+        auto r = std::make_shared<Resource>();
+        in >> r->name >> r->etag >> r->summary;
         if (in.status() != QDataStream::Ok)
             return {}; // damaged: start afresh rather than trust part of it
-        result.insert(name, std::move(entry));
+        result.push_back(std::move(r));
     }
+    // Written in folder order, which is by name but for items added since the last full load.
+    const auto byName = [](const std::shared_ptr<Resource>& a, const std::shared_ptr<Resource>& b) { return a->name < b->name; };
+    if (!std::is_sorted(result.begin(), result.end(), byName))
+        std::stable_sort(result.begin(), result.end(), byName);
     return result;
 }
 

@@ -4,10 +4,12 @@
 #include "platform/ErrObject.h"
 
 #include <QDebug>
-#include <QElapsedTimer>
 #include <QSet>
 
 #include <algorithm>
+#include <cstdio>
+#include <exception>
+#include <thread>
 
 namespace cal {
 
@@ -48,7 +50,16 @@ QString FallbackUid(const QString& name)
 
 QString RidText(qint64 rid)
 {
-    return QDateTime::fromSecsSinceEpoch(rid, Qt::UTC).toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
+    // Listing a month asks this for every occurrence: plain arithmetic, not a QDateTime.
+    const qint64 days = rid >= 0 ? rid / 86400 : (rid - 86399) / 86400;
+    const qint64 secs = rid - days * 86400;
+    const QDate date = QDate::fromJulianDay(days + 2440588);
+    if (date.year() < 1 || date.year() > 9999)
+        return QDateTime::fromSecsSinceEpoch(rid, Qt::UTC).toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
+    char text[20];
+    std::snprintf(text, sizeof text, "%04d%02d%02dT%02d%02d%02dZ", date.year(), date.month(), date.day(),
+                  int(secs / 3600), int(secs / 60 % 60), int(secs % 60));
+    return QString::fromLatin1(text, 16);
 }
 
 void IndexAdd(FolderData& f, Resource* r)
@@ -99,29 +110,53 @@ void EnsureLoaded(FolderData& f)
         return;
     auto app = App(f);
     Store& store = *app->store;
-    QElapsedTimer T; T.start();
-    QList<ResourceInfo> list = store.List(f.collection);
-    qint64 t1 = T.nsecsElapsed();
-    std::sort(list.begin(), list.end(), [](const ResourceInfo& a, const ResourceInfo& b) { return a.name < b.name; });
-    QHash<QString, CachedSummary> cache;
+    QList<ResourceInfo> list;
+    auto listNames = [&list, &store, &f] {
+        list = store.List(f.collection);
+        std::sort(list.begin(), list.end(), [](const ResourceInfo& a, const ResourceInfo& b) { return a.name < b.name; });
+    };
+    std::vector<std::shared_ptr<Resource>> cache;
     QString cachePath;
     if (store.WantsSummaryCache()) {
         cachePath = CachePath(app->location, f.collection);
-        cache = ReadCache(cachePath);
+        // Listing the files is work for the file system, reading the cache work for the
+        // processor: side by side they take the time of the longer one. The list is made on
+        // the helper thread, so the items the folder keeps are allocated here.
+        std::exception_ptr failed;
+        std::thread lister([&] {
+            try {
+                listNames();
+            } catch (...) {
+                failed = std::current_exception();
+            }
+        });
+        try {
+            cache = ReadCache(cachePath);
+        } catch (...) {
+            cache.clear(); // only a copy: without it every file is read
+        }
+        lister.join();
+        if (failed)
+            std::rethrow_exception(failed);
+    } else {
+        listNames();
     }
-    qint64 t2 = T.nsecsElapsed();
-    bool changed = cache.size() != list.size();
+    bool changed = cache.size() != size_t(list.size());
     f.items.reserve(size_t(list.size()));
     f.byName.reserve(list.size());
+    // Both are sorted by name: one merge pass pairs each file with its cached summary.
+    auto cached = cache.begin();
     for (const ResourceInfo& info : list) {
-        auto r = std::make_shared<Resource>();
-        r->name = info.name;
-        const auto cached = cache.constFind(info.name);
-        if (cached != cache.constEnd() && cached->etag == info.etag) {
-            r->etag = info.etag;
-            r->summary = cached->summary;
+        while (cached != cache.end() && (*cached)->name < info.name)
+            ++cached;
+        std::shared_ptr<Resource> r;
+        if (cached != cache.end() && (*cached)->name == info.name && (*cached)->etag == info.etag) {
+            r = std::move(*cached);
+            ++cached;
         } else {
             changed = true;
+            r = std::make_shared<Resource>();
+            r->name = info.name;
             const QString where = store.Describe(f.collection, info.name);
             try {
                 const QByteArray data = store.Read(f.collection, info.name, &r->etag);
@@ -146,7 +181,6 @@ void EnsureLoaded(FolderData& f)
     }
     f.loaded = true;
     f.startIndexDirty = true;
-    qDebug() << "TIMING list" << t1/1e6 << "sort+cache" << (t2-t1)/1e6 << "build" << (T.nsecsElapsed()-t2)/1e6;
     if (changed && !cachePath.isEmpty()) {
         try {
             WriteCache(cachePath, f);
@@ -320,7 +354,7 @@ QVariant Item::GetProp(int prop) const
         vb::Raise(vb::ErrObjectRequired, QStringLiteral("Object variable not set"));
     FolderData& f = *m_folder;
     App(f);
-    if (!FindProp(f.collection, QString::fromLatin1(PropById(prop).name)))
+    if (!PropApplies(f.collection, prop))
         vb::Raise(vb::ErrNoSuchProperty, QStringLiteral("The item has no property \"%1\"").arg(PropById(prop).name));
     Resource& r = *m_resource;
     const QString suffix = m_occurrence ? QLatin1Char('#') + RidText(m_rid) : QString();
@@ -402,7 +436,7 @@ void Item::SetProp(int prop, const QVariant& value)
     FolderData& f = *m_folder;
     App(f);
     const PropDef& def = PropById(prop);
-    if (!FindProp(f.collection, QString::fromLatin1(def.name)))
+    if (!PropApplies(f.collection, prop))
         vb::Raise(vb::ErrNoSuchProperty, QStringLiteral("The item has no property \"%1\"").arg(def.name));
     if (prop == pEntryID || prop == pCreationTime || prop == pLastModificationTime || prop == pIsRecurring)
         vb::Raise(ErrCalendar, QStringLiteral("The property %1 is read-only").arg(def.name));
@@ -438,6 +472,27 @@ QDateTime Item::Start() const { return GetProp(pStart).toDateTime(); }
 void Item::SetStart(const QDateTime& value) { SetProp(pStart, value); }
 QDateTime Item::End() const { return GetProp(pEnd).toDateTime(); }
 void Item::SetEnd(const QDateTime& value) { SetProp(pEnd, value); }
+qint64 Item::StartSecs() const { return TimeSecs(pStart); }
+qint64 Item::EndSecs() const { return TimeSecs(pEnd); }
+
+qint64 Item::TimeSecs(int prop) const
+{
+    static_assert(kNoSecs == kNoTime);
+    if (m_resource && m_folder && !m_resource->dirty && m_folder->collection == Collection::Calendar) {
+        App(*m_folder);
+        const Resource& r = *m_resource;
+        if (!m_occurrence)
+            return prop == pStart ? r.summary.start : r.summary.end;
+        bool ownChanges = false;
+        for (const OverrideInfo& o : r.summary.overrides)
+            ownChanges = ownChanges || o.rid == m_rid;
+        if (!ownChanges)
+            return prop == pStart ? m_start : m_end;
+    }
+    const QDateTime when = GetProp(prop).toDateTime();
+    return when == EmptyDate() ? kNoSecs : when.toSecsSinceEpoch();
+}
+
 int Item::Duration() const { return GetProp(pDuration).toInt(); }
 void Item::SetDuration(int minutes) { SetProp(pDuration, minutes); }
 int Item::BusyStatus() const { return GetProp(pBusyStatus).toInt(); }
@@ -684,15 +739,15 @@ cal::Item Items::Find(const QString& filterText)
         }
         std::sort(found.begin(), found.end(), [](Resource* a, Resource* b) { return a->order < b->order; });
         for (Resource* r : found)
-            addItem(f.byName.value(r->name));
+            addItem(r->shared_from_this());
     } else if (f.collection == Collection::Calendar) {
         RebuildStartIndex(f);
         auto it = std::lower_bound(f.startIndex.begin(), f.startIndex.end(), range.low,
                                    [](const auto& e, qint64 v) { return e.first < v; });
         for (; it != f.startIndex.end() && it->first <= range.high; ++it)
-            out.push_back({f.byName.value(it->second->name), {it->second->summary.start, it->second->summary.end, kNoTime}, false});
+            out.push_back({it->second->shared_from_this(), {it->second->summary.start, it->second->summary.end, kNoTime}, false});
         for (Resource* r : f.series) {
-            const auto shared = f.byName.value(r->name);
+            const auto shared = r->shared_from_this();
             if (expand)
                 addSeries(shared);
             else if (r->summary.start >= range.low && r->summary.start <= range.high)

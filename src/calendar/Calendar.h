@@ -12,6 +12,7 @@
 #include <QList>
 #include <QString>
 #include <QVariant>
+#include <limits>
 #include <memory>
 
 namespace cal {
@@ -28,6 +29,8 @@ enum OlBusyStatus : int { olFree = 0, olTentative = 1, olBusy = 2, olOutOfOffice
 
 // Outlook's empty date, 4501-01-01 00:00: what a date property without a value reads as.
 QDateTime EmptyDate();
+// The empty date as seconds since the epoch (see Item::StartSecs).
+constexpr qint64 kNoSecs = std::numeric_limits<qint64>::min();
 
 namespace detail {
 struct AppState;
@@ -72,6 +75,10 @@ public:
     void SetStart(const QDateTime& value);
     QDateTime End() const;
     void SetEnd(const QDateTime& value);
+    // Start and End as UTC seconds since the epoch, kNoSecs for the empty date: what a long
+    // listing compares and formats, without a local-time conversion per item.
+    qint64 StartSecs() const;
+    qint64 EndSecs() const;
     int Duration() const;
     void SetDuration(int minutes);
     int BusyStatus() const;
@@ -113,6 +120,7 @@ private:
     friend struct detail::SearchState;
     QVariant GetProp(int prop) const;
     void SetProp(int prop, const QVariant& value);
+    qint64 TimeSecs(int prop) const;
 
     std::shared_ptr<detail::FolderData> m_folder;
     std::shared_ptr<detail::Resource> m_resource;

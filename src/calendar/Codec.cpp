@@ -401,6 +401,11 @@ icalproperty* RecurrenceTimeProperty(icalproperty_kind kind, icalcomponent* main
 
 } // namespace
 
+bool PropApplies(Collection collection, int prop)
+{
+    return Applies(collection, prop);
+}
+
 const PropDef* FindProp(Collection collection, const QString& name)
 {
     for (const PropDef& def : kProps)

@@ -6,6 +6,7 @@
 #include <QFile>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <signal.h>
@@ -50,7 +51,11 @@ QString SystemReason(int err)
 
 QByteArray FileStamp::Etag() const
 {
-    return QByteArray::number(mtimeNs) + '-' + QByteArray::number(size) + '-' + QByteArray::number(inode);
+    // One allocation: opening a calendar makes one etag per file.
+    char text[72];
+    const int n = std::snprintf(text, sizeof text, "%lld-%lld-%llu", static_cast<long long>(mtimeNs),
+                                static_cast<long long>(size), static_cast<unsigned long long>(inode));
+    return QByteArray(text, n);
 }
 
 std::optional<FileStamp> StatFile(const QString& path)

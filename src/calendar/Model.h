@@ -47,6 +47,8 @@ enum Prop : int {
 constexpr int kMarkerProps[3] = {pBillingInformation, pMileage, pReminderSoundFile};
 
 const PropDef* FindProp(Collection collection, const QString& name);
+// Does an item of the collection have the property?
+bool PropApplies(Collection collection, int prop);
 const PropDef& PropById(int id);
 const FilterSchema& SchemaFor(Collection collection);
 
@@ -93,7 +95,7 @@ struct Occurrence {
     qint64 rid = kNoTime;
 };
 
-struct Resource {
+struct Resource : std::enable_shared_from_this<Resource> {
     QString name;    // empty until first saved
     QByteArray etag;
     Summary summary;
@@ -163,12 +165,10 @@ constexpr int kMaxOccurrences = 10000;
 void Expand(const Summary& summary, icalcomponent* vcalendar, qint64 low, qint64 high, std::vector<Occurrence>& out);
 
 // --- summary cache (Cache.cpp) ---
-struct CachedSummary {
-    QByteArray etag;
-    Summary summary;
-};
 QString CachePath(const QString& location, Collection collection);
-QHash<QString, CachedSummary> ReadCache(const QString& path);
+// The cached items, each with its name, etag and summary, sorted by name; empty when the
+// cache is missing, damaged or made for another zone.
+std::vector<std::shared_ptr<Resource>> ReadCache(const QString& path);
 void WriteCache(const QString& path, const FolderData& folder);
 
 } // namespace cal::detail

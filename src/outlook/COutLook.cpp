@@ -104,9 +104,43 @@ bool COutLook::InDateRange(const cal::Item& item) const
 {
     if (!m_dates)
         return true;
-    const QDateTime från(m_dates->StartTid(), QTime(0, 0));
-    const QDateTime till(m_dates->SlutTid().addDays(1), QTime(0, 0));
-    return item.Start() >= från && item.End() <= till;
+    return InDateRange(item.StartSecs(), item.EndSecs());
+}
+
+bool COutLook::InDateRange(qint64 start, qint64 end) const
+{
+    if (!m_dates)
+        return true;
+    const QDate from = m_dates->StartTid(), to = m_dates->SlutTid();
+    if (from != m_fönsterFrån || to != m_fönsterTill || !from.isValid()) {
+        m_frånSecs = QDateTime(from, QTime(0, 0)).toSecsSinceEpoch();
+        m_tillSecs = QDateTime(to.addDays(1), QTime(0, 0)).toSecsSinceEpoch();
+        m_fönsterFrån = from;
+        m_fönsterTill = to;
+    }
+    // An item without a date compares as the empty date does.
+    if (start == cal::kNoSecs || end == cal::kNoSecs) {
+        const qint64 empty = cal::EmptyDate().toSecsSinceEpoch();
+        if (start == cal::kNoSecs)
+            start = empty;
+        if (end == cal::kNoSecs)
+            end = empty;
+    }
+    return start >= m_frånSecs && end <= m_tillSecs;
+}
+
+QString COutLook::DatumTextFör(qint64 secs)
+{
+    if (secs == cal::kNoSecs)
+        return EjAngivet;
+    const auto known = m_datumTexter.constFind(secs);
+    if (known != m_datumTexter.constEnd())
+        return *known;
+    if (m_datumTexter.size() > 100000)
+        m_datumTexter.clear();
+    const QString text = DatumText(QDateTime::fromSecsSinceEpoch(secs));
+    m_datumTexter.insert(secs, text);
+    return text;
 }
 
 AppointmentRec COutLook::GetAppointment(QString sFilter, bool bFindNext)
@@ -124,22 +158,25 @@ AppointmentRec COutLook::GetAppointment(QString sFilter, bool bFindNext)
             m_appItems = std::make_unique<cal::Items>(m_ns->GetDefaultFolder(cal::olFolderCalendar).Items());
             m_appItems->Sort(QStringLiteral("[Start]"));
             m_appItems->SetIncludeRecurrences(true);
+            // A new listing may run under another locale or zone.
+            m_datumTexter.clear();
             item = m_appItems->Find(sFilter);
         }
         if (!item) {
             rec.Body = IngenTräff;
             return rec;
         }
-        if (!InDateRange(item))
+        const qint64 start = item.StartSecs(), end = item.EndSecs();
+        if (!InDateRange(start, end))
             return rec; // all empty: the caller skips it and goes on
         rec.Body = item.Body();
         rec.BusyStatus = item.BusyStatus();
         rec.Duration = item.Duration();
-        rec.End = DatumText(item.End());
+        rec.End = DatumTextFör(end);
         rec.EntryID = item.EntryID();
         rec.Location = EnRad(item.Location());
         rec.ReminderMinutesBeforeStart = item.ReminderMinutesBeforeStart();
-        rec.Start = DatumText(item.Start());
+        rec.Start = DatumTextFör(start);
         rec.Subject = EnRad(item.Subject());
         rec.ReminderPlaySound = item.ReminderPlaySound();
         rec.ReminderSoundFile = item.ReminderSoundFile();

@@ -6,6 +6,7 @@
 #include "calendar/Calendar.h"
 
 #include <QDate>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <memory>
@@ -81,6 +82,8 @@ public:
     bool StartadHär() const { return m_startadHär; }
     // Does the item lie inside the wizard's window (whole days)?
     bool InDateRange(const cal::Item& item) const;
+    // The same for a start and an end in UTC seconds (cal::kNoSecs: the empty date).
+    bool InDateRange(qint64 start, qint64 end) const;
 
     static const QString IngenTräff; // "<Ingen träff!ó>"
     static const QString EjAngivet;  // "Ej angivet!"
@@ -89,6 +92,7 @@ public:
 private:
     enum class Slag { Uppgifter, Anteckningar, Möten };
     QList<cal::Item> GetAll(Slag slag, const QString& sCriteria, const QString& procedure);
+    QString DatumTextFör(qint64 secs);
 
     const IDatumFönster* m_dates = nullptr;
     std::shared_ptr<cal::Application> m_app;
@@ -97,4 +101,10 @@ private:
     std::unique_ptr<cal::Items> m_appItems;
     bool m_startadHär = false;
     bool m_released = false;
+    // The date texts of the current listing by UTC second: a month's appointments share few
+    // times, and formatting one is far dearer than finding it again.
+    QHash<qint64, QString> m_datumTexter;
+    // The window in UTC seconds, for the dates it was worked out from.
+    mutable QDate m_fönsterFrån, m_fönsterTill;
+    mutable qint64 m_frånSecs = 0, m_tillSecs = 0;
 };
