@@ -760,6 +760,56 @@ private slots:
         QCOMPARE(item.Start(), At(2026, 2, 2, 14));
     }
 
+    void cacheMeetsFilesAddedRemovedAndSavedSinceIt()
+    {
+        const QString place = NewPlace();
+        const QString dir = place + QStringLiteral("/Calendar/");
+        WriteText(dir + QStringLiteral("m.ics"), Series(QStringLiteral("m"), "20260302T080000", "FREQ=DAILY;COUNT=1"));
+        WriteText(dir + QStringLiteral("z.ics"), Series(QStringLiteral("z"), "20260303T080000", "FREQ=DAILY;COUNT=1"));
+        {
+            auto app = Application::Create(place);
+            QCOMPARE(app->GetNamespace(QStringLiteral("MAPI")).GetDefaultFolder(olFolderCalendar).Items().Count(), 2);
+            // Saved after the load: the cache lists it after z, out of name order.
+            Item item = app->CreateItem(olAppointmentItem);
+            item.SetStart(At(2026, 3, 4, 8));
+            item.SetSubject(QStringLiteral("ny"));
+            item.Save();
+            app->Quit();
+        }
+        QVERIFY(QFile::remove(dir + QStringLiteral("m.ics")));
+        WriteText(dir + QStringLiteral("a.ics"), Series(QStringLiteral("a"), "20260301T080000", "FREQ=DAILY;COUNT=1"));
+        for (int run = 0; run < 2; ++run) { // from the cache as the last run left it, then as this one did
+            auto app = Application::Create(place);
+            QCOMPARE(Listing(SortedWithRecurrences(app), QStringLiteral("[Start] >= \"2026-03-01\" AND [End] <= \"2026-04-01\"")),
+                     (QStringList{"2026-03-01 08:00|2026-03-01 09:00|a", "2026-03-03 08:00|2026-03-03 09:00|z",
+                                  "2026-03-04 08:00|2026-03-04 08:00|ny"}));
+            app->Quit();
+        }
+    }
+
+    void occurrencesGiveTheSeriesReminderAndTheirOwnTimes()
+    {
+        const QString place = NewPlace();
+        WriteText(place + QStringLiteral("/Calendar/p.ics"),
+                  Series(QStringLiteral("p"), "20260302T080000", "FREQ=WEEKLY;COUNT=3",
+                         "BEGIN:VALARM\r\nACTION:DISPLAY\r\nDESCRIPTION:p\r\nTRIGGER:-PT20M\r\nEND:VALARM\r\n"));
+        for (int run = 0; run < 2; ++run) { // parsed, then from the cache
+            auto app = Application::Create(place);
+            Items items = SortedWithRecurrences(app);
+            int n = 0;
+            for (Item i = items.Find(QStringLiteral("[Start] >= \"2026-03-01\" AND [End] <= \"2026-04-01\"")); i;
+                 i = items.FindNext(), ++n) {
+                QCOMPARE(i.ReminderMinutesBeforeStart(), 20);
+                QCOMPARE(i.Start(), At(2026, 3, 2 + 7 * n, 8));
+                QCOMPARE(i.StartSecs(), i.Start().toSecsSinceEpoch());
+                QCOMPARE(i.EndSecs(), i.End().toSecsSinceEpoch());
+                QCOMPARE(i.EntryID(), QStringList({"p#20260302T070000Z", "p#20260309T070000Z", "p#20260316T070000Z"}).value(n));
+            }
+            QCOMPARE(n, 3);
+            app->Quit();
+        }
+    }
+
     void damagedCacheIsIgnored()
     {
         const QString place = NewPlace();
