@@ -300,8 +300,11 @@ int ListView::RowHeightPixels() const
 void ListView::paintEvent(QPaintEvent* event)
 {
     if (!m_picture.isNull()) {
+        // The bands run across the whole list, however wide it has grown since they were drawn.
         QPainter painter(viewport());
-        painter.drawImage(QPoint(-horizontalScrollBar()->value(), -verticalScrollBar()->value()), m_picture);
+        const int width = qMax(m_picture.width(), viewport()->width() + horizontalScrollBar()->value());
+        painter.drawImage(QRect(-horizontalScrollBar()->value(), -verticalScrollBar()->value(), width, m_picture.height()),
+                          m_picture);
     }
     QTreeWidget::paintEvent(event);
 }

@@ -16,6 +16,8 @@
 #include "wizard/AutoArg.h"
 #include "wizard/WaitCursor.h"
 
+#include <QListWidget>
+
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -213,12 +215,49 @@ void frmWizard::FyllExportLista()
     m_listStopped = false;
 }
 
+namespace {
+// The booking component fills "a list box": here, the wizard's list widget.
+class ListWidgetSink : public booking::ListBoxSink {
+public:
+    explicit ListWidgetSink(QListWidget* list)
+        : m_list(list)
+    {
+    }
+    void Clear() override { m_list->clear(); }
+    void AddItem(const QString& text, qint32 itemData) override
+    {
+        auto* item = new QListWidgetItem(text, m_list);
+        item->setData(Qt::UserRole, itemData);
+    }
+
+private:
+    QListWidget* m_list;
+};
+} // namespace
+
 void frmWizard::FyllImportLista()
 {
-    // The calendar's appointments are listed here once the import list exists; until then an
-    // import lists nothing.
     cboResurser->hide();
     ui.lblResurser->hide();
+    if (lstResurser->count() == 0) {
+        ListWidgetSink sink(lstResurser);
+        qint32 added = 0;
+        goDBFunk->FyllAllaResurser(sink, 2, 0, 0, 0, added, 0, 0);
+        if (gbAuto) {
+            for (int i = 0; i < lstResurser->count(); ++i) {
+                if (lstResurser->item(i)->data(Qt::UserRole).toInt() == glLstResurser) {
+                    lstResurser->setCurrentRow(i);
+                    break;
+                }
+            }
+        } else {
+            lstResurser->setCurrentRow(0);
+            lstResurser->setCurrentRow(-1);
+            lstResurser->clearSelection();
+        }
+    }
+    // The calendar's appointments are listed here once the import list exists; until then an
+    // import lists no items.
 }
 
 void frmWizard::cboResurser_Click()

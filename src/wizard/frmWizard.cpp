@@ -119,6 +119,13 @@ frmWizard::frmWizard(QWidget* parent)
 
     // The form sees keys before its controls.
     qApp->installEventFilter(this);
+    // Lay the form out at its designed size before loading, so that lists sized from their
+    // width (the mapping list's columns) get the width they will be shown with.
+    for (QLayout* layout : findChildren<QLayout*>())
+        layout->activate();
+    for (QWidget* page : ui.stepArea->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (page->layout())
+            page->layout()->activate();
     Form_Load();
 }
 

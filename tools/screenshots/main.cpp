@@ -1,0 +1,152 @@
+// Takes a screenshot of each step of the wizard, in English and in Swedish, on a demo database,
+// for the documentation. Works in a temporary home folder; writes PNG files into the folder given.
+#include "booking/DBFunk.h"
+#include "platform/ListView.h"
+#include "platform/MsgBox.h"
+#include "platform/Program.h"
+#include "planumdb/Seed.h"
+#include "settings/CTexter.h"
+#include "settings/ProgramState.h"
+#include "wizard/frmAvslutning.h"
+#include "wizard/frmWizard.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <cstdio>
+
+namespace {
+void Settle()
+{
+    for (int i = 0; i < 20; ++i)
+        QApplication::processEvents();
+}
+
+// The window as the display shows it, frame and all.
+void Shoot(QWidget* window, const QString& file)
+{
+    window->raise();
+    window->activateWindow();
+    Settle();
+    QScreen* screen = window->screen();
+    const QRect frame = window->frameGeometry();
+    const QPixmap shot = screen->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
+    if (!shot.save(file))
+        std::fprintf(stderr, "could not write %s\n", qPrintable(file));
+    else
+        std::printf("%s\n", qPrintable(file));
+}
+
+int Row(QListWidget* list, const QString& text)
+{
+    for (int i = 0; i < list->count(); ++i)
+        if (list->item(i)->text() == text)
+            return i;
+    return -1;
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QTemporaryDir home;
+    qputenv("HOME", home.path().toUtf8());
+    qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/.local/share")).toUtf8());
+    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/.config")).toUtf8());
+    qputenv("XDG_CACHE_HOME", (home.path() + QStringLiteral("/.cache")).toUtf8());
+    qunsetenv("ALMBRO_CALENDAR");
+    QApplication app(argc, argv);
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: almbro-screenshots OUTPUT-FOLDER LANG-FOLDER\n");
+        return 1;
+    }
+    const QString out = QString::fromLocal8Bit(argv[1]);
+    const QString langs = QString::fromLocal8Bit(argv[2]);
+    QDir().mkpath(out);
+
+    const QString db = home.path() + QStringLiteral("/Planum.db");
+    booking::DBFunk::SkapaDatabas(db);
+    {
+        booking::DBFunk funk;
+        funk.ÖppnaDatabas(db, 0, 0);
+        planumdb::SeedOptions options;
+        options.resources = 8;
+        options.bookings = 120;
+        options.from = planumdb::MondayOf(QDate::currentDate());
+        options.days = 7;
+        planumdb::Seed(funk, options);
+    }
+
+    vb::MsgBoxRecorder quiet; // a message box must not stop the pictures
+    vb::SetEndHandler([](int) {});
+    for (const QString lang : {QStringLiteral("EN"), QStringLiteral("SV")}) {
+        ResetProgramState();
+        gsIniFil = home.path() + QStringLiteral("/Planum.ini");
+        QFile::remove(gsIniFil);
+        gsSpråkfil = langs + QStringLiteral("/Lang") + lang + QStringLiteral(".ini");
+        goTexter = std::make_unique<CTexter>();
+        goTexter->SetSpråkfil(gsSpråkfil);
+        const auto T = [](const char* id) { return goTexter->TextTillAndra(QString::fromLatin1(id)); };
+
+        auto* w = new frmWizard;
+        w->move(40, 40);
+        w->show();
+        gsDataBas = db;
+        w->txtDB->setText(db);
+        w->optExport->setChecked(true);
+        w->optExport_Click();
+        const QDate monday = planumdb::MondayOf(QDate::currentDate());
+        w->dtpStartTid->setDateTime(QDateTime(monday, QTime(0, 0)));
+        w->dtpSlutTid->setDateTime(QDateTime(monday.addDays(4), QTime(18, 0)));
+        Shoot(w, out + QStringLiteral("/step0-%1.png").arg(lang));
+
+        w->cmdNav_Click(3);
+        for (int i = 1; i <= w->lvVisa->Count(); i += 2)
+            w->lvVisa->Item(i)->SetChecked(true);
+        Shoot(w, out + QStringLiteral("/step1-%1.png").arg(lang));
+
+        // The resource step belongs to an import; show it with the status list filled.
+        w->optImport->setChecked(true);
+        w->optImport_Click();
+        w->FyllLista(); // the target resources
+        if (w->lstResurser->count() > 2)
+            w->lstResurser->setCurrentRow(2);
+        w->SetStep(2, 2);
+        if (w->lvwStatus->Count() > 1) {
+            w->lvwStatus->SetSelectedItem(w->lvwStatus->Item(2));
+            w->lvwStatus_ItemClick(w->lvwStatus->Item(2));
+        }
+        Shoot(w, out + QStringLiteral("/step2-%1.png").arg(lang));
+        w->optExport->setChecked(true);
+        w->optExport_Click();
+
+        w->SetStep(3, 0);
+        for (const auto& [planum, outlook] : {std::pair{"Kundnamn", "R2298"}, std::pair{"Notering", "R2267"},
+                                              std::pair{"Leveransadress", "R2234"}}) {
+            w->lstFält->setCurrentRow(Row(w->lstFält, QString::fromUtf8(planum)));
+            w->lstOutLook->setCurrentRow(Row(w->lstOutLook, T(outlook)));
+            w->cmdLäggTill_Click();
+        }
+        w->lstFält->setCurrentRow(1);
+        Shoot(w, out + QStringLiteral("/step3-%1.png").arg(lang));
+
+        w->SetStep(4, 2);
+        w->cboProfiler[1]->setEditText(QStringLiteral("Veckoexport"));
+        Shoot(w, out + QStringLiteral("/step4-%1.png").arg(lang));
+
+        // Finish: the transfer, then the finish dialog as it shows the summary.
+        QTimer::singleShot(300, [&] {
+            if (auto* dialog = qobject_cast<frmAvslutning*>(QApplication::activeModalWidget())) {
+                dialog->move(w->x() + 120, w->y() + 160);
+                Shoot(dialog, out + QStringLiteral("/finished-%1.png").arg(lang));
+                dialog->cmdOK->click();
+            }
+        });
+        w->cmdNav_Click(4);
+        delete w;
+    }
+    quiet.Clear();
+    return 0;
+}
