@@ -4,6 +4,7 @@
 #include "wizard/frmSokvag.h"
 
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -26,21 +27,29 @@ void WriteIni(const QByteArray& bytes)
     file.write(bytes);
 }
 
-// Answers the next file dialog: picks path, or cancels when path is empty.
-void AnswerFileDialog(const QString& path)
+// Answers the next file dialog: picks path, or cancels when path is empty. typed, when given,
+// stands in the path dialog's own field as if typed there before the file dialog was cancelled.
+void AnswerFileDialog(const QString& path, const QString& typed = QString())
 {
     auto attempt = std::make_shared<std::function<void()>>();
-    *attempt = [path, attempt] {
+    *attempt = [path, typed, attempt] {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        if (!dialog) {
+        if (!dialog || !dialog->isVisible()) {
             QTimer::singleShot(10, *attempt);
             return;
         }
         if (path.isEmpty()) {
-            dialog->reject();
+            if (!typed.isEmpty())
+                dialog->parentWidget()->findChild<QLineEdit*>(QStringLiteral("txtSökväg"))->setText(typed);
+            static_cast<QDialog*>(dialog)->done(QDialog::Rejected);
         } else {
-            dialog->selectFile(path);
+            // Typed into the dialog's file name field and confirmed, as a person would.
+            auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            QVERIFY(name);
+            name->setText(path);
             QMetaObject::invokeMethod(dialog, "accept");
+            if (dialog->isVisible())
+                QTimer::singleShot(20, *attempt); // not taken yet: once more
         }
     };
     QTimer::singleShot(10, *attempt);
@@ -238,15 +247,17 @@ private slots:
     void databaseDialog_data()
     {
         QTest::addColumn<QString>("pick");
+        QTest::addColumn<QString>("typed");
         QTest::addColumn<bool>("changes");
-        QTest::newRow("another file") << "other.db" << true;
-        QTest::newRow("same file") << "current.db" << false;
-        QTest::newRow("only the letter case differs") << "CURRENT.db" << true;
-        QTest::newRow("cancelled") << "" << false;
+        QTest::newRow("another file") << "other.db" << "" << true;
+        QTest::newRow("same file") << "current.db" << "" << false;
+        QTest::newRow("only the letter case differs") << "" << "CURRENT.db" << true;
+        QTest::newRow("cancelled") << "" << "" << false;
     }
     void databaseDialog()
     {
         QFETCH(QString, pick);
+        QFETCH(QString, typed);
         QFETCH(bool, changes);
         const QString folder = testenv::Root() + QStringLiteral("/dbs");
         QDir().mkpath(folder);
@@ -259,9 +270,10 @@ private slots:
         f.Start();
         frmWizard* w = f.wizard;
         w->cboResurser->addItem(QStringLiteral("Alla"), -99);
-        AnswerFileDialog(pick.isEmpty() ? QString() : folder + QLatin1Char('/') + pick);
+        AnswerFileDialog(pick.isEmpty() ? QString() : folder + QLatin1Char('/') + pick,
+                         typed.isEmpty() ? QString() : folder + QLatin1Char('/') + typed);
         w->cmdDB->click();
-        const QString expected = changes ? folder + QLatin1Char('/') + pick : current;
+        const QString expected = changes ? folder + QLatin1Char('/') + pick + typed : current;
         QCOMPARE(gsDataBas, expected);
         QCOMPARE(w->txtDB->text(), expected);
         QCOMPARE(w->txtDB->toolTip(), expected);
