@@ -74,15 +74,8 @@ bool CRegistry::OpenKey(HKEY hKey, QString lpSubKey, std::optional<long> samDesi
 {
     return Trap<bool>(
         [&] {
-            if (m_key != 0) {
-                const long rc = RegCloseKey(m_key);
-                if (rc != ERROR_SUCCESS) {
-                    if (Shows(bShowMsg))
-                        DisplayRegistryError(rc);
-                    return false;
-                }
-                m_key = 0;
-            }
+            if (m_key != 0 && !CloseKey(bShowMsg))
+                return false;
             if (hKey == 0) {
                 if (Shows(bShowMsg))
                     MsgBox(QStringLiteral("Cannot open key.  No root key handle was specified."), vbExclamation,

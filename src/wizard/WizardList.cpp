@@ -1,5 +1,6 @@
 // The item list (bookings for export), row selection and sorting, and the status list.
 #include "wizard/frmWizard.h"
+#include "wizard/WizardTexts.h"
 
 #include "booking/DBFunk.h"
 #include "platform/ControlType.h"
@@ -26,11 +27,6 @@
 using namespace vb;
 
 namespace {
-QString T(const char* id)
-{
-    return goTexter->TextTillAndra(QString::fromLatin1(id));
-}
-
 // W / n rounded to the nearest whole number, halves to even.
 int Part(int width, int n)
 {

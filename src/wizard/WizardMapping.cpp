@@ -1,5 +1,6 @@
 // The field mapping step: Planum fields, Outlook fields and the mapping list.
 #include "wizard/frmWizard.h"
+#include "wizard/WizardTexts.h"
 
 #include "platform/ErrObject.h"
 #include "platform/ListView.h"
@@ -14,11 +15,6 @@
 using namespace vb;
 
 namespace {
-QString T(const char* id)
-{
-    return goTexter->TextTillAndra(QString::fromLatin1(id));
-}
-
 // The Planum fields in list order, and whether each is offered for import.
 struct PlanumField {
     const char* id;

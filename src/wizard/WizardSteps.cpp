@@ -1,5 +1,6 @@
 // The steps of the wizard, moving between them, the checks before each, and the direction.
 #include "wizard/frmWizard.h"
+#include "wizard/WizardTexts.h"
 
 #include "platform/ErrObject.h"
 #include "platform/ListView.h"
@@ -10,11 +11,6 @@
 using namespace vb;
 
 namespace {
-QString T(const char* id)
-{
-    return goTexter->TextTillAndra(QString::fromLatin1(id));
-}
-
 // A check that stops a step: beep first unless told otherwise, then the message.
 void Stop(const char* id, int style, bool beep = true, const QString& title = QString())
 {

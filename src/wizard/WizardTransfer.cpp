@@ -1,5 +1,6 @@
 // The transfer run: the ticked items carried over, bookings to appointments or back.
 #include "wizard/frmWizard.h"
+#include "wizard/WizardTexts.h"
 
 #include "booking/DBFunk.h"
 #include "platform/ControlType.h"
@@ -14,11 +15,6 @@
 using namespace vb;
 
 namespace {
-QString T(const char* id)
-{
-    return goTexter->TextTillAndra(QString::fromLatin1(id));
-}
-
 // The program object of the last run: kept until the next run replaces it.
 std::unique_ptr<booking::DBProgram> g_program;
 
