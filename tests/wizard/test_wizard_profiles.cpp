@@ -236,6 +236,41 @@ private slots:
         QCOMPARE(f.wizard->lvKopplingar->Count(), 11);
     }
 
+    void unattendedDateRange_data()
+    {
+        QTest::addColumn<QString>("arg");
+        QTest::addColumn<int>("daysBack"); // -1: the interactive range, one day forward
+        QTest::newRow("days") << "minprofil d5" << 5;
+        QTest::newRow("weeks") << "minprofil w2" << 14;
+        QTest::newRow("no count: 5") << "minprofil d" << 5;
+        QTest::newRow("count not a number: 5") << "minprofil wx" << 35;
+        QTest::newRow("another letter") << "minprofil x3" << -1;
+        QTest::newRow("no blank") << "minprofil" << -1;
+    }
+    void unattendedDateRange()
+    {
+        QFETCH(QString, arg);
+        QFETCH(int, daysBack);
+        f.Start();
+        gbAuto = true;
+        gsAutoArg = arg;
+        vb::MsgBoxRecorder boxes;
+        vb::SetEndHandler([](int) {});
+        frmWizard w; // loaded, not shown: the unattended walk starts only when it is shown
+        gbAuto = false;
+        const QDateTime now = QDateTime::currentDateTime();
+        const QDateTime hour(now.date(), QTime(now.time().hour(), 0));
+        if (daysBack < 0) {
+            QCOMPARE(w.dtpStartTid->dateTime(), hour);
+            QCOMPARE(w.dtpSlutTid->dateTime(), hour.addDays(1));
+        } else {
+            QCOMPARE(w.dtpSlutTid->dateTime(), hour);
+            QCOMPARE(w.dtpStartTid->dateTime(), hour.addDays(-daysBack));
+        }
+        vb::SetEndHandler({});
+        ALMBRO_EXPECT_NO_MORE_BOXES(boxes);
+    }
+
     void configuredPathIsTrimmed()
     {
         WriteIni("[System]\nDataBas1=   /data/with blanks/kund.db   \n");
