@@ -43,7 +43,8 @@ double Percentile(std::vector<double> values, double p)
 
 QString Verdict(double value, double goal)
 {
-    return value < goal ? QStringLiteral("goal < %1 ms: met").arg(goal) : QStringLiteral("goal < %1 ms: NOT MET").arg(goal);
+    return value < goal ? QStringLiteral("goal < %1 ms: met").arg(goal)
+                        : QStringLiteral("goal < %1 ms: NOT MET").arg(goal);
 }
 
 void Fail(const QString& text)
@@ -188,9 +189,9 @@ int main(int argc, char** argv)
         const double median = Median(times);
         Out() << "Krockar: median " << QString::number(median * 1000, 'f', 1) << " us, p99 "
               << QString::number(Percentile(times, 0.99) * 1000, 'f', 1) << " us, max "
-              << QString::number(*std::max_element(times.begin(), times.end()) * 1000, 'f', 1) << " us over "
-              << calls << " calls (" << clashes << " clashed)  [" << Verdict(Percentile(times, 0.99), 1)
-              << " (p99)]" << Qt::endl;
+              << QString::number(*std::max_element(times.begin(), times.end()) * 1000, 'f', 1) << " us over " << calls
+              << " calls (" << clashes << " clashed)  [" << Verdict(Percentile(times, 0.99), 1) << " (p99)]"
+              << Qt::endl;
     }
 
     // PersonNamn ten thousand times, as the export list calls it once per row. The first call
@@ -203,8 +204,8 @@ int main(int argc, char** argv)
         QElapsedTimer first;
         first.start();
         const QString name = fresh.PersonNamn(1);
-        Out() << "PersonNamn, first call on a new connection (reads all " << resources << " names): "
-              << QString::number(double(first.nsecsElapsed()) / 1e6, 'f', 2) << " ms" << Qt::endl;
+        Out() << "PersonNamn, first call on a new connection (reads all " << resources
+              << " names): " << QString::number(double(first.nsecsElapsed()) / 1e6, 'f', 2) << " ms" << Qt::endl;
     }
     {
         std::vector<double> totals;
@@ -218,8 +219,8 @@ int main(int argc, char** argv)
         }
         const double median = Median(totals);
         Out() << "PersonNamn x 10000: median " << QString::number(median, 'f', 2) << " ms, max "
-              << QString::number(*std::max_element(totals.begin(), totals.end()), 'f', 2) << " ms ("
-              << letters / 7 << " letters a round)  [" << Verdict(median, 100) << "]" << Qt::endl;
+              << QString::number(*std::max_element(totals.begin(), totals.end()), 'f', 2) << " ms (" << letters / 7
+              << " letters a round)  [" << Verdict(median, 100) << "]" << Qt::endl;
     }
     return 0;
 }

@@ -25,7 +25,8 @@ void InstallLanguage(const QString& planum)
 {
     QDir().mkpath(planum);
     for (const char* name : {"Lang.ini", "LangEN.ini", "LangSV.ini"})
-        QFile::copy(QStringLiteral(ALMBRO_SOURCE_DIR "/lang/") + QLatin1String(name), planum + QLatin1Char('/') + QLatin1String(name));
+        QFile::copy(QStringLiteral(ALMBRO_SOURCE_DIR "/lang/") + QLatin1String(name),
+                    planum + QLatin1Char('/') + QLatin1String(name));
 }
 
 // count bookings over days days from first, spread over resources.
@@ -37,7 +38,8 @@ void MakeBookings(const QString& path, int count, int resources, int days, const
     booking::BulkWriter writer(db);
     QList<qint32> people;
     for (int r = 0; r < resources; ++r)
-        people << writer.AddResource(QStringLiteral("Resurs"), QString::number(r), QStringLiteral("Plats %1").arg(r % 9));
+        people << writer.AddResource(QStringLiteral("Resurs"), QString::number(r),
+                                     QStringLiteral("Plats %1").arg(r % 9));
     for (int i = 0; i < count; ++i) {
         booking::DBPost post;
         post.PersonID(people[i % resources]);
@@ -54,9 +56,12 @@ void MakeBookings(const QString& path, int count, int resources, int days, const
 
 QString Profile(const QString& db)
 {
-    return QStringLiteral("Values=optImport=False;optKalender=True;optNotering=False;optUppgifter=False;cboResurser=-99;"
-                          "DataBas=") + db +
-           QStringLiteral(";chkPlanumBokningar=0;Koppling1=Kundnamn,Subject;Koppling2=Notering,Text;Koppling3=Leveransadress,Location\n");
+    return QStringLiteral(
+               "Values=optImport=False;optKalender=True;optNotering=False;optUppgifter=False;cboResurser=-99;"
+               "DataBas=") +
+           db +
+           QStringLiteral(";chkPlanumBokningar=0;Koppling1=Kundnamn,Subject;Koppling2=Notering,Text;Koppling3="
+                          "Leveransadress,Location\n");
 }
 
 int Prepare(const QString& folder)
@@ -106,11 +111,13 @@ int main(int argc, char** argv)
     t.start();
     const QString db = root + QStringLiteral("/week.db");
     MakeBookings(db, 10000, 1000, 7);
-    out << QStringLiteral("bookings: 10,000 in one week, 1,000 resources (%1 s, not measured)\n").arg(t.nsecsElapsed() / 1e9, 0, 'f', 2);
+    out << QStringLiteral("bookings: 10,000 in one week, 1,000 resources (%1 s, not measured)\n")
+               .arg(t.nsecsElapsed() / 1e9, 0, 'f', 2);
     t.restart();
     benchsupport::Generate(store + QStringLiteral("/Calendar"), 100000,
                            benchsupport::OwnVTimezone(root + QStringLiteral("/template")));
-    out << QStringLiteral("calendar: 100,000 appointments, 10% recurring (%1 s, not measured)\n").arg(t.nsecsElapsed() / 1e9, 0, 'f', 2);
+    out << QStringLiteral("calendar: 100,000 appointments, 10% recurring (%1 s, not measured)\n")
+               .arg(t.nsecsElapsed() / 1e9, 0, 'f', 2);
     out.flush();
 
     // A calendar that was opened before: its summary cache is there, as on every later day.
@@ -122,7 +129,8 @@ int main(int argc, char** argv)
         none.BillingInformation = none.Mileage = none.ReminderSoundFile = QStringLiteral("-1");
         warm.DuplicateAppointment(none, false);
     }
-    out << QStringLiteral("calendar opened once before (first open, parses every file, not measured): %1 s\n").arg(t.nsecsElapsed() / 1e9, 0, 'f', 2);
+    out << QStringLiteral("calendar opened once before (first open, parses every file, not measured): %1 s\n")
+               .arg(t.nsecsElapsed() / 1e9, 0, 'f', 2);
 
     t.restart();
     auto* w = new frmWizard;
@@ -144,11 +152,13 @@ int main(int argc, char** argv)
         w->FyllLista();
         best = qMin(best, t.nsecsElapsed() / 1e9);
     }
-    out << QStringLiteral("FyllLista, %1 rows: best of 3 %2 s (goal < 1 s)\n").arg(w->lvVisa->Count()).arg(best, 0, 'f', 3);
+    out << QStringLiteral("FyllLista, %1 rows: best of 3 %2 s (goal < 1 s)\n")
+               .arg(w->lvVisa->Count())
+               .arg(best, 0, 'f', 3);
 
     w->SetStep(3, 0);
-    for (const auto& [planumField, outlook] : {std::pair{"Kundnamn", "R2298"}, std::pair{"Notering", "R2267"},
-                                               std::pair{"Leveransadress", "R2234"}}) {
+    for (const auto& [planumField, outlook] :
+         {std::pair{"Kundnamn", "R2298"}, std::pair{"Notering", "R2267"}, std::pair{"Leveransadress", "R2234"}}) {
         for (int i = 0; i < w->lstFält->count(); ++i)
             if (w->lstFält->item(i)->text() == QString::fromUtf8(planumField))
                 w->lstFält->setCurrentRow(i);
@@ -162,10 +172,14 @@ int main(int argc, char** argv)
 
     t.restart();
     w->Utför();
-    out << QStringLiteral("transfer of 1,000 ticked bookings (new): %1 s (goal < 3 s) - %2\n").arg(t.nsecsElapsed() / 1e9, 0, 'f', 3).arg(gsBekräftelse);
+    out << QStringLiteral("transfer of 1,000 ticked bookings (new): %1 s (goal < 3 s) - %2\n")
+               .arg(t.nsecsElapsed() / 1e9, 0, 'f', 3)
+               .arg(gsBekräftelse);
     t.restart();
     w->Utför();
-    out << QStringLiteral("the same transfer again (updates): %1 s - %2\n").arg(t.nsecsElapsed() / 1e9, 0, 'f', 3).arg(gsBekräftelse);
+    out << QStringLiteral("the same transfer again (updates): %1 s - %2\n")
+               .arg(t.nsecsElapsed() / 1e9, 0, 'f', 3)
+               .arg(gsBekräftelse);
     out << QStringLiteral("peak resident memory: %1 MB\n").arg(benchsupport::PeakRssKb() / 1024.0, 0, 'f', 0);
     delete w;
     return boxes.Unexpected().isEmpty() ? 0 : 1;

@@ -62,8 +62,7 @@ int main(int argc, char** argv)
     if (vb::ProgramEnded())
         return vb::ProgramEndStatus();
     if (vb::GetStartMode() == vb::StartMode::Automation)
-        std::fprintf(stderr, "almbro: started by a host (%s): waiting for its call.\n",
-                     qPrintable(vb::HostFlag()));
+        std::fprintf(stderr, "almbro: started by a host (%s): waiting for its call.\n", qPrintable(vb::HostFlag()));
     const int status = QApplication::exec();
     // A scheduler reads what an unattended run did from standard output.
     if (gbAuto && !gsBekräftelse.isEmpty())

@@ -51,7 +51,9 @@ void ConfigureSqlite(QSqlDatabase& db, const QString& path, bool readOnly, bool 
 {
     // A URI with an explicit mode: "rw" never creates a file, whatever the driver's default.
     QUrl uri = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
-    uri.setQuery(QStringLiteral("mode=") + (readOnly ? QStringLiteral("ro") : create ? QStringLiteral("rwc") : QStringLiteral("rw")));
+    uri.setQuery(QStringLiteral("mode=") + (readOnly ? QStringLiteral("ro")
+                                            : create ? QStringLiteral("rwc")
+                                                     : QStringLiteral("rw")));
     db.setDatabaseName(uri.toString(QUrl::FullyEncoded));
     QString options = QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeoutMs);
     if (readOnly)
@@ -86,10 +88,10 @@ long ErrorNumberFor(BackendKind kind, const QSqlError& error)
     if (!ok)
         return ErrDatabase;
     switch (code & 0xFF) { // the primary code of an extended result code
-    case 5:  // SQLITE_BUSY
-    case 6:  // SQLITE_LOCKED
+    case 5:                // SQLITE_BUSY
+    case 6:                // SQLITE_LOCKED
         return ErrLocked;
-    case 8:  // SQLITE_READONLY
+    case 8: // SQLITE_READONLY
         return ErrReadOnly;
     case 10: // SQLITE_IOERR
     case 13: // SQLITE_FULL

@@ -19,7 +19,7 @@ QString DriverName(BackendKind kind);
 // What a database file says about itself in its first bytes, read as a plain file so that
 // looking can never change it.
 struct FileHeader {
-    qint32 verdict = 0;        // an ÖppnaSvar: Öppnad when it is an SQLite file of ours
+    qint32 verdict = 0; // an ÖppnaSvar: Öppnad when it is an SQLite file of ours
     qint32 applicationId = 0;
     qint32 userVersion = 0;
 };

@@ -9,16 +9,16 @@
 namespace booking {
 
 enum BookingError : long {
-    ErrNoCurrentRecord = 3021,  // a recordset read past its end
-    ErrReadOnly = 3027,         // a write on a connection opened read-only
-    ErrDiskIO = 3043,           // the file could not be read or written
-    ErrDamaged = 3049,          // the file is damaged or not a booking database
-    ErrDatabaseExists = 3204,   // creating a database over an existing file
-    ErrLocked = 3218,           // another program holds the database longer than the busy timeout
-    ErrNoSuchField = 3265,      // a recordset field name that is not there
-    ErrDatabase = 3146,         // any other failure reported by the database driver
-    ErrNotOpen = 3420,          // a call on a connection that is not open, or a closed recordset
-    ErrDriverMissing = 3170,    // the database driver is not installed
+    ErrNoCurrentRecord = 3021, // a recordset read past its end
+    ErrReadOnly = 3027,        // a write on a connection opened read-only
+    ErrDiskIO = 3043,          // the file could not be read or written
+    ErrDamaged = 3049,         // the file is damaged or not a booking database
+    ErrDatabaseExists = 3204,  // creating a database over an existing file
+    ErrLocked = 3218,          // another program holds the database longer than the busy timeout
+    ErrNoSuchField = 3265,     // a recordset field name that is not there
+    ErrDatabase = 3146,        // any other failure reported by the database driver
+    ErrNotOpen = 3420,         // a call on a connection that is not open, or a closed recordset
+    ErrDriverMissing = 3170,   // the database driver is not installed
 };
 
 // moc cannot read enumerators with Swedish letters and never needs these, so it skips them.
@@ -26,14 +26,14 @@ enum BookingError : long {
 // What ÖppnaDatabas answers. Only Öppnad (1) opens; every other answer leaves the file as it
 // was and says why, so a caller (or planumdb) can tell the user something useful.
 enum ÖppnaSvar : qint32 {
-    Öppnad = 1,           // open and ready
-    IngenSökväg = 0,      // the path is empty
-    FilSaknas = -1,       // nothing there, or a folder
-    InteDatabas = -2,     // not a database file at all (a text file, an empty file)
-    AnnanDatabas = -3,    // a database of another program
-    NyareVersion = -4,    // a booking database of a newer schema than this program knows
-    KanInteÖppna = -5,    // could not be read: permissions, damage, held exclusively
-    EjTillgänglig = -6,   // a kind of database this build cannot open (e.g. a postgresql:// URL)
+    Öppnad = 1,         // open and ready
+    IngenSökväg = 0,    // the path is empty
+    FilSaknas = -1,     // nothing there, or a folder
+    InteDatabas = -2,   // not a database file at all (a text file, an empty file)
+    AnnanDatabas = -3,  // a database of another program
+    NyareVersion = -4,  // a booking database of a newer schema than this program knows
+    KanInteÖppna = -5,  // could not be read: permissions, damage, held exclusively
+    EjTillgänglig = -6, // a kind of database this build cannot open (e.g. a postgresql:// URL)
 };
 #endif
 
@@ -44,7 +44,7 @@ enum ÖppnaSvar : qint32 {
 // Texts the component shows or hands out; every hard-coded user text of the library is here.
 namespace texts {
 QString Description(long number);
-QString NamelessResource(qint32 id); // the list line of a resource without a name
+QString NamelessResource(qint32 id);   // the list line of a resource without a name
 QString OpenResultText(qint32 result); // what an answer of ÖppnaDatabas means
 // Details of raised errors.
 QString NotADate(const QString& what);

@@ -3,8 +3,7 @@
 
 namespace booking {
 
-BulkWriter::BulkWriter(DBFunk& connection)
-    : m_impl(*connection.d)
+BulkWriter::BulkWriter(DBFunk& connection) : m_impl(*connection.d)
 {
     m_impl.CheckWritable();
     m_impl.Begin(true);

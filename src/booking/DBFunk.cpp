@@ -33,10 +33,17 @@ QString Quoted(const QString& name)
 // The columns a post is written with, in the order BindPost binds them.
 QStringList WrittenColumns()
 {
-    QStringList columns = {QStringLiteral("PersonID"), QStringLiteral("ExtraPersonID"), QStringLiteral("StartTid"),
-                           QStringLiteral("SlutTid"), QStringLiteral("Längdklass"), QStringLiteral("Status"),
-                           QStringLiteral("Aktiv"), QStringLiteral("Typ"), QStringLiteral("Antal"),
-                           QStringLiteral("Minuter"), QStringLiteral("Betalningsvillkor")};
+    QStringList columns = {QStringLiteral("PersonID"),
+                           QStringLiteral("ExtraPersonID"),
+                           QStringLiteral("StartTid"),
+                           QStringLiteral("SlutTid"),
+                           QStringLiteral("Längdklass"),
+                           QStringLiteral("Status"),
+                           QStringLiteral("Aktiv"),
+                           QStringLiteral("Typ"),
+                           QStringLiteral("Antal"),
+                           QStringLiteral("Minuter"),
+                           QStringLiteral("Betalningsvillkor")};
     for (int i = 0; i < kPostTextCount; ++i)
         columns << PostTextName(PostText(i));
     columns << QStringLiteral("Program") << QStringLiteral("Anropskod") << QStringLiteral("Ändrad");
@@ -46,10 +53,17 @@ QStringList WrittenColumns()
 // The columns a post is read from, in the order HämtaPost reads them.
 QString ReadColumnsSql()
 {
-    QStringList columns = {QStringLiteral("Nyckel"), QStringLiteral("PersonID"), QStringLiteral("ExtraPersonID"),
-                           QStringLiteral("StartTid"), QStringLiteral("SlutTid"), QStringLiteral("Status"),
-                           QStringLiteral("Aktiv"), QStringLiteral("Typ"), QStringLiteral("Antal"),
-                           QStringLiteral("Minuter"), QStringLiteral("Betalningsvillkor")};
+    QStringList columns = {QStringLiteral("Nyckel"),
+                           QStringLiteral("PersonID"),
+                           QStringLiteral("ExtraPersonID"),
+                           QStringLiteral("StartTid"),
+                           QStringLiteral("SlutTid"),
+                           QStringLiteral("Status"),
+                           QStringLiteral("Aktiv"),
+                           QStringLiteral("Typ"),
+                           QStringLiteral("Antal"),
+                           QStringLiteral("Minuter"),
+                           QStringLiteral("Betalningsvillkor")};
     for (int i = 0; i < kPostTextCount; ++i)
         columns << PostTextName(PostText(i));
     for (QString& column : columns)
@@ -72,8 +86,7 @@ void CheckFlag(qint32 value, const char* name)
 void CheckNotNegative(qint32 value, const char* name)
 {
     if (value < 0)
-        vb::Raise(vb::ErrInvalidProcedureCall,
-                  texts::MustNotBeNegative(QString::fromUtf8(name), value));
+        vb::Raise(vb::ErrInvalidProcedureCall, texts::MustNotBeNegative(QString::fromUtf8(name), value));
 }
 
 // "" and "0" stand for a booking that has no number yet.
@@ -96,10 +109,7 @@ struct Person {
     QString placering;
 
     bool Nameless() const { return förNamn.trimmed().isEmpty() && efterNamn.trimmed().isEmpty(); }
-    QString DisplayName() const
-    {
-        return (förNamn.trimmed() + QLatin1Char(' ') + efterNamn.trimmed()).trimmed();
-    }
+    QString DisplayName() const { return (förNamn.trimmed() + QLatin1Char(' ') + efterNamn.trimmed()).trimmed(); }
 };
 
 struct PersonSelection {
@@ -124,8 +134,10 @@ std::vector<Person> LoadPersons(DBFunk::Impl& d, const PersonSelection& selectio
     selection.Check();
     QSqlQuery& query = d.Prepared(
         selection.endastID != 0
-            ? QStringLiteral("SELECT \"ID\", \"FörNamn\", \"EfterNamn\", \"Placering\" FROM \"Personer\" WHERE \"ID\" = ?")
-            : QStringLiteral("SELECT \"ID\", \"FörNamn\", \"EfterNamn\", \"Placering\" FROM \"Personer\" ORDER BY \"ID\""));
+            ? QStringLiteral(
+                  "SELECT \"ID\", \"FörNamn\", \"EfterNamn\", \"Placering\" FROM \"Personer\" WHERE \"ID\" = ?")
+            : QStringLiteral(
+                  "SELECT \"ID\", \"FörNamn\", \"EfterNamn\", \"Placering\" FROM \"Personer\" ORDER BY \"ID\""));
     if (selection.endastID != 0)
         query.bindValue(0, selection.endastID);
     d.Exec(query);
@@ -162,9 +174,9 @@ std::vector<Person> LoadPersons(DBFunk::Impl& d, const PersonSelection& selectio
 // -1 when there are none. One index seek.
 int MaxDurationClass(DBFunk::Impl& d, qint32 person)
 {
-    QSqlQuery& query = d.Prepared(
-        person > 0 ? QStringLiteral("SELECT MAX(\"Längdklass\") FROM \"Bokningar\" WHERE \"PersonID\" = ?")
-                   : QStringLiteral("SELECT MAX(\"Längdklass\") FROM \"Bokningar\""));
+    QSqlQuery& query =
+        d.Prepared(person > 0 ? QStringLiteral("SELECT MAX(\"Längdklass\") FROM \"Bokningar\" WHERE \"PersonID\" = ?")
+                              : QStringLiteral("SELECT MAX(\"Längdklass\") FROM \"Bokningar\""));
     if (person > 0)
         query.bindValue(0, person);
     d.Exec(query);
@@ -224,8 +236,7 @@ bool RowExists(DBFunk::Impl& d, const QString& sql, qint32 id)
 
 // Another active booking of the resource overlapping [start, end), the one numbered own
 // left out. Runs inside the caller's transaction.
-bool ClashExists(DBFunk::Impl& d, qint32 person, qint64 start, qint64 end, bool withStatus, qint32 status,
-                 qint32 own)
+bool ClashExists(DBFunk::Impl& d, qint32 person, qint64 start, qint64 end, bool withStatus, qint32 status, qint32 own)
 {
     if (withStatus && !StatusBlocks(d, status))
         return false;
@@ -307,9 +318,8 @@ void DBFunk::Impl::Disconnect()
 void DBFunk::Impl::Begin(bool write)
 {
     QSqlQuery query(db);
-    const QString sql = transactionDepth == 0
-                            ? (write ? detail::BeginWriteStatement(kind) : QStringLiteral("BEGIN"))
-                            : QStringLiteral("SAVEPOINT s%1").arg(transactionDepth);
+    const QString sql = transactionDepth == 0 ? (write ? detail::BeginWriteStatement(kind) : QStringLiteral("BEGIN"))
+                                              : QStringLiteral("SAVEPOINT s%1").arg(transactionDepth);
     if (!query.exec(sql))
         Fail(query.lastError());
     ++transactionDepth;
@@ -385,8 +395,7 @@ void DBFunk::Impl::BindPost(QSqlQuery& query, const DBPost& post) const
 
 // ---- DBFunk -----------------------------------------------------------------------------
 
-DBFunk::DBFunk()
-    : d(std::make_unique<Impl>())
+DBFunk::DBFunk() : d(std::make_unique<Impl>())
 {
     d->connectionName = QStringLiteral("booking-%1").arg(++g_connectionCounter);
 }
@@ -599,7 +608,8 @@ QString DBFunk::PersonNamn(qint32 personID)
             d->names.clear();
             while (all.next()) {
                 const qint32 id = all.value(0).toInt();
-                d->names.insert(id, Person{id, all.value(1).toString(), all.value(2).toString(), QString()}.DisplayName());
+                d->names.insert(id,
+                                Person{id, all.value(1).toString(), all.value(2).toString(), QString()}.DisplayName());
             }
             all.finish();
             d->namesVersion = now;
@@ -634,7 +644,8 @@ void DBFunk::FyllAllaResurser(ListBoxSink& lista, qint32 visning, qint32 sorteri
 {
     d->CheckOpen();
     if (visning != 1 && visning != 2)
-        vb::Raise(vb::ErrInvalidProcedureCall, texts::MustBeOneOf(QStringLiteral("visning"), QStringLiteral("1 eller 2"), visning));
+        vb::Raise(vb::ErrInvalidProcedureCall,
+                  texts::MustBeOneOf(QStringLiteral("visning"), QStringLiteral("1 eller 2"), visning));
     CheckFlag(läggTill, "läggTill");
     const std::vector<Person> persons = LoadPersons(*d, {sortering, utanNamnlösa, utelämna, 0, högst});
     antal = 0;
@@ -667,8 +678,9 @@ Recordset DBFunk::HämtaPoster(const QString& start, const QString& slut, qint32
 {
     d->CheckOpen();
     if (resurs != -9 && resurs < 1)
-        vb::Raise(vb::ErrInvalidProcedureCall,
-                  texts::MustBeOneOf(QStringLiteral("resurs"), QStringLiteral("-9 (alla) eller ett resursnummer"), resurs));
+        vb::Raise(
+            vb::ErrInvalidProcedureCall,
+            texts::MustBeOneOf(QStringLiteral("resurs"), QStringLiteral("-9 (alla) eller ett resursnummer"), resurs));
     const qint64 from = WallSeconds(vb::CDate(start));
     const qint64 to = WallSeconds(vb::CDate(slut));
     std::vector<Recordset::Column> columns = {{QStringLiteral("Nyckel"), Recordset::Kind::Int32},
@@ -763,8 +775,8 @@ bool DBFunk::Krockar(qint32 personID, const QDateTime& start, const QDateTime& s
 std::optional<DBPost> DBFunk::HämtaPost(qint32 nyckel)
 {
     d->CheckOpen();
-    QSqlQuery& query =
-        d->Prepared(QStringLiteral("SELECT ") + ReadColumnsSql() + QStringLiteral(" FROM \"Bokningar\" WHERE \"Nyckel\" = ?"));
+    QSqlQuery& query = d->Prepared(QStringLiteral("SELECT ") + ReadColumnsSql() +
+                                   QStringLiteral(" FROM \"Bokningar\" WHERE \"Nyckel\" = ?"));
     query.bindValue(0, nyckel);
     d->Exec(query);
     if (!query.next()) {
@@ -832,9 +844,9 @@ void DBFunk::SparaPost(DBPost& post, bool somNy, qint32& nyttNummer, qint32& res
         QStringList assignments;
         for (const QString& column : WrittenColumns())
             assignments << Quoted(column) + QStringLiteral(" = ?");
-        QSqlQuery& update = d->Prepared(QStringLiteral("UPDATE \"Bokningar\" SET ") +
-                                        assignments.join(QStringLiteral(", ")) +
-                                        QStringLiteral(" WHERE \"Nyckel\" = ?"));
+        QSqlQuery& update =
+            d->Prepared(QStringLiteral("UPDATE \"Bokningar\" SET ") + assignments.join(QStringLiteral(", ")) +
+                        QStringLiteral(" WHERE \"Nyckel\" = ?"));
         d->BindPost(update, post);
         update.bindValue(int(WrittenColumns().size()), number);
         d->Exec(update);

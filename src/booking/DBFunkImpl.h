@@ -57,11 +57,7 @@ struct DBFunk::Impl {
 // Begins on construction; rolls back on destruction unless Commit was called.
 class Transaction {
 public:
-    Transaction(DBFunk::Impl& impl, bool write)
-        : m_impl(impl)
-    {
-        m_impl.Begin(write);
-    }
+    Transaction(DBFunk::Impl& impl, bool write) : m_impl(impl) { m_impl.Begin(write); }
     ~Transaction()
     {
         if (!m_done)

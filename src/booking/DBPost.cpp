@@ -6,12 +6,18 @@ namespace booking {
 QString PostTextName(PostText which)
 {
     static const std::array<QString, kPostTextCount> names = {
-        QStringLiteral("Bokningsnr"),          QStringLiteral("Telefon"),
-        QStringLiteral("Beställare"),          QStringLiteral("Märke"),
-        QStringLiteral("Beställningsnummer"),  QStringLiteral("Beställningsdatum"),
-        QStringLiteral("Leverans_postadress"), QStringLiteral("Leveransadress"),
-        QStringLiteral("Kundnamn"),            QStringLiteral("Dokument"),
-        QStringLiteral("Följesedelsnr"),       QStringLiteral("Notering"),
+        QStringLiteral("Bokningsnr"),
+        QStringLiteral("Telefon"),
+        QStringLiteral("Beställare"),
+        QStringLiteral("Märke"),
+        QStringLiteral("Beställningsnummer"),
+        QStringLiteral("Beställningsdatum"),
+        QStringLiteral("Leverans_postadress"),
+        QStringLiteral("Leveransadress"),
+        QStringLiteral("Kundnamn"),
+        QStringLiteral("Dokument"),
+        QStringLiteral("Följesedelsnr"),
+        QStringLiteral("Notering"),
     };
     return names[std::size_t(which)];
 }
@@ -26,7 +32,8 @@ void DBPost::Antal(qint32 v)
 void DBPost::Typ(qint32 v)
 {
     if (v != TypKund && v != TypIntern && v != TypFrånvaro)
-        vb::Raise(vb::ErrInvalidProcedureCall, texts::MustBeOneOf(QStringLiteral("Typ"), QStringLiteral("0, 1 eller 2"), v));
+        vb::Raise(vb::ErrInvalidProcedureCall,
+                  texts::MustBeOneOf(QStringLiteral("Typ"), QStringLiteral("0, 1 eller 2"), v));
     m_typ = v;
 }
 

@@ -30,9 +30,9 @@ QString PostTextName(PostText which);
 
 // Typ: what kind of booking it is. Stored and handed back; the clash rules do not depend on it.
 enum BokningsTyp : qint32 {
-    TypKund = 0,      // a resource booked for a customer (the default)
-    TypIntern = 1,    // an internal booking: a meeting, service, training
-    TypFrånvaro = 2,  // the resource is away: leave, illness
+    TypKund = 0,     // a resource booked for a customer (the default)
+    TypIntern = 1,   // an internal booking: a meeting, service, training
+    TypFrånvaro = 2, // the resource is away: leave, illness
 };
 #endif
 

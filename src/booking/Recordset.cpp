@@ -40,13 +40,9 @@ struct Recordset::Data {
     }
 };
 
-Recordset::Recordset()
-    : d(std::make_shared<Data>())
-{
-}
+Recordset::Recordset() : d(std::make_shared<Data>()) {}
 
-Recordset::Recordset(std::vector<Column> columns, QSqlQuery& query)
-    : d(std::make_shared<Data>())
+Recordset::Recordset(std::vector<Column> columns, QSqlQuery& query) : d(std::make_shared<Data>())
 {
     d->columns = std::move(columns);
     const int width = int(d->columns.size());
@@ -58,8 +54,7 @@ Recordset::Recordset(std::vector<Column> columns, QSqlQuery& query)
     query.finish();
 }
 
-Recordset::Recordset(std::vector<Column> columns, std::vector<QVariant> cells)
-    : d(std::make_shared<Data>())
+Recordset::Recordset(std::vector<Column> columns, std::vector<QVariant> cells) : d(std::make_shared<Data>())
 {
     d->columns = std::move(columns);
     d->cells = std::move(cells);
@@ -113,11 +108,16 @@ QVariant Recordset::Fields(const QString& name) const
     if (value.isNull())
         return value;
     switch (d->columns[std::size_t(column)].kind) {
-    case Kind::Int32: return QVariant(value.toInt());
-    case Kind::Bool: return QVariant(value.toBool());
-    case Kind::Double: return QVariant(value.toDouble());
-    case Kind::Text: return QVariant(value.toString());
-    case Kind::DateTime: return QVariant(d->Time(value.toString()));
+    case Kind::Int32:
+        return QVariant(value.toInt());
+    case Kind::Bool:
+        return QVariant(value.toBool());
+    case Kind::Double:
+        return QVariant(value.toDouble());
+    case Kind::Text:
+        return QVariant(value.toString());
+    case Kind::DateTime:
+        return QVariant(d->Time(value.toString()));
     }
     return value;
 }

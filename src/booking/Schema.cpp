@@ -42,53 +42,51 @@ const DefaultStatus kDefaultStatuses[] = {
 
 void CreateVersion1(QSqlDatabase& db)
 {
-    ExecStatement(db, QStringLiteral(
-        "CREATE TABLE \"Personer\" ("
-        " \"ID\" INTEGER PRIMARY KEY,"
-        " \"FörNamn\" TEXT NOT NULL DEFAULT '',"
-        " \"EfterNamn\" TEXT NOT NULL DEFAULT '',"
-        " \"Placering\" TEXT NOT NULL DEFAULT '')"));
-    ExecStatement(db, QStringLiteral(
-        "CREATE TABLE \"Statusar\" ("
-        " \"ID\" INTEGER PRIMARY KEY,"
-        " \"TheText\" TEXT NOT NULL,"
-        " \"BackColor\" INTEGER NOT NULL,"
-        " \"ForColor\" INTEGER NOT NULL,"
-        " \"Blockerar\" INTEGER NOT NULL DEFAULT 1 CHECK (\"Blockerar\" IN (0, 1)))"));
+    ExecStatement(db, QStringLiteral("CREATE TABLE \"Personer\" ("
+                                     " \"ID\" INTEGER PRIMARY KEY,"
+                                     " \"FörNamn\" TEXT NOT NULL DEFAULT '',"
+                                     " \"EfterNamn\" TEXT NOT NULL DEFAULT '',"
+                                     " \"Placering\" TEXT NOT NULL DEFAULT '')"));
+    ExecStatement(db, QStringLiteral("CREATE TABLE \"Statusar\" ("
+                                     " \"ID\" INTEGER PRIMARY KEY,"
+                                     " \"TheText\" TEXT NOT NULL,"
+                                     " \"BackColor\" INTEGER NOT NULL,"
+                                     " \"ForColor\" INTEGER NOT NULL,"
+                                     " \"Blockerar\" INTEGER NOT NULL DEFAULT 1 CHECK (\"Blockerar\" IN (0, 1)))"));
 
     QString texts;
     for (int i = 0; i < kPostTextCount; ++i)
         texts += QStringLiteral(" \"%1\" TEXT NOT NULL DEFAULT '',").arg(PostTextName(PostText(i)));
     // AUTOINCREMENT: a number is never given twice, since calendars keep the numbers of
     // bookings long after a booking is gone.
-    ExecStatement(db, QStringLiteral(
-        "CREATE TABLE \"Bokningar\" ("
-        " \"Nyckel\" INTEGER PRIMARY KEY AUTOINCREMENT,"
-        " \"PersonID\" INTEGER NOT NULL REFERENCES \"Personer\"(\"ID\"),"
-        " \"ExtraPersonID\" INTEGER REFERENCES \"Personer\"(\"ID\"),"
-        " \"StartTid\" TEXT NOT NULL,"
-        " \"SlutTid\" TEXT NOT NULL,"
-        " \"Längdklass\" INTEGER NOT NULL,"
-        " \"Status\" INTEGER NOT NULL REFERENCES \"Statusar\"(\"ID\"),"
-        " \"Aktiv\" INTEGER NOT NULL DEFAULT 1,"
-        " \"Typ\" INTEGER NOT NULL DEFAULT 0,"
-        " \"Antal\" INTEGER NOT NULL DEFAULT 0,"
-        " \"Minuter\" REAL NOT NULL DEFAULT 0,"
-        " \"Betalningsvillkor\" INTEGER NOT NULL DEFAULT 0,")
-        + texts + QStringLiteral(
-        " \"Program\" TEXT NOT NULL DEFAULT '',"
-        " \"Anropskod\" INTEGER NOT NULL DEFAULT 0,"
-        " \"Ändrad\" TEXT NOT NULL DEFAULT '',"
-        " CHECK (\"SlutTid\" >= \"StartTid\"))"));
+    ExecStatement(db, QStringLiteral("CREATE TABLE \"Bokningar\" ("
+                                     " \"Nyckel\" INTEGER PRIMARY KEY AUTOINCREMENT,"
+                                     " \"PersonID\" INTEGER NOT NULL REFERENCES \"Personer\"(\"ID\"),"
+                                     " \"ExtraPersonID\" INTEGER REFERENCES \"Personer\"(\"ID\"),"
+                                     " \"StartTid\" TEXT NOT NULL,"
+                                     " \"SlutTid\" TEXT NOT NULL,"
+                                     " \"Längdklass\" INTEGER NOT NULL,"
+                                     " \"Status\" INTEGER NOT NULL REFERENCES \"Statusar\"(\"ID\"),"
+                                     " \"Aktiv\" INTEGER NOT NULL DEFAULT 1,"
+                                     " \"Typ\" INTEGER NOT NULL DEFAULT 0,"
+                                     " \"Antal\" INTEGER NOT NULL DEFAULT 0,"
+                                     " \"Minuter\" REAL NOT NULL DEFAULT 0,"
+                                     " \"Betalningsvillkor\" INTEGER NOT NULL DEFAULT 0,") +
+                          texts +
+                          QStringLiteral(" \"Program\" TEXT NOT NULL DEFAULT '',"
+                                         " \"Anropskod\" INTEGER NOT NULL DEFAULT 0,"
+                                         " \"Ändrad\" TEXT NOT NULL DEFAULT '',"
+                                         " CHECK (\"SlutTid\" >= \"StartTid\"))"));
     // A range fetch seeks once per duration class and reads every field it hands out from
     // the index itself, in (StartTid, Nyckel) order: no lookups in the table, no sorting.
-    ExecStatement(db, QStringLiteral(
-        "CREATE INDEX \"Bokningar_Tid\" ON \"Bokningar\"(\"Längdklass\", \"StartTid\", \"Nyckel\", "
-        "\"SlutTid\", \"Aktiv\", \"PersonID\", \"Notering\")"));
+    ExecStatement(
+        db, QStringLiteral("CREATE INDEX \"Bokningar_Tid\" ON \"Bokningar\"(\"Längdklass\", \"StartTid\", \"Nyckel\", "
+                           "\"SlutTid\", \"Aktiv\", \"PersonID\", \"Notering\")"));
     // A clash check, and a fetch for one resource, do the same within the resource.
-    ExecStatement(db, QStringLiteral(
-        "CREATE INDEX \"Bokningar_Resurs\" ON \"Bokningar\"(\"PersonID\", \"Längdklass\", \"StartTid\", "
-        "\"Nyckel\", \"SlutTid\", \"Aktiv\", \"Status\")"));
+    ExecStatement(
+        db,
+        QStringLiteral("CREATE INDEX \"Bokningar_Resurs\" ON \"Bokningar\"(\"PersonID\", \"Längdklass\", \"StartTid\", "
+                       "\"Nyckel\", \"SlutTid\", \"Aktiv\", \"Status\")"));
 
     QSqlQuery insert(db);
     if (!insert.prepare(QStringLiteral("INSERT INTO \"Statusar\" (\"ID\", \"TheText\", \"BackColor\", \"ForColor\", "

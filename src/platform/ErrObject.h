@@ -63,8 +63,7 @@ void ShowErr(const QString& text);
 
 // Runs body; on any error shows message(e) and returns failure. The one place where
 // the try/catch of a trapping procedure lives.
-template <class R, class Body, class Message>
-R Trap(Body&& body, R failure, Message&& message)
+template <class R, class Body, class Message> R Trap(Body&& body, R failure, Message&& message)
 {
     try {
         return body();
@@ -74,8 +73,7 @@ R Trap(Body&& body, R failure, Message&& message)
     }
 }
 
-template <class Body, class Message>
-bool TrapVoid(Body&& body, Message&& message)
+template <class Body, class Message> bool TrapVoid(Body&& body, Message&& message)
 {
     try {
         body();

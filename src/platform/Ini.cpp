@@ -17,10 +17,10 @@ constexpr int kDefaultLockTimeoutMs = 20000;
 int g_lockTimeoutMs = kDefaultLockTimeoutMs;
 
 // Windows-1252 bytes 0x80..0x9F; the rest of the code page is Latin-1.
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
+constexpr char16_t kCp1252High[32] = {0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD,
+                                      0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
 
 struct Line {
     enum Kind { Other, Section, Key } kind = Other;
@@ -209,8 +209,7 @@ QString GetPrivateProfileString(const QString& section, const QString& key, cons
     return out;
 }
 
-bool WritePrivateProfileString(const QString& section, const QString& key, const QString& value,
-                               const QString& file)
+bool WritePrivateProfileString(const QString& section, const QString& key, const QString& value, const QString& file)
 {
     if (section.trimmed().isEmpty())
         return Fail(QStringLiteral("No section name was given for %1.").arg(file));

@@ -24,8 +24,7 @@ QString GetPrivateProfileString(const QString& section, const QString& key, cons
 
 // Writes key=value into section. A null key deletes the whole section; a null value
 // deletes the key. Gives false when the file could not be written; IniLastError() says why.
-bool WritePrivateProfileString(const QString& section, const QString& key, const QString& value,
-                               const QString& file);
+bool WritePrivateProfileString(const QString& section, const QString& key, const QString& value, const QString& file);
 
 // The section names in file order, each followed by a NUL, cut to fit bufferSize: at most
 // bufferSize-2 characters and a final NUL, so the last name may come back cut short.

@@ -15,11 +15,7 @@ constexpr int kSubItemKeyRole = Qt::UserRole + 1;
 // Gives every row the height the list asks for, so painted bands line up with the rows.
 class RowHeightDelegate : public QStyledItemDelegate {
 public:
-    explicit RowHeightDelegate(ListView* view)
-        : QStyledItemDelegate(view)
-        , m_view(view)
-    {
-    }
+    explicit RowHeightDelegate(ListView* view) : QStyledItemDelegate(view), m_view(view) {}
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
         QSize size = QStyledItemDelegate::sizeHint(option, index);
@@ -107,8 +103,7 @@ bool ListItem::operator<(const QTreeWidgetItem& other) const
     return text(column).compare(other.text(column), Qt::CaseInsensitive) < 0;
 }
 
-ListView::ListView(QWidget* parent)
-    : QTreeWidget(parent)
+ListView::ListView(QWidget* parent) : QTreeWidget(parent)
 {
     setRootIsDecorated(false);
     setItemsExpandable(false);
@@ -123,9 +118,8 @@ ListView::ListView(QWidget* parent)
     setItemDelegate(new RowHeightDelegate(this));
     viewport()->setAutoFillBackground(true);
     connect(header(), &QHeaderView::sectionClicked, this, [this](int column) { emit ColumnClick(column); });
-    connect(this, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) {
-        emit ItemClick(static_cast<ListItem*>(item));
-    });
+    connect(this, &QTreeWidget::itemClicked, this,
+            [this](QTreeWidgetItem* item) { emit ItemClick(static_cast<ListItem*>(item)); });
     connect(this, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item, int column) {
         if (column == 0 && m_checkboxes)
             emit ItemCheck(static_cast<ListItem*>(item));
@@ -303,8 +297,9 @@ void ListView::paintEvent(QPaintEvent* event)
         // The bands run across the whole list, however wide it has grown since they were drawn.
         QPainter painter(viewport());
         const int width = qMax(m_picture.width(), viewport()->width() + horizontalScrollBar()->value());
-        painter.drawImage(QRect(-horizontalScrollBar()->value(), -verticalScrollBar()->value(), width, m_picture.height()),
-                          m_picture);
+        painter.drawImage(
+            QRect(-horizontalScrollBar()->value(), -verticalScrollBar()->value(), width, m_picture.height()),
+            m_picture);
     }
     QTreeWidget::paintEvent(event);
 }

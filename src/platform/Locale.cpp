@@ -89,8 +89,9 @@ std::optional<QDateTime> ParseDateTime(const QString& input)
         return std::nullopt;
     const QLocale& locale = CurrentLocale();
     const QString date = ShortDateFormat();
-    for (const QString& format : {date + QLatin1Char(' ') + LongTimeFormat(), date + QLatin1Char(' ') + ShortTimeFormat(),
-                                  date + QStringLiteral(" HH:mm:ss"), date + QStringLiteral(" HH:mm")}) {
+    for (const QString& format :
+         {date + QLatin1Char(' ') + LongTimeFormat(), date + QLatin1Char(' ') + ShortTimeFormat(),
+          date + QStringLiteral(" HH:mm:ss"), date + QStringLiteral(" HH:mm")}) {
         const QDateTime when = locale.toDateTime(text, format);
         if (when.isValid())
             return when;
@@ -173,8 +174,8 @@ bool IsNumeric(const QString& input)
     const QLocale& locale = CurrentLocale();
     const QString group = QRegularExpression::escape(locale.groupSeparator());
     const QString point = QRegularExpression::escape(locale.decimalPoint());
-    const QRegularExpression number(QStringLiteral("^[+-]?(\\d[\\d%1]*(%2\\d*)?|%2\\d+)([eE][+-]?\\d+)?$")
-                                        .arg(group, point));
+    const QRegularExpression number(
+        QStringLiteral("^[+-]?(\\d[\\d%1]*(%2\\d*)?|%2\\d+)([eE][+-]?\\d+)?$").arg(group, point));
     return number.match(text).hasMatch();
 }
 

@@ -13,9 +13,9 @@ const QLocale& CurrentLocale();
 void SetLocaleForTest(const QLocale& locale);
 void ResetLocale();
 
-QString ShortDateFormat();   // e.g. "yyyy-MM-dd" (sv_SE) or "M/d/yyyy" (en_US)
-QString ShortTimeFormat();   // e.g. "HH:mm"
-QString LongTimeFormat();    // the short time with seconds
+QString ShortDateFormat(); // e.g. "yyyy-MM-dd" (sv_SE) or "M/d/yyyy" (en_US)
+QString ShortTimeFormat(); // e.g. "HH:mm"
+QString LongTimeFormat();  // the short time with seconds
 
 QString FormatShortDate(const QDate& date);
 QString FormatShortTime(const QTime& time);

@@ -18,12 +18,18 @@ QString DefaultTitle()
 QList<int> MsgBoxRequest::Answers() const
 {
     switch (ButtonSet()) {
-    case vbOKCancel: return {vbOK, vbCancel};
-    case vbAbortRetryIgnore: return {vbAbort, vbRetry, vbIgnore};
-    case vbYesNoCancel: return {vbYes, vbNo, vbCancel};
-    case vbYesNo: return {vbYes, vbNo};
-    case vbRetryCancel: return {vbRetry, vbCancel};
-    default: return {vbOK};
+    case vbOKCancel:
+        return {vbOK, vbCancel};
+    case vbAbortRetryIgnore:
+        return {vbAbort, vbRetry, vbIgnore};
+    case vbYesNoCancel:
+        return {vbYes, vbNo, vbCancel};
+    case vbYesNo:
+        return {vbYes, vbNo};
+    case vbRetryCancel:
+        return {vbRetry, vbCancel};
+    default:
+        return {vbOK};
     }
 }
 
@@ -37,25 +43,38 @@ int MsgBoxRequest::DefaultAnswer() const
 QString ResultName(int result)
 {
     switch (result) {
-    case vbOK: return QStringLiteral("OK");
-    case vbCancel: return QStringLiteral("Cancel");
-    case vbAbort: return QStringLiteral("Abort");
-    case vbRetry: return QStringLiteral("Retry");
-    case vbIgnore: return QStringLiteral("Ignore");
-    case vbYes: return QStringLiteral("Yes");
-    case vbNo: return QStringLiteral("No");
-    default: return QString::number(result);
+    case vbOK:
+        return QStringLiteral("OK");
+    case vbCancel:
+        return QStringLiteral("Cancel");
+    case vbAbort:
+        return QStringLiteral("Abort");
+    case vbRetry:
+        return QStringLiteral("Retry");
+    case vbIgnore:
+        return QStringLiteral("Ignore");
+    case vbYes:
+        return QStringLiteral("Yes");
+    case vbNo:
+        return QStringLiteral("No");
+    default:
+        return QString::number(result);
     }
 }
 
 QString IconName(int icon)
 {
     switch (icon) {
-    case vbCritical: return QStringLiteral("Critical");
-    case vbQuestion: return QStringLiteral("Question");
-    case vbExclamation: return QStringLiteral("Exclamation");
-    case vbInformation: return QStringLiteral("Information");
-    default: return QStringLiteral("None");
+    case vbCritical:
+        return QStringLiteral("Critical");
+    case vbQuestion:
+        return QStringLiteral("Question");
+    case vbExclamation:
+        return QStringLiteral("Exclamation");
+    case vbInformation:
+        return QStringLiteral("Information");
+    default:
+        return QStringLiteral("None");
     }
 }
 
@@ -104,8 +123,7 @@ void ConsoleMsgBoxSink::Beep()
     // A terminal bell would be noise in a log; a run without a display stays quiet.
 }
 
-MsgBoxRecorder::MsgBoxRecorder()
-    : m_previous(g_sink)
+MsgBoxRecorder::MsgBoxRecorder() : m_previous(g_sink)
 {
     SetMsgBoxSink(this);
 }
@@ -118,8 +136,8 @@ MsgBoxRecorder::~MsgBoxRecorder()
 
 int MsgBoxRecorder::Show(const MsgBoxRequest& request)
 {
-    Box box{request.prompt, request.ButtonSet(), request.Icon(), request.DefaultAnswer(), request.title,
-            m_pendingBeeps};
+    Box box{request.prompt,          request.ButtonSet(), request.Icon(),
+            request.DefaultAnswer(), request.title,       m_pendingBeeps};
     m_pendingBeeps = 0;
     m_boxes.append(box);
     if (m_script.isEmpty()) {
@@ -130,8 +148,7 @@ int MsgBoxRecorder::Show(const MsgBoxRequest& request)
     }
     const int answer = m_script.takeFirst();
     if (!request.Answers().contains(answer))
-        m_unexpected.append(QStringLiteral("answer %1 is not a button of: ").arg(ResultName(answer)) +
-                            request.prompt);
+        m_unexpected.append(QStringLiteral("answer %1 is not a button of: ").arg(ResultName(answer)) + request.prompt);
     return answer;
 }
 

@@ -78,12 +78,16 @@ public:
         int beepsBefore = 0; // beeps heard since the previous box
     };
 
-    MsgBoxRecorder(); // installs itself
+    MsgBoxRecorder();           // installs itself
     ~MsgBoxRecorder() override; // restores the previous sink
 
     void Answer(int result) { m_script.append(result); }
     int Show(const MsgBoxRequest& request) override;
-    void Beep() override { ++m_beeps; ++m_pendingBeeps; }
+    void Beep() override
+    {
+        ++m_beeps;
+        ++m_pendingBeeps;
+    }
 
     const QList<Box>& Boxes() const { return m_boxes; }
     QList<Box> TakeBoxes();

@@ -10,25 +10,38 @@ namespace {
 QMessageBox::StandardButton ToButton(int result)
 {
     switch (result) {
-    case vbOK: return QMessageBox::Ok;
-    case vbCancel: return QMessageBox::Cancel;
-    case vbAbort: return QMessageBox::Abort;
-    case vbRetry: return QMessageBox::Retry;
-    case vbIgnore: return QMessageBox::Ignore;
-    case vbYes: return QMessageBox::Yes;
-    case vbNo: return QMessageBox::No;
-    default: return QMessageBox::NoButton;
+    case vbOK:
+        return QMessageBox::Ok;
+    case vbCancel:
+        return QMessageBox::Cancel;
+    case vbAbort:
+        return QMessageBox::Abort;
+    case vbRetry:
+        return QMessageBox::Retry;
+    case vbIgnore:
+        return QMessageBox::Ignore;
+    case vbYes:
+        return QMessageBox::Yes;
+    case vbNo:
+        return QMessageBox::No;
+    default:
+        return QMessageBox::NoButton;
     }
 }
 
 QMessageBox::Icon ToIcon(int icon)
 {
     switch (icon) {
-    case vbCritical: return QMessageBox::Critical;
-    case vbQuestion: return QMessageBox::Question;
-    case vbExclamation: return QMessageBox::Warning;
-    case vbInformation: return QMessageBox::Information;
-    default: return QMessageBox::NoIcon;
+    case vbCritical:
+        return QMessageBox::Critical;
+    case vbQuestion:
+        return QMessageBox::Question;
+    case vbExclamation:
+        return QMessageBox::Warning;
+    case vbInformation:
+        return QMessageBox::Information;
+    default:
+        return QMessageBox::NoIcon;
     }
 }
 } // namespace
@@ -44,7 +57,8 @@ int QtMsgBoxSink::Show(const MsgBoxRequest& request)
     if (request.Answers().contains(vbCancel))
         box.setEscapeButton(ToButton(vbCancel));
     box.exec();
-    return results.value(box.clickedButton(), request.Answers().contains(vbCancel) ? vbCancel : request.DefaultAnswer());
+    return results.value(box.clickedButton(),
+                         request.Answers().contains(vbCancel) ? vbCancel : request.DefaultAnswer());
 }
 
 void QtMsgBoxSink::Beep()

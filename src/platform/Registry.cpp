@@ -27,8 +27,7 @@ Tree& tree()
 
 bool IsRoot(HKEY key)
 {
-    return key == HKEY_CLASSES_ROOT || key == HKEY_CURRENT_USER || key == HKEY_LOCAL_MACHINE ||
-           key == HKEY_USERS;
+    return key == HKEY_CLASSES_ROOT || key == HKEY_CURRENT_USER || key == HKEY_LOCAL_MACHINE || key == HKEY_USERS;
 }
 
 Node* NodeOf(HKEY key)

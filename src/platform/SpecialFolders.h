@@ -5,9 +5,9 @@
 
 namespace vb {
 
-constexpr int CSIDL_PERSONAL = 5;             // the user's documents: the XDG documents folder
-constexpr int CSIDL_COMMON_APPDATA = 35;      // data shared by all users: the first folder of
-                                              // XDG_DATA_DIRS (default /usr/local/share)
+constexpr int CSIDL_PERSONAL = 5;        // the user's documents: the XDG documents folder
+constexpr int CSIDL_COMMON_APPDATA = 35; // data shared by all users: the first folder of
+                                         // XDG_DATA_DIRS (default /usr/local/share)
 
 // The folder's path without a trailing "/", or nothing for a number we do not map.
 std::optional<QString> SpecialFolderPath(int csidl);

@@ -42,20 +42,32 @@ void CRegistry::SetKey(qint32 value)
 QString CRegistry::RegistryErrorText(long code)
 {
     switch (code) {
-    case 0: return QString();
-    case 5: return QStringLiteral("Behörighet saknas till registret.");
-    case 14: return QStringLiteral("Slut på minne.");
-    case 87: return QStringLiteral("Felaktig parameter.");
-    case 998: return QStringLiteral("Behörighet saknas till nyckel i registret.");
+    case 0:
+        return QString();
+    case 5:
+        return QStringLiteral("Behörighet saknas till registret.");
+    case 14:
+        return QStringLiteral("Slut på minne.");
+    case 87:
+        return QStringLiteral("Felaktig parameter.");
+    case 998:
+        return QStringLiteral("Behörighet saknas till nyckel i registret.");
     case 1009:
     case 1010:
-    case 1015: return QStringLiteral("Registret kan inte läsas.");
-    case 1011: return QStringLiteral("Kan inte öppna nyckel.");
-    case 1012: return QStringLiteral("Kan inte läsa nyckel.");
-    case 1013: return QStringLiteral("Kan inte skriva till nyckel.");
-    case 1016: return QStringLiteral("Odefinierat I/O fel i registerdatabasen.");
-    case 1017: return QStringLiteral("Detta är inte en registerfil");
-    default: return QStringLiteral("Odefinierat I/O fel i register nr ") + QString::number(code);
+    case 1015:
+        return QStringLiteral("Registret kan inte läsas.");
+    case 1011:
+        return QStringLiteral("Kan inte öppna nyckel.");
+    case 1012:
+        return QStringLiteral("Kan inte läsa nyckel.");
+    case 1013:
+        return QStringLiteral("Kan inte skriva till nyckel.");
+    case 1016:
+        return QStringLiteral("Odefinierat I/O fel i registerdatabasen.");
+    case 1017:
+        return QStringLiteral("Detta är inte en registerfil");
+    default:
+        return QStringLiteral("Odefinierat I/O fel i register nr ") + QString::number(code);
     }
 }
 

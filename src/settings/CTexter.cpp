@@ -28,9 +28,11 @@ QString CTexter::TextTillAndra(const QString& Key)
 {
     if (Key.isEmpty())
         return QString();
-    return Trap<QString>([&] { return Read(Key, 255); }, QString(), [&](const ErrObject& e) {
-        return ErrText(ErrorLead(), e, QStringLiteral(") in procedure TextTillAndra in Module mTexter"));
-    });
+    return Trap<QString>([&] { return Read(Key, 255); }, QString(),
+                         [&](const ErrObject& e) {
+                             return ErrText(ErrorLead(), e,
+                                            QStringLiteral(") in procedure TextTillAndra in Module mTexter"));
+                         });
 }
 
 bool CTexter::SetTextOfForm(QWidget* TheForm)
@@ -91,10 +93,10 @@ bool CTexter::TextTillControl(QWidget* Control, const QString& TagText, bool Set
             }
             if (!text.isEmpty()) {
                 const QString type = TypeName(Control);
-                static const QStringList withoutCaption = {
-                    QStringLiteral("ListView"), QStringLiteral("ListBox"), QStringLiteral("FlatScrollBar"),
-                    QStringLiteral("DTPicker"), QStringLiteral("ComboBox"), QStringLiteral("UpDown"),
-                    QStringLiteral("TextBox")};
+                static const QStringList withoutCaption = {QStringLiteral("ListView"),      QStringLiteral("ListBox"),
+                                                           QStringLiteral("FlatScrollBar"), QStringLiteral("DTPicker"),
+                                                           QStringLiteral("ComboBox"),      QStringLiteral("UpDown"),
+                                                           QStringLiteral("TextBox")};
                 if (withoutCaption.contains(type)) {
                     if (SetToolTip)
                         Control->setToolTip(text);

@@ -73,8 +73,8 @@ void SparaProfil(QString& ProfileName, const ProfileChoices& choices)
 QString HämtaProfil(QString& ProfileName)
 {
     return Trap<QString>(
-        [&] { return GetPrivateProfileString(ProfileName, kValues, QString(), 8000, gsIniFil).trimmed(); },
-        QString(), ModuleError("HämtaProfil"));
+        [&] { return GetPrivateProfileString(ProfileName, kValues, QString(), 8000, gsIniFil).trimmed(); }, QString(),
+        ModuleError("HämtaProfil"));
 }
 
 void FyllProfiler(QComboBox* first, QComboBox* second)

@@ -7,9 +7,9 @@
 #include "platform/SpecialFolders.h"
 #include "settings/CRegistry.h"
 #include "settings/CTexter.h"
+#include "settings/ExitStatus.h"
 #include "settings/ProgramState.h"
 #include "settings/cBrowseForFolder.h"
-#include "settings/ExitStatus.h"
 #include "startup/FirstForm.h"
 
 using namespace vb;
@@ -31,8 +31,8 @@ QString UsageText()
 bool ÄrTerminalServer()
 {
     CRegistry registry;
-    const bool open =
-        registry.OpenKey(HKEY_CURRENT_USER, QStringLiteral("Software\\Microsoft\\Windows NT\\CurrentVersion\\Terminal Server"));
+    const bool open = registry.OpenKey(
+        HKEY_CURRENT_USER, QStringLiteral("Software\\Microsoft\\Windows NT\\CurrentVersion\\Terminal Server"));
     registry.CloseKey();
     return open;
 }
@@ -76,7 +76,8 @@ void Main()
             return;
         }
 
-        QString code = GetPrivateProfileString(QStringLiteral("System"), QStringLiteral("Lang"), QString(), 255, gsIniFil);
+        QString code =
+            GetPrivateProfileString(QStringLiteral("System"), QStringLiteral("Lang"), QString(), 255, gsIniFil);
         if (code.trimmed().isEmpty())
             code = QStringLiteral("EN");
         gsSpråkfil = languageFolder + QStringLiteral("Lang") + code + QStringLiteral(".ini");
@@ -88,7 +89,8 @@ void Main()
             return; // the host's call shows the wizard
         ShowFirstForm();
     } catch (...) {
-        ShowErr(ErrText(QStringLiteral("Error "), CurrentError(), QStringLiteral(") in procedure Main in Module modWizard")));
+        ShowErr(ErrText(QStringLiteral("Error "), CurrentError(),
+                        QStringLiteral(") in procedure Main in Module modWizard")));
         EndProgram(ExitError);
     }
 }

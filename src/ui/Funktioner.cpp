@@ -19,7 +19,8 @@ void SetKolumner(vb::ListView* L)
             }
         },
         [](const ErrObject& e) {
-            return ErrText(QStringLiteral("Error no: "), e, QStringLiteral(") in procedure SetKolumner i Module Funktioner"));
+            return ErrText(QStringLiteral("Error no: "), e,
+                           QStringLiteral(") in procedure SetKolumner i Module Funktioner"));
         });
 }
 
@@ -50,8 +51,9 @@ QString OpenSaveDialog(QWidget* Form, bool Save, long Flags, const QString& Filt
             // Our own dialog, so that it looks the same everywhere and tests can drive it.
             dialog.setOption(QFileDialog::DontUseNativeDialog);
             dialog.setAcceptMode(Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-            dialog.setFileMode(Save ? QFileDialog::AnyFile
-                                    : (Flags & kFileMustExist) ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+            dialog.setFileMode(Save                       ? QFileDialog::AnyFile
+                               : (Flags & kFileMustExist) ? QFileDialog::ExistingFile
+                                                          : QFileDialog::AnyFile);
             dialog.setNameFilters(NameFilters(Filter));
             if (!DefaultName.isEmpty())
                 dialog.selectFile(DefaultName);
@@ -61,6 +63,7 @@ QString OpenSaveDialog(QWidget* Form, bool Save, long Flags, const QString& Filt
         },
         QString(),
         [](const ErrObject& e) {
-            return ErrText(QStringLiteral("Error no: "), e, QStringLiteral(") in procedure OpenSaveDialog i Module Funktioner"));
+            return ErrText(QStringLiteral("Error no: "), e,
+                           QStringLiteral(") in procedure OpenSaveDialog i Module Funktioner"));
         });
 }

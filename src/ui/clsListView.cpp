@@ -107,7 +107,7 @@ void clsListView::Scroll(long amount, short rows)
 void clsListView::SelectItem(const QVariant& IndexOrKey)
 {
     vb::ListItem* item = IndexOrKey.typeId() == QMetaType::QString ? m_list->ItemByKey(IndexOrKey.toString())
-                                                                  : m_list->Item(IndexOrKey.toInt());
+                                                                   : m_list->Item(IndexOrKey.toInt());
     if (!item)
         return; // nothing matches: ignored
     m_list->SetSelectedItem(item);

@@ -11,8 +11,9 @@ using namespace vb;
 QString frmWizard::DBSökväg()
 {
     try {
-        gsDataBas = GetPrivateProfileString(QStringLiteral("System"), QStringLiteral("DataBas1"), QString(), 255, gsIniFil)
-                        .trimmed();
+        gsDataBas =
+            GetPrivateProfileString(QStringLiteral("System"), QStringLiteral("DataBas1"), QString(), 255, gsIniFil)
+                .trimmed();
         return gsDataBas;
     } catch (...) {
         ShowFormError("DBSökväg");

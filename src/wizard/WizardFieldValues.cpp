@@ -66,10 +66,14 @@ QString frmWizard::SättDelVärde(const QString& fält, const DBPost& post) cons
 {
     if (fält == QLatin1String("Betalningsvillkor")) {
         switch (post.Betalningsvillkor()) {
-        case 0: return QStringLiteral("Ej klar");
-        case 1: return QStringLiteral("Faktura");
-        case 2: return QStringLiteral("Kontant");
-        default: return QString();
+        case 0:
+            return QStringLiteral("Ej klar");
+        case 1:
+            return QStringLiteral("Faktura");
+        case 2:
+            return QStringLiteral("Kontant");
+        default:
+            return QString();
         }
     }
     if (fält == QLatin1String("Starttid"))
@@ -142,8 +146,8 @@ void frmWizard::EgnaVal(DBPost& post, int row)
                 break;
             }
         }
-        for (PostText text : {PostText::Beställare, PostText::Dokument, PostText::Kundnamn, PostText::Leverans_postadress,
-                              PostText::Märke, PostText::Notering, PostText::Telefon})
+        for (PostText text : {PostText::Beställare, PostText::Dokument, PostText::Kundnamn,
+                              PostText::Leverans_postadress, PostText::Märke, PostText::Notering, PostText::Telefon})
             post.Text(text, post.Text(text).trimmed());
         post.SlutTid(CDate(FältVärde(row, QStringLiteral("Slut"))));
         post.StartTid(CDate(FältVärde(row, QStringLiteral("Start"))));

@@ -1,6 +1,6 @@
 // The item list (bookings for export), row selection and sorting, and the status list.
-#include "wizard/frmWizard.h"
 #include "wizard/WizardTexts.h"
+#include "wizard/frmWizard.h"
 
 #include "booking/DBFunk.h"
 #include "platform/ControlType.h"
@@ -191,14 +191,16 @@ void frmWizard::FyllExportLista()
     while (!bookings.Eof()) {
         const qint32 person = bookings[QStringLiteral("PersonID")].toInt();
         if (selected <= 0 || person == onlyPerson) {
-            mItem = lvVisa->AddItem(-1, QStringLiteral("k") + QString::number(bookings[QStringLiteral("Nyckel")].toInt()),
-                                    ListTime(bookings[QStringLiteral("StartTid")].toDateTime()));
+            mItem =
+                lvVisa->AddItem(-1, QStringLiteral("k") + QString::number(bookings[QStringLiteral("Nyckel")].toInt()),
+                                ListTime(bookings[QStringLiteral("StartTid")].toDateTime()));
             mItem->SetSubItem(1, ListTime(bookings[QStringLiteral("SlutTid")].toDateTime()), QStringLiteral("Sluttid"));
             QString name = goDBFunk->PersonNamn(person);
             if (name.isEmpty())
                 name = T("R2162");
             mItem->SetSubItem(2, name, QStringLiteral("Resurs"));
-            mItem->SetSubItem(3, ListNote(bookings[QStringLiteral("Anteckningx")].toString()), QStringLiteral("Notering"));
+            mItem->SetSubItem(3, ListNote(bookings[QStringLiteral("Anteckningx")].toString()),
+                              QStringLiteral("Notering"));
         }
         bookings.MoveNext();
     }
@@ -215,10 +217,7 @@ namespace {
 // The booking component fills "a list box": here, the wizard's list widget.
 class ListWidgetSink : public booking::ListBoxSink {
 public:
-    explicit ListWidgetSink(QListWidget* list)
-        : m_list(list)
-    {
-    }
+    explicit ListWidgetSink(QListWidget* list) : m_list(list) {}
     void Clear() override { m_list->clear(); }
     void AddItem(const QString& text, qint32 itemData) override
     {
@@ -385,8 +384,9 @@ void frmWizard::LogUnattendedRun() const
     if (!log.open(QIODevice::Append | QIODevice::Text))
         return;
     const QString line = QDateTime::currentDateTime().toString(Qt::ISODate) + QStringLiteral("\tprofile=") + gsAutoArg +
-                         QStringLiteral("\trange=") + dtpStartTid->dateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")) +
-                         QStringLiteral("..") + dtpSlutTid->dateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")) +
+                         QStringLiteral("\trange=") +
+                         dtpStartTid->dateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")) + QStringLiteral("..") +
+                         dtpSlutTid->dateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")) +
                          QStringLiteral("\tdone=") + QString::number(m_done) + QStringLiteral("\thandled=") +
                          QString::number(m_handled) + QStringLiteral("\tstatus=") + QString::number(m_endStatus) +
                          QLatin1Char(' ') + ExitStatusName(m_endStatus) + QLatin1Char('\n');

@@ -1,6 +1,6 @@
 // The field mapping step: Planum fields, Outlook fields and the mapping list.
-#include "wizard/frmWizard.h"
 #include "wizard/WizardTexts.h"
+#include "wizard/frmWizard.h"
 
 #include "platform/ErrObject.h"
 #include "platform/ListView.h"
@@ -21,7 +21,7 @@ struct PlanumField {
     bool import;
 };
 constexpr PlanumField kPlanumFields[] = {
-    {"R0967", false}, {"R0038", true}, {"R0639", true}, {"R0640", true}, {"R0641", true},
+    {"R0967", false}, {"R0038", true}, {"R0639", true},  {"R0640", true}, {"R0641", true},
     {"R0643", true},  {"R0933", true}, {"R0321", false}, {"R0646", true}, {"R0348", true},
     {"R0649", true},  {"R0048", true}, {"R0039", true},
 };

@@ -1,6 +1,6 @@
 // The steps of the wizard, moving between them, the checks before each, and the direction.
-#include "wizard/frmWizard.h"
 #include "wizard/WizardTexts.h"
+#include "wizard/frmWizard.h"
 
 #include "platform/ErrObject.h"
 #include "platform/ListView.h"
@@ -124,7 +124,8 @@ void frmWizard::cmdNav_Click(int Index)
             close();
             break;
         case 2: {
-            const short target = (miAktuelltSteg == 3 && ValdTypRöd()) ? short(miAktuelltSteg - 2) : short(miAktuelltSteg - 1);
+            const short target =
+                (miAktuelltSteg == 3 && ValdTypRöd()) ? short(miAktuelltSteg - 2) : short(miAktuelltSteg - 1);
             SetStep(target, 1);
             break;
         }

@@ -1,6 +1,6 @@
 // The transfer run: the ticked items carried over, bookings to appointments or back.
-#include "wizard/frmWizard.h"
 #include "wizard/WizardTexts.h"
+#include "wizard/frmWizard.h"
 
 #include "booking/DBFunk.h"
 #include "platform/ControlType.h"
@@ -125,7 +125,8 @@ bool frmWizard::UtförImport(booking::DBFunk& db)
             post = db.HämtaPost(key);
         } else {
             if (lstResurser->selectedItems().isEmpty()) {
-                MsgBox(T("R2175") + FältVärde(i, QStringLiteral("Text")) + T("R2143") + kCrLf + T("R2190"), vbExclamation);
+                MsgBox(T("R2175") + FältVärde(i, QStringLiteral("Text")) + T("R2143") + kCrLf + T("R2190"),
+                       vbExclamation);
                 ++m_handled;
                 continue;
             }
@@ -142,8 +143,8 @@ bool frmWizard::UtförImport(booking::DBFunk& db)
             post->SlutTid(CDate(row->SubItem(1)));
         }
         if (!post) {
-            MsgBox(T("R2177") + QLatin1Char(' ') + QString::number(key) + QLatin1Char(' ') + T("R2144") + kCrLf + kCrLf +
-                       T("R2179"),
+            MsgBox(T("R2177") + QLatin1Char(' ') + QString::number(key) + QLatin1Char(' ') + T("R2144") + kCrLf +
+                       kCrLf + T("R2179"),
                    vbExclamation);
             ++m_handled;
             continue;
@@ -161,8 +162,9 @@ bool frmWizard::UtförImport(booking::DBFunk& db)
                 MsgBox(T("R2268"), vbCritical, T("R2307"));
             } else {
                 MsgBox(T("R2176") + FormatGeneralDate(post->StartTid()) + QStringLiteral("' ") + T("R2148") +
-                           QLatin1Char('\'') + post->Notering() + QStringLiteral("' ") + T("R2149") + QLatin1Char('\'') +
-                           db.PersonNamn(post->PersonID()) + QStringLiteral("'.") + kCrLf + kCrLf + T("R2250"),
+                           QLatin1Char('\'') + post->Notering() + QStringLiteral("' ") + T("R2149") +
+                           QLatin1Char('\'') + db.PersonNamn(post->PersonID()) + QStringLiteral("'.") + kCrLf + kCrLf +
+                           T("R2250"),
                        vbExclamation, T("R2305") + QStringLiteral("  ") + T("R2307"));
             }
         } else {

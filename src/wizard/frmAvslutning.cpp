@@ -6,8 +6,7 @@
 
 using namespace vb;
 
-frmAvslutning::frmAvslutning(QWidget* parent)
-    : QDialog(parent)
+frmAvslutning::frmAvslutning(QWidget* parent) : QDialog(parent)
 {
     ui.setupUi(this);
     chkSlut = ui.chkSlut;

@@ -12,9 +12,7 @@
 
 using namespace vb;
 
-frmSokvag::frmSokvag(frmWizard* wizard)
-    : QDialog(wizard)
-    , m_wizard(wizard)
+frmSokvag::frmSokvag(frmWizard* wizard) : QDialog(wizard), m_wizard(wizard)
 {
     ui.setupUi(this);
     txtSökväg = ui.txtSökväg;
@@ -68,9 +66,8 @@ void frmSokvag::cmdBläddra_Click()
         const QString path = txtSökväg->text();
         const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
         const QString initialDir = slash >= 0 ? path.left(slash + 1) : gsDataBas;
-        const QString result =
-            OpenSaveDialog(this, false, 2103300, goTexter->TextTillAndra(QStringLiteral("R2310")),
-                           goTexter->TextTillAndra(QStringLiteral("R1823")), initialDir, QString());
+        const QString result = OpenSaveDialog(this, false, 2103300, goTexter->TextTillAndra(QStringLiteral("R2310")),
+                                              goTexter->TextTillAndra(QStringLiteral("R1823")), initialDir, QString());
         if (result == QLatin1String("*.db") || result.isEmpty())
             return;
         txtSökväg->setText(result);

@@ -1,5 +1,6 @@
 #include "wizard/frmWizard.h"
 
+#include "booking/DBFunk.h"
 #include "platform/ErrObject.h"
 #include "platform/ListView.h"
 #include "platform/Locale.h"
@@ -12,7 +13,6 @@
 #include "wizard/AutoArg.h"
 #include "wizard/frmAvslutning.h"
 #include "wizard/frmSokvag.h"
-#include "booking/DBFunk.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -37,8 +37,7 @@ void ForgetWizard()
     g_wizard = nullptr;
 }
 
-frmWizard::frmWizard(QWidget* parent)
-    : QWidget(parent)
+frmWizard::frmWizard(QWidget* parent) : QWidget(parent)
 {
     ui.setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose);
@@ -217,7 +216,8 @@ void frmWizard::Form_Load()
         const AutoArg arg = AutoArg::Parse(gsAutoArg);
         if (gbAuto && (arg.letter == u'd' || arg.letter == u'w')) {
             dtpSlutTid->setDateTime(startHour);
-            dtpStartTid->setDateTime(arg.letter == u'd' ? startHour.addDays(-arg.count) : startHour.addDays(-7 * arg.count));
+            dtpStartTid->setDateTime(arg.letter == u'd' ? startHour.addDays(-arg.count)
+                                                        : startHour.addDays(-7 * arg.count));
         } else {
             dtpStartTid->setDateTime(startHour);
             dtpSlutTid->setDateTime(startHour.addDays(1));
@@ -313,9 +313,9 @@ void frmWizard::closeEvent(QCloseEvent* event)
 {
     if (!gbAuto && !m_closeWithoutQuestion) {
         const QString title = goTexter->TextTillAndra(QStringLiteral("R2307"));
-        const int answer = MsgBox(goTexter->TextTillAndra(QStringLiteral("R2167")) + QLatin1Char(' ') + title +
-                                      QLatin1Char('?'),
-                                  vbYesNo | vbQuestion | vbDefaultButton2, title);
+        const int answer =
+            MsgBox(goTexter->TextTillAndra(QStringLiteral("R2167")) + QLatin1Char(' ') + title + QLatin1Char('?'),
+                   vbYesNo | vbQuestion | vbDefaultButton2, title);
         if (answer == vbNo) {
             event->ignore();
             return;

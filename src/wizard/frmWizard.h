@@ -36,9 +36,9 @@ public:
     // The controls, by their names; control arrays as arrays of pointers.
     Ui::frmWizard ui;
     QGroupBox* fraStep[5] = {};
-    QPushButton* cmdNav[5] = {};   // 1 Cancel, 2 Previous, 3 Next, 4 Finish
+    QPushButton* cmdNav[5] = {};    // 1 Cancel, 2 Previous, 3 Next, 4 Finish
     QComboBox* cboProfiler[2] = {}; // 0 start step, 1 finish step
-    QPushButton* cmdAlla[2] = {};  // 0 clear all, 1 tick all
+    QPushButton* cmdAlla[2] = {};   // 0 clear all, 1 tick all
     QLabel* lblStep[6] = {};
     QLabel* lblDiv[2] = {};
     QRadioButton *optImport, *optExport, *optKalender, *optNotering, *optUppgifter;
@@ -59,7 +59,7 @@ public:
     std::unique_ptr<clsListView> moStatusLista;
     QString msProfil;
     std::unique_ptr<booking::DBFunk> goDBFunk; // the lists' connection, replaced at every fill
-    vb::ListItem* mItem = nullptr;              // the row last added to the item list
+    vb::ListItem* mItem = nullptr;             // the row last added to the item list
 
     // The window of the calendar search: the two date pickers.
     QDate StartTid() const override { return dtpStartTid->date(); }

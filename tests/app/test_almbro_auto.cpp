@@ -47,7 +47,8 @@ Run Almbro(const QStringList& args)
         return {};
     }
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromLocal8Bit(process.readAllStandardOutput()), QString::fromLocal8Bit(process.readAllStandardError())};
+            QString::fromLocal8Bit(process.readAllStandardOutput()),
+            QString::fromLocal8Bit(process.readAllStandardError())};
 }
 
 QStringList Appointments()
@@ -90,8 +91,8 @@ private slots:
         QVERIFY(ini.open(QIODevice::WriteOnly));
         ini.write("[System]\nLang=EN\nDataBas1=" + m_db.toUtf8() +
                   "\n[Nightly]\nValues=optImport=False;optKalender=True;optNotering=False;optUppgifter=False;"
-                  "cboResurser=-99;DataBas=" + m_db.toUtf8() +
-                  ";chkPlanumBokningar=0;Koppling1=Kundnamn,Subject;Koppling2=Notering,Text\n");
+                  "cboResurser=-99;DataBas=" +
+                  m_db.toUtf8() + ";chkPlanumBokningar=0;Koppling1=Kundnamn,Subject;Koppling2=Notering,Text\n");
     }
 
     void runsToItsEndAndASecondRunAddsNothing()
@@ -122,9 +123,10 @@ private slots:
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("stderr");
-        QTest::newRow("profile not found") << QStringList{"/auto", "nosuch", "d1"} << 4
-                                           << "Almbro: Kan inte finna profilen: nosuch d1!";
-        QTest::newRow("no count part") << QStringList{"/auto", "Nightly"} << 4 << "Almbro: Kan inte finna profilen: nightly!";
+        QTest::newRow("profile not found")
+            << QStringList{"/auto", "nosuch", "d1"} << 4 << "Almbro: Kan inte finna profilen: nosuch d1!";
+        QTest::newRow("no count part") << QStringList{"/auto", "Nightly"} << 4
+                                       << "Almbro: Kan inte finna profilen: nightly!";
         QTest::newRow("usage text") << QStringList{"?"} << 0 << "Almbro: Modulen kan köras automatiskt.";
     }
     void outcomes()
@@ -157,8 +159,9 @@ private slots:
     {
         QFile ini(Documents() + QStringLiteral("/Planum.ini"));
         QVERIFY(ini.open(QIODevice::Append));
-        ini.write("[Gone]\nValues=optImport=False;optKalender=True;optNotering=False;optUppgifter=False;DataBas=/no/such.db;"
-                  "chkPlanumBokningar=0\n");
+        ini.write(
+            "[Gone]\nValues=optImport=False;optKalender=True;optNotering=False;optUppgifter=False;DataBas=/no/such.db;"
+            "chkPlanumBokningar=0\n");
         ini.close();
         const Run run = Almbro({QStringLiteral("/auto"), QStringLiteral("gone"), QStringLiteral("w1")});
         QCOMPARE(run.status, 5);

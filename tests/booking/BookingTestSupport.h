@@ -75,8 +75,7 @@ inline QList<qint32> Keys(booking::Recordset records)
 // not hand out, and for a second program holding the file.
 class RawConnection {
 public:
-    explicit RawConnection(const QString& path)
-        : m_name(QStringLiteral("raw-%1").arg(++Counter()))
+    explicit RawConnection(const QString& path) : m_name(QStringLiteral("raw-%1").arg(++Counter()))
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
         db.setDatabaseName(path);
@@ -116,21 +115,21 @@ private:
 } // namespace bookingtest
 
 // Runs a statement and checks that it raises the error with that number.
-#define EXPECT_RAISES(number, statement)                                                               \
-    do {                                                                                               \
-        bool raised_ = false;                                                                          \
-        try {                                                                                          \
-            statement;                                                                                 \
-        } catch (const vb::ErrObject& e_) {                                                            \
-            raised_ = true;                                                                            \
-            QCOMPARE(e_.Number(), long(number));                                                       \
-        }                                                                                              \
-        QVERIFY2(raised_, "no error was raised: " #statement);                                         \
+#define EXPECT_RAISES(number, statement)                                                                               \
+    do {                                                                                                               \
+        bool raised_ = false;                                                                                          \
+        try {                                                                                                          \
+            statement;                                                                                                 \
+        } catch (const vb::ErrObject& e_) {                                                                            \
+            raised_ = true;                                                                                            \
+            QCOMPARE(e_.Number(), long(number));                                                                       \
+        }                                                                                                              \
+        QVERIFY2(raised_, "no error was raised: " #statement);                                                         \
     } while (false)
 
 // Opens a connection the way the wizard does and fails the test unless it answers 1.
-#define OPEN_OR_FAIL(db, path)                                                                         \
-    do {                                                                                               \
-        (db).Anropskod(-9);                                                                            \
-        QCOMPARE((db).ÖppnaDatabas((path), 0, 0), qint32(booking::Öppnad));                            \
+#define OPEN_OR_FAIL(db, path)                                                                                         \
+    do {                                                                                                               \
+        (db).Anropskod(-9);                                                                                            \
+        QCOMPARE((db).ÖppnaDatabas((path), 0, 0), qint32(booking::Öppnad));                                            \
     } while (false)

@@ -90,8 +90,9 @@ private slots:
     {
         DBFunk db;
         OPEN_OR_FAIL(db, m_path);
-        EXPECT_RAISES(vb::ErrTypeMismatch, db.Krockar(1, At(QStringLiteral("2026-12-09 10:00")),
-                                                      At(QStringLiteral("2026-12-09 11:00")), true, 1, QStringLiteral("k1")));
+        EXPECT_RAISES(vb::ErrTypeMismatch,
+                      db.Krockar(1, At(QStringLiteral("2026-12-09 10:00")), At(QStringLiteral("2026-12-09 11:00")),
+                                 true, 1, QStringLiteral("k1")));
         EXPECT_RAISES(vb::ErrTypeMismatch,
                       db.Krockar(1, QDateTime(), At(QStringLiteral("2026-12-09 11:00")), true, 1, QString()));
     }
@@ -120,7 +121,9 @@ private slots:
                 post.PersonID(1 + qint32(random.bounded(3)));
                 post.StartTid(origin.addSecs(qint64(random.bounded(30 * 24 * 4)) * 15 * 60));
                 const int kind = int(random.bounded(100));
-                const qint64 minutes = kind < 5 ? 0 : kind < 85 ? 15 * (1 + random.bounded(16)) : 1440 * (1 + random.bounded(40));
+                const qint64 minutes = kind < 5    ? 0
+                                       : kind < 85 ? 15 * (1 + random.bounded(16))
+                                                   : 1440 * (1 + random.bounded(40));
                 post.SlutTid(post.StartTid().addSecs(minutes * 60));
                 post.Status(statuses[random.bounded(7)]);
                 post.Aktiv(random.bounded(10) != 0);

@@ -55,19 +55,19 @@ private slots:
         writer.AddResource(QStringLiteral("Anna"), QStringLiteral("Berg"), QStringLiteral("Umeå"));
         writer.AddResource(QStringLiteral("Erik"), QStringLiteral("Öberg"), QStringLiteral("Malmö"));
         // The numbers 1 to 13 are the rows the range cases below name.
-        Add(writer, 1, "2026-12-09 10:00", "2026-12-09 11:00");          // 1 same start as 2
-        Add(writer, 2, "2026-12-09 10:00", "2026-12-09 10:30");          // 2
-        Add(writer, 1, "2026-12-08 22:00", "2026-12-09 01:00");          // 3 over the start edge
-        Add(writer, 2, "2026-12-09 23:00", "2026-12-10 02:00");          // 4 over the end edge
-        Add(writer, 2, "2026-12-08 20:00", "2026-12-09 00:00");          // 5 ends as the range begins
-        Add(writer, 1, "2026-12-10 00:00", "2026-12-10 01:00");          // 6 begins after the end
-        Add(writer, 1, "2026-12-09 23:59", "2026-12-10 00:30");          // 7 begins in the last minute
-        Add(writer, 1, "2026-12-01 00:00", "2026-12-11 00:00");          // 8 ten days
-        Add(writer, 2, "2026-01-01 00:00", "2027-02-05 00:00");          // 9 four hundred days
-        Add(writer, 1, "2026-12-09 12:00", "2026-12-09 13:00", false);   // 10 cancelled
-        Add(writer, 1, "2026-12-09 00:00", "2026-12-09 00:00");          // 11 no length, at the start
-        Add(writer, 2, "2026-11-01 00:00", "2026-12-08 00:00");          // 12 long, over before
-        Add(writer, 1, "2026-12-08 09:00", "2026-12-08 10:00");          // 13 the day before
+        Add(writer, 1, "2026-12-09 10:00", "2026-12-09 11:00");        // 1 same start as 2
+        Add(writer, 2, "2026-12-09 10:00", "2026-12-09 10:30");        // 2
+        Add(writer, 1, "2026-12-08 22:00", "2026-12-09 01:00");        // 3 over the start edge
+        Add(writer, 2, "2026-12-09 23:00", "2026-12-10 02:00");        // 4 over the end edge
+        Add(writer, 2, "2026-12-08 20:00", "2026-12-09 00:00");        // 5 ends as the range begins
+        Add(writer, 1, "2026-12-10 00:00", "2026-12-10 01:00");        // 6 begins after the end
+        Add(writer, 1, "2026-12-09 23:59", "2026-12-10 00:30");        // 7 begins in the last minute
+        Add(writer, 1, "2026-12-01 00:00", "2026-12-11 00:00");        // 8 ten days
+        Add(writer, 2, "2026-01-01 00:00", "2027-02-05 00:00");        // 9 four hundred days
+        Add(writer, 1, "2026-12-09 12:00", "2026-12-09 13:00", false); // 10 cancelled
+        Add(writer, 1, "2026-12-09 00:00", "2026-12-09 00:00");        // 11 no length, at the start
+        Add(writer, 2, "2026-11-01 00:00", "2026-12-08 00:00");        // 12 long, over before
+        Add(writer, 1, "2026-12-08 09:00", "2026-12-08 10:00");        // 13 the day before
         writer.Commit();
     }
     void cleanupTestCase() { vb::ResetLocale(); }
@@ -85,8 +85,8 @@ private slots:
         QTest::newRow("two days") << day.addDays(-1) << day << qint32(-9)
                                   << QList<qint32>{9, 8, 13, 5, 3, 11, 1, 2, 4, 7};
         QTest::newRow("day after") << day.addDays(1) << day.addDays(1) << qint32(-9) << QList<qint32>{9, 8, 4, 7, 6};
-        QTest::newRow("only the long ones") << QDate(2026, 12, 20) << QDate(2026, 12, 31) << qint32(-9)
-                                            << QList<qint32>{9};
+        QTest::newRow("only the long ones")
+            << QDate(2026, 12, 20) << QDate(2026, 12, 31) << qint32(-9) << QList<qint32>{9};
         QTest::newRow("nothing") << QDate(2030, 1, 1) << QDate(2030, 1, 7) << qint32(-9) << QList<qint32>{};
         QTest::newRow("end before start") << day << day.addDays(-1) << qint32(-9) << QList<qint32>{};
         QTest::newRow("resource without bookings") << day << day << qint32(77) << QList<qint32>{};
@@ -129,10 +129,13 @@ private slots:
     {
         QTest::addColumn<QString>("start");
         QTest::addColumn<QString>("end");
-        QTest::newRow("month 13") << "2026-13-01 00:00:00" << "2026-12-31 23:59:59";
+        QTest::newRow("month 13") << "2026-13-01 00:00:00"
+                                  << "2026-12-31 23:59:59";
         QTest::newRow("words") << "2026-12-01 00:00:00" << QString::fromUtf8("i morgon");
-        QTest::newRow("empty") << "" << "2026-12-31 23:59:59";
-        QTest::newRow("hour 25") << "2026-12-01 25:00:00" << "2026-12-31 23:59:59";
+        QTest::newRow("empty") << ""
+                               << "2026-12-31 23:59:59";
+        QTest::newRow("hour 25") << "2026-12-01 25:00:00"
+                                 << "2026-12-31 23:59:59";
     }
     void notADateRaises13()
     {
@@ -147,8 +150,10 @@ private slots:
     {
         DBFunk db;
         OPEN_OR_FAIL(db, m_path);
-        EXPECT_RAISES(vb::ErrInvalidProcedureCall, db.HämtaPoster(RangeStart(QDate(2026, 12, 9)), RangeEnd(QDate(2026, 12, 9)), 0));
-        EXPECT_RAISES(vb::ErrInvalidProcedureCall, db.HämtaPoster(RangeStart(QDate(2026, 12, 9)), RangeEnd(QDate(2026, 12, 9)), -1));
+        EXPECT_RAISES(vb::ErrInvalidProcedureCall,
+                      db.HämtaPoster(RangeStart(QDate(2026, 12, 9)), RangeEnd(QDate(2026, 12, 9)), 0));
+        EXPECT_RAISES(vb::ErrInvalidProcedureCall,
+                      db.HämtaPoster(RangeStart(QDate(2026, 12, 9)), RangeEnd(QDate(2026, 12, 9)), -1));
     }
 
     // Random bookings of every length against a plain scan: the duration classes must never
@@ -252,9 +257,9 @@ private slots:
         QVERIFY(records.Eof());
         QCOMPARE(records.RecordCount(), 0);
         EXPECT_RAISES(ErrNoCurrentRecord, records[QStringLiteral("Nyckel")]);
-        QCOMPARE(records.FieldNames(), (QStringList{QStringLiteral("Nyckel"), QStringLiteral("PersonID"),
-                                                    QStringLiteral("StartTid"), QStringLiteral("SlutTid"),
-                                                    QStringLiteral("Anteckningx")}));
+        QCOMPARE(records.FieldNames(),
+                 (QStringList{QStringLiteral("Nyckel"), QStringLiteral("PersonID"), QStringLiteral("StartTid"),
+                              QStringLiteral("SlutTid"), QStringLiteral("Anteckningx")}));
     }
 };
 

@@ -14,8 +14,10 @@ enum class Kind { Missing, Empty, Folder, Text, EmptyFile, OtherSqlite, OurIdNoT
 QString Make(Kind kind)
 {
     switch (kind) {
-    case Kind::Missing: return NewPath(QStringLiteral("missing.db"));
-    case Kind::Empty: return QString();
+    case Kind::Missing:
+        return NewPath(QStringLiteral("missing.db"));
+    case Kind::Empty:
+        return QString();
     case Kind::Folder: {
         const QString path = NewPath(QStringLiteral("folder.db"));
         QDir().mkpath(path);
@@ -56,8 +58,10 @@ QString Make(Kind kind)
         raw.Exec(QStringLiteral("PRAGMA user_version = %1").arg(detail::kSchemaVersion + 1));
         return path;
     }
-    case Kind::Server: return QStringLiteral("postgresql://planum@localhost/planum");
-    case Kind::Planum: return CreateDatabase();
+    case Kind::Server:
+        return QStringLiteral("postgresql://planum@localhost/planum");
+    case Kind::Planum:
+        return CreateDatabase();
     }
     return QString();
 }
@@ -103,7 +107,8 @@ private slots:
                 if (expected != Öppnad) {
                     QVERIFY(!db.SenasteFel().isEmpty());
                     EXPECT_RAISES(ErrNotOpen, db.PersonNamn(1));
-                    EXPECT_RAISES(ErrNotOpen, db.HämtaPoster(QStringLiteral("2026-12-07"), QStringLiteral("2026-12-08"), -9));
+                    EXPECT_RAISES(ErrNotOpen,
+                                  db.HämtaPoster(QStringLiteral("2026-12-07"), QStringLiteral("2026-12-08"), -9));
                 }
             }
         }
@@ -138,7 +143,8 @@ private slots:
         EXPECT_RAISES(ErrDatabaseExists, DBFunk::SkapaDatabas(database));
         QCOMPARE(FileBytes(database), ours);
 
-        EXPECT_RAISES(vb::ErrPathNotFound, DBFunk::SkapaDatabas(testenv::Root() + QStringLiteral("/no/such/folder/p.db")));
+        EXPECT_RAISES(vb::ErrPathNotFound,
+                      DBFunk::SkapaDatabas(testenv::Root() + QStringLiteral("/no/such/folder/p.db")));
         QVERIFY(!QFileInfo::exists(testenv::Root() + QStringLiteral("/no")));
     }
 

@@ -52,14 +52,14 @@ private slots:
         DBFunk db;
         OPEN_OR_FAIL(db, m_path);
         BulkWriter writer(db);
-        writer.AddResource(QStringLiteral("Öjvind"), QStringLiteral("Öberg"), QStringLiteral("Umeå"));  // 1
+        writer.AddResource(QStringLiteral("Öjvind"), QStringLiteral("Öberg"), QStringLiteral("Umeå"));     // 1
         writer.AddResource(QStringLiteral(" Anna "), QStringLiteral("Åkesson "), QStringLiteral("Malmö")); // 2
-        writer.AddResource(QString(), QString(), QStringLiteral("Lund"));                                 // 3
-        writer.AddResource(QStringLiteral("Per"), QStringLiteral("Andersson"), QString());                // 4
-        writer.AddResource(QStringLiteral("Sofia"), QString(), QStringLiteral(" Kalmar "));               // 5
-        writer.AddResource(QString(), QStringLiteral("Ekström"), QString());                              // 6
-        writer.AddResource(QStringLiteral("  "), QStringLiteral(" "), QString());                         // 7
-        writer.AddResource(QStringLiteral("Anna"), QStringLiteral("Andersson"), QStringLiteral("Borås")); // 8
+        writer.AddResource(QString(), QString(), QStringLiteral("Lund"));                                  // 3
+        writer.AddResource(QStringLiteral("Per"), QStringLiteral("Andersson"), QString());                 // 4
+        writer.AddResource(QStringLiteral("Sofia"), QString(), QStringLiteral(" Kalmar "));                // 5
+        writer.AddResource(QString(), QStringLiteral("Ekström"), QString());                               // 6
+        writer.AddResource(QStringLiteral("  "), QStringLiteral(" "), QString());                          // 7
+        writer.AddResource(QStringLiteral("Anna"), QStringLiteral("Andersson"), QStringLiteral("Borås"));  // 8
         writer.Commit();
     }
     void cleanupTestCase() { vb::ResetLocale(); }
@@ -91,8 +91,8 @@ private slots:
     {
         QTest::addColumn<QList<qint32>>("args");
         QTest::addColumn<QList<qint32>>("ids");
-        QTest::newRow("five zeros: all, by number") << QList<qint32>{0, 0, 0, 0, 0}
-                                                    << QList<qint32>{1, 2, 3, 4, 5, 6, 7, 8};
+        QTest::newRow("five zeros: all, by number")
+            << QList<qint32>{0, 0, 0, 0, 0} << QList<qint32>{1, 2, 3, 4, 5, 6, 7, 8};
         // Andersson Anna, Andersson Per, Ekström, Sofia (no last name sorts first among the
         // named), Åkesson, Öberg in Swedish order; the nameless last.
         QTest::newRow("by name") << QList<qint32>{1, 0, 0, 0, 0} << QList<qint32>{5, 8, 4, 6, 2, 1, 3, 7};
@@ -156,10 +156,10 @@ private slots:
             << QList<qint32>{1, 1, 1, 0, 0, 4}
             << QString::fromUtf8("Sofia|Anna Andersson|Per Andersson|Ekström").split(QLatin1Char('|'))
             << QList<qint32>{5, 8, 4, 6};
-        QTest::newRow("all but 1") << QList<qint32>{1, 0, 1, 0, 1, 0}
-                                   << QString::fromUtf8("Anna Åkesson|Per Andersson|Sofia|Ekström|Anna Andersson")
-                                          .split(QLatin1Char('|'))
-                                   << QList<qint32>{2, 4, 5, 6, 8};
+        QTest::newRow("all but 1")
+            << QList<qint32>{1, 0, 1, 0, 1, 0}
+            << QString::fromUtf8("Anna Åkesson|Per Andersson|Sofia|Ekström|Anna Andersson").split(QLatin1Char('|'))
+            << QList<qint32>{2, 4, 5, 6, 8};
     }
     void fyllAllaResurser()
     {
@@ -215,7 +215,7 @@ private slots:
             BulkWriter writer(db);
             writer.AddResource(QStringLiteral("Ulla"), QStringLiteral("Ny"), QString());
             QCOMPARE(db.PersonNamn(3), QStringLiteral("Ulla Ny")); // seen inside its transaction
-        } // rolled back
+        }                                                          // rolled back
         QCOMPARE(db.PersonNamn(3), QString());
         {
             RawConnection other(path);

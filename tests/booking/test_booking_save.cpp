@@ -204,8 +204,12 @@ private slots:
         post.StartTid(post.StartTid().addDays(7));
         post.SlutTid(post.SlutTid().addDays(7));
         switch (change) {
-        case 0: post.StartTid(QDateTime()); break;
-        case 1: post.SlutTid(post.StartTid().addSecs(-60)); break;
+        case 0:
+            post.StartTid(QDateTime());
+            break;
+        case 1:
+            post.SlutTid(post.StartTid().addSecs(-60));
+            break;
         case 2: {
             // A number that was there once: the database holding it was another.
             DBFunk other;
@@ -220,9 +224,15 @@ private slots:
             post = *other.HämtaPost(3);
             break;
         }
-        case 4: post.PersonID(99); break;
-        case 5: post.ExtraPersonID(99); break;
-        case 6: post.Status(42); break;
+        case 4:
+            post.PersonID(99);
+            break;
+        case 5:
+            post.ExtraPersonID(99);
+            break;
+        case 6:
+            post.Status(42);
+            break;
         }
         number = -1;
         db.SparaPost(post, asNew, number, result);
@@ -302,7 +312,8 @@ private slots:
 
         RawConnection holder(m_path);
         QVERIFY(holder.Exec(begin));
-        QVERIFY(holder.Exec(QStringLiteral("INSERT INTO Personer (FörNamn, EfterNamn, Placering) VALUES ('Lena', 'Ek', '')")));
+        QVERIFY(holder.Exec(
+            QStringLiteral("INSERT INTO Personer (FörNamn, EfterNamn, Placering) VALUES ('Lena', 'Ek', '')")));
 
         DBPost second = FullPost();
         second.StartTid(At(QStringLiteral("2026-12-11 08:00")));

@@ -55,17 +55,28 @@ private slots:
         QTest::addColumn<QString>("key");
         QTest::addColumn<int>("buffer");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("exact") << "System" << "DataBas1" << 255 << "/data/kund.db";
-        QTest::newRow("section case") << "SYSTEM" << "DataBas1" << 255 << "/data/kund.db";
-        QTest::newRow("key case and blanks trimmed") << "system" << "LANG" << 255 << "SV";
-        QTest::newRow("key with blanks asked") << "System" << " Lang " << 255 << "SV";
-        QTest::newRow("quotes taken off") << "Kund1" << "Quoted" << 255 << "  padded  ";
-        QTest::newRow("buffer cuts to n-1") << "System" << "DataBas1" << 6 << "/data";
-        QTest::newRow("buffer of one") << "System" << "DataBas1" << 1 << "";
-        QTest::newRow("missing key gives default") << "System" << "Nothing" << 255 << "dflt";
-        QTest::newRow("missing section gives default") << "Nope" << "Lang" << 255 << "dflt";
-        QTest::newRow("value with = and ;") << "Kund1" << "Values" << 255 << "optImport=False;optKalender=True";
-        QTest::newRow("key of another section not seen") << "kund2" << "Quoted" << 255 << "dflt";
+        QTest::newRow("exact") << "System"
+                               << "DataBas1" << 255 << "/data/kund.db";
+        QTest::newRow("section case") << "SYSTEM"
+                                      << "DataBas1" << 255 << "/data/kund.db";
+        QTest::newRow("key case and blanks trimmed") << "system"
+                                                     << "LANG" << 255 << "SV";
+        QTest::newRow("key with blanks asked") << "System"
+                                               << " Lang " << 255 << "SV";
+        QTest::newRow("quotes taken off") << "Kund1"
+                                          << "Quoted" << 255 << "  padded  ";
+        QTest::newRow("buffer cuts to n-1") << "System"
+                                            << "DataBas1" << 6 << "/data";
+        QTest::newRow("buffer of one") << "System"
+                                       << "DataBas1" << 1 << "";
+        QTest::newRow("missing key gives default") << "System"
+                                                   << "Nothing" << 255 << "dflt";
+        QTest::newRow("missing section gives default") << "Nope"
+                                                       << "Lang" << 255 << "dflt";
+        QTest::newRow("value with = and ;") << "Kund1"
+                                            << "Values" << 255 << "optImport=False;optKalender=True";
+        QTest::newRow("key of another section not seen") << "kund2"
+                                                         << "Quoted" << 255 << "dflt";
     }
     void read()
     {
@@ -90,16 +101,20 @@ private slots:
         QCOMPARE(GetPrivateProfileSectionNames(names, 2048, file), 0);
         QVERIFY(names.isEmpty());
         QVERIFY(!QFile::exists(file));
-        QVERIFY(WritePrivateProfileString(QStringLiteral("System"), QStringLiteral("Lang"), QStringLiteral("EN"), file));
+        QVERIFY(
+            WritePrivateProfileString(QStringLiteral("System"), QStringLiteral("Lang"), QStringLiteral("EN"), file));
         QCOMPARE(ReadBytes(file), QByteArray("[System]\nLang=EN\n"));
     }
 
     void writeKeepsLayoutAndReplacesInPlace()
     {
         const QString file = WriteFile(QStringLiteral("write.ini"), kSample);
-        QVERIFY(WritePrivateProfileString(QStringLiteral("KUND1"), QStringLiteral("values"), QStringLiteral("new"), file));
-        QVERIFY(WritePrivateProfileString(QStringLiteral("System"), QStringLiteral("Extra"), QStringLiteral("1"), file));
-        QVERIFY(WritePrivateProfileString(QStringLiteral("Kund3"), QStringLiteral("Values"), QStringLiteral("z"), file));
+        QVERIFY(
+            WritePrivateProfileString(QStringLiteral("KUND1"), QStringLiteral("values"), QStringLiteral("new"), file));
+        QVERIFY(
+            WritePrivateProfileString(QStringLiteral("System"), QStringLiteral("Extra"), QStringLiteral("1"), file));
+        QVERIFY(
+            WritePrivateProfileString(QStringLiteral("Kund3"), QStringLiteral("Values"), QStringLiteral("z"), file));
         QCOMPARE(ReadBytes(file), QByteArray("; settings\r\n"
                                              "[System]\r\n"
                                              "  Lang =  SV  \r\n"
@@ -157,7 +172,8 @@ private slots:
     void windows1252FallbackAndUtf8()
     {
         // "Göteborg" and "€" as Windows wrote them.
-        const QString file = WriteFile(QStringLiteral("cp1252.ini"), QByteArray("[Profil]\r\nOrt=G\xF6teborg \x80\r\n"));
+        const QString file =
+            WriteFile(QStringLiteral("cp1252.ini"), QByteArray("[Profil]\r\nOrt=G\xF6teborg \x80\r\n"));
         QCOMPARE(GetPrivateProfileString(QStringLiteral("profil"), QStringLiteral("ort"), QString(), 255, file),
                  QString::fromUtf8("Göteborg €"));
         const QString utf8 = WriteFile(QStringLiteral("utf8.ini"), QByteArray("\xEF\xBB\xBF[Profil]\nOrt=Göteborg\n"));
@@ -175,7 +191,8 @@ private slots:
         QLockFile other(file + QStringLiteral(".lock"));
         QVERIFY(other.lock());
         SetIniLockTimeout(200);
-        QVERIFY(!WritePrivateProfileString(QStringLiteral("System"), QStringLiteral("Lang"), QStringLiteral("EN"), file));
+        QVERIFY(
+            !WritePrivateProfileString(QStringLiteral("System"), QStringLiteral("Lang"), QStringLiteral("EN"), file));
         SetIniLockTimeout(-1);
         QVERIFY2(IniLastError().contains(file), qPrintable(IniLastError()));
         QCOMPARE(ReadBytes(file), kSample);
@@ -202,8 +219,9 @@ private slots:
         int found = 0;
         for (const char* writer : {"A", "B"})
             for (int i = 0; i < 1000; ++i)
-                found += GetPrivateProfileString(QStringLiteral("Keys"), QStringLiteral("%1%2").arg(QLatin1String(writer)).arg(i),
-                                                 QString(), 255, file) == QString::number(i);
+                found += GetPrivateProfileString(QStringLiteral("Keys"),
+                                                 QStringLiteral("%1%2").arg(QLatin1String(writer)).arg(i), QString(),
+                                                 255, file) == QString::number(i);
         QCOMPARE(found, 2000);
     }
 };

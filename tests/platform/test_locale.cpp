@@ -17,11 +17,25 @@ private slots:
         QTest::addColumn<QString>("general");
         QTest::addColumn<QString>("midnight");
         QTest::addColumn<QString>("thousands");
-        QTest::newRow("sv_SE") << "sv_SE" << "2026-03-07" << "2026-03-07 09:05:30" << "2026-03-07"
-                               << QString::fromUtf8("1\u00A0234\u00A0567");
-        QTest::newRow("en_US") << "en_US" << "3/7/2026" << "3/7/2026 9:05:30 AM" << "3/7/2026" << "1,234,567";
-        QTest::newRow("en_GB") << "en_GB" << "07/03/2026" << "07/03/2026 09:05:30" << "07/03/2026" << "1,234,567";
-        QTest::newRow("de_DE") << "de_DE" << "07.03.2026" << "07.03.2026 09:05:30" << "07.03.2026" << "1.234.567";
+        QTest::newRow("sv_SE") << "sv_SE"
+                               << "2026-03-07"
+                               << "2026-03-07 09:05:30"
+                               << "2026-03-07" << QString::fromUtf8("1\u00A0234\u00A0567");
+        QTest::newRow("en_US") << "en_US"
+                               << "3/7/2026"
+                               << "3/7/2026 9:05:30 AM"
+                               << "3/7/2026"
+                               << "1,234,567";
+        QTest::newRow("en_GB") << "en_GB"
+                               << "07/03/2026"
+                               << "07/03/2026 09:05:30"
+                               << "07/03/2026"
+                               << "1,234,567";
+        QTest::newRow("de_DE") << "de_DE"
+                               << "07.03.2026"
+                               << "07.03.2026 09:05:30"
+                               << "07.03.2026"
+                               << "1.234.567";
     }
     void formats()
     {
@@ -54,8 +68,10 @@ private slots:
         const QDateTime when(QDate(2026, 12, 31), QTime(23, 59, 0));
         QCOMPARE(CDate(FormatShortDateTime(when)), when);
         QCOMPARE(CDate(FormatGeneralDate(when)), when);
-        QCOMPARE(CDate(FormatShortDate(when.date()) + QStringLiteral(" 00:00:00")), QDateTime(when.date(), QTime(0, 0)));
-        QCOMPARE(CDate(FormatShortDate(when.date()) + QStringLiteral(" 23:59:59")), QDateTime(when.date(), QTime(23, 59, 59)));
+        QCOMPARE(CDate(FormatShortDate(when.date()) + QStringLiteral(" 00:00:00")),
+                 QDateTime(when.date(), QTime(0, 0)));
+        QCOMPARE(CDate(FormatShortDate(when.date()) + QStringLiteral(" 23:59:59")),
+                 QDateTime(when.date(), QTime(23, 59, 59)));
         QCOMPARE(CDate(FormatShortDate(when.date())), QDateTime(when.date(), QTime(0, 0)));
         // ISO 8601 in any locale.
         QCOMPARE(CDate(QStringLiteral("2026-12-31 23:59")), when);

@@ -33,7 +33,8 @@ private slots:
 
     void consoleRendersTitleTextAndAnswer()
     {
-        const MsgBoxRequest request{QStringLiteral("Line one\r\nLine two"), vbYesNo | vbDefaultButton2, QStringLiteral("Almbro")};
+        const MsgBoxRequest request{QStringLiteral("Line one\r\nLine two"), vbYesNo | vbDefaultButton2,
+                                    QStringLiteral("Almbro")};
         QCOMPARE(ConsoleMsgBoxSink::Render(request, vbNo),
                  QStringLiteral("Almbro: Line one\n    Line two\n    [answered No, the default]"));
         const MsgBoxRequest ok{QStringLiteral("Done"), vbOKOnly, QStringLiteral("Planum")};
@@ -77,12 +78,14 @@ private slots:
         QCOMPARE(FormErrText(e, QStringLiteral("Utför"), QStringLiteral("frmWizard")),
                  QStringLiteral("Error no: 13 (Type mismatch) in procedure Utför in Form frmWizard"));
         MsgBoxRecorder recorder;
-        const int result = Trap<int>([]() -> int { Raise(ErrCannotCreateObject); }, -1,
-                                     [](const ErrObject& err) { return ErrText(QStringLiteral("Error "), err, QStringLiteral(") here")); });
+        const int result = Trap<int>(
+            []() -> int { Raise(ErrCannotCreateObject); }, -1,
+            [](const ErrObject& err) { return ErrText(QStringLiteral("Error "), err, QStringLiteral(") here")); });
         QCOMPARE(result, -1);
         ALMBRO_EXPECT_BOX(recorder, "Error 429 (ActiveX component can't create object) here", vbOKOnly, 0, "Almbro");
-        const bool ok = TrapVoid([] { throw std::runtime_error("disk full"); },
-                                 [](const ErrObject& err) { return QString::number(err.Number()) + err.Description(); });
+        const bool ok =
+            TrapVoid([] { throw std::runtime_error("disk full"); },
+                     [](const ErrObject& err) { return QString::number(err.Number()) + err.Description(); });
         QVERIFY(!ok);
         ALMBRO_EXPECT_BOX(recorder, "5disk full", vbOKOnly, 0, "Almbro");
     }

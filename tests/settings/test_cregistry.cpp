@@ -47,9 +47,12 @@ private slots:
         QTest::addColumn<QString>("subKey");
         QTest::addColumn<QString>("message");
         QTest::addColumn<int>("icon");
-        QTest::newRow("no root") << qint32(0) << "Software" << "Cannot open key.  No root key handle was specified." << int(vbExclamation);
-        QTest::newRow("no sub-key") << qint32(HKEY_CURRENT_USER) << "   " << "Cannot open key.  No subkey name was specified." << int(vbExclamation);
-        QTest::newRow("missing key") << qint32(HKEY_CURRENT_USER) << "Software\\Nothing" << "Odefinierat I/O fel i register nr 2" << int(vbInformation);
+        QTest::newRow("no root") << qint32(0) << "Software"
+                                 << "Cannot open key.  No root key handle was specified." << int(vbExclamation);
+        QTest::newRow("no sub-key") << qint32(HKEY_CURRENT_USER) << "   "
+                                    << "Cannot open key.  No subkey name was specified." << int(vbExclamation);
+        QTest::newRow("missing key") << qint32(HKEY_CURRENT_USER) << "Software\\Nothing"
+                                     << "Odefinierat I/O fel i register nr 2" << int(vbInformation);
     }
     void openKeyMessages()
     {
@@ -69,8 +72,10 @@ private slots:
 
     void openQueryAndClose()
     {
-        RegCreateKeyForTest(HKEY_CURRENT_USER, QStringLiteral("Software\\Planum\\Lang"), QString(), QStringLiteral("sized"));
-        RegCreateKeyForTest(HKEY_CURRENT_USER, QStringLiteral("Software\\Planum"), QStringLiteral("Lang"), QStringLiteral("SV"));
+        RegCreateKeyForTest(HKEY_CURRENT_USER, QStringLiteral("Software\\Planum\\Lang"), QString(),
+                            QStringLiteral("sized"));
+        RegCreateKeyForTest(HKEY_CURRENT_USER, QStringLiteral("Software\\Planum"), QStringLiteral("Lang"),
+                            QStringLiteral("SV"));
         MsgBoxRecorder recorder;
         CRegistry registry;
         QVERIFY(!registry.CloseKey(1)); // nothing open

@@ -73,7 +73,8 @@ private slots:
                 "R0007=  omgiven  \n"
                 "R0008=\n"
                 "R2307=Alm&bro &&\n"
-                "RLONG=" + QByteArray(300, 'x') + "\n");
+                "RLONG=" +
+                QByteArray(300, 'x') + "\n");
         f.close();
         m_texter.SetSpråkfil(m_file);
         QCOMPARE(TypeName(new QWidget), QStringLiteral("Form"));
@@ -83,11 +84,16 @@ private slots:
     {
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("known") << "R0001" << "Namn";
-        QTest::newRow("trimmed") << "R0007" << "omgiven";
-        QTest::newRow("key case ignored") << "r0001" << "Namn";
-        QTest::newRow("missing") << "R9999" << "";
-        QTest::newRow("empty key") << "" << "";
+        QTest::newRow("known") << "R0001"
+                               << "Namn";
+        QTest::newRow("trimmed") << "R0007"
+                                 << "omgiven";
+        QTest::newRow("key case ignored") << "r0001"
+                                          << "Namn";
+        QTest::newRow("missing") << "R9999"
+                                 << "";
+        QTest::newRow("empty key") << ""
+                                   << "";
         QTest::newRow("cut to 254") << "RLONG" << QString(254, QLatin1Char('x'));
     }
     void textTillAndra()
@@ -110,24 +116,78 @@ private slots:
         QTest::addColumn<QString>("tag");
         QTest::addColumn<QString>("caption");
         QTest::addColumn<QString>("tip");
-        QTest::newRow("A on a label gets a colon") << "Label" << "R0001" << "Namn:" << "design tip";
-        QTest::newRow("label text with colon keeps one") << "Label" << "R0002" << "Kolon:" << "design tip";
-        QTest::newRow("A;C on a check box") << "CheckBox" << "R0001;R0004" << "Namn" << "Tips";
-        QTest::newRow(";C on a list box: tip only") << "ListBox" << ";R0004" << "" << "Tips";
-        QTest::newRow("A on a list view becomes its tip") << "ListView" << "R0001" << "" << "Namn";
-        QTest::newRow("A on a combo box becomes its tip") << "ComboBox" << "R0001" << "" << "Namn";
-        QTest::newRow("A on a text box becomes its tip") << "TextBox" << "R0001" << "" << "Namn";
-        QTest::newRow("A on a date picker becomes its tip") << "DTPicker" << "R0001" << "" << "Namn";
-        QTest::newRow("A;C on a list box: C wins") << "ListBox" << "R0001;R0004" << "" << "Tips";
-        QTest::newRow("A+B on a button") << "CommandButton" << "R0001+R0007" << "Namnomgiven" << "design tip";
-        QTest::newRow("B not yet translated is dropped") << "CommandButton" << "R0001+R0005" << "Namn" << "design tip";
-        QTest::newRow("RX+B gives B alone") << "OptionButton" << "RX+R0006" << "mer" << "design tip";
-        QTest::newRow("RX: nothing") << "CommandButton" << "RX" << "Design" << "design tip";
-        QTest::newRow("missing identifier keeps the caption") << "Frame" << "R9999" << "Design" << "design tip";
-        QTest::newRow("empty text keeps the caption") << "CheckBox" << "R0008;R0008" << "Design" << "design tip";
-        QTest::newRow("ampersand stays on controls") << "CommandButton" << "R0003" << "&Spara" << "design tip";
-        QTest::newRow("A+B;C: B takes the rest") << "CommandButton" << "R0001+R0006;R0004" << "Namn" << "Tips";
-        QTest::newRow("tab control keeps its texts") << "SSTab" << "R0001;R0004" << "" << "Tips";
+        QTest::newRow("A on a label gets a colon") << "Label"
+                                                   << "R0001"
+                                                   << "Namn:"
+                                                   << "design tip";
+        QTest::newRow("label text with colon keeps one") << "Label"
+                                                         << "R0002"
+                                                         << "Kolon:"
+                                                         << "design tip";
+        QTest::newRow("A;C on a check box") << "CheckBox"
+                                            << "R0001;R0004"
+                                            << "Namn"
+                                            << "Tips";
+        QTest::newRow(";C on a list box: tip only") << "ListBox"
+                                                    << ";R0004"
+                                                    << ""
+                                                    << "Tips";
+        QTest::newRow("A on a list view becomes its tip") << "ListView"
+                                                          << "R0001"
+                                                          << ""
+                                                          << "Namn";
+        QTest::newRow("A on a combo box becomes its tip") << "ComboBox"
+                                                          << "R0001"
+                                                          << ""
+                                                          << "Namn";
+        QTest::newRow("A on a text box becomes its tip") << "TextBox"
+                                                         << "R0001"
+                                                         << ""
+                                                         << "Namn";
+        QTest::newRow("A on a date picker becomes its tip") << "DTPicker"
+                                                            << "R0001"
+                                                            << ""
+                                                            << "Namn";
+        QTest::newRow("A;C on a list box: C wins") << "ListBox"
+                                                   << "R0001;R0004"
+                                                   << ""
+                                                   << "Tips";
+        QTest::newRow("A+B on a button") << "CommandButton"
+                                         << "R0001+R0007"
+                                         << "Namnomgiven"
+                                         << "design tip";
+        QTest::newRow("B not yet translated is dropped") << "CommandButton"
+                                                         << "R0001+R0005"
+                                                         << "Namn"
+                                                         << "design tip";
+        QTest::newRow("RX+B gives B alone") << "OptionButton"
+                                            << "RX+R0006"
+                                            << "mer"
+                                            << "design tip";
+        QTest::newRow("RX: nothing") << "CommandButton"
+                                     << "RX"
+                                     << "Design"
+                                     << "design tip";
+        QTest::newRow("missing identifier keeps the caption") << "Frame"
+                                                              << "R9999"
+                                                              << "Design"
+                                                              << "design tip";
+        QTest::newRow("empty text keeps the caption") << "CheckBox"
+                                                      << "R0008;R0008"
+                                                      << "Design"
+                                                      << "design tip";
+        QTest::newRow("ampersand stays on controls") << "CommandButton"
+                                                     << "R0003"
+                                                     << "&Spara"
+                                                     << "design tip";
+        QTest::newRow("A+B;C: B takes the rest") << "CommandButton"
+                                                 << "R0001+R0006;R0004"
+                                                 << "Namn"
+                                                 << "Tips";
+        QTest::newRow("tab control keeps its texts") << "SSTab"
+                                                     << "R0001;R0004"
+                                                     << ""
+                                                     << "Tips";
     }
     void tagGrammar()
     {

@@ -41,8 +41,9 @@ QSet<QString> IdentifiersInSources()
 {
     QSet<QString> ids;
     static const QRegularExpression id(QStringLiteral("\\bR\\d{4}\\b"));
-    QDirIterator it(QStringLiteral(ALMBRO_SOURCE_DIR "/src"), {QStringLiteral("*.cpp"), QStringLiteral("*.h"), QStringLiteral("*.ui")},
-                    QDir::Files, QDirIterator::Subdirectories);
+    QDirIterator it(QStringLiteral(ALMBRO_SOURCE_DIR "/src"),
+                    {QStringLiteral("*.cpp"), QStringLiteral("*.h"), QStringLiteral("*.ui")}, QDir::Files,
+                    QDirIterator::Subdirectories);
     while (it.hasNext()) {
         QFile f(it.next());
         f.open(QIODevice::ReadOnly);
@@ -94,9 +95,12 @@ private slots:
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("text");
         // The import reads its list columns by these titles; the title is the program's name.
-        QTest::newRow("start column") << "R2252" << "Start";
-        QTest::newRow("end column") << "R2247" << "Slut";
-        QTest::newRow("title") << "R2307" << "Almbro";
+        QTest::newRow("start column") << "R2252"
+                                      << "Start";
+        QTest::newRow("end column") << "R2247"
+                                    << "Slut";
+        QTest::newRow("title") << "R2307"
+                               << "Almbro";
     }
     void fixedTexts()
     {

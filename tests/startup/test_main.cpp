@@ -3,13 +3,13 @@
 #include "platform/Program.h"
 #include "platform/Registry.h"
 #include "settings/CTexter.h"
-#include "settings/ProgramState.h"
 #include "settings/ExitStatus.h"
+#include "settings/ProgramState.h"
 #include "startup/FirstForm.h"
-#include "wizard/frmWizard.h"
 #include "startup/modWizard.h"
 #include "support/BoxAssert.h"
 #include "support/TestEnv.h"
+#include "wizard/frmWizard.h"
 
 #include <QApplication>
 #include <QFile>
@@ -76,7 +76,8 @@ private slots:
         QTest::newRow("text glued to the token loses a character") << QStringList{"/AUTOx", "d1"} << true << "d1";
         QTest::newRow("auto and question mark: no usage") << QStringList{"/auto", "p?", "d1"} << true << "p? d1";
         QTest::newRow("nothing") << QStringList{} << false << "";
-        QTest::newRow("host flag is not an argument") << QStringList{"-Embedding", "/auto", "K", "w1"} << true << "k w1";
+        QTest::newRow("host flag is not an argument")
+            << QStringList{"-Embedding", "/auto", "K", "w1"} << true << "k w1";
     }
     void commandLine()
     {
@@ -102,12 +103,13 @@ private slots:
         MsgBoxRecorder recorder;
         SetProcessArguments({QStringLiteral("?")});
         Main();
-        ALMBRO_EXPECT_BOX(recorder,
-                          "Modulen kan köras automatiskt. Ange 'Almbro /auto <profilnamn> <dX|wX>'\r\n"
-                          "<profilnamn> = en befintlig sparad profil i Almbro.\r\n"
-                          "X ersätts med antal dagar(d) ELLER antal veckor (w) bakåt i tden från dagens datum.\r\n"
-                          "Exempel: Almbro /auto MinProfil d5. Kör profilen MinProfil och tar med allt 5 dagar tillbaka.",
-                          vbOKOnly, vbInformation, "Almbro");
+        ALMBRO_EXPECT_BOX(
+            recorder,
+            "Modulen kan köras automatiskt. Ange 'Almbro /auto <profilnamn> <dX|wX>'\r\n"
+            "<profilnamn> = en befintlig sparad profil i Almbro.\r\n"
+            "X ersätts med antal dagar(d) ELLER antal veckor (w) bakåt i tden från dagens datum.\r\n"
+            "Exempel: Almbro /auto MinProfil d5. Kör profilen MinProfil och tar med allt 5 dagar tillbaka.",
+            vbOKOnly, vbInformation, "Almbro");
         ALMBRO_EXPECT_NO_MORE_BOXES(recorder);
         QCOMPARE(m_endStatus, int(ExitOk));
         QVERIFY(!FirstForm());
@@ -121,7 +123,8 @@ private slots:
         Main();
         QCOMPARE(recorder.Beeps(), 1);
         QCOMPARE(recorder.Boxes().first().beepsBefore, 1);
-        ALMBRO_EXPECT_BOX(recorder, "Language file missing! Språkfil saknas!\r\nFolder: " + Documents() + "/Planum/Lang.ini",
+        ALMBRO_EXPECT_BOX(recorder,
+                          "Language file missing! Språkfil saknas!\r\nFolder: " + Documents() + "/Planum/Lang.ini",
                           vbOKOnly, vbCritical, "Planum");
         ALMBRO_EXPECT_NO_MORE_BOXES(recorder);
         QCOMPARE(m_endStatus, int(ExitNoLanguageFile));
@@ -136,11 +139,19 @@ private slots:
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("cancel");
         QTest::addColumn<QString>("title");
-        QTest::newRow("missing value") << QByteArray() << "LangEN.ini" << "Cancel" << "Almbro";
-        QTest::newRow("blanks") << QByteArray("   ") << "LangEN.ini" << "Cancel" << "Almbro";
-        QTest::newRow("Swedish") << QByteArray("SV") << "LangSV.ini" << "Avbryt" << "Almbro";
+        QTest::newRow("missing value") << QByteArray() << "LangEN.ini"
+                                       << "Cancel"
+                                       << "Almbro";
+        QTest::newRow("blanks") << QByteArray("   ") << "LangEN.ini"
+                                << "Cancel"
+                                << "Almbro";
+        QTest::newRow("Swedish") << QByteArray("SV") << "LangSV.ini"
+                                 << "Avbryt"
+                                 << "Almbro";
         // A code without a file: every text is empty and the design captions stay.
-        QTest::newRow("unknown code") << QByteArray("FI") << "LangFI.ini" << "Avbryt" << "";
+        QTest::newRow("unknown code") << QByteArray("FI") << "LangFI.ini"
+                                      << "Avbryt"
+                                      << "";
     }
     void languageCode()
     {
@@ -174,7 +185,8 @@ private slots:
 
     void terminalServerTakesSharedLanguageFolder()
     {
-        RegCreateKeyForTest(HKEY_CURRENT_USER, QStringLiteral("Software\\Microsoft\\Windows NT\\CurrentVersion\\Terminal Server"));
+        RegCreateKeyForTest(HKEY_CURRENT_USER,
+                            QStringLiteral("Software\\Microsoft\\Windows NT\\CurrentVersion\\Terminal Server"));
         QVERIFY(ÄrTerminalServer());
         const QString shared = testenv::Root() + QStringLiteral("/share");
         InstallLanguageFiles(shared + QStringLiteral("/Planum"));

@@ -43,23 +43,23 @@ inline QString SourceLangDir()
 
 } // namespace testenv
 
-#define ALMBRO_TEST_MAIN(TestObject)                                                                   \
-    int main(int argc, char** argv)                                                                    \
-    {                                                                                                  \
-        testenv::SetUpTemporaryHome();                                                                 \
-        QCoreApplication app(argc, argv);                                                              \
-        TestObject tc;                                                                                 \
-        QTEST_SET_MAIN_SOURCE_PATH                                                                     \
-        return QTest::qExec(&tc, argc, argv);                                                          \
+#define ALMBRO_TEST_MAIN(TestObject)                                                                                   \
+    int main(int argc, char** argv)                                                                                    \
+    {                                                                                                                  \
+        testenv::SetUpTemporaryHome();                                                                                 \
+        QCoreApplication app(argc, argv);                                                                              \
+        TestObject tc;                                                                                                 \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                                     \
+        return QTest::qExec(&tc, argc, argv);                                                                          \
     }
 
-#define ALMBRO_GUI_TEST_MAIN(TestObject)                                                               \
-    int main(int argc, char** argv)                                                                    \
-    {                                                                                                  \
-        testenv::SetUpTemporaryHome();                                                                 \
-        qputenv("QT_QPA_PLATFORM", "offscreen");                                                       \
-        QApplication app(argc, argv);                                                                  \
-        TestObject tc;                                                                                 \
-        QTEST_SET_MAIN_SOURCE_PATH                                                                     \
-        return QTest::qExec(&tc, argc, argv);                                                          \
+#define ALMBRO_GUI_TEST_MAIN(TestObject)                                                                               \
+    int main(int argc, char** argv)                                                                                    \
+    {                                                                                                                  \
+        testenv::SetUpTemporaryHome();                                                                                 \
+        qputenv("QT_QPA_PLATFORM", "offscreen");                                                                       \
+        QApplication app(argc, argv);                                                                                  \
+        TestObject tc;                                                                                                 \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                                     \
+        return QTest::qExec(&tc, argc, argv);                                                                          \
     }

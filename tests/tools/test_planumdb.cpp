@@ -170,13 +170,20 @@ private slots:
         QTest::newRow("nothing") << QStringList{};
         QTest::newRow("unknown command") << QStringList{QStringLiteral("drop"), QStringLiteral("x.db")};
         QTest::newRow("no path") << QStringList{QStringLiteral("seed")};
-        QTest::newRow("option for a path") << QStringList{QStringLiteral("seed"), QStringLiteral("--bookings"), QStringLiteral("5")};
-        QTest::newRow("not a number") << QStringList{QStringLiteral("seed"), QStringLiteral("x.db"), QStringLiteral("--bookings"), QStringLiteral("many")};
-        QTest::newRow("no resources") << QStringList{QStringLiteral("seed"), QStringLiteral("x.db"), QStringLiteral("--resources=0")};
-        QTest::newRow("unknown option") << QStringList{QStringLiteral("seed"), QStringLiteral("x.db"), QStringLiteral("--colour"), QStringLiteral("red")};
-        QTest::newRow("option without value") << QStringList{QStringLiteral("list"), QStringLiteral("x.db"), QStringLiteral("--from")};
-        QTest::newRow("not a date") << QStringList{QStringLiteral("list"), QStringLiteral("x.db"), QStringLiteral("--from"), QStringLiteral("igår")};
-        QTest::newRow("init with an option") << QStringList{QStringLiteral("init"), QStringLiteral("x.db"), QStringLiteral("--force")};
+        QTest::newRow("option for a path")
+            << QStringList{QStringLiteral("seed"), QStringLiteral("--bookings"), QStringLiteral("5")};
+        QTest::newRow("not a number") << QStringList{QStringLiteral("seed"), QStringLiteral("x.db"),
+                                                     QStringLiteral("--bookings"), QStringLiteral("many")};
+        QTest::newRow("no resources") << QStringList{QStringLiteral("seed"), QStringLiteral("x.db"),
+                                                     QStringLiteral("--resources=0")};
+        QTest::newRow("unknown option") << QStringList{QStringLiteral("seed"), QStringLiteral("x.db"),
+                                                       QStringLiteral("--colour"), QStringLiteral("red")};
+        QTest::newRow("option without value")
+            << QStringList{QStringLiteral("list"), QStringLiteral("x.db"), QStringLiteral("--from")};
+        QTest::newRow("not a date") << QStringList{QStringLiteral("list"), QStringLiteral("x.db"),
+                                                   QStringLiteral("--from"), QStringLiteral("igår")};
+        QTest::newRow("init with an option")
+            << QStringList{QStringLiteral("init"), QStringLiteral("x.db"), QStringLiteral("--force")};
     }
     void badCommandLines()
     {
@@ -193,10 +200,11 @@ private slots:
 
     void seedIsTheSameForTheSameSeed()
     {
-        const QStringList options = {QStringLiteral("--resources"), QStringLiteral("8"), QStringLiteral("--bookings"),
-                                     QStringLiteral("400"), QStringLiteral("--from"), QStringLiteral("2026-11-30"),
-                                     QStringLiteral("--days"), QStringLiteral("14"), QStringLiteral("--seed"),
-                                     QStringLiteral("42")};
+        const QStringList options = {QStringLiteral("--resources"), QStringLiteral("8"),
+                                     QStringLiteral("--bookings"),  QStringLiteral("400"),
+                                     QStringLiteral("--from"),      QStringLiteral("2026-11-30"),
+                                     QStringLiteral("--days"),      QStringLiteral("14"),
+                                     QStringLiteral("--seed"),      QStringLiteral("42")};
         const QString first = NewPath(QStringLiteral("a.db"));
         const QString second = NewPath(QStringLiteral("b.db"));
         const QString third = NewPath(QStringLiteral("c.db"));
@@ -214,32 +222,45 @@ private slots:
         QVERIFY(a.out.count(QLatin1Char('\n')) > 350); // all but the cancelled ones
         QCOMPARE(a.out, b.out);
         QVERIFY(a.out != c.out);
-        const QString allColumns = QStringLiteral("SELECT group_concat(Kundnamn || Notering || StartTid || Status, '|') FROM Bokningar");
+        const QString allColumns =
+            QStringLiteral("SELECT group_concat(Kundnamn || Notering || StartTid || Status, '|') FROM Bokningar");
         QCOMPARE(Ask(first, allColumns), Ask(second, allColumns));
     }
 
     void seedMakesVariedData()
     {
         const QString path = NewPath(QStringLiteral("demo.db"));
-        const Outcome seeded = RunHere({QStringLiteral("seed"), path, QStringLiteral("--resources"), QStringLiteral("60"),
-                                        QStringLiteral("--bookings"), QStringLiteral("3000"), QStringLiteral("--days"),
-                                        QStringLiteral("30"), QStringLiteral("--from"), QStringLiteral("2026-12-01")});
+        const Outcome seeded =
+            RunHere({QStringLiteral("seed"), path, QStringLiteral("--resources"), QStringLiteral("60"),
+                     QStringLiteral("--bookings"), QStringLiteral("3000"), QStringLiteral("--days"),
+                     QStringLiteral("30"), QStringLiteral("--from"), QStringLiteral("2026-12-01")});
         QCOMPARE(seeded.status, 0);
         QVERIFY(seeded.out.contains(QStringLiteral("60 resources, 3000 bookings")));
         QCOMPARE(Ask(path, QStringLiteral("SELECT COUNT(*) FROM Bokningar")).toInt(), 3000);
         QCOMPARE(Ask(path, QStringLiteral("SELECT COUNT(*) FROM Personer")).toInt(), 60);
-        QVERIFY(Ask(path, QStringLiteral("SELECT COUNT(*) FROM Personer WHERE FörNamn = '' AND EfterNamn = ''")).toInt() >= 1);
-        QVERIFY(Ask(path, QStringLiteral("SELECT COUNT(*) FROM Personer WHERE FörNamn <> '' AND EfterNamn = ''")).toInt() >= 1);
+        QVERIFY(
+            Ask(path, QStringLiteral("SELECT COUNT(*) FROM Personer WHERE FörNamn = '' AND EfterNamn = ''")).toInt() >=
+            1);
+        QVERIFY(
+            Ask(path, QStringLiteral("SELECT COUNT(*) FROM Personer WHERE FörNamn <> '' AND EfterNamn = ''")).toInt() >=
+            1);
         QVERIFY(Ask(path, QStringLiteral("SELECT COUNT(DISTINCT Status) FROM Bokningar")).toInt() >= 6);
         QVERIFY(Ask(path, QStringLiteral("SELECT COUNT(*) FROM Bokningar WHERE Notering LIKE '%\"%'")).toInt() > 0);
         QVERIFY(Ask(path, QStringLiteral("SELECT COUNT(*) FROM Bokningar WHERE Notering LIKE '\"%\"'")).toInt() > 0);
-        QVERIFY(Ask(path, QStringLiteral("SELECT COUNT(*) FROM Bokningar WHERE instr(Notering, char(13, 10)) > 0")).toInt() > 0);
+        QVERIFY(Ask(path, QStringLiteral("SELECT COUNT(*) FROM Bokningar WHERE instr(Notering, char(13, 10)) > 0"))
+                    .toInt() > 0);
         QVERIFY(Ask(path, QStringLiteral("SELECT COUNT(*) FROM Bokningar WHERE Aktiv = 0")).toInt() > 0);
         QVERIFY(Ask(path, QStringLiteral("SELECT COUNT(*) FROM Bokningar WHERE Kundnamn = ''")).toInt() > 0);
         QVERIFY(Ask(path, QStringLiteral("SELECT COUNT(DISTINCT Kundnamn) FROM Bokningar")).toInt() >= 8);
-        QVERIFY(Ask(path, QStringLiteral("SELECT COUNT(*) FROM Bokningar WHERE Typ = 2 AND SlutTid >= datetime(StartTid, '+1 day')")).toInt() > 0);
-        QCOMPARE(Ask(path, QStringLiteral("SELECT MIN(substr(StartTid, 1, 10)) FROM Bokningar")).toString(), QStringLiteral("2026-12-01"));
-        QVERIFY(Ask(path, QStringLiteral("SELECT MAX(substr(StartTid, 1, 10)) FROM Bokningar WHERE Typ <> 2")).toString() <= QStringLiteral("2026-12-30"));
+        QVERIFY(
+            Ask(path, QStringLiteral(
+                          "SELECT COUNT(*) FROM Bokningar WHERE Typ = 2 AND SlutTid >= datetime(StartTid, '+1 day')"))
+                .toInt() > 0);
+        QCOMPARE(Ask(path, QStringLiteral("SELECT MIN(substr(StartTid, 1, 10)) FROM Bokningar")).toString(),
+                 QStringLiteral("2026-12-01"));
+        QVERIFY(
+            Ask(path, QStringLiteral("SELECT MAX(substr(StartTid, 1, 10)) FROM Bokningar WHERE Typ <> 2")).toString() <=
+            QStringLiteral("2026-12-30"));
     }
 
     // What the set-up script runs: a demo database when none is there, and nothing when one is.
@@ -255,7 +276,8 @@ private slots:
         QCOMPARE(again.status, 0);
         QCOMPARE(Ask(path, QStringLiteral("SELECT COUNT(*) FROM Bokningar")).toInt(), bookings);
         // Without the flag an existing database gets more.
-        QCOMPARE(RunProgram({QStringLiteral("seed"), path, QStringLiteral("--bookings"), QStringLiteral("10")}).status, 0);
+        QCOMPARE(RunProgram({QStringLiteral("seed"), path, QStringLiteral("--bookings"), QStringLiteral("10")}).status,
+                 0);
         QCOMPARE(Ask(path, QStringLiteral("SELECT COUNT(*) FROM Bokningar")).toInt(), bookings + 10);
     }
 
@@ -299,7 +321,8 @@ private slots:
     {
         const QString ini = NewPath(QStringLiteral("Planum.ini"));
         const QString database = QFileInfo(ini).absolutePath() + QStringLiteral("/Planum.db");
-        QCOMPARE(RunHere({QStringLiteral("seed"), database, QStringLiteral("--bookings"), QStringLiteral("7")}).status, 0);
+        QCOMPARE(RunHere({QStringLiteral("seed"), database, QStringLiteral("--bookings"), QStringLiteral("7")}).status,
+                 0);
         QCOMPARE(RunHere({QStringLiteral("demo"), QStringLiteral("--ini"), ini}).status, 0);
         QCOMPARE(vb::GetPrivateProfileString(QStringLiteral("System"), QStringLiteral("DataBas1"), QString(), 255, ini),
                  database);
@@ -311,7 +334,8 @@ private slots:
         const QString text = TextFile();
         const QString ini = QFileInfo(text).absolutePath() + QStringLiteral("/Planum.ini");
         const QByteArray before = Bytes(text);
-        const Outcome refused = RunProgram({QStringLiteral("demo"), QStringLiteral("--ini"), ini, QStringLiteral("--db"), text});
+        const Outcome refused =
+            RunProgram({QStringLiteral("demo"), QStringLiteral("--ini"), ini, QStringLiteral("--db"), text});
         QCOMPARE(refused.status, int(planumdb::ExitNotUsable));
         QVERIFY(refused.err.contains(text));
         QCOMPARE(Bytes(text), before);
@@ -327,8 +351,9 @@ private slots:
                           QStringLiteral("2026-12-01"), QStringLiteral("--days"), QStringLiteral("20")})
                      .status,
                  0);
-        const Outcome listed = RunProgram({QStringLiteral("list"), path, QStringLiteral("--from"), QStringLiteral("2026-12-07"),
-                                           QStringLiteral("--to"), QStringLiteral("2026-12-08")});
+        const Outcome listed =
+            RunProgram({QStringLiteral("list"), path, QStringLiteral("--from"), QStringLiteral("2026-12-07"),
+                        QStringLiteral("--to"), QStringLiteral("2026-12-08")});
         QCOMPARE(listed.status, 0);
         QStringList lines = listed.out.split(QLatin1Char('\n'));
         QCOMPARE(lines.takeLast(), QString());
@@ -346,8 +371,10 @@ private slots:
             QCOMPARE(fields.size(), 5);
             QCOMPARE(fields[0].toInt(), records[QStringLiteral("Nyckel")].toInt());
             QCOMPARE(fields[1], db.PersonNamn(records[QStringLiteral("PersonID")].toInt()));
-            QCOMPARE(fields[2], records[QStringLiteral("StartTid")].toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")));
-            QCOMPARE(fields[3], records[QStringLiteral("SlutTid")].toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")));
+            QCOMPARE(fields[2],
+                     records[QStringLiteral("StartTid")].toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")));
+            QCOMPARE(fields[3],
+                     records[QStringLiteral("SlutTid")].toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")));
             QString note = records[QStringLiteral("Anteckningx")].toString();
             note.replace(QLatin1String("\r\n"), QLatin1String(" ")).replace(QLatin1Char('\n'), QLatin1Char(' '));
             QCOMPARE(fields[4], note);

@@ -1,10 +1,10 @@
 // Export from end to end through the real wizard: a seeded booking database, an empty calendar,
 // the item list, the mapping, Finish; then the same export again after a booking changed.
 #include "WizardFixture.h"
-#include "platform/ControlType.h"
-#include "platform/Locale.h"
 #include "booking/BulkWriter.h"
 #include "planumdb/Seed.h"
+#include "platform/ControlType.h"
+#include "platform/Locale.h"
 #include "ui/clsListView.h"
 #include "wizard/frmAvslutning.h"
 
@@ -165,7 +165,8 @@ private slots:
                 if (!found)
                     continue;
                 const booking::DBPost post = *db.HämtaPost(nyckel.toInt());
-                QCOMPARE(found->Subject(), post.Kundnamn().isEmpty() ? QStringLiteral("<Ej angiven>") : post.Kundnamn());
+                QCOMPARE(found->Subject(),
+                         post.Kundnamn().isEmpty() ? QStringLiteral("<Ej angiven>") : post.Kundnamn());
                 // The calendar hands bodies out with CR LF line ends, as the desktop client did.
                 QCOMPARE(found->Body().replace("\r\n", "\n"), post.Notering().replace("\r\n", "\n"));
                 QCOMPARE(found->Location(), post.Leveransadress());
@@ -196,7 +197,8 @@ private slots:
             booking::DBFunk db;
             db.ÖppnaDatabas(m_db, 0, 0);
             booking::BulkWriter writer(db);
-            const qint32 named = writer.AddResource(QStringLiteral("Bil"), QStringLiteral("Ett"), QStringLiteral("Garage"));
+            const qint32 named =
+                writer.AddResource(QStringLiteral("Bil"), QStringLiteral("Ett"), QStringLiteral("Garage"));
             const qint32 nameless = writer.AddResource(QString(), QString(), QString());
             const QStringList notes = {QStringLiteral("\"Citerad\""), QStringLiteral("rad ett\r\nrad två"),
                                        QStringLiteral("\""), QStringLiteral("\"inne\" och ute")};
@@ -220,7 +222,8 @@ private slots:
             vb::ListItem* row = w->lvVisa->Item(i);
             notes << row->SubItemByKey(QStringLiteral("Notering"));
             resources << row->SubItemByKey(QStringLiteral("Resurs"));
-            QCOMPARE(row->Text(), QDateTime(m_monday, QTime(8 + i - 1, 0)).toString(QStringLiteral("yyyy-MM-dd  HH:mm")));
+            QCOMPARE(row->Text(),
+                     QDateTime(m_monday, QTime(8 + i - 1, 0)).toString(QStringLiteral("yyyy-MM-dd  HH:mm")));
             QCOMPARE(row->SubItemByKey(QStringLiteral("Sluttid")),
                      QDateTime(m_monday, QTime(8 + i - 1, 30)).toString(QStringLiteral("yyyy-MM-dd  HH:mm")));
         }
@@ -235,7 +238,8 @@ private slots:
         w->lvVisa_ColumnClick(3);
         QCOMPARE(w->lvVisa->Item(1)->SubItem(3), QStringLiteral("Citerad"));
         w->lvVisa_ColumnClick(0);
-        QCOMPARE(w->lvVisa->Item(1)->Text(), QDateTime(m_monday, QTime(8, 0)).toString(QStringLiteral("yyyy-MM-dd  HH:mm")));
+        QCOMPARE(w->lvVisa->Item(1)->Text(),
+                 QDateTime(m_monday, QTime(8, 0)).toString(QStringLiteral("yyyy-MM-dd  HH:mm")));
     }
 
     void emptyRangeAndUnopenableDatabase()
@@ -284,8 +288,7 @@ private slots:
             f.boxes->Answer(answer);
         w->FyllLista();
         if (answer)
-            ALMBRO_EXPECT_BOX(*f.boxes,
-                              T("R0748") + " " + FormatThousands(count) + T("R3211") + "\r\n" + T("R2282"),
+            ALMBRO_EXPECT_BOX(*f.boxes, T("R0748") + " " + FormatThousands(count) + T("R3211") + "\r\n" + T("R2282"),
                               vbYesNo, vbQuestion, "Almbro");
         QCOMPARE(w->lvVisa->Count(), rows);
         QCOMPARE(FormatThousands(501), CurrentLocale().toString(501));

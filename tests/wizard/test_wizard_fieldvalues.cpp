@@ -190,7 +190,8 @@ private:
         w->txtDB->setText(path);
         w->optImport->setChecked(true);
         w->optImport_Click();
-        for (const auto& [name, id] : {std::pair{QStringLiteral("Anna Berg"), m_anna}, std::pair{QStringLiteral("Bil Ett"), m_bil}})
+        for (const auto& [name, id] :
+             {std::pair{QStringLiteral("Anna Berg"), m_anna}, std::pair{QStringLiteral("Bil Ett"), m_bil}})
             f.AddResource(name, id);
         MapFrom(QStringLiteral("Notering"), "R2298");
     }
@@ -211,13 +212,17 @@ private:
     {
         booking::DBFunk db;
         db.ÖppnaDatabas(gsDataBas, 0, 0);
-        booking::Recordset set = db.HämtaPoster(QStringLiteral("2026-12-07 00:00"), QStringLiteral("2026-12-07 23:59"), resource);
+        booking::Recordset set =
+            db.HämtaPoster(QStringLiteral("2026-12-07 00:00"), QStringLiteral("2026-12-07 23:59"), resource);
         QList<DBPost> posts;
         for (; !set.Eof(); set.MoveNext())
             posts.append(*db.HämtaPost(set[QStringLiteral("Nyckel")].toInt()));
         return posts;
     }
-    QString Summary(int done, int handled) const { return QStringLiteral("%1 / %2 ").arg(done).arg(handled) + T("R2147"); }
+    QString Summary(int done, int handled) const
+    {
+        return QStringLiteral("%1 / %2 ").arg(done).arg(handled) + T("R2147");
+    }
 
     QDate m_day{2026, 12, 7};
     qint32 m_anna = 0, m_bil = 0, m_first = 0, m_second = 0;
@@ -234,18 +239,38 @@ private slots:
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("stored");
         QTest::addColumn<QString>("text");
-        for (const char* name : {"Bokningsnr", "Beställare", "Beställningsdatum", "Beställningsnummer", "Dokument",
-                                 "Följesedelsnr", "Leverans_postadress", "Leveransadress", "Märke", "Notering", "Telefon"})
-            QTest::newRow(name) << QString::fromUtf8(name) << "värde 1" << "värde 1";
-        QTest::newRow("Pris shares Följesedelsnr") << "Pris" << "1200" << "1200";
-        QTest::newRow("Kundnamn") << "Kundnamn" << "Berg AB" << "Berg AB";
-        QTest::newRow("Kundnamn empty") << "Kundnamn" << "" << "<Ej angiven>";
-        QTest::newRow("terms 0") << "Betalningsvillkor" << "0" << "Ej klar";
-        QTest::newRow("terms 1") << "Betalningsvillkor" << "1" << "Faktura";
-        QTest::newRow("terms 2") << "Betalningsvillkor" << "2" << "Kontant";
-        QTest::newRow("terms 5") << "Betalningsvillkor" << "5" << "";
-        QTest::newRow("unknown name") << "Okänt" << "x" << "";
-        QTest::newRow("name case matters") << "kundnamn" << "Berg AB" << "";
+        for (const char* name :
+             {"Bokningsnr", "Beställare", "Beställningsdatum", "Beställningsnummer", "Dokument", "Följesedelsnr",
+              "Leverans_postadress", "Leveransadress", "Märke", "Notering", "Telefon"})
+            QTest::newRow(name) << QString::fromUtf8(name) << "värde 1"
+                                << "värde 1";
+        QTest::newRow("Pris shares Följesedelsnr") << "Pris"
+                                                   << "1200"
+                                                   << "1200";
+        QTest::newRow("Kundnamn") << "Kundnamn"
+                                  << "Berg AB"
+                                  << "Berg AB";
+        QTest::newRow("Kundnamn empty") << "Kundnamn"
+                                        << ""
+                                        << "<Ej angiven>";
+        QTest::newRow("terms 0") << "Betalningsvillkor"
+                                 << "0"
+                                 << "Ej klar";
+        QTest::newRow("terms 1") << "Betalningsvillkor"
+                                 << "1"
+                                 << "Faktura";
+        QTest::newRow("terms 2") << "Betalningsvillkor"
+                                 << "2"
+                                 << "Kontant";
+        QTest::newRow("terms 5") << "Betalningsvillkor"
+                                 << "5"
+                                 << "";
+        QTest::newRow("unknown name") << "Okänt"
+                                      << "x"
+                                      << "";
+        QTest::newRow("name case matters") << "kundnamn"
+                                           << "Berg AB"
+                                           << "";
     }
     void readAsText()
     {
@@ -273,26 +298,62 @@ private slots:
         QTest::addColumn<QString>("marker");
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("result");
-        const QStringList joined = {"Beställare", "Dokument", "Kundnamn", "Leverans_postadress", "Leveransadress",
-                                    "Märke", "Notering", "Telefon"};
+        const QStringList joined = {"Beställare",     "Dokument", "Kundnamn", "Leverans_postadress",
+                                    "Leveransadress", "Märke",    "Notering", "Telefon"};
         for (const QString& name : joined) {
-            QTest::newRow(qPrintable(name + " joined")) << name << "gammal" << "" << "ny" << "gammal, ny";
-            QTest::newRow(qPrintable(name + " replaced: from Planum")) << name << "gammal" << "17" << "ny" << "ny";
-            QTest::newRow(qPrintable(name + " empty before")) << name << "" << "" << "ny" << "ny";
+            QTest::newRow(qPrintable(name + " joined")) << name << "gammal"
+                                                        << ""
+                                                        << "ny"
+                                                        << "gammal, ny";
+            QTest::newRow(qPrintable(name + " replaced: from Planum")) << name << "gammal"
+                                                                       << "17"
+                                                                       << "ny"
+                                                                       << "ny";
+            QTest::newRow(qPrintable(name + " empty before")) << name << ""
+                                                              << ""
+                                                              << "ny"
+                                                              << "ny";
             // Every joined field but the delivery address is trimmed afterwards.
-            QTest::newRow(qPrintable(name + " trimmed?")) << name << "" << "" << "  ny  "
-                                                         << (name == "Leveransadress" ? "  ny  " : "ny");
+            QTest::newRow(qPrintable(name + " trimmed?")) << name << ""
+                                                          << ""
+                                                          << "  ny  " << (name == "Leveransadress" ? "  ny  " : "ny");
         }
         for (const QString& name : {QStringLiteral("Beställningsdatum"), QStringLiteral("Beställningsnummer"),
                                     QStringLiteral("Följesedelsnr"), QStringLiteral("Pris")}) {
-            QTest::newRow(qPrintable(name + " replaced")) << name << "gammal" << "" << "ny" << "ny";
-            QTest::newRow(qPrintable(name + " not trimmed")) << name << "" << "" << " ny " << " ny ";
+            QTest::newRow(qPrintable(name + " replaced")) << name << "gammal"
+                                                          << ""
+                                                          << "ny"
+                                                          << "ny";
+            QTest::newRow(qPrintable(name + " not trimmed")) << name << ""
+                                                             << ""
+                                                             << " ny "
+                                                             << " ny ";
         }
-        QTest::newRow("Bokningsnr: leading number") << "Bokningsnr" << "1" << "" << "42 st" << "42";
-        QTest::newRow("Bokningsnr: no number") << "Bokningsnr" << "1" << "" << "st" << "0";
-        QTest::newRow("Betalningsvillkor: number") << "Betalningsvillkor" << "0" << "" << "2" << "2";
-        QTest::newRow("Betalningsvillkor: rounds to even") << "Betalningsvillkor" << "0" << "" << "2.5" << "2";
-        QTest::newRow("unknown field writes nothing") << "Okänt" << "" << "" << "ny" << "?";
+        QTest::newRow("Bokningsnr: leading number") << "Bokningsnr"
+                                                    << "1"
+                                                    << ""
+                                                    << "42 st"
+                                                    << "42";
+        QTest::newRow("Bokningsnr: no number") << "Bokningsnr"
+                                               << "1"
+                                               << ""
+                                               << "st"
+                                               << "0";
+        QTest::newRow("Betalningsvillkor: number") << "Betalningsvillkor"
+                                                   << "0"
+                                                   << ""
+                                                   << "2"
+                                                   << "2";
+        QTest::newRow("Betalningsvillkor: rounds to even") << "Betalningsvillkor"
+                                                           << "0"
+                                                           << ""
+                                                           << "2.5"
+                                                           << "2";
+        QTest::newRow("unknown field writes nothing") << "Okänt"
+                                                      << ""
+                                                      << ""
+                                                      << "ny"
+                                                      << "?";
     }
     void writtenFromTheRow()
     {
@@ -316,8 +377,10 @@ private slots:
     {
         QTest::addColumn<QString>("marker");
         QTest::addColumn<QString>("note");
-        QTest::newRow("no booking number: joined") << "" << "Möte, Agenda";
-        QTest::newRow("booking number: the body replaces") << "12" << "Agenda";
+        QTest::newRow("no booking number: joined") << ""
+                                                   << "Möte, Agenda";
+        QTest::newRow("booking number: the body replaces") << "12"
+                                                           << "Agenda";
     }
     void oneFieldFromTwoColumns()
     {
@@ -334,15 +397,16 @@ private slots:
 
     void startThatIsNoDate()
     {
-        vb::ListItem* row = ImportRow(QDateTime(QDate(2026, 12, 7), QTime(9, 0)), QDateTime(QDate(2026, 12, 7), QTime(10, 0)),
-                                      QStringLiteral("x"));
+        vb::ListItem* row = ImportRow(QDateTime(QDate(2026, 12, 7), QTime(9, 0)),
+                                      QDateTime(QDate(2026, 12, 7), QTime(10, 0)), QStringLiteral("x"));
         row->SetText(QStringLiteral("någon gång"));
         MapFrom(QStringLiteral("Märke"), "R2298");
         DBPost post;
         f.wizard->EgnaVal(post, 1);
-        ALMBRO_EXPECT_BOX(*f.boxes,
-                          "Error no: 13 (Type mismatch: \"någon gång\" is not a date) in procedure EgnaVal in Form frmWizard",
-                          vbOKOnly, 0, "Almbro");
+        ALMBRO_EXPECT_BOX(
+            *f.boxes,
+            "Error no: 13 (Type mismatch: \"någon gång\" is not a date) in procedure EgnaVal in Form frmWizard",
+            vbOKOnly, 0, "Almbro");
         QCOMPARE(post.Märke(), QStringLiteral("x")); // what was written before stays
         QCOMPARE(post.SlutTid(), QDateTime(QDate(2026, 12, 7), QTime(10, 0)));
     }
@@ -363,10 +427,14 @@ private slots:
         QTest::addColumn<QString>("first");
         QTest::addColumn<QString>("second");
         QTest::addColumn<int>("number");
-        QTest::newRow("first key column") << "123" << "" << 123;
-        QTest::newRow("second key column") << "" << "45" << 45;
-        QTest::newRow("neither") << "" << "" << -1;
-        QTest::newRow("text is no number") << "abc" << "" << -1;
+        QTest::newRow("first key column") << "123"
+                                          << "" << 123;
+        QTest::newRow("second key column") << ""
+                                           << "45" << 45;
+        QTest::newRow("neither") << ""
+                                 << "" << -1;
+        QTest::newRow("text is no number") << "abc"
+                                           << "" << -1;
     }
     void bookingNumberOfARow()
     {

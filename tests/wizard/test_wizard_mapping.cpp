@@ -43,8 +43,9 @@ private slots:
     {
         QTest::addColumn<bool>("import");
         QTest::addColumn<QStringList>("fields");
-        const QStringList all = {T("R0967"), T("R0038"), T("R0639"), T("R0640"), T("R0641"), T("R0643"),
-                                 T("R0933").remove('&'), T("R0321"), T("R0646"), T("R0348"), T("R0649"), T("R0048"), T("R0039")};
+        const QStringList all = {
+            T("R0967"), T("R0038"), T("R0639"), T("R0640"), T("R0641"), T("R0643"), T("R0933").remove('&'),
+            T("R0321"), T("R0646"), T("R0348"), T("R0649"), T("R0048"), T("R0039")};
         QStringList import = all;
         import.removeAt(7);
         import.removeAt(0);
@@ -160,7 +161,8 @@ private slots:
         w->cmdTaBortAlla_Click();
         w->cmdTaBort->setEnabled(true);
         w->cmdTaBort_Click();
-        ALMBRO_EXPECT_BOX(*f.boxes, "Error no: 35601 (Element not found) in procedure cmdTaBort_Click in Form frmWizard",
+        ALMBRO_EXPECT_BOX(*f.boxes,
+                          "Error no: 35601 (Element not found) in procedure cmdTaBort_Click in Form frmWizard",
                           vbOKOnly, 0, "Almbro");
         QVERIFY(w->cmdTaBort->isEnabled());
         QVERIFY(!w->cmdTaBortAlla->isEnabled());
@@ -194,9 +196,8 @@ private slots:
             return texts;
         };
         QStringList ascending = {T("R2267"), T("R2234"), T("R2298")};
-        std::sort(ascending.begin(), ascending.end(), [](const QString& a, const QString& b) {
-            return a.compare(b, Qt::CaseInsensitive) < 0;
-        });
+        std::sort(ascending.begin(), ascending.end(),
+                  [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
         QStringList descending = ascending;
         std::reverse(descending.begin(), descending.end());
         // The list starts ascending, so the first click sorts descending.

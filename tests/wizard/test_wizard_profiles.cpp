@@ -107,8 +107,8 @@ private slots:
         const QByteArray expected = "[System]\nLang=EN\nDataBas1=/data/kund.db\n\n[Kund1]\n"
                                     "Values=optImport=False;optKalender=True;optNotering=False;optUppgifter=False;"
                                     "cboResurser=12;DataBas=/data/kund.db;chkPlanumBokningar=1;Koppling1=" +
-                                    T("R0038").toUtf8() + "," + T("R2234").toUtf8() + ";Koppling2=" +
-                                    T("R0048").toUtf8() + "," + T("R2267").toUtf8() + "\n";
+                                    T("R0038").toUtf8() + "," + T("R2234").toUtf8() +
+                                    ";Koppling2=" + T("R0048").toUtf8() + "," + T("R2267").toUtf8() + "\n";
         QCOMPARE(IniBytes(), expected);
 
         // Saved again under the same name (another letter case): one section, the new text.
@@ -284,10 +284,14 @@ private slots:
         QTest::addColumn<QString>("pick");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<bool>("changes");
-        QTest::newRow("another file") << "other.db" << "" << true;
-        QTest::newRow("same file") << "current.db" << "" << false;
-        QTest::newRow("only the letter case differs") << "" << "CURRENT.db" << true;
-        QTest::newRow("cancelled") << "" << "" << false;
+        QTest::newRow("another file") << "other.db"
+                                      << "" << true;
+        QTest::newRow("same file") << "current.db"
+                                   << "" << false;
+        QTest::newRow("only the letter case differs") << ""
+                                                      << "CURRENT.db" << true;
+        QTest::newRow("cancelled") << ""
+                                   << "" << false;
     }
     void databaseDialog()
     {

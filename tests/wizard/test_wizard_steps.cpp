@@ -51,9 +51,12 @@ private slots:
         QTest::addColumn<bool>("direction");
         QTest::addColumn<QString>("database");
         QTest::addColumn<QString>("message");
-        QTest::newRow("start after end") << true << true << "/data/x.db" << "R2254";
-        QTest::newRow("no direction") << false << false << "/data/x.db" << "R2296";
-        QTest::newRow("no database") << false << true << "" << "R2289";
+        QTest::newRow("start after end") << true << true << "/data/x.db"
+                                         << "R2254";
+        QTest::newRow("no direction") << false << false << "/data/x.db"
+                                      << "R2296";
+        QTest::newRow("no database") << false << true << ""
+                                     << "R2289";
     }
     void startStepChecks()
     {
@@ -185,7 +188,8 @@ private slots:
         QTest::newRow("export, nothing ticked") << false << false << false << true << 0 << export_ << false;
         QTest::newRow("import, nothing ticked") << true << false << true << true << 0 << import_ << false;
         QTest::newRow("import, no resource") << true << true << false << true << 0 << T("R2186") << false;
-        QTest::newRow("no mapping, Yes goes back") << false << true << false << false << int(vbYes) << noMapping << false;
+        QTest::newRow("no mapping, Yes goes back")
+            << false << true << false << false << int(vbYes) << noMapping << false;
         QTest::newRow("no mapping, No goes on") << false << true << false << false << int(vbNo) << noMapping << true;
         QTest::newRow("all there") << false << true << false << true << 0 << QString() << true;
     }
@@ -260,8 +264,9 @@ private slots:
         QTest::addColumn<int>("width");
         QTest::addColumn<QList<int>>("widths");
         QTest::addColumn<QStringList>("headers");
-        QTest::newRow("import on 5000 twips") << 1 << 5000 << QList<int>{950, 950, 990, 990, 990, 0, 0}
-                                              << QStringList{T("R2252"), T("R2247"), T("R2234"), T("R2298"), T("R2267"), "Nyckel1", "Nyckel2"};
+        QTest::newRow("import on 5000 twips")
+            << 1 << 5000 << QList<int>{950, 950, 990, 990, 990, 0, 0}
+            << QStringList{T("R2252"), T("R2247"), T("R2234"), T("R2298"), T("R2267"), "Nyckel1", "Nyckel2"};
         QTest::newRow("export on 4000 twips") << 4 << 4000 << QList<int>{1000, 880, 910, 910}
                                               << QStringList{T("R0035"), T("R0257"), T("R0558"), T("R0048")};
         // W / 4 = 1000.5 rounds to even: 1000.

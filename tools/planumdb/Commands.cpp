@@ -1,6 +1,6 @@
 #include "planumdb/Commands.h"
-#include "planumdb/Seed.h"
 #include "booking/DBFunk.h"
+#include "planumdb/Seed.h"
 #include "platform/Ini.h"
 #include "platform/Locale.h"
 #include "platform/SpecialFolders.h"
@@ -21,14 +21,30 @@ QString NotUsable(const QString& path, qint32 verdict)
 {
     QString why;
     switch (verdict) {
-    case booking::IngenSökväg: why = QStringLiteral("no path given"); break;
-    case booking::FilSaknas: why = QStringLiteral("no such file"); break;
-    case booking::InteDatabas: why = QStringLiteral("not a database file"); break;
-    case booking::AnnanDatabas: why = QStringLiteral("a database of another program, not a Planum database"); break;
-    case booking::NyareVersion: why = QStringLiteral("a Planum database of a newer version than this program reads"); break;
-    case booking::KanInteÖppna: why = QStringLiteral("the database cannot be opened"); break;
-    case booking::EjTillgänglig: why = QStringLiteral("this kind of database is not supported by this build"); break;
-    default: why = QStringLiteral("cannot be used (answer %1)").arg(verdict); break;
+    case booking::IngenSökväg:
+        why = QStringLiteral("no path given");
+        break;
+    case booking::FilSaknas:
+        why = QStringLiteral("no such file");
+        break;
+    case booking::InteDatabas:
+        why = QStringLiteral("not a database file");
+        break;
+    case booking::AnnanDatabas:
+        why = QStringLiteral("a database of another program, not a Planum database");
+        break;
+    case booking::NyareVersion:
+        why = QStringLiteral("a Planum database of a newer version than this program reads");
+        break;
+    case booking::KanInteÖppna:
+        why = QStringLiteral("the database cannot be opened");
+        break;
+    case booking::EjTillgänglig:
+        why = QStringLiteral("this kind of database is not supported by this build");
+        break;
+    default:
+        why = QStringLiteral("cannot be used (answer %1)").arg(verdict);
+        break;
     }
     return QStringLiteral("planumdb: %1: %2; the file was left as it was").arg(path, why);
 }
@@ -192,8 +208,9 @@ int Init(const QString& path, const QStringList& rest, QTextStream& out, QTextSt
 
 int SeedCommand(const QString& path, const QStringList& rest, QTextStream& out, QTextStream& err)
 {
-    const auto options = ParseOptions(rest, {QStringLiteral("--resources"), QStringLiteral("--bookings"),
-                                             QStringLiteral("--from"), QStringLiteral("--days"), QStringLiteral("--seed")},
+    const auto options = ParseOptions(rest,
+                                      {QStringLiteral("--resources"), QStringLiteral("--bookings"),
+                                       QStringLiteral("--from"), QStringLiteral("--days"), QStringLiteral("--seed")},
                                       {QStringLiteral("--if-missing")}, err);
     if (!options)
         return ExitUsage;
@@ -230,8 +247,8 @@ int SeedCommand(const QString& path, const QStringList& rest, QTextStream& out, 
 
 int List(const QString& path, const QStringList& rest, QTextStream& out, QTextStream& err)
 {
-    const auto options = ParseOptions(rest, {QStringLiteral("--from"), QStringLiteral("--to"), QStringLiteral("--resource")},
-                                      {}, err);
+    const auto options =
+        ParseOptions(rest, {QStringLiteral("--from"), QStringLiteral("--to"), QStringLiteral("--resource")}, {}, err);
     if (!options)
         return ExitUsage;
     const auto from = DateOption(*options, QStringLiteral("--from"), err);
@@ -246,9 +263,9 @@ int List(const QString& path, const QStringList& rest, QTextStream& out, QTextSt
     if (!Open(db, path, true, err))
         return ExitNotUsable;
     // The range texts the wizard hands over: short date and the first or last second.
-    booking::Recordset records = db.HämtaPoster(vb::FormatShortDate(first) + QStringLiteral(" 00:00:00"),
-                                                vb::FormatShortDate(last) + QStringLiteral(" 23:59:59"),
-                                                qint32(*resource));
+    booking::Recordset records =
+        db.HämtaPoster(vb::FormatShortDate(first) + QStringLiteral(" 00:00:00"),
+                       vb::FormatShortDate(last) + QStringLiteral(" 23:59:59"), qint32(*resource));
     while (!records.Eof()) {
         out << records[QStringLiteral("Nyckel")].toInt() << '\t'
             << OneLine(db.PersonNamn(records[QStringLiteral("PersonID")].toInt())) << '\t'
@@ -301,7 +318,8 @@ int Demo(const QStringList& rest, QTextStream& out, QTextStream& err)
     }
     // Read as the wizard reads it: 255 characters at most, blanks trimmed.
     const QString named =
-        vb::GetPrivateProfileString(QStringLiteral("System"), QStringLiteral("DataBas1"), QString(), 255, ini).trimmed();
+        vb::GetPrivateProfileString(QStringLiteral("System"), QStringLiteral("DataBas1"), QString(), 255, ini)
+            .trimmed();
     if (!named.isEmpty()) {
         out << msg::AlreadySet(ini, named) << Qt::endl;
         return ExitOk;

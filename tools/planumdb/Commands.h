@@ -14,9 +14,9 @@ namespace planumdb {
 
 enum ExitStatus : int {
     ExitOk = 0,
-    ExitUsage = 1,       // a wrong command line
-    ExitNotUsable = 2,   // the path is not a booking database this program can use
-    ExitFailed = 3,      // the database failed while working (locked, disk full, ...)
+    ExitUsage = 1,     // a wrong command line
+    ExitNotUsable = 2, // the path is not a booking database this program can use
+    ExitFailed = 3,    // the database failed while working (locked, disk full, ...)
 };
 
 // Runs one command (the arguments after the program name), writing to out and err.

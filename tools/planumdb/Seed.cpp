@@ -9,19 +9,19 @@ namespace planumdb {
 namespace {
 
 const QStringList kFirstNames = {
-    QStringLiteral("Anna"),   QStringLiteral("Erik"),    QStringLiteral("Maria"),  QStringLiteral("Lars"),
-    QStringLiteral("Karin"),  QStringLiteral("Johan"),   QStringLiteral("Åsa"),    QStringLiteral("Per"),
-    QStringLiteral("Eva"),    QStringLiteral("Björn"),   QStringLiteral("Ingrid"), QStringLiteral("Mikael"),
-    QStringLiteral("Sofia"),  QStringLiteral("Anders"),  QStringLiteral("Lena"),   QStringLiteral("Göran"),
-    QStringLiteral("Elin"),   QStringLiteral("Öjvind"),  QStringLiteral("Märta"),  QStringLiteral("Nils"),
-    QStringLiteral("Britt"),  QStringLiteral("Sven"),    QStringLiteral("Ylva"),   QStringLiteral("Håkan"),
+    QStringLiteral("Anna"),  QStringLiteral("Erik"),   QStringLiteral("Maria"),  QStringLiteral("Lars"),
+    QStringLiteral("Karin"), QStringLiteral("Johan"),  QStringLiteral("Åsa"),    QStringLiteral("Per"),
+    QStringLiteral("Eva"),   QStringLiteral("Björn"),  QStringLiteral("Ingrid"), QStringLiteral("Mikael"),
+    QStringLiteral("Sofia"), QStringLiteral("Anders"), QStringLiteral("Lena"),   QStringLiteral("Göran"),
+    QStringLiteral("Elin"),  QStringLiteral("Öjvind"), QStringLiteral("Märta"),  QStringLiteral("Nils"),
+    QStringLiteral("Britt"), QStringLiteral("Sven"),   QStringLiteral("Ylva"),   QStringLiteral("Håkan"),
 };
 const QStringList kLastNames = {
-    QStringLiteral("Andersson"), QStringLiteral("Johansson"), QStringLiteral("Karlsson"),  QStringLiteral("Nilsson"),
-    QStringLiteral("Eriksson"),  QStringLiteral("Larsson"),   QStringLiteral("Olsson"),    QStringLiteral("Persson"),
+    QStringLiteral("Andersson"), QStringLiteral("Johansson"),  QStringLiteral("Karlsson"),   QStringLiteral("Nilsson"),
+    QStringLiteral("Eriksson"),  QStringLiteral("Larsson"),    QStringLiteral("Olsson"),     QStringLiteral("Persson"),
     QStringLiteral("Svensson"),  QStringLiteral("Gustafsson"), QStringLiteral("Pettersson"), QStringLiteral("Jönsson"),
-    QStringLiteral("Lindqvist"), QStringLiteral("Bergström"), QStringLiteral("Åkesson"),   QStringLiteral("Sjöberg"),
-    QStringLiteral("Öberg"),     QStringLiteral("Lundgren"),  QStringLiteral("Hägglund"),  QStringLiteral("Ekström"),
+    QStringLiteral("Lindqvist"), QStringLiteral("Bergström"),  QStringLiteral("Åkesson"),    QStringLiteral("Sjöberg"),
+    QStringLiteral("Öberg"),     QStringLiteral("Lundgren"),   QStringLiteral("Hägglund"),   QStringLiteral("Ekström"),
 };
 const QStringList kPlaces = {
     QStringLiteral("Göteborg"), QStringLiteral("Malmö"),     QStringLiteral("Stockholm"), QStringLiteral("Umeå"),
@@ -29,18 +29,25 @@ const QStringList kPlaces = {
     QStringLiteral("Kalmar"),   QStringLiteral("Östersund"), QStringLiteral("Borås"),     QStringLiteral("Lund"),
 };
 const QStringList kCustomers = {
-    QStringLiteral("Bergström Bygg AB"),         QStringLiteral("Lindqvists Måleri"),
-    QStringLiteral("Nordic Event & Konferens AB"), QStringLiteral("Sjöbergs Trädgård"),
-    QStringLiteral("Fritidsförvaltningen"),      QStringLiteral("Åkesson & Söner HB"),
-    QStringLiteral("Café Ängen"),                QStringLiteral("Ölands Turistbyrå"),
-    QStringLiteral("Hjälmarens Båtklubb"),       QStringLiteral("Dalarnas Hemslöjd"),
-    QStringLiteral("Västkustens Fastigheter AB"), QStringLiteral("Norrlands Skog & Mark"),
-    QStringLiteral("Studieförbundet Vuxenskolan"), QStringLiteral("Bröderna Öhman Åkeri"),
+    QStringLiteral("Bergström Bygg AB"),
+    QStringLiteral("Lindqvists Måleri"),
+    QStringLiteral("Nordic Event & Konferens AB"),
+    QStringLiteral("Sjöbergs Trädgård"),
+    QStringLiteral("Fritidsförvaltningen"),
+    QStringLiteral("Åkesson & Söner HB"),
+    QStringLiteral("Café Ängen"),
+    QStringLiteral("Ölands Turistbyrå"),
+    QStringLiteral("Hjälmarens Båtklubb"),
+    QStringLiteral("Dalarnas Hemslöjd"),
+    QStringLiteral("Västkustens Fastigheter AB"),
+    QStringLiteral("Norrlands Skog & Mark"),
+    QStringLiteral("Studieförbundet Vuxenskolan"),
+    QStringLiteral("Bröderna Öhman Åkeri"),
 };
 const QStringList kStreets = {
-    QStringLiteral("Storgatan"),  QStringLiteral("Kungsgatan"),   QStringLiteral("Drottninggatan"),
-    QStringLiteral("Järnvägsgatan"), QStringLiteral("Skolvägen"), QStringLiteral("Ängsvägen"),
-    QStringLiteral("Björkvägen"), QStringLiteral("Hamngatan"),    QStringLiteral("Östra Långgatan"),
+    QStringLiteral("Storgatan"),     QStringLiteral("Kungsgatan"), QStringLiteral("Drottninggatan"),
+    QStringLiteral("Järnvägsgatan"), QStringLiteral("Skolvägen"),  QStringLiteral("Ängsvägen"),
+    QStringLiteral("Björkvägen"),    QStringLiteral("Hamngatan"),  QStringLiteral("Östra Långgatan"),
 };
 // Notes as people write them: quotes, a whole note in quotes, Windows and Unix line breaks.
 const QStringList kNotes = {
@@ -58,12 +65,18 @@ const QStringList kNotes = {
     QStringLiteral("Ta med:\r\n- förlängningssladd\r\n- whiteboardpennor"),
 };
 const QStringList kAbsences = {
-    QStringLiteral("Semester"), QStringLiteral("Utbildning"), QStringLiteral("Tjänsteresa"),
+    QStringLiteral("Semester"),
+    QStringLiteral("Utbildning"),
+    QStringLiteral("Tjänsteresa"),
     QStringLiteral("Föräldraledig"),
 };
 const QStringList kMarks = {
-    QString(), QString(), QStringLiteral("Vårmötet"), QStringLiteral("Inköpsorder 4471"),
-    QStringLiteral("Att: ekonomiavdelningen"), QStringLiteral("Projekt Älvsborg"),
+    QString(),
+    QString(),
+    QStringLiteral("Vårmötet"),
+    QStringLiteral("Inköpsorder 4471"),
+    QStringLiteral("Att: ekonomiavdelningen"),
+    QStringLiteral("Projekt Älvsborg"),
 };
 // Durations in minutes of an ordinary booking.
 const int kLengths[] = {30, 45, 60, 60, 90, 120, 120, 180, 240, 300, 480};
@@ -75,10 +88,7 @@ const struct {
 
 class Dice {
 public:
-    explicit Dice(quint32 seed)
-        : m_random(seed)
-    {
-    }
+    explicit Dice(quint32 seed) : m_random(seed) {}
     int Below(int n) { return n <= 1 ? 0 : int(m_random.bounded(quint32(n))); }
     bool Chance(int percent) { return Below(100) < percent; }
     const QString& Pick(const QStringList& list) { return list.at(Below(int(list.size()))); }
@@ -139,7 +149,8 @@ QDate MondayOf(const QDate& day)
 SeedCounts Seed(booking::DBFunk& db, const SeedOptions& options, const std::function<void(qint64)>& progress)
 {
     if (options.resources < 1 || options.bookings < 0 || options.days < 1)
-        vb::Raise(vb::ErrInvalidProcedureCall, QStringLiteral("resources and days must be at least 1, bookings at least 0"));
+        vb::Raise(vb::ErrInvalidProcedureCall,
+                  QStringLiteral("resources and days must be at least 1, bookings at least 0"));
     Dice dice(options.seed);
     const QDate first = options.from.isValid() ? options.from : MondayOf(QDate::currentDate());
     booking::BulkWriter writer(db);

@@ -12,8 +12,8 @@ namespace planumdb {
 struct SeedOptions {
     qint32 resources = 12;
     qint64 bookings = 300;
-    QDate from;          // the first day; invalid: the Monday of the current week
-    qint32 days = 28;    // bookings are spread over this many days from the first
+    QDate from;       // the first day; invalid: the Monday of the current week
+    qint32 days = 28; // bookings are spread over this many days from the first
     quint32 seed = 1;
 };
 

@@ -1,10 +1,10 @@
 // Takes a screenshot of each step of the wizard, in English and in Swedish, on a demo database,
 // for the documentation. Works in a temporary home folder; writes PNG files into the folder given.
 #include "booking/DBFunk.h"
+#include "planumdb/Seed.h"
 #include "platform/ListView.h"
 #include "platform/MsgBox.h"
 #include "platform/Program.h"
-#include "planumdb/Seed.h"
 #include "settings/CTexter.h"
 #include "settings/ProgramState.h"
 #include "wizard/frmAvslutning.h"
@@ -123,8 +123,8 @@ int main(int argc, char** argv)
         w->optExport_Click();
 
         w->SetStep(3, 0);
-        for (const auto& [planum, outlook] : {std::pair{"Kundnamn", "R2298"}, std::pair{"Notering", "R2267"},
-                                              std::pair{"Leveransadress", "R2234"}}) {
+        for (const auto& [planum, outlook] :
+             {std::pair{"Kundnamn", "R2298"}, std::pair{"Notering", "R2267"}, std::pair{"Leveransadress", "R2234"}}) {
             w->lstFält->setCurrentRow(Row(w->lstFält, QString::fromUtf8(planum)));
             w->lstOutLook->setCurrentRow(Row(w->lstOutLook, T(outlook)));
             w->cmdLäggTill_Click();
