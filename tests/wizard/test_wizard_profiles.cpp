@@ -77,7 +77,8 @@ private slots:
     }
     void cleanup()
     {
-        ALMBRO_EXPECT_NO_MORE_BOXES(*f.boxes);
+        if (f.boxes)
+            ALMBRO_EXPECT_NO_MORE_BOXES(*f.boxes);
         f.Stop();
     }
 
@@ -268,6 +269,32 @@ private slots:
             QCOMPARE(w.dtpStartTid->dateTime(), hour.addDays(-daysBack));
         }
         vb::SetEndHandler({});
+        ALMBRO_EXPECT_NO_MORE_BOXES(boxes);
+    }
+
+    void calendarThatCannotBeOpened()
+    {
+        // No other wizard: a calendar already open in the process would simply be joined.
+        // Not iCalendar: the store refuses it, the program says so and ends; the file stays.
+        const QString bad = testenv::Root() + QStringLiteral("/broken.ics");
+        QFile file(bad);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("this is no calendar\n");
+        file.close();
+        qputenv("ALMBRO_CALENDAR", bad.toUtf8());
+        vb::MsgBoxRecorder boxes;
+        int ended = -1;
+        vb::SetEndHandler([&](int status) { ended = status; });
+        {
+            frmWizard w;
+            qunsetenv("ALMBRO_CALENDAR");
+            ALMBRO_EXPECT_BOX(boxes, "Error no: 429 (Kan inte skapa kontakt med Outlook!) in procedure Form_Load in Form frmWizard",
+                              vbOKOnly, 0, "Almbro");
+            QCOMPARE(ended, 5);
+        }
+        vb::SetEndHandler({});
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("this is no calendar\n"));
         ALMBRO_EXPECT_NO_MORE_BOXES(boxes);
     }
 
