@@ -1,62 +1,230 @@
 // The summaries of a folder's items, kept between runs so that opening a large calendar does
 // not parse every file. Each entry carries its file's etag; an entry whose file changed is
 // simply not used. The cache is only ever a copy: deleting it costs one slow start.
+//
+// The format is this program's own, in the machine's byte order (the magic number tells a
+// cache from another byte order apart): opening reads it with plain loads instead of a stream
+// per field, names stay UTF-16 so the file listing can be compared with them in place, and an
+// item's texts are decoded only when asked for.
 #include "calendar/FileIo.h"
 #include "calendar/Model.h"
 
 #include <QCryptographicHash>
-#include <QDataStream>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QDir>
 #include <QStandardPaths>
 #include <QTimeZone>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace cal::detail {
 
+// The cache's bytes, in memory of their own: the texts of items not yet shown point into them.
+struct CacheBytes {
+    char* data = nullptr;
+    size_t size = 0;
+    size_t mapped = 0;
+    CacheBytes() = default;
+    CacheBytes(const CacheBytes&) = delete;
+    CacheBytes& operator=(const CacheBytes&) = delete;
+    ~CacheBytes()
+    {
+        if (data)
+            ::munmap(data, mapped);
+    }
+};
+
 namespace {
 constexpr quint32 kMagic = 0x414c4d43; // "ALMC"
-constexpr quint32 kVersion = 4;
+constexpr quint32 kVersion = 5;
 
-QDataStream& operator<<(QDataStream& out, const Summary& s)
+constexpr quint32 fRecurring = 1, fAllDay = 2, fReminderSet = 4, fPlaySound = 8, fZoneInFile = 16;
+
+// Every field is a multiple of two bytes long, so the UTF-16 names are aligned in place.
+class Out {
+public:
+    QByteArray data;
+    template <class T> void Num(T v) { data.append(reinterpret_cast<const char*>(&v), sizeof v); }
+    void Utf16(const QString& s)
+    {
+        Num(quint32(s.size()));
+        data.append(reinterpret_cast<const char*>(s.constData()), s.size() * 2);
+    }
+    void Bytes(QByteArrayView b)
+    {
+        Num(quint32(b.size()));
+        data.append(b.data(), b.size());
+        if (b.size() & 1)
+            data.append('\0');
+    }
+};
+
+// Reads with bounds checks: a damaged cache makes ok false, never a read past the end.
+class In {
+public:
+    In(const char* begin, const char* end)
+        : p(begin)
+        , end(end)
+    {
+    }
+    template <class T> T Num()
+    {
+        T v{};
+        if (end - p < qsizetype(sizeof v))
+            return Fail(), v;
+        std::memcpy(&v, p, sizeof v);
+        p += sizeof v;
+        return v;
+    }
+    QByteArrayView Bytes()
+    {
+        const quint32 n = Num<quint32>();
+        const qsizetype padded = qsizetype(n) + (n & 1);
+        if (end - p < padded)
+            return Fail(), QByteArrayView();
+        const QByteArrayView v(p, n);
+        p += padded;
+        return v;
+    }
+    QStringView Utf16()
+    {
+        const quint32 n = Num<quint32>();
+        if ((end - p) / 2 < qsizetype(n))
+            return Fail(), QStringView();
+        const QStringView v(reinterpret_cast<const char16_t*>(p), n);
+        p += qsizetype(n) * 2;
+        return v;
+    }
+    // A count of elements of at least size bytes each that the rest can hold.
+    quint32 Count(size_t size)
+    {
+        const quint32 n = Num<quint32>();
+        if (size_t(end - p) / size < n)
+            return Fail(), 0;
+        return n;
+    }
+    void Fail()
+    {
+        ok = false;
+        p = end;
+    }
+    const char* p;
+    const char* end;
+    bool ok = true;
+};
+
+void WriteTexts(Out& out, const Summary& s)
 {
-    out << s.uid << s.start << s.end << s.markers[0] << s.markers[1] << s.markers[2] << s.recurring << s.allDay;
-    out << s.subject << s.body << s.location << s.busyStatus << s.reminderMinutes << s.reminderSet << s.playSound;
-    if (!s.recurring)
-        return out;
-    out << s.zoneKey << s.zoneInFile << s.dtstart << s.rrules << s.exdates << s.seriesEnd;
-    out << quint32(s.rdates.size());
-    for (const RDateInfo& r : s.rdates)
-        out << r.start << r.end;
-    out << quint32(s.overrides.size());
-    for (const OverrideInfo& o : s.overrides)
-        out << o.rid << o.start << o.end;
-    return out;
+    if (s.lazyTexts) {
+        // Still as read: copy the encoded block unchanged.
+        const char* block = s.lazyTexts->data + s.lazyOffset;
+        quint32 length = 0;
+        std::memcpy(&length, block, sizeof length);
+        out.data.append(block, qsizetype(sizeof length) + length);
+        return;
+    }
+    Out texts;
+    for (const QString* t : {&s.texts.uid, &s.texts.subject, &s.texts.body, &s.texts.location})
+        texts.Bytes(t->toUtf8());
+    out.Num(quint32(texts.data.size()));
+    out.data.append(texts.data);
 }
 
-QDataStream& operator>>(QDataStream& in, Summary& s)
+void WriteSummary(Out& out, const Summary& s)
 {
-    in >> s.uid >> s.start >> s.end >> s.markers[0] >> s.markers[1] >> s.markers[2] >> s.recurring >> s.allDay;
-    in >> s.subject >> s.body >> s.location >> s.busyStatus >> s.reminderMinutes >> s.reminderSet >> s.playSound;
+    out.Num(s.start);
+    out.Num(s.end);
+    out.Num(qint32(s.busyStatus));
+    out.Num(qint32(s.reminderMinutes));
+    out.Num(quint32((s.recurring ? fRecurring : 0) | (s.allDay ? fAllDay : 0) | (s.reminderSet ? fReminderSet : 0) |
+                    (s.playSound ? fPlaySound : 0) | (s.zoneInFile ? fZoneInFile : 0)));
+    for (const QString& m : s.markers)
+        out.Utf16(m);
+    WriteTexts(out, s);
     if (!s.recurring)
-        return in;
-    in >> s.zoneKey >> s.zoneInFile >> s.dtstart >> s.rrules >> s.exdates >> s.seriesEnd;
-    quint32 n = 0;
-    in >> n;
-    for (quint32 i = 0; i < n && in.status() == QDataStream::Ok; ++i) {
+        return;
+    out.Bytes(s.zoneKey);
+    out.Bytes(s.dtstart);
+    out.Num(quint32(s.rrules.size()));
+    for (const QByteArray& r : s.rrules)
+        out.Bytes(r);
+    out.Num(quint32(s.exdates.size()));
+    for (const qint64 e : s.exdates)
+        out.Num(e);
+    out.Num(s.seriesEnd);
+    out.Num(quint32(s.rdates.size()));
+    for (const RDateInfo& r : s.rdates) {
+        out.Num(r.start);
+        out.Num(r.end);
+    }
+    out.Num(quint32(s.overrides.size()));
+    for (const OverrideInfo& o : s.overrides) {
+        out.Num(o.rid);
+        out.Num(o.start);
+        out.Num(o.end);
+    }
+}
+
+bool ReadSummary(In& in, Summary& s, const std::shared_ptr<const CacheBytes>& bytes)
+{
+    s.start = in.Num<qint64>();
+    s.end = in.Num<qint64>();
+    s.busyStatus = in.Num<qint32>();
+    s.reminderMinutes = in.Num<qint32>();
+    const quint32 flags = in.Num<quint32>();
+    s.recurring = flags & fRecurring;
+    s.allDay = flags & fAllDay;
+    s.reminderSet = flags & fReminderSet;
+    s.playSound = flags & fPlaySound;
+    s.zoneInFile = flags & fZoneInFile;
+    for (QString& m : s.markers) {
+        const QStringView v = in.Utf16();
+        if (!v.isEmpty())
+            m = v.toString();
+    }
+    // The texts: checked now, so that decoding them later cannot fail.
+    const char* block = in.p;
+    const quint32 length = in.Num<quint32>();
+    if (!in.ok || quint64(in.end - in.p) < length)
+        return false;
+    In texts(in.p, in.p + length);
+    for (int i = 0; i < 4; ++i)
+        texts.Bytes();
+    if (!texts.ok || texts.p != texts.end)
+        return false;
+    in.p += length;
+    s.lazyTexts = bytes;
+    s.lazyOffset = qint32(block - bytes->data);
+    if (!s.recurring)
+        return in.ok;
+    s.zoneKey = in.Bytes().toByteArray();
+    s.dtstart = in.Bytes().toByteArray();
+    for (quint32 n = in.Count(4); n > 0; --n)
+        s.rrules << in.Bytes().toByteArray();
+    for (quint32 n = in.Count(8); n > 0; --n)
+        s.exdates << in.Num<qint64>();
+    s.seriesEnd = in.Num<qint64>();
+    for (quint32 n = in.Count(16); n > 0; --n) {
         RDateInfo r;
-        in >> r.start >> r.end;
+        r.start = in.Num<qint64>();
+        r.end = in.Num<qint64>();
         s.rdates << r;
     }
-    in >> n;
-    for (quint32 i = 0; i < n && in.status() == QDataStream::Ok; ++i) {
+    for (quint32 n = in.Count(24); n > 0; --n) {
         OverrideInfo o;
-        in >> o.rid >> o.start >> o.end;
+        o.rid = in.Num<qint64>();
+        o.start = in.Num<qint64>();
+        o.end = in.Num<qint64>();
         s.overrides << o;
     }
-    return in;
+    return in.ok;
 }
 
 // Floating times and dates were read in the system's zone: a cache made in another zone is
@@ -65,7 +233,56 @@ QByteArray ZoneStamp()
 {
     return QTimeZone::systemTimeZoneId();
 }
+
+// The whole file in memory of its own. Large pages where the system gives them: the first
+// touch of each small page costs more than reading the bytes into it.
+std::shared_ptr<CacheBytes> ReadBytes(const QString& path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    std::shared_ptr<CacheBytes> bytes;
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+        const size_t size = size_t(st.st_size);
+        constexpr size_t kLarge = size_t(2) << 20;
+        const size_t mapped = (size + kLarge - 1) & ~(kLarge - 1);
+        void* p = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (p != MAP_FAILED) {
+            ::madvise(p, mapped, MADV_HUGEPAGE);
+            bytes = std::make_shared<CacheBytes>();
+            bytes->data = static_cast<char*>(p);
+            bytes->mapped = mapped;
+            size_t done = 0;
+            while (done < size) {
+                const ssize_t n = ::read(fd, bytes->data + done, size - done);
+                if (n < 0 && errno == EINTR)
+                    continue;
+                if (n <= 0)
+                    break;
+                done += size_t(n);
+            }
+            bytes->size = done;
+            if (done != size)
+                bytes.reset();
+        }
+    }
+    ::close(fd);
+    return bytes;
+}
 } // namespace
+
+void Summary::DecodeTexts() const
+{
+    const std::shared_ptr<const CacheBytes> bytes = std::move(lazyTexts);
+    lazyTexts.reset();
+    In in(bytes->data + lazyOffset, bytes->data + bytes->size);
+    in.Num<quint32>();
+    for (QString* t : {&texts.uid, &texts.subject, &texts.body, &texts.location}) {
+        const QByteArrayView v = in.Bytes();
+        *t = QString::fromUtf8(v.data(), v.size());
+    }
+}
 
 QString CachePath(const QString& location, Collection collection)
 {
@@ -77,54 +294,65 @@ QString CachePath(const QString& location, Collection collection)
            QString::fromLatin1(key) + QStringLiteral(".cache");
 }
 
-std::vector<std::shared_ptr<Resource>> ReadCache(const QString& path)
+Cache ReadCache(const QString& path)
 {
-    std::vector<std::shared_ptr<Resource>> result;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return result;
-    const QByteArray data = file.readAll();
-    QDataStream in(data);
-    in.setVersion(QDataStream::Qt_6_4);
-    quint32 magic = 0, version = 0, count = 0;
-    QByteArray zone;
-    in >> magic >> version >> zone >> count;
-    if (magic != kMagic || version != kVersion || zone != ZoneStamp() || in.status() != QDataStream::Ok)
-        return result;
-    // Read straight into the items the folder keeps: no copy of 100,000 summaries.
-    result.reserve(std::min<quint32>(count, quint32(data.size() / 16)));
+    Cache cache;
+    const std::shared_ptr<const CacheBytes> bytes = ReadBytes(path);
+    if (!bytes)
+        return cache;
+    In in(bytes->data, bytes->data + bytes->size);
+    const quint32 magic = in.Num<quint32>();
+    const quint32 version = in.Num<quint32>();
+    const QByteArrayView zone = in.Bytes();
+    const quint32 count = in.Count(40);
+    if (!in.ok || magic != kMagic || version != kVersion || zone != ZoneStamp())
+        return cache;
+    cache.items.reserve(count);
     for (quint32 i = 0; i < count; ++i) {
-        auto r = std::make_shared<Resource>();
-        in >> r->name >> r->etag >> r->summary;
-        if (in.status() != QDataStream::Ok)
+        CachedItem item;
+        item.name = in.Utf16();
+        item.etag = in.Bytes();
+        item.resource = std::make_shared<Resource>();
+        if (!ReadSummary(in, item.resource->summary, bytes))
             return {}; // damaged: start afresh rather than trust part of it
-        result.push_back(std::move(r));
+        cache.items.push_back(std::move(item));
     }
-    // Written in folder order, which is by name but for items added since the last full load.
-    const auto byName = [](const std::shared_ptr<Resource>& a, const std::shared_ptr<Resource>& b) { return a->name < b->name; };
-    if (!std::is_sorted(result.begin(), result.end(), byName))
-        std::stable_sort(result.begin(), result.end(), byName);
-    return result;
+    if (in.p != in.end)
+        return {};
+    // Written by name; sorted here all the same, since the merge with the listing relies on it.
+    const auto byName = [](const CachedItem& a, const CachedItem& b) { return a.name < b.name; };
+    if (!std::is_sorted(cache.items.begin(), cache.items.end(), byName))
+        std::stable_sort(cache.items.begin(), cache.items.end(), byName);
+    cache.data = bytes;
+    return cache;
 }
 
 void WriteCache(const QString& path, const FolderData& folder)
 {
-    QByteArray data;
-    {
-        QDataStream out(&data, QIODevice::WriteOnly);
-        out.setVersion(QDataStream::Qt_6_4);
-        quint32 count = 0;
-        for (const auto& r : folder.items)
-            if (!r->deleted && !r->name.isEmpty())
-                ++count;
-        out << kMagic << kVersion << ZoneStamp() << count;
-        for (const auto& r : folder.items)
-            if (!r->deleted && !r->name.isEmpty())
-                out << r->name << r->etag << r->summary;
+    std::vector<const Resource*> items;
+    items.reserve(folder.items.size());
+    for (const auto& r : folder.items)
+        if (!r->deleted && !r->name.isEmpty())
+            items.push_back(r.get());
+    // By name, as the next opening lists the files: items saved since the last opening are
+    // at the end of the folder.
+    const auto byName = [](const Resource* a, const Resource* b) { return a->name < b->name; };
+    if (!std::is_sorted(items.begin(), items.end(), byName))
+        std::stable_sort(items.begin(), items.end(), byName);
+    Out out;
+    out.data.reserve(qsizetype(items.size()) * 256 + 64);
+    out.Num(kMagic);
+    out.Num(kVersion);
+    out.Bytes(ZoneStamp());
+    out.Num(quint32(items.size()));
+    for (const Resource* r : items) {
+        out.Utf16(r->name);
+        out.Bytes(r->etag);
+        WriteSummary(out, r->summary);
     }
     const QFileInfo info(path);
     QDir().mkpath(info.path());
-    AtomicWrite(info.path(), info.fileName(), data);
+    AtomicWrite(info.path(), info.fileName(), out.data);
 }
 
 } // namespace cal::detail

@@ -5,10 +5,12 @@
 
 #include <QDebug>
 #include <QSet>
+#include <QElapsedTimer>
 
 #include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <string_view>
 #include <thread>
 
 namespace cal {
@@ -113,9 +115,14 @@ void EnsureLoaded(FolderData& f)
     QList<ResourceInfo> list;
     auto listNames = [&list, &store, &f] {
         list = store.List(f.collection);
-        std::sort(list.begin(), list.end(), [](const ResourceInfo& a, const ResourceInfo& b) { return a.name < b.name; });
+        // The order of QString's operator<, compared inline: the sort is a good part of listing.
+        std::sort(list.begin(), list.end(), [](const ResourceInfo& a, const ResourceInfo& b) {
+            return std::u16string_view(reinterpret_cast<const char16_t*>(a.name.constData()), size_t(a.name.size())) <
+                   std::u16string_view(reinterpret_cast<const char16_t*>(b.name.constData()), size_t(b.name.size()));
+        });
     };
-    std::vector<std::shared_ptr<Resource>> cache;
+    QElapsedTimer dbgT2; dbgT2.start();
+    Cache cache;
     QString cachePath;
     if (store.WantsSummaryCache()) {
         cachePath = CachePath(app->location, f.collection);
@@ -123,35 +130,40 @@ void EnsureLoaded(FolderData& f)
         // processor: side by side they take the time of the longer one. The list is made on
         // the helper thread, so the items the folder keeps are allocated here.
         std::exception_ptr failed;
+        QElapsedTimer dbgT; dbgT.start(); qint64 dbgList = 0, dbgCache = 0;
         std::thread lister([&] {
             try {
-                listNames();
+                listNames(); dbgList = dbgT.nsecsElapsed();
             } catch (...) {
                 failed = std::current_exception();
             }
         });
         try {
-            cache = ReadCache(cachePath);
+            cache = ReadCache(cachePath); dbgCache = dbgT.nsecsElapsed();
         } catch (...) {
-            cache.clear(); // only a copy: without it every file is read
+            cache = {}; // only a copy: without it every file is read
         }
         lister.join();
+        fprintf(stderr, "DBG list %.3f cache %.3f\n", dbgList/1e9, dbgCache/1e9);
         if (failed)
             std::rethrow_exception(failed);
     } else {
         listNames();
     }
-    bool changed = cache.size() != size_t(list.size());
+    bool changed = cache.items.size() != size_t(list.size());
     f.items.reserve(size_t(list.size()));
     f.byName.reserve(list.size());
-    // Both are sorted by name: one merge pass pairs each file with its cached summary.
-    auto cached = cache.begin();
+    // Both are sorted by name: one merge pass pairs each file with its cached summary. The
+    // item takes the listing's name and etag, which are equal to the cached ones.
+    auto cached = cache.items.begin();
     for (const ResourceInfo& info : list) {
-        while (cached != cache.end() && (*cached)->name < info.name)
+        while (cached != cache.items.end() && cached->name < QStringView(info.name))
             ++cached;
         std::shared_ptr<Resource> r;
-        if (cached != cache.end() && (*cached)->name == info.name && (*cached)->etag == info.etag) {
-            r = std::move(*cached);
+        if (cached != cache.items.end() && cached->name == QStringView(info.name) && cached->etag == info.etag) {
+            r = std::move(cached->resource);
+            r->name = info.name;
+            r->etag = info.etag;
             ++cached;
         } else {
             changed = true;
@@ -180,6 +192,7 @@ void EnsureLoaded(FolderData& f)
         f.items.push_back(std::move(r));
     }
     f.loaded = true;
+    fprintf(stderr, "DBG merged %.3f\n", dbgT2.nsecsElapsed()/1e9);
     f.startIndexDirty = true;
     if (changed && !cachePath.isEmpty()) {
         try {
@@ -290,9 +303,9 @@ public:
             case pMileage: v.text = r.summary.markers[1]; return v;
             case pReminderSoundFile: v.text = r.summary.markers[2]; return v;
             case pIsRecurring: v.flag = r.summary.recurring; return v;
-            case pSubject: v.text = r.summary.subject; return v;
-            case pBody: v.text = r.summary.body; return v;
-            case pLocation: v.text = r.summary.location; return v;
+            case pSubject: v.text = r.summary.Texts().subject; return v;
+            case pBody: v.text = r.summary.Texts().body; return v;
+            case pLocation: v.text = r.summary.Texts().location; return v;
             default: break;
             }
         }
@@ -359,7 +372,7 @@ QVariant Item::GetProp(int prop) const
     Resource& r = *m_resource;
     const QString suffix = m_occurrence ? QLatin1Char('#') + RidText(m_rid) : QString();
     if (prop == pEntryID && !r.dirty)
-        return r.summary.uid + suffix;
+        return r.summary.Texts().uid + suffix;
     if (prop == pIsRecurring && !r.dirty)
         return r.summary.recurring || m_occurrence;
     icalcomponent* vcal = nullptr;
@@ -381,9 +394,9 @@ QVariant Item::GetProp(int prop) const
         case pBillingInformation: return r.summary.markers[0];
         case pMileage: return r.summary.markers[1];
         case pReminderSoundFile: return r.summary.markers[2];
-        case pSubject: return r.summary.subject;
-        case pBody: return r.summary.body;
-        case pLocation: return r.summary.location;
+        case pSubject: return r.summary.Texts().subject;
+        case pBody: return r.summary.Texts().body;
+        case pLocation: return r.summary.Texts().location;
         case pBusyStatus: return r.summary.busyStatus;
         case pReminderSet: return r.summary.reminderSet;
         case pReminderPlaySound: return r.summary.playSound;
@@ -547,7 +560,7 @@ void Item::Save()
                                         QDateTime::fromSecsSinceEpoch(s.start).toString(Qt::ISODate)));
     const QByteArray data = Serialize(vcal);
     if (isNew) {
-        const QString name = store.NameForUid(s.uid);
+        const QString name = store.NameForUid(s.Texts().uid);
         if (f.byName.contains(name))
             vb::Raise(ErrCalendar, QStringLiteral("%1 already exists; it was not overwritten").arg(store.Describe(f.collection, name)));
         r->etag = store.Write(f.collection, name, data, QByteArray());

@@ -514,24 +514,25 @@ Summary Summarize(icalcomponent* vcal, Collection collection, const QString& whe
     if (!main)
         vb::Raise(ErrCalendar, QStringLiteral("%1 holds no %2").arg(where, QLatin1String(kindName)));
     Summary s;
-    s.uid = FromUtf8(icalcomponent_get_uid(main));
-    if (s.uid.isEmpty())
-        s.uid = fallbackUid;
+    SummaryTexts& texts = s.EditTexts();
+    texts.uid = FromUtf8(icalcomponent_get_uid(main));
+    if (texts.uid.isEmpty())
+        texts.uid = fallbackUid;
     bool ok = true;
     StartEnd(vcal, main, &s.start, &s.end, &s.allDay, &ok);
     if (collection == Collection::Calendar) {
         if (s.start == kNoTime)
-            vb::Raise(ErrCalendar, QStringLiteral("%1: the event \"%2\" has no valid start (DTSTART)").arg(where, s.uid));
+            vb::Raise(ErrCalendar, QStringLiteral("%1: the event \"%2\" has no valid start (DTSTART)").arg(where, texts.uid));
         if (!ok)
             vb::Raise(ErrCalendar,
-                      QStringLiteral("%1: the event \"%2\" has a length (DURATION) no event can have").arg(where, s.uid));
+                      QStringLiteral("%1: the event \"%2\" has a length (DURATION) no event can have").arg(where, texts.uid));
     }
     s.markers[0] = GetX(main, kXBilling);
     s.markers[1] = GetX(main, kXMileage);
     s.markers[2] = GetX(main, kXSoundFile);
-    s.subject = GetProp(vcal, main, pSubject).toString();
-    s.body = GetProp(vcal, main, pBody).toString();
-    s.location = GetProp(vcal, main, pLocation).toString();
+    texts.subject = GetProp(vcal, main, pSubject).toString();
+    texts.body = GetProp(vcal, main, pBody).toString();
+    texts.location = GetProp(vcal, main, pLocation).toString();
     if (collection == Collection::Calendar) {
         s.busyStatus = GetProp(vcal, main, pBusyStatus).toInt();
         s.reminderMinutes = GetProp(vcal, main, pReminderMinutesBeforeStart).toInt();

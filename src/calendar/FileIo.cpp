@@ -5,6 +5,7 @@
 #include <QAtomicInt>
 #include <QFile>
 
+#include <charconv>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -51,11 +52,14 @@ QString SystemReason(int err)
 
 QByteArray FileStamp::Etag() const
 {
-    // One allocation: opening a calendar makes one etag per file.
+    // One allocation and no format parsing: opening a calendar makes one etag per file.
     char text[72];
-    const int n = std::snprintf(text, sizeof text, "%lld-%lld-%llu", static_cast<long long>(mtimeNs),
-                                static_cast<long long>(size), static_cast<unsigned long long>(inode));
-    return QByteArray(text, n);
+    char* p = std::to_chars(text, text + 24, static_cast<long long>(mtimeNs)).ptr;
+    *p++ = '-';
+    p = std::to_chars(p, p + 24, static_cast<long long>(size)).ptr;
+    *p++ = '-';
+    p = std::to_chars(p, p + 22, static_cast<unsigned long long>(inode)).ptr;
+    return QByteArray(text, p - text);
 }
 
 std::optional<FileStamp> StatFile(const QString& path)

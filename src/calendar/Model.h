@@ -63,14 +63,39 @@ struct RDateInfo {
     qint64 end = kNoTime; // kNoTime: the series' own length
 };
 
+struct CacheBytes;
+
+// The texts of a summary that only the items a listing shows need.
+struct SummaryTexts {
+    QString uid, subject, body, location;
+};
+
 // What a search needs of an item without parsing it; cached between runs.
 struct Summary {
-    QString uid;
     qint64 start = kNoTime;
     qint64 end = kNoTime;
     QString markers[3];
-    // What the import list reads of every item, so that listing a month opens no file.
-    QString subject, body, location;
+    // What the import list reads of every item, so that listing a month opens no file. Read
+    // from the summary cache: the texts stay encoded in the cache's bytes until first asked
+    // for, since making 100,000 sets of strings that are mostly never read is most of the
+    // opening's cost.
+    const SummaryTexts& Texts() const
+    {
+        if (lazyTexts)
+            DecodeTexts();
+        return texts;
+    }
+    SummaryTexts& EditTexts()
+    {
+        if (lazyTexts)
+            DecodeTexts();
+        return texts;
+    }
+    void DecodeTexts() const;
+    mutable SummaryTexts texts;
+    // The cache's bytes and where this item's encoded texts start in them; null once decoded.
+    mutable std::shared_ptr<const CacheBytes> lazyTexts;
+    qint32 lazyOffset = 0;
     qint32 busyStatus = 2;
     qint32 reminderMinutes = 0;
     bool reminderSet = false;
@@ -166,9 +191,22 @@ void Expand(const Summary& summary, icalcomponent* vcalendar, qint64 low, qint64
 
 // --- summary cache (Cache.cpp) ---
 QString CachePath(const QString& location, Collection collection);
-// The cached items, each with its name, etag and summary, sorted by name; empty when the
-// cache is missing, damaged or made for another zone.
-std::vector<std::shared_ptr<Resource>> ReadCache(const QString& path);
+// One item of the summary cache. name and etag point into the cache's bytes, which the
+// Cache keeps; the resource has its summary but neither name nor etag yet: those are taken
+// from the file listing when the file is unchanged, so that opening allocates them once.
+struct CachedItem {
+    QStringView name;
+    QByteArrayView etag;
+    std::shared_ptr<Resource> resource;
+};
+
+struct Cache {
+    std::shared_ptr<const CacheBytes> data;
+    std::vector<CachedItem> items; // sorted by name
+};
+
+// The cache's items; none when the cache is missing, damaged or made for another zone.
+Cache ReadCache(const QString& path);
 void WriteCache(const QString& path, const FolderData& folder);
 
 } // namespace cal::detail

@@ -7,10 +7,13 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace cal::detail {
@@ -20,6 +23,16 @@ bool IsItemFileName(const char* name)
 {
     const size_t n = std::strlen(name);
     return name[0] != '.' && n > 4 && std::strcmp(name + n - 4, ".ics") == 0;
+}
+
+// File names are nearly always ASCII, which every locale's codec reads alike: skip the codec.
+QString DecodeName(const char* name)
+{
+    const size_t n = std::strlen(name);
+    for (size_t i = 0; i < n; ++i)
+        if (static_cast<unsigned char>(name[i]) >= 0x80)
+            return QFile::decodeName(name);
+    return QString::fromLatin1(name, qsizetype(n));
 }
 
 void CheckName(const QString& name)
@@ -68,6 +81,11 @@ QList<ResourceInfo> VdirStore::List(Collection collection)
         vb::Raise(vb::ErrPathNotFound, QStringLiteral("Cannot read the calendar folder %1: %2").arg(path, SystemReason(errno)));
     const int fd = ::dirfd(dir);
     QList<ResourceInfo> result;
+    // A directory takes some tens of bytes per entry: reserve once rather than grow (pages
+    // reserved but never filled cost nothing).
+    struct stat dirStat;
+    if (::fstat(fd, &dirStat) == 0 && dirStat.st_size > 0)
+        result.reserve(qsizetype(std::min<off_t>(dirStat.st_size / 24, 10000000)));
     while (const dirent* entry = ::readdir(dir)) {
         const char* name = entry->d_name;
         long pid = 0;
@@ -84,7 +102,7 @@ QList<ResourceInfo> VdirStore::List(Collection collection)
         const auto stamp = StatAt(fd, name);
         if (!stamp)
             continue;
-        result.append({QFile::decodeName(name), stamp->Etag()});
+        result.append({DecodeName(name), stamp->Etag()});
     }
     ::closedir(dir);
     return result;

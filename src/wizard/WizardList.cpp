@@ -169,7 +169,6 @@ void frmWizard::FyllExportLista()
             MsgBox(T("R2212"), vbInformation, T("R2307"));
             dtpStartTid->setFocus();
         }
-        m_listOutcome = ListOutcome::Empty;
         return;
     }
     const qint32 count = bookings.RecordCount();
@@ -179,7 +178,6 @@ void frmWizard::FyllExportLista()
                                   vbYesNo | vbQuestion, T("R2307"));
         if (answer == vbYes) {
             dtpStartTid->setFocus();
-            m_listOutcome = ListOutcome::Declined;
             return;
         }
     }
@@ -209,7 +207,6 @@ void frmWizard::FyllExportLista()
     if (gbAuto)
         for (int i = 1; i <= lvVisa->Count(); ++i)
             lvVisa->Item(i)->SetChecked(true);
-    m_listOutcome = ListOutcome::Listed;
     m_listStopped = false;
 }
 

@@ -225,7 +225,6 @@ void frmWizard::Form_Load()
 
         SetStep(0, 0);
         mbUpptagen = false;
-        m_loaded = true;
     } catch (...) {
         ShowFormError("Form_Load");
     }

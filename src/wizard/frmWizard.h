@@ -129,9 +129,6 @@ public:
     bool Utför();
     bool VisaAvslutning(); // shows frmAvslutning; true when chkSlut was ticked
     // Counts of the last transfer run, for the caller that reports them.
-    // How the last export listing ended: a scheduler tells an empty range from a declined one.
-    enum class ListOutcome { None, Empty, Declined, Listed };
-    ListOutcome LastListOutcome() const { return m_listOutcome; }
     // How the last transfer run ended.
     enum class TransferOutcome { NotRun, CannotOpen, Completed, Stopped, Error };
     TransferOutcome LastTransferOutcome() const { return m_transferOutcome; }
@@ -142,9 +139,6 @@ public:
     void SetEndStatus(int status) { m_endStatus = status; }
     int EndStatus() const { return m_endStatus; }
 
-    int NextSerial() const { return m_nextSerial; }
-    // The current mapping row, by its key (keys are never reused, so a removed row stays gone).
-    const QString& CurrentMappingKey() const { return m_currentMappingKey; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -168,12 +162,10 @@ private:
     short m_nextSerial = 0;
     QString m_currentMappingKey;
     bool m_firstActivationDone = false;
-    bool m_loaded = false;
     bool m_closeWithoutQuestion = false;
     bool m_closed = false;
     int m_endStatus = 0;
     QPointer<frmSokvag> m_sökväg;
-    ListOutcome m_listOutcome = ListOutcome::None;
     bool m_listStopped = false;
     TransferOutcome m_transferOutcome = TransferOutcome::NotRun;
     int m_done = 0;
