@@ -88,6 +88,18 @@ void IndexRemove(FolderData& f, Resource* r)
     f.startIndexDirty = true;
 }
 
+QHash<QString, std::shared_ptr<Resource>>& ByName(FolderData& f)
+{
+    if (!f.byNameMade) {
+        f.byName.reserve(qsizetype(f.items.size()));
+        for (const auto& r : f.items)
+            if (!r->deleted && !r->name.isEmpty())
+                f.byName.insert(r->name, r);
+        f.byNameMade = true;
+    }
+    return f.byName;
+}
+
 void RebuildStartIndex(FolderData& f)
 {
     if (!f.startIndexDirty)
@@ -133,13 +145,13 @@ void EnsureLoaded(FolderData& f)
         QElapsedTimer dbgT; dbgT.start(); qint64 dbgList = 0, dbgCache = 0;
         std::thread lister([&] {
             try {
-                listNames(); dbgList = dbgT.nsecsElapsed();
+                listNames(); dbgList = dbgT.nsecsElapsed(); timespec ts; clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts); fprintf(stderr, "DBG lister cpu %.3f\n", ts.tv_sec + ts.tv_nsec/1e9);
             } catch (...) {
                 failed = std::current_exception();
             }
         });
         try {
-            cache = ReadCache(cachePath); dbgCache = dbgT.nsecsElapsed();
+            timespec ts0; clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts0); cache = ReadCache(cachePath); dbgCache = dbgT.nsecsElapsed(); timespec ts; clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts); fprintf(stderr, "DBG cache cpu %.3f\n", ts.tv_sec - ts0.tv_sec + (ts.tv_nsec - ts0.tv_nsec)/1e9);
         } catch (...) {
             cache = {}; // only a copy: without it every file is read
         }
@@ -152,7 +164,6 @@ void EnsureLoaded(FolderData& f)
     }
     bool changed = cache.items.size() != size_t(list.size());
     f.items.reserve(size_t(list.size()));
-    f.byName.reserve(list.size());
     // Both are sorted by name: one merge pass pairs each file with its cached summary. The
     // item takes the listing's name and etag, which are equal to the cached ones.
     auto cached = cache.items.begin();
@@ -187,7 +198,6 @@ void EnsureLoaded(FolderData& f)
             }
         }
         r->order = f.nextOrder++;
-        f.byName.insert(r->name, r);
         IndexAdd(f, r.get());
         f.items.push_back(std::move(r));
     }
@@ -561,13 +571,13 @@ void Item::Save()
     const QByteArray data = Serialize(vcal);
     if (isNew) {
         const QString name = store.NameForUid(s.Texts().uid);
-        if (f.byName.contains(name))
+        if (ByName(f).contains(name))
             vb::Raise(ErrCalendar, QStringLiteral("%1 already exists; it was not overwritten").arg(store.Describe(f.collection, name)));
         r->etag = store.Write(f.collection, name, data, QByteArray());
         r->name = name;
         r->order = f.nextOrder++;
         f.items.push_back(r);
-        f.byName.insert(name, r);
+        ByName(f).insert(name, r);
     } else {
         const QByteArray etag = store.Write(f.collection, r->name, data, r->etag);
         IndexRemove(f, r.get());
@@ -605,7 +615,8 @@ void Item::Delete()
         app->store->Remove(f.collection, m_resource->name, m_resource->etag);
         IndexRemove(f, m_resource.get());
         f.dirty.remove(m_resource.get());
-        f.byName.remove(m_resource->name);
+        if (f.byNameMade)
+            f.byName.remove(m_resource->name);
         auto it = std::find(f.items.begin(), f.items.end(), m_resource);
         if (it != f.items.end())
             f.items.erase(it);
@@ -772,7 +783,7 @@ cal::Item Items::Find(const QString& filterText)
     }
     // Items with unsaved changes are judged by what they hold now.
     for (Resource* d : std::as_const(f.dirty)) {
-        const auto r = f.byName.value(d->name);
+        const auto r = d->shared_from_this();
         if (r && std::none_of(out.begin(), out.end(), [&](const Candidate& c) { return c.resource == r; }))
             addItem(r);
     }

@@ -141,7 +141,9 @@ struct FolderData {
     Collection collection = Collection::Calendar;
     bool loaded = false;
     std::vector<std::shared_ptr<Resource>> items; // folder order
+    // Made on first use (saving a new item, deleting one): a listing never needs it.
     QHash<QString, std::shared_ptr<Resource>> byName;
+    bool byNameMade = false;
     QHash<QString, QList<Resource*>> markerIndex[3]; // case-folded value -> items
     bool startIndexDirty = true;
     std::vector<std::pair<qint64, Resource*>> startIndex; // items that do not recur, by start

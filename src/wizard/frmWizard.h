@@ -128,12 +128,8 @@ public:
     // The transfer and the finish dialog
     bool Utför();
     bool VisaAvslutning(); // shows frmAvslutning; true when chkSlut was ticked
-    // Counts of the last transfer run, for the caller that reports them.
-    // How the last transfer run ended.
+    // How the last transfer run ended (an unattended run's exit status says it).
     enum class TransferOutcome { NotRun, CannotOpen, Completed, Stopped, Error };
-    TransferOutcome LastTransferOutcome() const { return m_transferOutcome; }
-    int Utförda() const { return m_done; }
-    int Hanterade() const { return m_handled; }
 
     // How the program ends when the wizard closes (an unattended run tells its outcome).
     void SetEndStatus(int status) { m_endStatus = status; }
