@@ -104,6 +104,10 @@ QList<ResourceInfo> VdirStore::List(Collection collection)
         starts.push_back(names.size());
         names.insert(names.end(), name, name + std::strlen(name) + 1);
     }
+    // Listed by name, which is how the folder keeps its items: sorting the bytes here, where
+    // they lie side by side, is cheaper than sorting the strings made from them.
+    std::sort(starts.begin(), starts.end(),
+              [&names](size_t a, size_t b) { return std::strcmp(names.data() + a, names.data() + b) < 0; });
     const size_t count = starts.size();
     std::vector<ResourceInfo> found(count);
     std::atomic<size_t> next{0};
