@@ -25,6 +25,7 @@ FileStamp FromStat(const struct stat& st)
     s.mtimeNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
     s.size = st.st_size;
     s.inode = st.st_ino;
+    s.ctimeNs = qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
     return s;
 }
 
@@ -53,12 +54,14 @@ QString SystemReason(int err)
 QByteArray FileStamp::Etag() const
 {
     // One allocation and no format parsing: opening a calendar makes one etag per file.
-    char text[72];
+    char text[96];
     char* p = std::to_chars(text, text + 24, static_cast<long long>(mtimeNs)).ptr;
     *p++ = '-';
     p = std::to_chars(p, p + 24, static_cast<long long>(size)).ptr;
     *p++ = '-';
     p = std::to_chars(p, p + 22, static_cast<unsigned long long>(inode)).ptr;
+    *p++ = '-';
+    p = std::to_chars(p, p + 22, static_cast<long long>(ctimeNs)).ptr;
     return QByteArray(text, p - text);
 }
 

@@ -6,12 +6,15 @@
 
 namespace cal::detail {
 
-// A file's version as an etag: modification time in nanoseconds, size and inode. Any rewrite
-// through rename gets a new inode; an in-place edit gets a new time.
+// A file's version as an etag: modification time in nanoseconds, size, inode and change
+// time. Any rewrite through rename gets a new inode; an in-place edit gets a new change time
+// even when the program that made it sets the modification time back (as copying tools that
+// keep times do), and no program can set the change time.
 struct FileStamp {
     qint64 mtimeNs = 0;
     qint64 size = -1;
     quint64 inode = 0;
+    qint64 ctimeNs = 0;
     bool operator==(const FileStamp&) const = default;
     QByteArray Etag() const;
 };

@@ -2,6 +2,7 @@
 // store lives, property mapping and what lands in the file, recurrences, the marker index,
 // files written by other programs, changes by other programs, and a writer killed mid-save.
 #include "calendar/Calendar.h"
+#include "calendar/Model.h"
 #include "platform/ErrObject.h"
 #include "platform/Locale.h"
 #include "support/TestEnv.h"
@@ -12,9 +13,12 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QThread>
 #include <QTimeZone>
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 
 using namespace cal;
 
@@ -758,6 +762,111 @@ private slots:
         const Item item = items.Find(QStringLiteral("[BillingInformation] = 56"));
         QVERIFY(item);
         QCOMPARE(item.Start(), At(2026, 2, 2, 14));
+    }
+
+    // Editors and copying tools write into the file itself: same name, inode and size; some
+    // then set the modification time back.
+    void fileChangedInPlaceIsReadAgain_data()
+    {
+        QTest::addColumn<bool>("timeSetBack");
+        QTest::newRow("new modification time") << false;
+        QTest::newRow("modification time set back") << true;
+    }
+
+    void fileChangedInPlaceIsReadAgain()
+    {
+        QFETCH(bool, timeSetBack);
+        const QString place = NewPlace();
+        QString name;
+        {
+            auto app = Application::Create(place);
+            Item item = app->CreateItem(olAppointmentItem);
+            item.SetStart(At(2026, 2, 2, 9));
+            item.SetBillingInformation(QStringLiteral("55"));
+            item.Save();
+            name = place + QStringLiteral("/Calendar/") + item.EntryID() + QStringLiteral(".ics");
+        }
+        {
+            // Opened once more, so that the cache holds the item as it is now.
+            auto app = Application::Create(place);
+            QVERIFY(app->GetNamespace(QStringLiteral("MAPI")).GetDefaultFolder(olFolderCalendar).Items().Find(
+                QStringLiteral("[BillingInformation] = 55")));
+        }
+        const QByteArray path = QFile::encodeName(name);
+        struct stat before;
+        QCOMPARE(::stat(path.constData(), &before), 0);
+        QByteArray text = ReadAll(name);
+        text.replace("T090000", "T140000").replace("BILLINGINFORMATION:55", "BILLINGINFORMATION:56");
+        QThread::msleep(20); // file times may be kept to a clock tick: let one pass
+        {
+            QFile file(name);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QCOMPARE(file.write(text), text.size());
+        }
+        timespec times[2] = {before.st_atim, before.st_mtim};
+        if (!timeSetBack)
+            times[1].tv_sec += 1;
+        QCOMPARE(::utimensat(AT_FDCWD, path.constData(), times, 0), 0);
+        struct stat after;
+        QCOMPARE(::stat(path.constData(), &after), 0);
+        QCOMPARE(after.st_ino, before.st_ino);
+        QCOMPARE(after.st_size, before.st_size);
+
+        auto app = Application::Create(place);
+        Items items = app->GetNamespace(QStringLiteral("MAPI")).GetDefaultFolder(olFolderCalendar).Items();
+        QVERIFY(!items.Find(QStringLiteral("[BillingInformation] = 55")));
+        const Item item = items.Find(QStringLiteral("[BillingInformation] = 56"));
+        QVERIFY(item);
+        QCOMPARE(item.Start(), At(2026, 2, 2, 14));
+    }
+
+    // Written again, the cache copies the texts of items nobody asked about as they were read,
+    // and encodes those that were decoded or parsed.
+    void cacheKeepsTextsDecodedOrNot()
+    {
+        const QString place = NewPlace();
+        const QString subject = QStringLiteral("Möte om ☕ och 𝄞");
+        QString cachePath;
+        {
+            auto app = Application::Create(place);
+            cachePath = cal::detail::CachePath(app->Location(), cal::Collection::Calendar);
+            for (int i = 0; i < 2; ++i) {
+                Item item = app->CreateItem(olAppointmentItem);
+                item.SetStart(At(2026, 2, 2 + i, 9));
+                item.SetSubject(subject + QString::number(i));
+                item.SetBody(QStringLiteral("rad ett\r\nrad två ") + QString::number(i));
+                item.SetLocation(i ? QString() : QStringLiteral("Rum å"));
+                item.SetMileage(QString::number(40 + i));
+                item.Save();
+            }
+        }
+        cal::detail::Cache cache = cal::detail::ReadCache(cachePath);
+        QCOMPARE(cache.items.size(), size_t(2));
+        cal::detail::FolderData folder;
+        for (cal::detail::CachedItem& c : cache.items) {
+            QVERIFY(c.resource->summary.lazyTexts);
+            c.resource->name = c.name.toString();
+            c.resource->etag = c.etag.toByteArray();
+            folder.items.push_back(c.resource);
+        }
+        QCOMPARE(folder.items[0]->summary.Texts().subject, subject + QLatin1Char('0')); // decoded, the other not
+        QVERIFY(!folder.items[0]->summary.lazyTexts);
+        QVERIFY(folder.items[1]->summary.lazyTexts);
+        const QString again = cachePath + QStringLiteral(".again");
+        cal::detail::WriteCache(again, folder);
+        const cal::detail::Cache reread = cal::detail::ReadCache(again);
+        QCOMPARE(reread.items.size(), size_t(2));
+        for (int i = 0; i < 2; ++i) {
+            const cal::detail::Summary& s = reread.items[size_t(i)].resource->summary;
+            QCOMPARE(reread.items[size_t(i)].name, QStringView(folder.items[size_t(i)]->name));
+            QCOMPARE(reread.items[size_t(i)].etag, QByteArrayView(folder.items[size_t(i)]->etag));
+            QCOMPARE(s.Texts().subject, subject + QString::number(i));
+            QCOMPARE(s.Texts().body, QStringLiteral("rad ett\r\nrad två ") + QString::number(i));
+            QCOMPARE(s.Texts().location, i ? QString() : QStringLiteral("Rum å"));
+            QCOMPARE(s.Texts().uid, folder.items[size_t(i)]->summary.Texts().uid);
+            QCOMPARE(s.markers[1], QString::number(40 + i));
+            QCOMPARE(s.start, At(2026, 2, 2 + i, 9).toSecsSinceEpoch());
+        }
     }
 
     void cacheMeetsFilesAddedRemovedAndSavedSinceIt()
