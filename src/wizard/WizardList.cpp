@@ -248,8 +248,65 @@ void frmWizard::FyllImportLista()
             lstResurser->clearSelection();
         }
     }
-    // The calendar's appointments are listed here once the import list exists; until then an
-    // import lists no items.
+    if (!optKalender->isChecked())
+        return;
+
+    MakeColumns(1);
+    const QString filter = QStringLiteral("[Start] >= \"") + FormatShortDate(dtpStartTid->date()) +
+                           QStringLiteral("\" AND [End] <= \"") + FormatShortDate(dtpSlutTid->date().addDays(1)) +
+                           QLatin1Char('"');
+    AppointmentRec rec = oOutLook->GetAppointment(filter, false);
+    if (rec.Body == COutLook::IngenTräff) {
+        Beep();
+        MsgBox(T("R2214"), vbInformation, T("R2307"));
+        dtpStartTid->setFocus();
+        return;
+    }
+    // Setting the box runs its handler, as a click would.
+    const auto setUpdateExisting = [this](bool on) {
+        if (chkAnvändNyckel->isChecked() != on) {
+            chkAnvändNyckel->setChecked(on);
+            chkAnvändNyckel_Click();
+        }
+    };
+    setUpdateExisting(true);
+    const bool onlyOwn = chkPlanumBokningar->isChecked() && !gbAuto;
+    int n = 1;
+    do {
+        if ((!onlyOwn || ÄrÖverförd(rec)) && !rec.Start.isEmpty()) {
+            const QDateTime start = CDate(rec.Start);
+            const QDateTime end = CDate(rec.End);
+            const bool own = ÄrÖverförd(rec);
+            mItem = lvVisa->AddItem(n, QString(), FormatShortDate(start.date()) + QLatin1Char(' ') + FormatShortTime(start.time()));
+            if (!own)
+                setUpdateExisting(false);
+            mItem->SetForeColor(own ? QColor(0, 0, 255) : QColor(255, 0, 0));
+            mItem->setToolTip(0, T(own ? "R2236" : "R2235"));
+            const QString foreign = own ? QString() : T("R2194");
+            mItem->SetSubItem(1, FormatShortDate(end.date()) + QLatin1Char(' ') + FormatShortTime(end.time()), QString(),
+                              own ? QString() : QStringLiteral("Ej från Planum!"));
+            mItem->SetSubItem(2, rec.Location, QString(), foreign);
+            mItem->SetSubItem(3, rec.Subject, QString(), foreign);
+            mItem->SetSubItem(4, rec.Body, QString(), foreign);
+            mItem->SetSubItem(5, rec.ReminderSoundFile, QString(), foreign);
+            ++n;
+        }
+        rec = oOutLook->GetAppointment(QString(), true);
+    } while (rec.Body != COutLook::IngenTräff);
+    chkAnvändNyckel->setEnabled(chkAnvändNyckel->isChecked());
+    if (n > 1) {
+        lvVisa->SetSorted(true);
+    } else {
+        Beep();
+        MsgBox(T(onlyOwn ? "R2213" : "R2214"), vbInformation, T("R2307"));
+        dtpStartTid->setFocus();
+    }
+}
+
+bool frmWizard::ÄrÖverförd(const AppointmentRec& rec) const
+{
+    // Made by an export of ours: one of the three marker fields holds a number.
+    return IsNumeric(rec.ReminderSoundFile) || IsNumeric(rec.BillingInformation) || IsNumeric(rec.Mileage);
 }
 
 void frmWizard::cboResurser_Click()

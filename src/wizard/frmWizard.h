@@ -152,6 +152,7 @@ private:
     void LogUnattendedRun() const;
     void FyllExportLista();
     void FyllImportLista();
+    bool ÄrÖverförd(const AppointmentRec& rec) const;
     void UtförExport(booking::DBFunk& db);
     bool UtförImport(booking::DBFunk& db);
 

@@ -1,5 +1,6 @@
 #pragma once
 // A loaded wizard on its own temporary home, with every message box recorded.
+#include "booking/BulkWriter.h"
 #include "booking/DBFunk.h"
 #include "platform/ListView.h"
 #include "platform/MsgBox.h"

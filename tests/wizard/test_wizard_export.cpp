@@ -321,6 +321,7 @@ private slots:
         frmWizard* w = f.wizard;
         w->optImport->setChecked(true);
         w->optImport_Click();
+        w->optNotering->setChecked(true); // notes list nothing: no message about an empty calendar
         w->FyllLista(); // opens the lists' connection
         glStatus = profileStatus;
         const QString before = w->lblStatusKoll->text();

@@ -107,7 +107,9 @@ private slots:
         w->optImport_Click();
         QCOMPARE(w->lblValdTyp->palette().color(QPalette::WindowText), QColor(0, 0, 255));
         f.UseNewDatabase();
+        w->optNotering->setChecked(true); // notes list nothing: no message about an empty calendar
         w->FyllLista(); // opens the lists' connection, which the status list reads
+        w->optKalender->setChecked(true);
         w->SetStep(1, 0);
 
         // Nothing ticked: the resource step is not entered.
