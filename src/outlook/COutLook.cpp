@@ -21,6 +21,12 @@ QString Fel(const vb::ErrObject& e, const QString& procedure)
                        QStringLiteral(") in procedure ") + procedure + QStringLiteral(" i Class Module COutLook"));
 }
 
+// An error in a few words, for the list of items not done.
+QString Beskrivning(const vb::ErrObject& e)
+{
+    return e.Description().isEmpty() ? QStringLiteral("error %1").arg(e.Number()) : e.Description();
+}
+
 [[noreturn]] void IngenSökning()
 {
     vb::Raise(kErrObjectNotSet, QStringLiteral("Object variable or With block variable not set"));
@@ -327,6 +333,8 @@ QList<cal::Item> COutLook::GetAll(Slag slag, const QString& sCriteria, const QSt
 bool COutLook::DuplicateAppointment(AppointmentRec& rec, bool bDelete)
 {
     int erl = 0;
+    m_duplicateFailed = false;
+    m_writeError.clear();
     try {
         erl = 1;
         if (!m_ns)
@@ -363,16 +371,50 @@ bool COutLook::DuplicateAppointment(AppointmentRec& rec, bool bDelete)
         }
         return false;
     } catch (...) {
-        vb::ShowErr(vb::ErrText(QStringLiteral("Error "), vb::CurrentError(),
+        const vb::ErrObject e = vb::CurrentError();
+        // Whether or not the search got as far as the appointment, nobody knows that the booking
+        // has none: a new one could be a second copy.
+        m_duplicateFailed = true;
+        m_writeError = Beskrivning(e);
+        vb::ShowErr(vb::ErrText(QStringLiteral("Error "), e,
                                 QStringLiteral(") in procedure DuplicateAppointment of Class Module COutLook @:") +
                                     QString::number(erl)));
         return false;
     }
 }
 
+QString COutLook::LinkAppointment(const QString& entryId, const QDateTime& start, const QString& marker)
+{
+    try {
+        if (!m_ns)
+            IngenSökning();
+        cal::Items items = m_ns->GetDefaultFolder(cal::olFolderCalendar).Items();
+        items.Sort(QStringLiteral("[Start]"));
+        items.SetIncludeRecurrences(true);
+        // The minute the listing showed, a minute either side: the filter compares to the minute.
+        const auto iso = [](const QDateTime& when) {
+            return QLatin1Char('"') + when.toString(QStringLiteral("yyyy-MM-ddTHH:mm")) + QLatin1Char('"');
+        };
+        cal::Item item = items.Find(QStringLiteral("[Start] >= ") + iso(start.addSecs(-60)) +
+                                    QStringLiteral(" AND [Start] <= ") + iso(start.addSecs(60)));
+        while (item && item.EntryID() != entryId)
+            item = items.FindNext();
+        if (!item)
+            return QStringLiteral("the appointment %1 is no longer in the calendar").arg(entryId);
+        item.SetBillingInformation(marker);
+        item.SetMileage(marker);
+        item.SetReminderSoundFile(marker);
+        item.Save();
+        return QString();
+    } catch (...) {
+        return Beskrivning(vb::CurrentError());
+    }
+}
+
 bool COutLook::NewAppointment(AppointmentRec& rec)
 {
     int erl = 0;
+    m_writeError.clear();
     try {
         erl = 1;
         if (!m_app || m_app->HasQuit())
@@ -406,7 +448,9 @@ bool COutLook::NewAppointment(AppointmentRec& rec)
         item.Save();
         return true;
     } catch (...) {
-        vb::ShowErr(Fel(vb::CurrentError(), QStringLiteral("NewAppointment")) + QStringLiteral(" @:") + QString::number(erl));
+        const vb::ErrObject e = vb::CurrentError();
+        m_writeError = Beskrivning(e);
+        vb::ShowErr(Fel(e, QStringLiteral("NewAppointment")) + QStringLiteral(" @:") + QString::number(erl));
         return false;
     }
 }

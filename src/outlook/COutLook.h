@@ -78,6 +78,19 @@ public:
 
     bool DuplicateAppointment(AppointmentRec& rec, bool bDelete);
     bool NewAppointment(AppointmentRec& rec);
+    // After DuplicateAppointment answered False: whether it failed (it could not search the
+    // calendar, or found the booking's appointment but could not save it), and why. Such a
+    // booking is not done; a new appointment could only be a second copy of it.
+    bool DuplicateFailed() const { return m_duplicateFailed; }
+    // Why the last DuplicateAppointment or NewAppointment failed.
+    const QString& WriteError() const { return m_writeError; }
+
+    // Links an appointment that an import made a new booking from: writes the booking number
+    // into its three marker fields, as an export marks its own, and changes nothing else of it.
+    // entryId is the EntryID the listing gave (one occurrence of a series gets an exception
+    // carrying the markers); start is the appointment's start, to find an occurrence without
+    // expanding the whole calendar. Answers an empty text when done, else why not.
+    QString LinkAppointment(const QString& entryId, const QDateTime& start, const QString& marker);
 
     bool StartadHär() const { return m_startadHär; }
     // Does the item lie inside the wizard's window (whole days)?
@@ -101,6 +114,8 @@ private:
     std::unique_ptr<cal::Items> m_appItems;
     bool m_startadHär = false;
     bool m_released = false;
+    bool m_duplicateFailed = false;
+    QString m_writeError;
     // The date texts of the current listing by UTC second: a month's appointments share few
     // times, and formatting one is far dearer than finding it again.
     QHash<qint64, QString> m_datumTexter;

@@ -2,6 +2,8 @@
 #include "wizard/WizardTexts.h"
 #include "wizard/frmWizard.h"
 
+#include <cstdio>
+
 #include "booking/DBFunk.h"
 #include "platform/ControlType.h"
 #include "platform/ErrObject.h"
@@ -23,6 +25,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <cmath>
+#include <cstdio>
 
 using namespace vb;
 
@@ -289,6 +292,11 @@ void frmWizard::FyllImportLista()
             mItem->SetSubItem(3, rec.Subject, QString(), foreign);
             mItem->SetSubItem(4, rec.Body, QString(), foreign);
             mItem->SetSubItem(5, rec.ReminderSoundFile, QString(), foreign);
+            // The hidden second key: the number another marker field carries, so that a row
+            // whose sound-file marker was cleared still names its booking.
+            mItem->SetSubItem(6, IsNumeric(rec.BillingInformation) ? rec.BillingInformation : rec.Mileage);
+            // Which appointment the row is: an import links a new booking back to it.
+            mItem->SetTag(rec.EntryID);
             ++n;
         }
         rec = oOutLook->GetAppointment(QString(), true);
@@ -423,7 +431,7 @@ int frmWizard::UnattendedStatus() const
     case TransferOutcome::CannotOpen:
         return ExitCannotOpen;
     case TransferOutcome::Completed:
-        return m_handled > 0 && m_done == m_handled ? ExitOk : ExitIncomplete;
+        return m_handled > 0 && m_done == m_handled && m_ejKlara.isEmpty() ? ExitOk : ExitIncomplete;
     case TransferOutcome::NotRun:
         return ExitIncomplete;
     default:
@@ -433,16 +441,20 @@ int frmWizard::UnattendedStatus() const
 
 void frmWizard::LogUnattendedRun() const
 {
-    // One line per run beside the settings file, for whoever looks after the schedule.
+    // One line per run beside the settings file, for whoever looks after the schedule, and under
+    // it one indented line for each item not done, which also go to standard error.
+    QString text = QDateTime::currentDateTime().toString(Qt::ISODate) + QStringLiteral("\tprofile=") + gsAutoArg +
+                   QStringLiteral("\trange=") + dtpStartTid->dateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")) +
+                   QStringLiteral("..") + dtpSlutTid->dateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")) +
+                   QStringLiteral("\tdone=") + QString::number(m_done) + QStringLiteral("\thandled=") +
+                   QString::number(m_handled) + QStringLiteral("\tstatus=") + QString::number(m_endStatus) +
+                   QLatin1Char(' ') + ExitStatusName(m_endStatus) + QLatin1Char('\n');
+    for (const QString& item : m_ejKlara) {
+        text += QStringLiteral("\t") + item + QLatin1Char('\n');
+        std::fprintf(stderr, "%s: %s\n", qPrintable(T("R2307")), item.toLocal8Bit().constData());
+    }
     QFile log(QFileInfo(gsIniFil).path() + QStringLiteral("/Almbro.log"));
-    if (!log.open(QIODevice::Append | QIODevice::Text))
-        return;
-    const QString line = QDateTime::currentDateTime().toString(Qt::ISODate) + QStringLiteral("\tprofile=") + gsAutoArg +
-                         QStringLiteral("\trange=") +
-                         dtpStartTid->dateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")) + QStringLiteral("..") +
-                         dtpSlutTid->dateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")) +
-                         QStringLiteral("\tdone=") + QString::number(m_done) + QStringLiteral("\thandled=") +
-                         QString::number(m_handled) + QStringLiteral("\tstatus=") + QString::number(m_endStatus) +
-                         QLatin1Char(' ') + ExitStatusName(m_endStatus) + QLatin1Char('\n');
-    log.write(line.toUtf8());
+    if (!log.open(QIODevice::Append | QIODevice::Text) || log.write(text.toUtf8()) < 0)
+        std::fprintf(stderr, "%s: the run log %s could not be written: %s\n", qPrintable(T("R2307")),
+                     qPrintable(log.fileName()), qPrintable(log.errorString()));
 }

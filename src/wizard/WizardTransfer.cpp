@@ -48,6 +48,7 @@ bool frmWizard::Utför()
 
         m_done = 0;
         m_handled = 0;
+        m_ejKlara.clear();
         if (optExport->isChecked()) {
             UtförExport(db);
             gsBekräftelse = QString::number(m_done) + QStringLiteral(" / ") + QString::number(m_handled) +
@@ -103,11 +104,18 @@ void frmWizard::UtförExport(booking::DBFunk& db)
             // Never delete: a re-export, attended or not, updates the earlier appointment in place.
             if (oOutLook->DuplicateAppointment(rec, false)) {
                 ++m_done;
+            } else if (oOutLook->DuplicateFailed()) {
+                // The booking may well have its appointment: a new one would be a second copy.
+                EjKlar(T("R6002") + QLatin1Char(' ') + marker, T("R6011") + QLatin1Char(' ') + oOutLook->WriteError());
             } else if (oOutLook->NewAppointment(rec)) {
                 ++m_done;
-            } else if (MsgBox(T("R2199"), vbYesNo | vbQuestion, T("R1770")) == vbNo) {
-                return;
+            } else {
+                EjKlar(T("R6002") + QLatin1Char(' ') + marker, T("R6011") + QLatin1Char(' ') + oOutLook->WriteError());
+                if (MsgBox(T("R2199"), vbYesNo | vbQuestion, T("R1770")) == vbNo)
+                    return;
             }
+        } else {
+            EjKlar(T("R6002") + QLatin1Char(' ') + QString::number(key), T("R6005"));
         }
         ++m_handled;
     }
@@ -115,23 +123,30 @@ void frmWizard::UtförExport(booking::DBFunk& db)
 
 bool frmWizard::UtförImport(booking::DBFunk& db)
 {
+    const bool overlapsAllowed = db.Överlapp();
     for (int i = 1; i <= lvVisa->Count(); ++i) {
         vb::ListItem* row = lvVisa->Item(i);
         if (!row->Checked() && !gbAuto)
             continue;
         const qint32 key = PlanumNyckel(row);
+        const QString what = ImportPostNamn(i);
         std::optional<booking::DBPost> post;
+        bool asNew = true;
         if (key >= 0) {
             post = db.HämtaPost(key);
+            // Unattended, each row on its own: one that came from a booking updates it, whatever
+            // the other rows of the window are. Copying it would grow the database every night.
+            asNew = !gbAuto && !chkAnvändNyckel->isChecked();
         } else {
             if (lstResurser->selectedItems().isEmpty()) {
                 MsgBox(T("R2175") + FältVärde(i, QStringLiteral("Text")) + T("R2143") + kCrLf + T("R2190"),
                        vbExclamation);
+                EjKlar(what, T("R6008"));
                 ++m_handled;
                 continue;
             }
             post.emplace();
-            post->PersonID(lstResurser->currentItem()->data(Qt::UserRole).toInt());
+            post->PersonID(lstResurser->selectedItems().constFirst()->data(Qt::UserRole).toInt());
             post->ExtraPersonID(post->PersonID());
             post->Antal(0);
             post->Bokningsnr(QStringLiteral("0"));
@@ -146,6 +161,7 @@ bool frmWizard::UtförImport(booking::DBFunk& db)
             MsgBox(T("R2177") + QLatin1Char(' ') + QString::number(key) + QLatin1Char(' ') + T("R2144") + kCrLf +
                        kCrLf + T("R2179"),
                    vbExclamation);
+            EjKlar(what, T("R6005"));
             ++m_handled;
             continue;
         }
@@ -156,34 +172,66 @@ bool frmWizard::UtförImport(booking::DBFunk& db)
         post->Minuter(double(post->StartTid().secsTo(post->SlutTid()) / 60) - 60.0 * post->Antal());
         const bool clash = db.Krockar(post->PersonID(), post->StartTid(), post->SlutTid(), true, post->Status(),
                                       QString::number(post->Nyckel()));
-        if (clash && !chkAnvändNyckel->isChecked()) {
+        // Updating the bookings the appointments came from saves a clash all the same, and so do
+        // overlaps the user allowed; the component must then not refuse what was allowed here.
+        const bool clashAllowed = chkAnvändNyckel->isChecked() || overlapsAllowed;
+        if (clash && !clashAllowed) {
             Beep();
             if (post->StartTid() > post->SlutTid()) {
                 MsgBox(T("R2268"), vbCritical, T("R2307"));
+                EjKlar(what, T("R6004"));
             } else {
                 MsgBox(T("R2176") + FormatGeneralDate(post->StartTid()) + QStringLiteral("' ") + T("R2148") +
                            QLatin1Char('\'') + post->Notering() + QStringLiteral("' ") + T("R2149") +
                            QLatin1Char('\'') + db.PersonNamn(post->PersonID()) + QStringLiteral("'.") + kCrLf + kCrLf +
                            T("R2250"),
                        vbExclamation, T("R2305") + QStringLiteral("  ") + T("R2307"));
+                EjKlar(what, T("R6003"));
             }
         } else {
             qint32 number = 0;
             qint32 result = -1;
-            bool failed = false;
+            QString error;
+            db.Överlapp(clashAllowed);
             try {
-                db.SparaPost(*post, !chkAnvändNyckel->isChecked(), number, result);
+                db.SparaPost(*post, asNew, number, result);
             } catch (...) {
-                failed = true;
+                const vb::ErrObject e = CurrentError();
+                error = e.Description().isEmpty() ? QStringLiteral("error %1").arg(e.Number()) : e.Description();
             }
-            if (failed) {
+            db.Överlapp(overlapsAllowed);
+            if (!error.isEmpty()) {
+                EjKlar(what, T("R6009") + QLatin1Char(' ') + error);
                 if (MsgBox(T("R2199"), vbYesNo | vbCritical | vbDefaultButton2, T("R2307")) == vbNo)
                     return false;
             } else if (result == 0) {
                 ++m_done;
+                // A new booking from an appointment that carried no number: mark the appointment
+                // with it, so that the next import updates this booking instead of making another.
+                if (key < 0) {
+                    const QString linkError =
+                        oOutLook->LinkAppointment(row->Tag(), post->StartTid(), QString::number(number));
+                    if (!linkError.isEmpty())
+                        EjKlar(what, T("R6010") + QLatin1Char(' ') + QString::number(number) + QStringLiteral(": ") +
+                                         linkError);
+                }
+            } else {
+                static const char* const reasons[] = {"R6003", "R6004", "R6005", "R6006", "R6007"};
+                EjKlar(what, result >= 1 && result <= 5 ? T(reasons[result - 1]) : T("R6009") + QLatin1Char(' ') + QString::number(result));
             }
         }
         ++m_handled;
     }
     return true;
+}
+
+void frmWizard::EjKlar(const QString& vad, const QString& varför)
+{
+    m_ejKlara << vad + QStringLiteral(": ") + varför;
+}
+
+QString frmWizard::ImportPostNamn(int row) const
+{
+    // The subject and the start, as the list shows them.
+    return QLatin1Char('\'') + lvVisa->Item(row)->SubItem(3) + QStringLiteral("' ") + lvVisa->Item(row)->Text();
 }

@@ -12,6 +12,7 @@ frmAvslutning::frmAvslutning(QWidget* parent) : QDialog(parent)
     chkSlut = ui.chkSlut;
     lblConfirm = ui.lblConfirm;
     cmdOK = ui.cmdOK;
+    lstEjKlara = ui.lstEjKlara;
     connect(cmdOK, &QPushButton::clicked, this, &frmAvslutning::cmdOk_Click);
     Form_Load();
 }
@@ -25,6 +26,20 @@ void frmAvslutning::Form_Load()
     } catch (...) {
         ShowErr(FormErrText(CurrentError(), QStringLiteral("Form_Load"), QStringLiteral("frmAvslutning")));
     }
+}
+
+void frmAvslutning::VisaEjKlara(const QStringList& items)
+{
+    lstEjKlara->clear();
+    lstEjKlara->setVisible(!items.isEmpty());
+    if (items.isEmpty())
+        return;
+    lstEjKlara->addItems(items);
+    lblConfirm->setText(lblConfirm->text() + QStringLiteral("\r\n") + QString::number(items.size()) + QLatin1Char(' ') +
+                        goTexter->TextTillAndra(QStringLiteral("R6001")));
+    ui.Image1->setText(QStringLiteral("⚠"));
+    ui.Image1->setStyleSheet(QStringLiteral("color: rgb(192,96,0); font-size: 28pt;"));
+    resize(width(), qMax(height(), 320));
 }
 
 void frmAvslutning::cmdOk_Click()

@@ -13,9 +13,13 @@ public:
     QCheckBox* chkSlut;
     QLabel* lblConfirm;
     QPushButton* cmdOK;
+    QListWidget* lstEjKlara;
 
     void Form_Load();
     void cmdOk_Click();
+    // Names the items the run did not do, each with its reason, under the summary; the tick
+    // turns into a warning sign when there are any.
+    void VisaEjKlara(const QStringList& items);
 
 protected:
     void reject() override; // Escape works as OK

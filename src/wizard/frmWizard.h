@@ -130,6 +130,8 @@ public:
     bool VisaAvslutning(); // shows frmAvslutning; true when chkSlut was ticked
     // How the last transfer run ended (an unattended run's exit status says it).
     enum class TransferOutcome { NotRun, CannotOpen, Completed, Stopped, Error };
+    // The items the last transfer run took in hand but did not do, each as "what: why".
+    const QStringList& EjKlara() const { return m_ejKlara; }
 
     // How the program ends when the wizard closes (an unattended run tells its outcome).
     void SetEndStatus(int status) { m_endStatus = status; }
@@ -155,6 +157,8 @@ private:
     bool ÄrÖverförd(const AppointmentRec& rec) const;
     void UtförExport(booking::DBFunk& db);
     bool UtförImport(booking::DBFunk& db);
+    void EjKlar(const QString& vad, const QString& varför);
+    QString ImportPostNamn(int row) const;
 
     short m_nextSerial = 0;
     QString m_currentMappingKey;
@@ -167,6 +171,7 @@ private:
     TransferOutcome m_transferOutcome = TransferOutcome::NotRun;
     int m_done = 0;
     int m_handled = 0;
+    QStringList m_ejKlara;
 };
 
 // The one wizard of the program, made on first use.

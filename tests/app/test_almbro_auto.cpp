@@ -2,11 +2,12 @@
 // an empty calendar and a profile in Planum.ini.
 #include "planumdb/Seed.h"
 #include "settings/CTexter.h"
+#include "support/AlmbroProcess.h"
 #include "support/TestEnv.h"
 
 #include <QDir>
-#include <QProcess>
-#include <QProcessEnvironment>
+
+using testenv::Run;
 
 namespace {
 QString Documents()
@@ -26,29 +27,9 @@ QString Text(const char* id)
     return texter.TextTillAndra(QString::fromLatin1(id));
 }
 
-struct Run {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
 Run Almbro(const QStringList& args)
 {
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove(QStringLiteral("DISPLAY"));
-    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    env.insert(QStringLiteral("ALMBRO_CALENDAR"), Calendar());
-    process.setProcessEnvironment(env);
-    process.start(QStringLiteral(ALMBRO_EXE), args);
-    if (!process.waitForFinished(120000)) {
-        process.kill();
-        return {};
-    }
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromLocal8Bit(process.readAllStandardOutput()),
-            QString::fromLocal8Bit(process.readAllStandardError())};
+    return testenv::Almbro(args, Calendar());
 }
 
 QStringList Appointments()
