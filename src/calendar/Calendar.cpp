@@ -908,7 +908,7 @@ NameSpace Application::GetNamespace(const QString& type) const
     return ns;
 }
 
-cal::Item Application::CreateItem(int itemType) const
+cal::Item Application::CreateItem(int itemType, const QString& uidPrefix) const
 {
     if (m_app->quit)
         vb::Raise(ErrCalendar, QStringLiteral("The calendar application has quit"));
@@ -920,7 +920,7 @@ cal::Item Application::CreateItem(int itemType) const
     default: vb::Raise(vb::ErrInvalidProcedureCall, QStringLiteral("Items of type %1 cannot be created").arg(itemType));
     }
     auto r = std::make_shared<Resource>();
-    r->vcalendar = NewItemCalendar(c);
+    r->vcalendar = NewItemCalendar(c, uidPrefix);
     r->dirty = true;
     return SearchState::Make(m_app->folders[CollectionIndex(c)], r);
 }

@@ -202,8 +202,9 @@ public:
 
     // "MAPI" only; raises 5 for another type.
     NameSpace GetNamespace(const QString& type) const;
-    // 1 appointment, 3 task, 5 note: a new unsaved item.
-    cal::Item CreateItem(int itemType) const;
+    // 1 appointment, 3 task, 5 note: a new unsaved item. Its UID is uidPrefix followed by a
+    // new UUID, so a caller can tell its own items from copies other programs made of them.
+    cal::Item CreateItem(int itemType, const QString& uidPrefix = QString()) const;
     // Writes the search caches and closes the store; the application is no longer running.
     void Quit();
     bool HasQuit() const;

@@ -438,14 +438,14 @@ icalcomponent_kind ComponentKind(Collection collection)
     }
 }
 
-ComponentPtr NewItemCalendar(Collection collection)
+ComponentPtr NewItemCalendar(Collection collection, const QString& uidPrefix)
 {
     InitIcal();
     ComponentPtr vcal(icalcomponent_new(ICAL_VCALENDAR_COMPONENT));
     icalcomponent_add_property(vcal.get(), icalproperty_new_prodid("-//Almbro//Almbro for Linux//SV"));
     icalcomponent_add_property(vcal.get(), icalproperty_new_version("2.0"));
     icalcomponent* item = icalcomponent_new(ComponentKind(collection));
-    const QByteArray uid = QUuid::createUuid().toString(QUuid::WithoutBraces).toLatin1();
+    const QByteArray uid = uidPrefix.toUtf8() + QUuid::createUuid().toString(QUuid::WithoutBraces).toLatin1();
     icalcomponent_add_property(item, icalproperty_new_uid(uid.constData()));
     const qint64 now = QDateTime::currentSecsSinceEpoch();
     icalcomponent_add_property(item, icalproperty_new_dtstamp(TimeIn(now, icaltimezone_get_utc_timezone())));

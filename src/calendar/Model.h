@@ -167,7 +167,7 @@ struct AppState {
 
 icalcomponent_kind ComponentKind(Collection collection);
 // A new calendar holding one new item with a fresh UID, DTSTAMP and CREATED.
-ComponentPtr NewItemCalendar(Collection collection);
+ComponentPtr NewItemCalendar(Collection collection, const QString& uidPrefix = QString());
 // The item itself (not an overridden occurrence) of a resource.
 icalcomponent* MainComponent(icalcomponent* vcalendar, Collection collection);
 icalcomponent* OverrideComponent(icalcomponent* vcalendar, Collection collection, qint64 rid);

@@ -106,6 +106,24 @@ void COutLook::Release()
     }
 }
 
+QString COutLook::Plats() const
+{
+    return m_app ? m_app->Location() : cal::StoreLocation();
+}
+
+void COutLook::LäsOm()
+{
+    if (!m_startadHär || !m_app || m_app->HasQuit())
+        return;
+    const QString location = m_app->Location();
+    m_appItems.reset();
+    m_currentFolder.reset();
+    m_ns.reset();
+    m_app->Quit();
+    m_app = cal::Application::Create(location);
+    m_ns = std::make_unique<cal::NameSpace>(m_app->GetNamespace(QStringLiteral("MAPI")));
+}
+
 bool COutLook::InDateRange(const cal::Item& item) const
 {
     if (!m_dates)
@@ -330,11 +348,17 @@ QList<cal::Item> COutLook::GetAll(Slag slag, const QString& sCriteria, const QSt
     return samling;
 }
 
+QString COutLook::UidPrefix(const QString& marker)
+{
+    return marker.isEmpty() ? QString() : QStringLiteral("almbro-") + marker + QLatin1Char('-');
+}
+
 bool COutLook::DuplicateAppointment(AppointmentRec& rec, bool bDelete)
 {
     int erl = 0;
     m_duplicateFailed = false;
     m_writeError.clear();
+    m_kopior.clear();
     try {
         erl = 1;
         if (!m_ns)
@@ -345,31 +369,49 @@ bool COutLook::DuplicateAppointment(AppointmentRec& rec, bool bDelete)
                                QStringLiteral(" OR [Mileage] = ") + rec.Mileage +
                                QStringLiteral(" OR [ReminderSoundFile] = ") + rec.ReminderSoundFile;
         erl = 3;
-        cal::Item item = items.Find(filter);
-        if (!item)
-            return false;
+        // Every appointment that carries the number. The booking's own is the one an export made
+        // for it (its UID says so), else one that carries the number in all three fields (made
+        // before UIDs said it, or linked by an import). Copies made by calendar clients and
+        // stray numbers in one field are left alone.
+        QList<cal::Item> candidates;
+        for (cal::Item found = items.Find(filter); found; found = items.FindNext())
+            if (found.BillingInformation() == rec.BillingInformation || found.Mileage() == rec.Mileage ||
+                found.ReminderSoundFile() == rec.ReminderSoundFile)
+                candidates.append(found);
         erl = 4;
-        if (item.BillingInformation() == rec.BillingInformation || item.Mileage() == rec.Mileage ||
-            item.ReminderSoundFile() == rec.ReminderSoundFile) {
-            erl = 5;
-            item.SetBody(rec.Body);
-            erl = 6;
-            item.SetLocation(rec.Location);
-            erl = 7;
-            item.SetSubject(rec.Subject);
-            erl = 8;
-            item.SetEnd(vb::CDate(rec.End));
-            erl = 9;
-            item.SetStart(vb::CDate(rec.Start));
-            erl = 10;
-            item.Save();
-            if (bDelete) {
-                erl = 11;
-                item.Delete();
-            }
-            return true;
+        const QString prefix = UidPrefix(rec.BillingInformation);
+        qsizetype chosen = -1;
+        for (qsizetype i = 0; i < candidates.size() && chosen < 0; ++i)
+            if (candidates[i].EntryID().startsWith(prefix))
+                chosen = i;
+        for (qsizetype i = 0; i < candidates.size() && chosen < 0; ++i)
+            if (candidates[i].BillingInformation() == rec.BillingInformation &&
+                candidates[i].Mileage() == rec.Mileage && candidates[i].ReminderSoundFile() == rec.ReminderSoundFile)
+                chosen = i;
+        for (qsizetype i = 0; i < candidates.size(); ++i)
+            if (i != chosen)
+                m_kopior << QLatin1Char('\'') + candidates[i].Subject() + QStringLiteral("' ") +
+                                DatumTextFör(candidates[i].StartSecs());
+        if (chosen < 0)
+            return false;
+        cal::Item item = candidates[chosen];
+        erl = 5;
+        item.SetBody(rec.Body);
+        erl = 6;
+        item.SetLocation(rec.Location);
+        erl = 7;
+        item.SetSubject(rec.Subject);
+        erl = 8;
+        item.SetEnd(vb::CDate(rec.End));
+        erl = 9;
+        item.SetStart(vb::CDate(rec.Start));
+        erl = 10;
+        item.Save();
+        if (bDelete) {
+            erl = 11;
+            item.Delete();
         }
-        return false;
+        return true;
     } catch (...) {
         const vb::ErrObject e = vb::CurrentError();
         // Whether or not the search got as far as the appointment, nobody knows that the booking
@@ -419,7 +461,7 @@ bool COutLook::NewAppointment(AppointmentRec& rec)
         erl = 1;
         if (!m_app || m_app->HasQuit())
             IngenSökning();
-        cal::Item item = m_app->CreateItem(cal::olAppointmentItem);
+        cal::Item item = m_app->CreateItem(cal::olAppointmentItem, UidPrefix(rec.BillingInformation));
         erl = 2;
         item.SetStart(vb::CDate(rec.Start));
         erl = 3;

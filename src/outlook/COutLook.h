@@ -9,6 +9,7 @@
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 // One appointment as texts and numbers, handed between the wizard and the adapter.
@@ -82,6 +83,13 @@ public:
     // calendar, or found the booking's appointment but could not save it), and why. Such a
     // booking is not done; a new appointment could only be a second copy of it.
     bool DuplicateFailed() const { return m_duplicateFailed; }
+    // After DuplicateAppointment: the other appointments that carry the same booking number
+    // (copies other programs made, or a stray number), each as "'subject' start"; they were
+    // left as they are.
+    const QStringList& Kopior() const { return m_kopior; }
+    // The UID a new appointment of booking marker starts with: how the booking's own
+    // appointment is told from copies of it.
+    static QString UidPrefix(const QString& marker);
     // Why the last DuplicateAppointment or NewAppointment failed.
     const QString& WriteError() const { return m_writeError; }
 
@@ -93,6 +101,12 @@ public:
     QString LinkAppointment(const QString& entryId, const QDateTime& start, const QString& marker);
 
     bool StartadHär() const { return m_startadHär; }
+    // Where the calendar is (a folder, a file or a URL), for locks and messages.
+    QString Plats() const;
+    // Reads the calendar afresh, so that what other programs wrote since it was opened is seen:
+    // a transfer must find every appointment an earlier run made. Only a calendar this object
+    // started is reopened; one that another part of the program runs is left to it.
+    void LäsOm();
     // Does the item lie inside the wizard's window (whole days)?
     bool InDateRange(const cal::Item& item) const;
     // The same for a start and an end in UTC seconds (cal::kNoSecs: the empty date).
@@ -115,6 +129,7 @@ private:
     bool m_startadHär = false;
     bool m_released = false;
     bool m_duplicateFailed = false;
+    QStringList m_kopior;
     QString m_writeError;
     // The date texts of the current listing by UTC second: a month's appointments share few
     // times, and formatting one is far dearer than finding it again.

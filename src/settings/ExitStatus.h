@@ -10,6 +10,7 @@ enum ExitStatus : int {
     ExitProfileNotFound = 4, // the profile named on the command line does not exist
     ExitCannotOpen = 5,      // the booking database or the calendar could not be opened
     ExitIncomplete = 6,      // the run ended, but some items were not done, or nothing was transferred
+    ExitBusy = 7,            // another run held the calendar or the database for longer than the wait
 };
 
 // A word for the log: "ok", "error", ...
@@ -30,6 +31,8 @@ inline QString ExitStatusName(int status)
         return QStringLiteral("cannot-open");
     case ExitIncomplete:
         return QStringLiteral("incomplete");
+    case ExitBusy:
+        return QStringLiteral("busy");
     default:
         return QStringLiteral("status-") + QString::number(status);
     }

@@ -2,6 +2,8 @@
 
 #include "platform/Locale.h"
 
+#include <algorithm>
+
 AutoArg AutoArg::Parse(const QString& arg)
 {
     AutoArg result;
@@ -15,6 +17,9 @@ AutoArg AutoArg::Parse(const QString& arg)
         return result;
     result.letter = countPart.at(0).toLower();
     const QString rest = countPart.mid(1);
-    result.count = vb::IsNumeric(rest) ? int(vb::Val(rest)) : 5;
+    // A hundred years back is as far as a range can sensibly reach; a larger count (or a
+    // negative one) would overflow the dates.
+    const double limit = result.letter == u'w' ? kMaxWeeks : kMaxDays;
+    result.count = vb::IsNumeric(rest) ? int(std::clamp(vb::Val(rest), 0.0, limit)) : 5;
     return result;
 }

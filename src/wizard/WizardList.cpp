@@ -411,6 +411,12 @@ void frmWizard::RunUnattended()
     }
     cboProfiler[0]->setCurrentIndex(found);
     cboProfiler_Click(0);
+    if (!m_profilFel.isEmpty()) {
+        MsgBox(T("R6012") + QLatin1Char(' ') + m_profilFel.join(QStringLiteral("; ")), vbCritical, T("R2307"));
+        SetEndStatus(ExitIncomplete);
+        close();
+        return;
+    }
     // Each press runs the button's action whatever step is shown, also where a check kept the
     // wizard on an earlier step (a disabled button would ignore a click).
     for (int i = 0; i < 3; ++i)
@@ -430,6 +436,8 @@ int frmWizard::UnattendedStatus() const
     switch (m_transferOutcome) {
     case TransferOutcome::CannotOpen:
         return ExitCannotOpen;
+    case TransferOutcome::Busy:
+        return ExitBusy;
     case TransferOutcome::Completed:
         return m_handled > 0 && m_done == m_handled && m_ejKlara.isEmpty() ? ExitOk : ExitIncomplete;
     case TransferOutcome::NotRun:
@@ -449,7 +457,7 @@ void frmWizard::LogUnattendedRun() const
                    QStringLiteral("\tdone=") + QString::number(m_done) + QStringLiteral("\thandled=") +
                    QString::number(m_handled) + QStringLiteral("\tstatus=") + QString::number(m_endStatus) +
                    QLatin1Char(' ') + ExitStatusName(m_endStatus) + QLatin1Char('\n');
-    for (const QString& item : m_ejKlara) {
+    for (const QString& item : m_ejKlara + m_anmärkningar) {
         text += QStringLiteral("\t") + item + QLatin1Char('\n');
         std::fprintf(stderr, "%s: %s\n", qPrintable(T("R2307")), item.toLocal8Bit().constData());
     }

@@ -94,6 +94,7 @@ void frmWizard::cboProfiler_Click(int Index)
                 Val(ProfileField(msProfil, QStringLiteral("chkPlanumBokningar")).value_or(QString())) != 0);
 
         lvKopplingar->ClearItems();
+        m_profilFel.clear();
         const int fields = lstFält->count();
         for (int n = 1; n <= fields; ++n) {
             const auto mapping = ProfileField(msProfil, QStringLiteral("Koppling") + QString::number(n));
@@ -103,16 +104,23 @@ void frmWizard::cboProfiler_Click(int Index)
             const QString planum = comma < 0 ? *mapping : mapping->left(comma);
             const QString outlook = comma < 0 ? QString() : mapping->mid(comma + 1);
             // The last entry of that text; the previous choice stays when there is none.
+            bool planumFound = false, outlookFound = false;
             for (int i = lstFält->count() - 1; i >= 0; --i)
                 if (lstFält->item(i)->text() == planum) {
                     lstFält->setCurrentRow(i);
+                    planumFound = true;
                     break;
                 }
             for (int i = lstOutLook->count() - 1; i >= 0; --i)
                 if (lstOutLook->item(i)->text() == outlook) {
                     lstOutLook->setCurrentRow(i);
+                    outlookFound = true;
                     break;
                 }
+            // Unattended, the previous choice would quietly feed the wrong field: nobody is there
+            // to see the list. The run stops before it writes anything.
+            if (gbAuto && !(planumFound && outlookFound))
+                m_profilFel << QStringLiteral("Koppling") + QString::number(n) + QLatin1Char('=') + *mapping;
             if (lstFält->currentRow() >= 0 && lstOutLook->currentRow() >= 0)
                 cmdLäggTill_Click();
         }

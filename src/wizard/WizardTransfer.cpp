@@ -8,8 +8,10 @@
 #include "platform/ListView.h"
 #include "platform/Locale.h"
 #include "platform/MsgBox.h"
+#include "platform/RunLock.h"
 #include "settings/CTexter.h"
 #include "settings/ProgramState.h"
+#include "settings/SystemSettings.h"
 #include "wizard/WaitCursor.h"
 
 using namespace vb;
@@ -19,6 +21,18 @@ namespace {
 std::unique_ptr<booking::DBProgram> g_program;
 
 const QString kCrLf = QStringLiteral("\r\n");
+
+// Why a start and an end cannot be written (empty when they can): dates outside the years a
+// calendar or booking sensibly holds, or an end before the start, are never written.
+QString DatumFel(const QDateTime& start, const QDateTime& end)
+{
+    if (!start.isValid() || !end.isValid() || end < start)
+        return T("R6004");
+    for (const QDateTime& when : {start, end})
+        if (when.date().year() < 1900 || when.date().year() > 2100)
+            return T("R6013");
+    return QString();
+}
 
 // Appends value to text: the text alone when it is blank, else text, separator, value.
 void Append(QString& text, const QString& separator, const QString& value)
@@ -39,6 +53,24 @@ bool frmWizard::Utför()
             m_transferOutcome = TransferOutcome::CannotOpen;
             return true;
         }
+        // One run at a time writes to a calendar or a database; always in this order, so that
+        // two runs never wait for each other.
+        const int wait = settings::SystemTal(settings::kLasVantetid, settings::kStandardLasVantetid);
+        std::unique_ptr<RunLock> locks[2];
+        const QString places[2] = {oOutLook->Plats(), gsDataBas};
+        for (int k = 0; k < 2; ++k) {
+            QString holder;
+            locks[k] = RunLock::Acquire(places[k], wait, &holder);
+            if (!locks[k]) {
+                MsgBox(T("R6015").arg(places[k], holder).arg(wait), vbExclamation, T("R2307"));
+                m_transferOutcome = TransferOutcome::Busy;
+                return false; // nothing was done: no summary to show
+
+            }
+        }
+        // What other runs wrote since the list was made must be seen: an appointment they made
+        // is updated, never made twice.
+        oOutLook->LäsOm();
         g_program = std::make_unique<booking::DBProgram>();
         g_program->Namn(QStringLiteral("DuzUro"));
         db.SättProgram(*g_program);
@@ -49,6 +81,7 @@ bool frmWizard::Utför()
         m_done = 0;
         m_handled = 0;
         m_ejKlara.clear();
+        m_anmärkningar.clear();
         if (optExport->isChecked()) {
             UtförExport(db);
             gsBekräftelse = QString::number(m_done) + QStringLiteral(" / ") + QString::number(m_handled) +
@@ -98,11 +131,26 @@ void frmWizard::UtförExport(booking::DBFunk& db)
             if (rec.End.isEmpty())
                 rec.End = SättDelVärde(QStringLiteral("Sluttid"), *post);
             const QString marker = QString::number(post->Nyckel());
+            QString dateError;
+            try {
+                dateError = DatumFel(CDate(rec.Start), CDate(rec.End));
+            } catch (...) {
+                dateError = T("R6004"); // a mapping fed the start or end a text that is no date
+            }
+            if (!dateError.isEmpty()) {
+                EjKlar(T("R6002") + QLatin1Char(' ') + marker, dateError);
+                ++m_handled;
+                continue;
+            }
             rec.Mileage = marker;
             rec.ReminderSoundFile = marker;
             rec.BillingInformation = marker;
             // Never delete: a re-export, attended or not, updates the earlier appointment in place.
-            if (oOutLook->DuplicateAppointment(rec, false)) {
+            const bool updated = oOutLook->DuplicateAppointment(rec, false);
+            for (const QString& copy : oOutLook->Kopior())
+                m_anmärkningar << T("R6002") + QLatin1Char(' ') + marker + QStringLiteral(": ") + T("R6016") +
+                                      QLatin1Char(' ') + copy;
+            if (updated) {
                 ++m_done;
             } else if (oOutLook->DuplicateFailed()) {
                 // The booking may well have its appointment: a new one would be a second copy.
@@ -124,6 +172,19 @@ void frmWizard::UtförExport(booking::DBFunk& db)
 bool frmWizard::UtförImport(booking::DBFunk& db)
 {
     const bool overlapsAllowed = db.Överlapp();
+    if (gbAuto) {
+        // An appointment repeating every minute must not become thousands of bookings overnight.
+        int newBookings = 0;
+        for (int i = 1; i <= lvVisa->Count(); ++i)
+            newBookings += PlanumNyckel(lvVisa->Item(i)) < 0 ? 1 : 0;
+        const int limit = settings::SystemTal(settings::kMaxNyaBokningar, settings::kStandardMaxNyaBokningar);
+        if (newBookings > limit) {
+            const QString text = T("R6014").arg(newBookings).arg(limit);
+            MsgBox(text, vbExclamation, T("R2307"));
+            m_ejKlara << text;
+            return true;
+        }
+    }
     for (int i = 1; i <= lvVisa->Count(); ++i) {
         vb::ListItem* row = lvVisa->Item(i);
         if (!row->Checked() && !gbAuto)
@@ -169,6 +230,11 @@ bool frmWizard::UtförImport(booking::DBFunk& db)
         if (statusTag != QLatin1String("R2256"))
             post->Status(qint32(Val(statusTag.mid(1))));
         EgnaVal(*post, i);
+        if (const QString dateError = DatumFel(post->StartTid(), post->SlutTid()); !dateError.isEmpty()) {
+            EjKlar(what, dateError);
+            ++m_handled;
+            continue;
+        }
         post->Minuter(double(post->StartTid().secsTo(post->SlutTid()) / 60) - 60.0 * post->Antal());
         const bool clash = db.Krockar(post->PersonID(), post->StartTid(), post->SlutTid(), true, post->Status(),
                                       QString::number(post->Nyckel()));

@@ -28,13 +28,14 @@ void frmAvslutning::Form_Load()
     }
 }
 
-void frmAvslutning::VisaEjKlara(const QStringList& items)
+void frmAvslutning::VisaEjKlara(const QStringList& items, const QStringList& remarks)
 {
     lstEjKlara->clear();
-    lstEjKlara->setVisible(!items.isEmpty());
+    lstEjKlara->setVisible(!items.isEmpty() || !remarks.isEmpty());
+    lstEjKlara->addItems(items);
+    lstEjKlara->addItems(remarks);
     if (items.isEmpty())
         return;
-    lstEjKlara->addItems(items);
     lblConfirm->setText(lblConfirm->text() + QStringLiteral("\r\n") + QString::number(items.size()) + QLatin1Char(' ') +
                         goTexter->TextTillAndra(QStringLiteral("R6001")));
     ui.Image1->setText(QStringLiteral("⚠"));

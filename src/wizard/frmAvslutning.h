@@ -19,7 +19,7 @@ public:
     void cmdOk_Click();
     // Names the items the run did not do, each with its reason, under the summary; the tick
     // turns into a warning sign when there are any.
-    void VisaEjKlara(const QStringList& items);
+    void VisaEjKlara(const QStringList& items, const QStringList& remarks = QStringList());
 
 protected:
     void reject() override; // Escape works as OK

@@ -335,7 +335,7 @@ void frmWizard::closeEvent(QCloseEvent* event)
 bool frmWizard::VisaAvslutning()
 {
     frmAvslutning dialog(this);
-    dialog.VisaEjKlara(m_ejKlara);
+    dialog.VisaEjKlara(m_ejKlara, m_anmärkningar);
     dialog.exec();
     return dialog.chkSlut->isChecked();
 }

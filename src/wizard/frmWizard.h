@@ -129,9 +129,11 @@ public:
     bool Utför();
     bool VisaAvslutning(); // shows frmAvslutning; true when chkSlut was ticked
     // How the last transfer run ended (an unattended run's exit status says it).
-    enum class TransferOutcome { NotRun, CannotOpen, Completed, Stopped, Error };
+    enum class TransferOutcome { NotRun, CannotOpen, Busy, Completed, Stopped, Error };
     // The items the last transfer run took in hand but did not do, each as "what: why".
     const QStringList& EjKlara() const { return m_ejKlara; }
+    // What the last run left alone on purpose and the user should know (copies of appointments).
+    const QStringList& Anmärkningar() const { return m_anmärkningar; }
 
     // How the program ends when the wizard closes (an unattended run tells its outcome).
     void SetEndStatus(int status) { m_endStatus = status; }
@@ -172,6 +174,8 @@ private:
     int m_done = 0;
     int m_handled = 0;
     QStringList m_ejKlara;
+    QStringList m_anmärkningar; // what was left alone on purpose (copies of an appointment)
+    QStringList m_profilFel; // the mappings of the applied profile that name no field
 };
 
 // The one wizard of the program, made on first use.

@@ -14,7 +14,7 @@ using testenv::Run;
 namespace {
 QString Documents()
 {
-    return qEnvironmentVariable("HOME") + QStringLiteral("/Documents/Planum");
+    return testenv::PlanumDocuments();
 }
 
 QString Calendar()
@@ -32,17 +32,9 @@ Run Almbro(const QString& profile)
     return testenv::Almbro({QStringLiteral("/auto"), profile, QStringLiteral("d7")}, Calendar());
 }
 
-// Every file of the calendar folder with its bytes.
 QMap<QString, QByteArray> Snapshot()
 {
-    QMap<QString, QByteArray> files;
-    QDir dir(Folder());
-    for (const QString& name : dir.entryList({QStringLiteral("*.ics")}, QDir::Files)) {
-        QFile f(dir.filePath(name));
-        f.open(QIODevice::ReadOnly);
-        files.insert(name, f.readAll());
-    }
-    return files;
+    return testenv::Snapshot(Folder());
 }
 
 // The content lines of an iCalendar text, unfolded.
@@ -89,10 +81,6 @@ class TestAlmbroImport : public QObject {
 private slots:
     void initTestCase()
     {
-        QDir().mkpath(Documents());
-        for (const char* name : {"Lang.ini", "LangEN.ini", "LangSV.ini"})
-            QVERIFY(QFile::copy(testenv::SourceLangDir() + QLatin1Char('/') + QLatin1String(name),
-                                Documents() + QLatin1Char('/') + QLatin1String(name)));
         m_db = Documents() + QStringLiteral("/Planum.db");
         booking::DBFunk::SkapaDatabas(m_db);
         qint32 resource = 0;

@@ -1,5 +1,10 @@
 #pragma once
 // The built almbro run as a scheduler runs it: no display, the test's own home and calendar.
+#include "support/TestEnv.h"
+
+#include <QDir>
+#include <QFile>
+#include <QMap>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
@@ -35,6 +40,32 @@ inline Run Almbro(const QStringList& args, const QString& calendar,
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
             QString::fromLocal8Bit(process.readAllStandardOutput()),
             QString::fromLocal8Bit(process.readAllStandardError())};
+}
+
+// <documents>/Planum of the test's home, made with the language files in it.
+inline QString PlanumDocuments()
+{
+    const QString folder = qEnvironmentVariable("HOME") + QStringLiteral("/Documents/Planum");
+    QDir().mkpath(folder);
+    for (const char* name : {"Lang.ini", "LangEN.ini", "LangSV.ini"}) {
+        const QString target = folder + QLatin1Char('/') + QLatin1String(name);
+        if (!QFile::exists(target))
+            QFile::copy(SourceLangDir() + QLatin1Char('/') + QLatin1String(name), target);
+    }
+    return folder;
+}
+
+// Every .ics file of a folder with its bytes.
+inline QMap<QString, QByteArray> Snapshot(const QString& folder)
+{
+    QMap<QString, QByteArray> files;
+    QDir dir(folder);
+    for (const QString& name : dir.entryList({QStringLiteral("*.ics")}, QDir::Files)) {
+        QFile f(dir.filePath(name));
+        if (f.open(QIODevice::ReadOnly))
+            files.insert(name, f.readAll());
+    }
+    return files;
 }
 
 } // namespace testenv

@@ -246,6 +246,9 @@ private slots:
         QTest::newRow("no count: 5") << "minprofil d" << 5;
         QTest::newRow("count not a number: 5") << "minprofil wx" << 35;
         QTest::newRow("another letter") << "minprofil x3" << -1;
+        QTest::newRow("days past a century: a century") << "minprofil d99999999999" << 36525;
+        QTest::newRow("weeks past a century: a century") << "minprofil w999999999" << 5218 * 7;
+        QTest::newRow("a negative count: none") << "minprofil d-3" << 0;
         QTest::newRow("no blank") << "minprofil" << -1;
     }
     void unattendedDateRange()

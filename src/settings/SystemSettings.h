@@ -1,0 +1,20 @@
+#pragma once
+// Almbro's own keys in section "System" of Planum.ini, beside Planum's "Lang" and "DataBas1".
+// Each has a default for a file that does not name it; the README lists them.
+#include <QString>
+
+namespace settings {
+
+// How many new bookings an unattended import may make before it stops without writing.
+inline const QString kMaxNyaBokningar = QStringLiteral("MaxNyaBokningar");
+constexpr int kStandardMaxNyaBokningar = 500;
+
+// How many seconds a run waits for another run that holds the same calendar or database.
+inline const QString kLasVantetid = QStringLiteral("LasVantetid");
+constexpr int kStandardLasVantetid = 30;
+
+// The whole number under key in section "System" of the settings file, or def when the key is
+// missing or not a number; never below minimum.
+int SystemTal(const QString& key, int def, int minimum = 0);
+
+} // namespace settings
