@@ -4,10 +4,35 @@
 #include "host/ApplicationAdaptor.h"
 #include "host/TestAdaptor.h"
 
-#include <QCoreApplication>
+#include "platform/Program.h"
+#include "settings/ExitStatus.h"
+
+#include <QApplication>
 #include <QDBusConnectionInterface>
+#include <QWidget>
+#include <cstdio>
 
 namespace host {
+
+namespace {
+// A run that still waits for the host's call when the bus goes away can never be called: it
+// ends. Once the wizard is shown the person at it decides.
+class BusWatch : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+public slots:
+    void Disconnected()
+    {
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (widget->isVisible())
+                return;
+        std::fprintf(stderr, "almbro: the session bus is gone before the host called; this run ends.\n");
+        vb::EndProgram(ExitOk);
+    }
+};
+} // namespace
 
 QString ServiceName()
 {
@@ -48,12 +73,16 @@ PublishResult PublishApplication(QDBusConnection connection)
         delete application;
         // Another start took the name between the look and the request.
         if (reply.isValid())
-            return {Published::NameTaken,
-                    ServiceName() + QStringLiteral(" is already taken on the session bus")};
-        return {Published::NoBus, QStringLiteral("cannot take ") + ServiceName() + QStringLiteral(": ") +
-                                      reply.error().message()};
+            return {Published::NameTaken, ServiceName() + QStringLiteral(" is already taken on the session bus")};
+        return {Published::NoBus,
+                QStringLiteral("cannot take ") + ServiceName() + QStringLiteral(": ") + reply.error().message()};
     }
+    connection.connect(QString(), QStringLiteral("/org/freedesktop/DBus/Local"),
+                       QStringLiteral("org.freedesktop.DBus.Local"), QStringLiteral("Disconnected"),
+                       new BusWatch(application), SLOT(Disconnected()));
     return {};
 }
 
 } // namespace host
+
+#include "HostBus.moc"

@@ -132,10 +132,14 @@ namespace {
 std::optional<HKEY> RootByName(const QString& name)
 {
     static const QMap<QString, HKEY> roots{
-        {QStringLiteral("HKEY_CLASSES_ROOT"), HKEY_CLASSES_ROOT}, {QStringLiteral("HKCR"), HKEY_CLASSES_ROOT},
-        {QStringLiteral("HKEY_CURRENT_USER"), HKEY_CURRENT_USER}, {QStringLiteral("HKCU"), HKEY_CURRENT_USER},
-        {QStringLiteral("HKEY_LOCAL_MACHINE"), HKEY_LOCAL_MACHINE}, {QStringLiteral("HKLM"), HKEY_LOCAL_MACHINE},
-        {QStringLiteral("HKEY_USERS"), HKEY_USERS},               {QStringLiteral("HKU"), HKEY_USERS},
+        {QStringLiteral("HKEY_CLASSES_ROOT"), HKEY_CLASSES_ROOT},
+        {QStringLiteral("HKCR"), HKEY_CLASSES_ROOT},
+        {QStringLiteral("HKEY_CURRENT_USER"), HKEY_CURRENT_USER},
+        {QStringLiteral("HKCU"), HKEY_CURRENT_USER},
+        {QStringLiteral("HKEY_LOCAL_MACHINE"), HKEY_LOCAL_MACHINE},
+        {QStringLiteral("HKLM"), HKEY_LOCAL_MACHINE},
+        {QStringLiteral("HKEY_USERS"), HKEY_USERS},
+        {QStringLiteral("HKU"), HKEY_USERS},
     };
     auto it = roots.find(name.toUpper());
     if (it == roots.end())

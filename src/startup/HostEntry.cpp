@@ -11,8 +11,8 @@ void StartHostEntry()
     const host::PublishResult result = host::PublishApplication(QDBusConnection::sessionBus());
     switch (result.outcome) {
     case host::Published::Ok:
-        std::fprintf(stderr, "almbro: started by a host: %s %s waits for its call.\n",
-                     qPrintable(host::ServiceName()), qPrintable(host::ObjectPath()));
+        std::fprintf(stderr, "almbro: started by a host: %s %s waits for its call.\n", qPrintable(host::ServiceName()),
+                     qPrintable(host::ObjectPath()));
         return;
     case host::Published::NameTaken:
         // The running one answers the host; a second would show a second wizard.

@@ -72,9 +72,9 @@ private slots:
         m_home = Root() + QStringLiteral("/newuser");
         m_calendar = Root() + QStringLiteral("/newuser-calendar");
         QDir().mkpath(Root() + QStringLiteral("/elsewhere"));
-        const Run install = Execute(QStringLiteral(CMAKE_COMMAND),
-                                    {QStringLiteral("--install"), QStringLiteral(ALMBRO_BINARY_DIR),
-                                     QStringLiteral("--prefix"), m_prefix});
+        const Run install =
+            Execute(QStringLiteral(CMAKE_COMMAND), {QStringLiteral("--install"), QStringLiteral(ALMBRO_BINARY_DIR),
+                                                    QStringLiteral("--prefix"), m_prefix});
         QVERIFY2(install.status == 0, qPrintable(install.out + install.err));
 
         // The new user's database, made by the installed planumdb; bookings over the last week.
@@ -100,8 +100,9 @@ private slots:
     {
         QTest::addColumn<QString>("path");
         for (const char* path :
-             {"bin/almbro", "bin/planumdb", "share/Planum/Lang.ini", "share/Planum/LangEN.ini", "share/Planum/LangSV.ini",
-              "share/applications/org.almbro.Almbro.desktop", "share/icons/hicolor/scalable/apps/org.almbro.Almbro.svg",
+             {"bin/almbro", "bin/planumdb", "share/Planum/Lang.ini", "share/Planum/LangEN.ini",
+              "share/Planum/LangSV.ini", "share/applications/org.almbro.Almbro.desktop",
+              "share/icons/hicolor/scalable/apps/org.almbro.Almbro.svg",
               "share/dbus-1/services/org.almbro.Almbro.service", "share/man/man1/almbro.1", "share/almbro/almbro.reg"})
             QTest::newRow(path) << QString::fromLatin1(path);
     }
@@ -157,9 +158,9 @@ private slots:
     void unattendedRunOfANewUser()
     {
         QFETCH(bool, installed);
-        const Run run = Execute(installed ? Installed("bin/almbro") : QStringLiteral(ALMBRO_EXE),
-                                {QStringLiteral("/auto"), QStringLiteral("nightly"), QStringLiteral("d7")},
-                                UserEnvironment());
+        const Run run =
+            Execute(installed ? Installed("bin/almbro") : QStringLiteral(ALMBRO_EXE),
+                    {QStringLiteral("/auto"), QStringLiteral("nightly"), QStringLiteral("d7")}, UserEnvironment());
         if (!installed) {
             QCOMPARE(run.status, 3);
             QVERIFY2(run.err.contains(QStringLiteral("Language file missing! Språkfil saknas!")), qPrintable(run.err));
@@ -174,8 +175,7 @@ private slots:
         QCOMPARE(match.captured(2), Text(QStringLiteral("SV"), "R2146"));
         const int done = match.captured(1).toInt();
         QVERIFY(done > 0);
-        QCOMPARE(int(QDir(m_calendar + QStringLiteral("/Calendar")).entryList({QStringLiteral("*.ics")}).size()),
-                 done);
+        QCOMPARE(int(QDir(m_calendar + QStringLiteral("/Calendar")).entryList({QStringLiteral("*.ics")}).size()), done);
         // Nothing was copied into the user's folder.
         QCOMPARE(QDir(PlanumFolder()).entryList({QStringLiteral("Lang*")}), QStringList());
     }
@@ -187,15 +187,11 @@ private slots:
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("ALMBRO_TEST_INTERFACE"), QStringLiteral("1"));
         QProcess daemon;
-        daemon.setProcessEnvironment(env);
-        daemon.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                                                     QStringLiteral("--nopidfile"), QStringLiteral("--print-address=1")});
-        QVERIFY(daemon.waitForStarted());
-        QByteArray address;
-        QTRY_VERIFY_WITH_TIMEOUT((address += daemon.readAllStandardOutput()).contains('\n'), 30000);
+        const QString address = StartBusDaemon(daemon, env);
+        QVERIFY(!address.isEmpty());
         const QString name = QStringLiteral("activation");
         {
-            QDBusConnection bus = QDBusConnection::connectToBus(QString::fromUtf8(address.trimmed()), name);
+            QDBusConnection bus = QDBusConnection::connectToBus(address, name);
             QVERIFY2(bus.isConnected(), qPrintable(bus.lastError().message()));
             QVERIFY(!bus.interface()->isServiceRegistered(kService));
 
@@ -212,15 +208,39 @@ private slots:
             QCOMPARE(Answer(CallAlmbro(bus, kTest, QStringLiteral("TopLevelWindows"))).toStringList(),
                      QStringList{QStringLiteral("frmWizard")});
             QCOMPARE(CallAlmbro(bus, kTest, QStringLiteral("AnswerNextBox"), {6}).type(), QDBusMessage::ReplyMessage);
-            QCOMPARE(Answer(CallAlmbro(bus, kTest, QStringLiteral("CloseWindow"), {QStringLiteral("frmWizard")}))
-                         .toBool(),
-                     true);
+            QCOMPARE(
+                Answer(CallAlmbro(bus, kTest, QStringLiteral("CloseWindow"), {QStringLiteral("frmWizard")})).toBool(),
+                true);
             QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(exe), 30000);
             QVERIFY(!bus.interface()->isServiceRegistered(kService));
         }
         QDBusConnection::disconnectFromBus(name);
         daemon.terminate();
         QVERIFY(daemon.waitForFinished(30000));
+    }
+
+    void aRunWaitingForItsHostEndsWithTheBus()
+    {
+        QProcessEnvironment env = UserEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        QProcess daemon;
+        const QString address = StartBusDaemon(daemon, env);
+        QVERIFY(!address.isEmpty());
+        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address);
+        QProcess almbro;
+        almbro.setProcessEnvironment(env);
+        almbro.start(Installed("bin/almbro"), {QStringLiteral("/Embedding")});
+        QVERIFY(almbro.waitForStarted());
+        QByteArray err;
+        QTRY_VERIFY2_WITH_TIMEOUT((err += almbro.readAllStandardError()).contains("waits for its call"),
+                                  err.constData(), 60000);
+        daemon.kill();
+        QVERIFY(daemon.waitForFinished(30000));
+        QVERIFY(almbro.waitForFinished(30000));
+        QCOMPARE(almbro.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(almbro.exitCode(), 0);
+        err += almbro.readAllStandardError();
+        QVERIFY2(err.contains("the session bus is gone"), err.constData());
     }
 };
 

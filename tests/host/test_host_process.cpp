@@ -84,12 +84,11 @@ private slots:
         const QDBusMessage reply = Bus().call(QDBusMessage::createMethodCall(
             kService, kPath, QStringLiteral("org.freedesktop.DBus.Introspectable"), QStringLiteral("Introspect")));
         const QString xml = Answer(reply).toString();
-        for (const char* part :
-             {"<interface name=\"org.almbro.Almbro.Application\">", "<method name=\"Beskrivning\">",
-              "<arg name=\"ID\" type=\"i\" direction=\"in\"/>",
-              "<arg name=\"Returvarde\" type=\"s\" direction=\"in\"/>",
-              "<arg name=\"Anrop\" type=\"b\" direction=\"out\"/>",
-              "<arg name=\"Returvarde\" type=\"s\" direction=\"out\"/>", "Returvarde is Returvärde"})
+        for (const char* part : {"<interface name=\"org.almbro.Almbro.Application\">", "<method name=\"Beskrivning\">",
+                                 "<arg name=\"ID\" type=\"i\" direction=\"in\"/>",
+                                 "<arg name=\"Returvarde\" type=\"s\" direction=\"in\"/>",
+                                 "<arg name=\"Anrop\" type=\"b\" direction=\"out\"/>",
+                                 "<arg name=\"Returvarde\" type=\"s\" direction=\"out\"/>", "Returvarde is Returvärde"})
             QVERIFY2(xml.contains(QString::fromUtf8(part)), part);
         // The operations in their order.
         const qsizetype beskrivning = xml.indexOf(QStringLiteral("\"Beskrivning\""));
@@ -119,8 +118,8 @@ private slots:
     {
         QTest::addColumn<QVariantList>("args");
         QTest::addColumn<QString>("returvarde");
-        QTest::newRow("ID and Returvarde") << QVariantList{7, QStringLiteral("från värden")}
-                                           << QStringLiteral("från värden");
+        QTest::newRow("ID and Returvarde")
+            << QVariantList{7, QStringLiteral("från värden")} << QStringLiteral("från värden");
         QTest::newRow("no arguments") << QVariantList{} << QString();
         QTest::newRow("ID only") << QVariantList{-3} << QString();
     }
@@ -145,8 +144,9 @@ private slots:
     void closingTheWizardEndsTheProgram()
     {
         QCOMPARE(CallAlmbro(Bus(), kTest, QStringLiteral("AnswerNextBox"), {6}).type(), QDBusMessage::ReplyMessage);
-        QCOMPARE(Answer(CallAlmbro(Bus(), kTest, QStringLiteral("CloseWindow"), {QStringLiteral("frmWizard")})).toBool(),
-                 true);
+        QCOMPARE(
+            Answer(CallAlmbro(Bus(), kTest, QStringLiteral("CloseWindow"), {QStringLiteral("frmWizard")})).toBool(),
+            true);
         QVERIFY(m_almbro.waitForFinished(60000));
         QCOMPARE(m_almbro.exitStatus(), QProcess::NormalExit);
         QCOMPARE(m_almbro.exitCode(), 0);

@@ -58,18 +58,17 @@ private slots:
         QTest::newRow("version 5 header, short root, empty value")
             << QByteArray("Windows Registry Editor Version 5.00\r\n[HKCU\\Software\\Planum]\r\n\"Lang\"=\"\"\r\n")
             << long(ERROR_SUCCESS) << 0 << QStringLiteral("");
-        QTest::newRow("no header") << QByteArray("[HKEY_CURRENT_USER\\Software\\Planum]\n") << long(ERROR_INVALID_PARAMETER)
-                                   << 1 << QString();
+        QTest::newRow("no header") << QByteArray("[HKEY_CURRENT_USER\\Software\\Planum]\n")
+                                   << long(ERROR_INVALID_PARAMETER) << 1 << QString();
         QTest::newRow("unknown root, nothing imported")
             << QByteArray("REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Planum]\n\"Lang\"=\"SV\"\n[HKEY_NOWHERE\\x]\n")
             << long(ERROR_INVALID_PARAMETER) << 4 << QString();
         QTest::newRow("a number value") << QByteArray("REGEDIT4\n[HKCU\\Software\\Planum]\n\"Lang\"=dword:00000001\n")
                                         << long(ERROR_INVALID_PARAMETER) << 3 << QString();
-        QTest::newRow("value before any key") << QByteArray("REGEDIT4\n\"Lang\"=\"SV\"\n") << long(ERROR_INVALID_PARAMETER)
-                                              << 2 << QString();
-        QTest::newRow("text after the value")
-            << QByteArray("REGEDIT4\n[HKCU\\Software\\Planum]\n\"Lang\"=\"SV\" x\n") << long(ERROR_INVALID_PARAMETER)
-            << 3 << QString();
+        QTest::newRow("value before any key")
+            << QByteArray("REGEDIT4\n\"Lang\"=\"SV\"\n") << long(ERROR_INVALID_PARAMETER) << 2 << QString();
+        QTest::newRow("text after the value") << QByteArray("REGEDIT4\n[HKCU\\Software\\Planum]\n\"Lang\"=\"SV\" x\n")
+                                              << long(ERROR_INVALID_PARAMETER) << 3 << QString();
     }
     void importFile()
     {
@@ -99,13 +98,17 @@ private slots:
         RegCloseKey(key);
     }
 
-    void importMissingFile() { QCOMPARE(RegImportFile(testenv::Root() + QStringLiteral("/none.reg")), long(ERROR_FILE_NOT_FOUND)); }
+    void importMissingFile()
+    {
+        QCOMPARE(RegImportFile(testenv::Root() + QStringLiteral("/none.reg")), long(ERROR_FILE_NOT_FOUND));
+    }
 
     void commonAppDataFromTheRegistry()
     {
         qputenv("XDG_DATA_DIRS", "/from/xdg:/usr/share");
         QCOMPARE(SpecialFolderPath(CSIDL_COMMON_APPDATA), QStringLiteral("/from/xdg"));
-        RegCreateKeyForTest(HKEY_LOCAL_MACHINE, ShellFoldersKey(), CommonAppDataValue(), QStringLiteral("/opt/almbro/share/"));
+        RegCreateKeyForTest(HKEY_LOCAL_MACHINE, ShellFoldersKey(), CommonAppDataValue(),
+                            QStringLiteral("/opt/almbro/share/"));
         QCOMPARE(SpecialFolderPath(CSIDL_COMMON_APPDATA), QStringLiteral("/opt/almbro/share"));
         qputenv("XDG_DATA_DIRS", (testenv::Root() + QStringLiteral("/share")).toUtf8());
     }

@@ -6,6 +6,8 @@
 #include <QDBusMessage>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <QTest>
 
 namespace testenv {
@@ -31,6 +33,21 @@ inline QVariant Answer(const QDBusMessage& reply, int index = 0)
         return {};
     }
     return reply.arguments().at(index);
+}
+
+// Starts a session bus daemon of its own with env (XDG_DATA_DIRS says where it looks for
+// service files; programs it starts get env too); gives its address, empty when it did not start.
+inline QString StartBusDaemon(QProcess& daemon, const QProcessEnvironment& env)
+{
+    daemon.setProcessEnvironment(env);
+    daemon.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                                                 QStringLiteral("--nopidfile"), QStringLiteral("--print-address=1")});
+    if (!daemon.waitForStarted())
+        return {};
+    QByteArray address;
+    while (!address.contains('\n') && daemon.waitForReadyRead(30000))
+        address += daemon.readAllStandardOutput();
+    return QString::fromUtf8(address.trimmed());
 }
 
 // Planum.ini naming the language code and a database; with languageFrom, the language files
