@@ -2,8 +2,10 @@
 #include "platform/MsgBox.h"
 #include "platform/Program.h"
 #include "platform/QtMsgBoxSink.h"
+#include "platform/Registry.h"
 #include "settings/ExitStatus.h"
 #include "settings/ProgramState.h"
+#include "startup/HostEntry.h"
 #include "startup/modWizard.h"
 
 #include <QApplication>
@@ -26,6 +28,33 @@ bool NeedsWindow(const QString& command)
 {
     return !command.toUpper().contains(QLatin1String("/AUTO")) && !command.contains(QLatin1Char('?'));
 }
+
+// The options every Linux program answers. Like "?", they are not looked for in an unattended
+// command line, whose profile name may be anything.
+bool Answered(const QStringList& args)
+{
+    if (vb::Command().toUpper().contains(QLatin1String("/AUTO")))
+        return false;
+    if (args.contains(QLatin1String("--version"))) {
+        std::printf("almbro %s\n", ALMBRO_VERSION);
+        return true;
+    }
+    if (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
+        std::printf("%s\n", qPrintable(UsageText().replace(QLatin1String("\r\n"), QLatin1String("\n"))));
+        return true;
+    }
+    return false;
+}
+
+// An installation describes the machine to the registry stand-in in a file beside the program's
+// other data: for instance that the language files are shared by every user of the machine.
+void ImportInstalledRegistry()
+{
+    const QString file = QCoreApplication::applicationDirPath() + QStringLiteral("/../share/almbro/almbro.reg");
+    int line = 0;
+    if (vb::RegImportFile(file, &line) == vb::ERROR_INVALID_PARAMETER)
+        std::fprintf(stderr, "almbro: %s: line %d is not understood; the file is left out.\n", qPrintable(file), line);
+}
 } // namespace
 
 int main(int argc, char** argv)
@@ -34,6 +63,8 @@ int main(int argc, char** argv)
     for (int i = 1; i < argc; ++i)
         args.append(QString::fromLocal8Bit(argv[i]));
     vb::SetProcessArguments(args);
+    if (Answered(args))
+        return ExitOk;
 
     if (!vb::HaveDisplay()) {
         if (NeedsWindow(vb::Command())) {
@@ -58,11 +89,12 @@ int main(int argc, char** argv)
     if (platform != QLatin1String("offscreen") && platform != QLatin1String("minimal"))
         vb::SetMsgBoxSink(&qtBoxes);
 
+    ImportInstalledRegistry();
     Main();
+    if (!vb::ProgramEnded() && vb::GetStartMode() == vb::StartMode::Automation)
+        StartHostEntry();
     if (vb::ProgramEnded())
         return vb::ProgramEndStatus();
-    if (vb::GetStartMode() == vb::StartMode::Automation)
-        std::fprintf(stderr, "almbro: started by a host (%s): waiting for its call.\n", qPrintable(vb::HostFlag()));
     const int status = QApplication::exec();
     // A scheduler reads what an unattended run did from standard output.
     if (gbAuto && !gsBekräftelse.isEmpty())

@@ -19,11 +19,6 @@ bool IsHostFlag(const QString& arg)
 }
 } // namespace
 
-QString HostFlag()
-{
-    return QStringLiteral("-Embedding");
-}
-
 void SetProcessArguments(const QStringList& args)
 {
     g_args.clear();

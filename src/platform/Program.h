@@ -7,14 +7,12 @@
 
 namespace vb {
 
-// A host that starts the program as its automation component passes this flag (either
-// "-Embedding" or "/Embedding", any case). It is taken off before the command line is read,
-// so that it can never be mistaken for an argument of the program.
-QString HostFlag();
-
+// Automation: a host started the program as its automation component, passing the flag
+// "-Embedding" or "/Embedding" (any case).
 enum class StartMode { StandAlone, Automation };
 
-// Called once from main() with argv after the program name.
+// Called once from main() with argv after the program name. The host flag is taken off before
+// the command line is read, so that it can never be mistaken for an argument of the program.
 void SetProcessArguments(const QStringList& args);
 
 // The arguments after the program name, host flag removed, joined by blanks.

@@ -1,7 +1,8 @@
 #pragma once
 // A registry stand-in with the open/query/close calls of the Windows registry and its error
 // codes. Linux has no registry: the tree starts empty (so, for example, no Terminal Server key
-// exists) and lives in memory; tests and future code may create keys in it.
+// exists) and lives in memory. An installation describes the machine in a file of the
+// REGEDIT4 format that the program imports at start; tests create keys directly.
 #include <QString>
 #include <cstdint>
 
@@ -36,6 +37,13 @@ long RegCloseKey(HKEY key);
 // Creates a key (and its parents) with an optional value; an empty name sets the default value.
 void RegCreateKeyForTest(HKEY root, const QString& path, const QString& valueName = QString(),
                          const QString& value = QString());
+// Adds the keys and string values of a file in the REGEDIT4 format (the format regedit exports):
+// "[HKEY_...\\path]" lines make keys, "name"="value" and @="value" lines set values, ";" starts a
+// comment. Gives ERROR_SUCCESS, ERROR_FILE_NOT_FOUND when there is no such file, or
+// ERROR_INVALID_PARAMETER for a file it does not understand, with *badLine (1-based) the first line
+// it could not read; nothing of such a file is imported.
+long RegImportFile(const QString& path, int* badLine = nullptr);
+
 // Empties the whole tree and closes every handle.
 void RegResetForTest();
 
