@@ -145,6 +145,10 @@ private:
 #define BOOKING_TEST_MAIN(TestObject)                                                                                 \
     int main(int argc, char** argv)                                                                                    \
     {                                                                                                                  \
+        BOOKING_TEST_MAIN_BODY(TestObject)                                                                             \
+    }
+#define BOOKING_TEST_MAIN_BODY(TestObject)                                                                            \
+    {                                                                                                                  \
         testenv::SetUpTemporaryHome();                                                                                 \
         QCoreApplication app(argc, argv);                                                                              \
         if (bookingtest::OnServer()) {                                                                                 \
