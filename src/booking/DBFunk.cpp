@@ -351,32 +351,32 @@ QString DBFunk::Impl::InsertSql()
            QStringLiteral(") VALUES (") + marks.join(QStringLiteral(", ")) + QStringLiteral(") RETURNING \"Nyckel\"");
 }
 
-void DBFunk::Impl::BindPost(QSqlQuery& query, const DBPost& post) const
+QVariantList DBFunk::Impl::PostValues(const DBPost& post) const
 {
     const QString start = TimeText(post.StartTid());
     const QString end = TimeText(post.SlutTid());
     const qint64 length = WallSeconds(post.SlutTid()) - WallSeconds(post.StartTid());
     if (length < 0)
         vb::Raise(vb::ErrInvalidProcedureCall, texts::EndBeforeStart(end, start));
-    int i = 0;
-    query.bindValue(i++, post.PersonID());
-    query.bindValue(i++, post.ExtraPersonID() != 0 ? QVariant(post.ExtraPersonID()) : NullInt());
-    query.bindValue(i++, start);
-    query.bindValue(i++, end);
-    query.bindValue(i++, detail::DurationClass(length));
-    query.bindValue(i++, post.Status());
-    query.bindValue(i++, post.Aktiv() ? 1 : 0);
-    query.bindValue(i++, post.Typ());
-    query.bindValue(i++, post.Antal());
-    query.bindValue(i++, post.Minuter());
-    query.bindValue(i++, int(post.Betalningsvillkor()));
+    QVariantList values;
+    values.reserve(kPostTextCount + 14);
+    values << post.PersonID() << (post.ExtraPersonID() != 0 ? QVariant(post.ExtraPersonID()) : NullInt()) << start
+           << end << detail::DurationClass(length) << post.Status() << (post.Aktiv() ? 1 : 0) << post.Typ()
+           << post.Antal() << post.Minuter() << int(post.Betalningsvillkor());
     for (int t = 0; t < kPostTextCount; ++t) {
         const QString text = post.Text(PostText(t));
-        query.bindValue(i++, text.isNull() ? QStringLiteral("") : text);
+        values << (text.isNull() ? QStringLiteral("") : text);
     }
-    query.bindValue(i++, program.isNull() ? QStringLiteral("") : program);
-    query.bindValue(i++, anropskod);
-    query.bindValue(i++, WallText(WallSeconds(QDateTime::currentDateTime())));
+    values << (program.isNull() ? QStringLiteral("") : program) << anropskod
+           << WallText(WallSeconds(QDateTime::currentDateTime()));
+    return values;
+}
+
+void DBFunk::Impl::BindPost(QSqlQuery& query, const DBPost& post) const
+{
+    const QVariantList values = PostValues(post);
+    for (int i = 0; i < values.size(); ++i)
+        query.bindValue(i, values[i]);
 }
 
 // ---- DBFunk -----------------------------------------------------------------------------
