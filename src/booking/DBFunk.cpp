@@ -563,6 +563,11 @@ void CreateOnServer(DBFunk::Impl& m, const QString& location)
 
 } // namespace
 
+bool DBFunk::ÄrServerdatabas(const QString& sökväg)
+{
+    return detail::BackendFor(sökväg.trimmed()) == BackendKind::PostgreSQL;
+}
+
 void DBFunk::SkapaDatabas(const QString& sökväg)
 {
     const BackendKind kind = detail::BackendFor(sökväg);
