@@ -2,9 +2,14 @@
 // the same database, and PersonNamn ten thousand times. Prints its figures; the database is
 // made on the first run (one transaction, prepared statements) and kept for the next.
 //
-//   bench_booking [--db PATH] [--resources N] [--bookings M] [--days D] [--fresh]
+//   bench_booking [--db PATH] [--resources N] [--bookings M] [--days D] [--fresh] [--postgresql]
+//
+// PATH may be a postgresql:// location (seeded when it has no Planum tables yet);
+// --postgresql starts a throwaway PostgreSQL cluster of its own and measures on that.
+#include "booking/Backend.h"
 #include "booking/DBFunk.h"
 #include "planumdb/Seed.h"
+#include "support/PgCluster.h"
 #include "platform/Locale.h"
 
 #include <QCoreApplication>
@@ -66,6 +71,7 @@ int main(int argc, char** argv)
     seed.from = QDate(2025, 1, 6);
     seed.seed = 2026;
     bool fresh = false;
+    bool ownServer = false;
     const QStringList args = app.arguments().mid(1);
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& a = args.at(i);
@@ -84,6 +90,8 @@ int main(int argc, char** argv)
             seed.days = next().toInt();
         else if (a == QLatin1String("--fresh"))
             fresh = true;
+        else if (a == QLatin1String("--postgresql"))
+            ownServer = true;
         else
             Fail(QStringLiteral("unknown argument %1").arg(a));
     }
@@ -91,11 +99,23 @@ int main(int argc, char** argv)
     Out() << "machine: " << QSysInfo::prettyProductName() << ", " << QThread::idealThreadCount() << " cores, Qt "
           << qVersion() << Qt::endl;
 
-    if (fresh && QFileInfo::exists(path)) {
+    pgtest::Cluster cluster;
+    if (ownServer) {
+        if (!cluster.Start())
+            Fail(cluster.Error());
+        path = cluster.NewDatabase();
+    }
+    const bool onServer = detail::BackendFor(path) == detail::BackendKind::PostgreSQL;
+    if (fresh && !onServer && QFileInfo::exists(path)) {
         for (const QString& suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")})
             QFile::remove(path + suffix);
     }
-    if (!QFileInfo::exists(path)) {
+    bool needsData = !QFileInfo::exists(path);
+    if (onServer) {
+        DBFunk probe;
+        needsData = probe.ÖppnaDatabas(path, 0, 1) != Öppnad;
+    }
+    if (needsData) {
         Out() << "generating " << seed.bookings << " bookings for " << seed.resources << " resources over " << seed.days
               << " days into " << path << Qt::endl;
         QElapsedTimer timer;
@@ -109,8 +129,10 @@ int main(int argc, char** argv)
         });
         maker.Stäng();
         Out() << "generated " << counts.bookings << " bookings, " << counts.resources << " resources in "
-              << QString::number(timer.elapsed() / 1000.0, 'f', 1) << " s, file "
-              << QFileInfo(path).size() / (1024 * 1024) << " MiB" << Qt::endl;
+              << QString::number(timer.elapsed() / 1000.0, 'f', 1) << " s";
+        if (!onServer)
+            Out() << ", file " << QFileInfo(path).size() / (1024 * 1024) << " MiB";
+        Out() << Qt::endl;
     }
 
     DBFunk db;
@@ -119,7 +141,7 @@ int main(int argc, char** argv)
         Fail(db.SenasteFel());
     const qint64 total = db.AntalBokningar();
     const qint32 resources = db.HämtaPersoner(0, 0, 0, 0, 0).RecordCount();
-    Out() << "database: " << path << ", " << total << " bookings, " << resources << " resources" << Qt::endl;
+    Out() << "database: " << detail::ShownLocation(path) << ", " << total << " bookings, " << resources << " resources" << Qt::endl;
     QRandomGenerator random(7);
 
     // HämtaPoster for one week, Monday to Sunday, as the wizard asks for it, and walking the

@@ -114,6 +114,27 @@ QString texts::NeedsUpgradeReadOnly(qint64 version)
     return QStringLiteral("version %1 behöver uppgraderas och filen är öppnad skrivskyddad").arg(version);
 }
 
+QString texts::NotAServerAddress(const QString& why)
+{
+    return QStringLiteral("adressen till databasservern går inte att läsa (%1)").arg(why);
+}
+
+QString texts::PasswordInLocation()
+{
+    return QStringLiteral("adressen får inte innehålla något lösenord; lägg lösenordet i ~/.pgpass, "
+                          "PGPASSFILE eller en tjänstefil");
+}
+
+QString texts::MissingParts(const QStringList& parts)
+{
+    return QStringLiteral("databasen saknar %1").arg(parts.join(QStringLiteral(", ")));
+}
+
+QString texts::NoBookingTables(const QString& location)
+{
+    return QStringLiteral("%1 har inga Planum-tabeller").arg(location);
+}
+
 void RaiseBooking(long number, const QString& detail)
 {
     QString description = texts::Description(number);

@@ -5,6 +5,7 @@
 #include "platform/ErrObject.h"
 
 #include <QString>
+#include <QStringList>
 
 namespace booking {
 
@@ -33,7 +34,7 @@ enum ÖppnaSvar : qint32 {
     AnnanDatabas = -3,  // a database of another program
     NyareVersion = -4,  // a booking database of a newer schema than this program knows
     KanInteÖppna = -5,  // could not be read: permissions, damage, held exclusively
-    EjTillgänglig = -6, // a kind of database this build cannot open (e.g. a postgresql:// URL)
+    EjTillgänglig = -6, // a kind of database this build cannot open (its driver is not installed)
 };
 #endif
 
@@ -58,6 +59,10 @@ QString PathNotFound(const QString& path);
 QString PermissionDenied(const QString& why);
 QString SchemaVersion(qint64 version);
 QString NeedsUpgradeReadOnly(qint64 version);
+QString NotAServerAddress(const QString& why);
+QString PasswordInLocation();
+QString MissingParts(const QStringList& parts);
+QString NoBookingTables(const QString& location);
 } // namespace texts
 
 } // namespace booking

@@ -33,21 +33,7 @@ QString Quoted(const QString& name)
 // The columns a post is written with, in the order BindPost binds them.
 QStringList WrittenColumns()
 {
-    QStringList columns = {QStringLiteral("PersonID"),
-                           QStringLiteral("ExtraPersonID"),
-                           QStringLiteral("StartTid"),
-                           QStringLiteral("SlutTid"),
-                           QStringLiteral("Längdklass"),
-                           QStringLiteral("Status"),
-                           QStringLiteral("Aktiv"),
-                           QStringLiteral("Typ"),
-                           QStringLiteral("Antal"),
-                           QStringLiteral("Minuter"),
-                           QStringLiteral("Betalningsvillkor")};
-    for (int i = 0; i < kPostTextCount; ++i)
-        columns << PostTextName(PostText(i));
-    columns << QStringLiteral("Program") << QStringLiteral("Anropskod") << QStringLiteral("Ändrad");
-    return columns;
+    return detail::BookingColumns().mid(1);
 }
 
 // The columns a post is read from, in the order HämtaPost reads them.
@@ -362,35 +348,35 @@ QString DBFunk::Impl::InsertSql()
         marks << QStringLiteral("?");
     }
     return QStringLiteral("INSERT INTO \"Bokningar\" (") + columns.join(QStringLiteral(", ")) +
-           QStringLiteral(") VALUES (") + marks.join(QStringLiteral(", ")) + QLatin1Char(')');
+           QStringLiteral(") VALUES (") + marks.join(QStringLiteral(", ")) + QStringLiteral(") RETURNING \"Nyckel\"");
 }
 
-void DBFunk::Impl::BindPost(QSqlQuery& query, const DBPost& post) const
+QVariantList DBFunk::Impl::PostValues(const DBPost& post) const
 {
     const QString start = TimeText(post.StartTid());
     const QString end = TimeText(post.SlutTid());
     const qint64 length = WallSeconds(post.SlutTid()) - WallSeconds(post.StartTid());
     if (length < 0)
         vb::Raise(vb::ErrInvalidProcedureCall, texts::EndBeforeStart(end, start));
-    int i = 0;
-    query.bindValue(i++, post.PersonID());
-    query.bindValue(i++, post.ExtraPersonID() != 0 ? QVariant(post.ExtraPersonID()) : NullInt());
-    query.bindValue(i++, start);
-    query.bindValue(i++, end);
-    query.bindValue(i++, detail::DurationClass(length));
-    query.bindValue(i++, post.Status());
-    query.bindValue(i++, post.Aktiv() ? 1 : 0);
-    query.bindValue(i++, post.Typ());
-    query.bindValue(i++, post.Antal());
-    query.bindValue(i++, post.Minuter());
-    query.bindValue(i++, int(post.Betalningsvillkor()));
+    QVariantList values;
+    values.reserve(kPostTextCount + 14);
+    values << post.PersonID() << (post.ExtraPersonID() != 0 ? QVariant(post.ExtraPersonID()) : NullInt()) << start
+           << end << detail::DurationClass(length) << post.Status() << (post.Aktiv() ? 1 : 0) << post.Typ()
+           << post.Antal() << post.Minuter() << int(post.Betalningsvillkor());
     for (int t = 0; t < kPostTextCount; ++t) {
         const QString text = post.Text(PostText(t));
-        query.bindValue(i++, text.isNull() ? QStringLiteral("") : text);
+        values << (text.isNull() ? QStringLiteral("") : text);
     }
-    query.bindValue(i++, program.isNull() ? QStringLiteral("") : program);
-    query.bindValue(i++, anropskod);
-    query.bindValue(i++, WallText(WallSeconds(QDateTime::currentDateTime())));
+    values << (program.isNull() ? QStringLiteral("") : program) << anropskod
+           << WallText(WallSeconds(QDateTime::currentDateTime()));
+    return values;
+}
+
+void DBFunk::Impl::BindPost(QSqlQuery& query, const DBPost& post) const
+{
+    const QVariantList values = PostValues(post);
+    for (int i = 0; i < values.size(); ++i)
+        query.bindValue(i, values[i]);
 }
 
 // ---- DBFunk -----------------------------------------------------------------------------
@@ -476,43 +462,67 @@ qint32 DBFunk::ÖppnaDatabas(const QString& sökväg, qint32 väntetid, qint32 l
     if (sökväg.isEmpty())
         return refuse(IngenSökväg);
     d->kind = detail::BackendFor(sökväg);
-    if (d->kind != BackendKind::SQLite || !QSqlDatabase::isDriverAvailable(detail::DriverName(d->kind)))
+    if (!QSqlDatabase::isDriverAvailable(detail::DriverName(d->kind)))
         return refuse(EjTillgänglig, detail::DriverName(d->kind));
+    const QString shown = detail::ShownLocation(sökväg);
+    if (d->kind == BackendKind::SQLite) {
+        const QFileInfo info(sökväg);
+        if (!info.exists() || info.isDir())
+            return refuse(FilSaknas, sökväg);
+    }
 
-    // Look at the file as plain bytes first: a file that is not ours is never handed to the
-    // database engine, so nothing can be written to it.
-    const detail::FileHeader header = detail::ReadSqliteHeader(sökväg, detail::kApplicationId);
-    if (header.verdict != Öppnad)
-        return refuse(header.verdict, sökväg);
-    if (header.userVersion > detail::kSchemaVersion)
-        return refuse(NyareVersion, texts::SchemaVersion(header.userVersion));
-    if (header.userVersion < 1)
-        return refuse(AnnanDatabas, sökväg);
-
+    // The file is looked at through the database engine only, and nothing is written until
+    // it is known to be ours. Reading it any other way would be unsafe: closing any other
+    // descriptor of the file drops every lock this process holds on it, and another program
+    // would then take itself for the file's last user and remove the write-ahead log under
+    // a connection of ours that is still open.
     d->readOnly = läge == 1;
+    const int busyMs = väntetid > 0 ? väntetid : kStandardVäntetidMs;
     d->db = QSqlDatabase::addDatabase(detail::DriverName(d->kind), d->connectionName);
-    detail::ConfigureSqlite(d->db, sökväg, d->readOnly, false, väntetid > 0 ? väntetid : kStandardVäntetidMs);
+    QString why;
+    if (!detail::Configure(d->db, d->kind, sökväg, d->readOnly, false, busyMs, why))
+        return refuse(KanInteÖppna, why);
     if (!d->db.open())
         return refuse(KanInteÖppna, d->db.lastError().text());
     try {
-        const qint64 applicationId = detail::QueryNumber(d->db, QStringLiteral("PRAGMA application_id"));
-        const qint64 version = detail::QueryNumber(d->db, QStringLiteral("PRAGMA user_version"));
-        if (applicationId != detail::kApplicationId || version < 1)
-            return refuse(AnnanDatabas, sökväg);
+        detail::Mark mark;
+        try {
+            mark = detail::ReadMark(d->db, d->kind);
+        } catch (const vb::ErrObject& e) {
+            if (e.Number() == ErrDamaged && d->kind == BackendKind::SQLite)
+                return refuse(InteDatabas, sökväg);
+            throw;
+        }
+        if (d->kind == BackendKind::SQLite && mark.applicationId == 0 && mark.version == 0 &&
+            detail::QueryNumber(d->db, QStringLiteral("PRAGMA page_count")) == 0)
+            return refuse(InteDatabas, sökväg); // an empty file
+        const qint64 version = mark.version;
+        if (mark.applicationId != detail::kApplicationId || version < 1) {
+            bool noTables = false;
+            if (d->kind == BackendKind::PostgreSQL)
+                detail::MissingParts(d->db, noTables);
+            return refuse(AnnanDatabas, noTables ? texts::NoBookingTables(shown) : shown);
+        }
         if (version > detail::kSchemaVersion)
             return refuse(NyareVersion, texts::SchemaVersion(version));
-        if (!detail::HasBookingTables(d->db))
-            return refuse(AnnanDatabas, sökväg);
+        bool noTables = false;
+        const QStringList missing = detail::MissingParts(d->db, noTables);
+        if (noTables)
+            return refuse(AnnanDatabas, texts::NoBookingTables(shown));
+        if (!missing.isEmpty() && version == detail::kSchemaVersion)
+            return refuse(KanInteÖppna, texts::MissingParts(missing));
         if (version < detail::kSchemaVersion && d->readOnly)
             return refuse(KanInteÖppna, texts::NeedsUpgradeReadOnly(version));
-        for (const QString& setting : detail::ConnectionSettings(d->kind))
+        for (const QString& setting : detail::ConnectionSettings(d->kind, busyMs, d->readOnly))
             detail::ExecStatement(d->db, setting);
         if (!d->readOnly) {
             if (version < detail::kSchemaVersion) {
                 Transaction upgrade(*d, true);
-                detail::UpgradeSchema(d->db, qint32(version));
+                detail::UpgradeSchema(d->db, d->kind, qint32(version));
                 upgrade.Commit();
             }
+        }
+        if (!d->readOnly && d->kind == BackendKind::SQLite) {
             QSqlQuery mode(d->db);
             if (!mode.exec(QStringLiteral("PRAGMA journal_mode")) || !mode.next())
                 d->Fail(mode.lastError());
@@ -526,12 +536,48 @@ qint32 DBFunk::ÖppnaDatabas(const QString& sökväg, qint32 väntetid, qint32 l
     return Öppnad;
 }
 
+namespace {
+
+// A server database is made by its administrator; making it a booking database adds the
+// tables in one transaction, and only to a database that has none of them yet.
+void CreateOnServer(DBFunk::Impl& m, const QString& location)
+{
+    m.kind = BackendKind::PostgreSQL;
+    m.db = QSqlDatabase::addDatabase(detail::DriverName(m.kind), m.connectionName);
+    QString why;
+    if (!detail::Configure(m.db, m.kind, location, false, false, kStandardVäntetidMs, why))
+        RaiseBooking(ErrDiskIO, why);
+    if (!m.db.open())
+        RaiseBooking(ErrDiskIO, m.db.lastError().text());
+    m.open = true;
+    for (const QString& setting : detail::ConnectionSettings(m.kind, kStandardVäntetidMs, false))
+        detail::ExecStatement(m.db, setting);
+    Transaction create(m, true);
+    bool noTables = false;
+    detail::MissingParts(m.db, noTables);
+    if (!noTables || detail::ReadMark(m.db, m.kind).applicationId != 0)
+        RaiseBooking(ErrDatabaseExists, detail::ShownLocation(location));
+    detail::UpgradeSchema(m.db, m.kind, 0);
+    create.Commit();
+}
+
+} // namespace
+
+bool DBFunk::ÄrServerdatabas(const QString& sökväg)
+{
+    return detail::BackendFor(sökväg.trimmed()) == BackendKind::PostgreSQL;
+}
+
 void DBFunk::SkapaDatabas(const QString& sökväg)
 {
-    if (detail::BackendFor(sökväg) != BackendKind::SQLite)
-        RaiseBooking(ErrDriverMissing, sökväg);
-    if (!QSqlDatabase::isDriverAvailable(detail::DriverName(BackendKind::SQLite)))
-        RaiseBooking(ErrDriverMissing, detail::DriverName(BackendKind::SQLite));
+    const BackendKind kind = detail::BackendFor(sökväg);
+    if (!QSqlDatabase::isDriverAvailable(detail::DriverName(kind)))
+        RaiseBooking(ErrDriverMissing, detail::DriverName(kind));
+    if (kind == BackendKind::PostgreSQL) {
+        DBFunk maker;
+        CreateOnServer(*maker.d, sökväg);
+        return;
+    }
     const QFileInfo info(sökväg);
     if (sökväg.isEmpty() || info.isDir())
         vb::Raise(vb::ErrPathNotFound, texts::PathNotFound(sökväg));
@@ -552,15 +598,16 @@ void DBFunk::SkapaDatabas(const QString& sökväg)
         DBFunk maker;
         Impl& m = *maker.d;
         m.db = QSqlDatabase::addDatabase(detail::DriverName(BackendKind::SQLite), m.connectionName);
-        detail::ConfigureSqlite(m.db, temporaryName, false, true, kStandardVäntetidMs);
+        QString why;
+        detail::Configure(m.db, BackendKind::SQLite, temporaryName, false, true, kStandardVäntetidMs, why);
         if (!m.db.open())
             RaiseBooking(ErrDiskIO, m.db.lastError().text());
         m.open = true;
-        for (const QString& setting : detail::ConnectionSettings(BackendKind::SQLite))
+        for (const QString& setting : detail::ConnectionSettings(BackendKind::SQLite, kStandardVäntetidMs, false))
             detail::ExecStatement(m.db, setting);
         {
             Transaction create(m, true);
-            detail::UpgradeSchema(m.db, 0);
+            detail::UpgradeSchema(m.db, BackendKind::SQLite, 0);
             create.Commit();
         }
         detail::ExecStatement(m.db, QStringLiteral("PRAGMA journal_mode = WAL"));
@@ -814,6 +861,14 @@ void DBFunk::SparaPost(DBPost& post, bool somNy, qint32& nyttNummer, qint32& res
         return;
     }
     Transaction write(*d, true);
+    // Saves of one resource wait for each other here, so two desks cannot both find the
+    // time free and both book it.
+    if (const QString lock = detail::ResourceLockStatement(d->kind); !lock.isEmpty()) {
+        QSqlQuery& query = d->Prepared(lock);
+        query.bindValue(0, post.m_personID);
+        d->Exec(query);
+        query.finish();
+    }
     if (!somNy && !RowExists(*d, QStringLiteral("SELECT 1 FROM \"Bokningar\" WHERE \"Nyckel\" = ?"), post.m_nyckel)) {
         resultat = 3;
         return;
@@ -839,7 +894,9 @@ void DBFunk::SparaPost(DBPost& post, bool somNy, qint32& nyttNummer, qint32& res
         QSqlQuery& insert = d->Prepared(Impl::InsertSql());
         d->BindPost(insert, post);
         d->Exec(insert);
-        number = insert.lastInsertId().toInt();
+        if (!insert.next())
+            d->Fail(insert.lastError());
+        number = insert.value(0).toInt();
     } else {
         QStringList assignments;
         for (const QString& column : WrittenColumns())

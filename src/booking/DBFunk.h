@@ -5,10 +5,15 @@
 // else is called unless that answered 1.
 //
 // Storage
-//   One SQLite file per database, through QtSql (QSQLITE), each DBFunk with a connection of
-//   its own name. The engine is chosen in one place (Backend.cpp, BackendFor) by the form of
-//   the path: a "postgresql://" URL is meant for a server database and answers EjTillgänglig
-//   (-6) until that backend exists; every statement is plain SQL with bound parameters.
+//   One SQLite file per database through QtSql (QSQLITE), or a PostgreSQL database (QPSQL)
+//   shared by many desks; each DBFunk has a connection of its own name. The engine is chosen
+//   in one place (Backend.cpp, BackendFor) by the form of the location: a "postgresql://"
+//   URL (libpq's URI form; its password only from ~/.pgpass, PGPASSFILE or a service file)
+//   is a server database, anything else a file. Every statement is plain SQL with bound
+//   parameters, the same text for both engines; the few differences (types, the mark, locks)
+//   live in Backend.cpp. On a server the mark and schema version are the one row of table
+//   "Databas", and a save holds a transaction-level advisory lock on its resource for the
+//   clash check and the write, so two desks never book the same time.
 //   Tables: Personer (ID, FörNamn, EfterNamn, Placering), Statusar (ID, TheText, BackColor,
 //   ForColor, Blockerar), Bokningar (Nyckel and every DBPost property, plus the writer's
 //   Program, Anropskod and the time it was last changed, Ändrad). Times are local wall-clock
@@ -39,10 +44,14 @@
 //   ÖppnaDatabas(path, 0, 0): the second number is the busy timeout in milliseconds, 0 for
 //     the default of 5 seconds; the third is the mode, 0 read-write, 1 read-only (planumdb
 //     list). Opening never creates or changes a file that is not a booking database: the
-//     file's header is read as plain bytes first. Answers: 1 open; 0 no path; -1 missing file
+//     file is read through SQLite alone (any other descriptor of it, once closed, would drop
+//     the locks of every connection to it in this process), and nothing is written until
+//     its mark and tables are known to be ours. Tables or columns missing answer -5, naming
+//     them. Answers: 1 open; 0 no path; -1 missing file
 //     or a folder; -2 not a database (a text or empty file); -3 a database of another
 //     program; -4 a newer schema version; -5 could not be read; -6 not available in this
-//     build.
+//     build (its driver is missing). A server that is down or refuses the login answers -5,
+//     a server database without the Planum tables -3, both with the server's words.
 //   HämtaPoster(start, end, -9): the active bookings that overlap [start, end] (the texts are
 //     read with the locale's date parsing, short date plus time, ISO 8601 also), ordered by
 //     StartTid then Nyckel. The third number picks the resource: -9 all resources, a resource
@@ -126,6 +135,8 @@ public:
     // Makes a new, empty booking database with the default statuses. Never replaces a file:
     // an existing path raises 3204, a missing folder 76.
     static void SkapaDatabas(const QString& sökväg);
+    // Whether a location names a server database (a postgresql:// URL) rather than a file.
+    static bool ÄrServerdatabas(const QString& sökväg);
 
     void Stäng();
     bool ÄrÖppen() const;

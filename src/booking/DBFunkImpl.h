@@ -51,6 +51,7 @@ struct DBFunk::Impl {
 
     // The columns of an insert, and the values of a post bound in that order.
     static QString InsertSql();
+    QVariantList PostValues(const DBPost& post) const;
     void BindPost(QSqlQuery& query, const DBPost& post) const;
 };
 

@@ -3,15 +3,19 @@
 #include "booking/BookingErrors.h"
 #include "booking/DBPost.h"
 
+#include <QSqlDriver>
 #include <QSqlQuery>
+#include <QSqlRecord>
 
 namespace booking::detail {
 
 namespace {
 
+BackendKind g_kind = BackendKind::SQLite; // of the database being made or upgraded now
+
 void Fail(const QSqlError& error)
 {
-    RaiseBooking(ErrorNumberFor(BackendKind::SQLite, error), error.text());
+    RaiseBooking(ErrorNumberFor(g_kind, error), error.text());
 }
 
 // The colour numbers the original runtime uses: red + 256 * green + 65536 * blue.
@@ -42,8 +46,9 @@ const DefaultStatus kDefaultStatuses[] = {
 
 void CreateVersion1(QSqlDatabase& db)
 {
+    const Dialect dialect = DialectOf(g_kind);
     ExecStatement(db, QStringLiteral("CREATE TABLE \"Personer\" ("
-                                     " \"ID\" INTEGER PRIMARY KEY,"
+                                     " \"ID\" ") + dialect.rowKey + QStringLiteral(","
                                      " \"FörNamn\" TEXT NOT NULL DEFAULT '',"
                                      " \"EfterNamn\" TEXT NOT NULL DEFAULT '',"
                                      " \"Placering\" TEXT NOT NULL DEFAULT '')"));
@@ -60,17 +65,17 @@ void CreateVersion1(QSqlDatabase& db)
     // AUTOINCREMENT: a number is never given twice, since calendars keep the numbers of
     // bookings long after a booking is gone.
     ExecStatement(db, QStringLiteral("CREATE TABLE \"Bokningar\" ("
-                                     " \"Nyckel\" INTEGER PRIMARY KEY AUTOINCREMENT,"
+                                     " \"Nyckel\" ") + dialect.everKey + QStringLiteral(","
                                      " \"PersonID\" INTEGER NOT NULL REFERENCES \"Personer\"(\"ID\"),"
                                      " \"ExtraPersonID\" INTEGER REFERENCES \"Personer\"(\"ID\"),"
-                                     " \"StartTid\" TEXT NOT NULL,"
-                                     " \"SlutTid\" TEXT NOT NULL,"
+                                     " \"StartTid\" ") + dialect.timeText + QStringLiteral(" NOT NULL,"
+                                     " \"SlutTid\" ") + dialect.timeText + QStringLiteral(" NOT NULL,"
                                      " \"Längdklass\" INTEGER NOT NULL,"
                                      " \"Status\" INTEGER NOT NULL REFERENCES \"Statusar\"(\"ID\"),"
                                      " \"Aktiv\" INTEGER NOT NULL DEFAULT 1,"
                                      " \"Typ\" INTEGER NOT NULL DEFAULT 0,"
                                      " \"Antal\" INTEGER NOT NULL DEFAULT 0,"
-                                     " \"Minuter\" REAL NOT NULL DEFAULT 0,"
+                                     " \"Minuter\" ") + dialect.real + QStringLiteral(" NOT NULL DEFAULT 0,"
                                      " \"Betalningsvillkor\" INTEGER NOT NULL DEFAULT 0,") +
                           texts +
                           QStringLiteral(" \"Program\" TEXT NOT NULL DEFAULT '',"
@@ -81,7 +86,8 @@ void CreateVersion1(QSqlDatabase& db)
     // the index itself, in (StartTid, Nyckel) order: no lookups in the table, no sorting.
     ExecStatement(
         db, QStringLiteral("CREATE INDEX \"Bokningar_Tid\" ON \"Bokningar\"(\"Längdklass\", \"StartTid\", \"Nyckel\", "
-                           "\"SlutTid\", \"Aktiv\", \"PersonID\", \"Notering\")"));
+                           "\"SlutTid\", \"Aktiv\", \"PersonID\"") +
+                (dialect.coveringNotes ? QStringLiteral(", \"Notering\")") : QStringLiteral(")")));
     // A clash check, and a fetch for one resource, do the same within the resource.
     ExecStatement(
         db,
@@ -126,22 +132,60 @@ qint64 QueryNumber(QSqlDatabase& db, const QString& sql)
     return query.value(0).toLongLong();
 }
 
-void UpgradeSchema(QSqlDatabase& db, qint32 from)
+void UpgradeSchema(QSqlDatabase& db, BackendKind kind, qint32 from)
 {
+    g_kind = kind;
     for (qint32 version = from; version < kSchemaVersion; ++version)
         kSteps[version](db);
-    ExecStatement(db, QStringLiteral("PRAGMA application_id = %1").arg(kApplicationId));
-    ExecStatement(db, QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion));
+    WriteMark(db, kind, kApplicationId, kSchemaVersion);
 }
 
-bool HasBookingTables(QSqlDatabase& db)
+QStringList BookingColumns()
 {
-    QSqlQuery query(db);
-    if (!query.exec(QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name IN "
-                                   "('Personer', 'Statusar', 'Bokningar')")) ||
-        !query.next())
-        Fail(query.lastError());
-    return query.value(0).toInt() == 3;
+    QStringList columns = {QStringLiteral("Nyckel"),
+                           QStringLiteral("PersonID"),
+                           QStringLiteral("ExtraPersonID"),
+                           QStringLiteral("StartTid"),
+                           QStringLiteral("SlutTid"),
+                           QStringLiteral("Längdklass"),
+                           QStringLiteral("Status"),
+                           QStringLiteral("Aktiv"),
+                           QStringLiteral("Typ"),
+                           QStringLiteral("Antal"),
+                           QStringLiteral("Minuter"),
+                           QStringLiteral("Betalningsvillkor")};
+    for (int i = 0; i < kPostTextCount; ++i)
+        columns << PostTextName(PostText(i));
+    columns << QStringLiteral("Program") << QStringLiteral("Anropskod") << QStringLiteral("Ändrad");
+    return columns;
+}
+
+QStringList MissingParts(QSqlDatabase& db, bool& noTables)
+{
+    const std::pair<QString, QStringList> tables[] = {
+        {QStringLiteral("Personer"),
+         {QStringLiteral("ID"), QStringLiteral("FörNamn"), QStringLiteral("EfterNamn"), QStringLiteral("Placering")}},
+        {QStringLiteral("Statusar"),
+         {QStringLiteral("ID"), QStringLiteral("TheText"), QStringLiteral("BackColor"), QStringLiteral("ForColor"),
+          QStringLiteral("Blockerar")}},
+        {QStringLiteral("Bokningar"), BookingColumns()},
+    };
+    QStringList missing;
+    int found = 0;
+    for (const auto& [table, columns] : tables) {
+        const QSqlRecord record =
+            db.record(db.driver()->escapeIdentifier(table, QSqlDriver::TableName));
+        if (record.isEmpty()) {
+            missing << table;
+            continue;
+        }
+        ++found;
+        for (const QString& column : columns)
+            if (!record.contains(column))
+                missing << table + QLatin1Char('.') + column;
+    }
+    noTables = found == 0;
+    return missing;
 }
 
 } // namespace booking::detail

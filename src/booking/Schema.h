@@ -3,7 +3,10 @@
 // schema version. A new database is made by running every step from version 0, so the
 // upgrade path is the creation path and is exercised every time a database is made.
 #include <QSqlDatabase>
+#include "booking/Backend.h"
+
 #include <QString>
+#include <QStringList>
 
 namespace booking::detail {
 
@@ -13,10 +16,14 @@ constexpr qint32 kApplicationId = 0x504C4E4D;
 constexpr qint32 kSchemaVersion = 1;
 
 // Runs the steps after version from, inside a write transaction that the caller holds.
-void UpgradeSchema(QSqlDatabase& db, qint32 from);
+void UpgradeSchema(QSqlDatabase& db, BackendKind kind, qint32 from);
 
-// The tables every version has; a file marked as ours without them is not usable.
-bool HasBookingTables(QSqlDatabase& db);
+// Every column of Bokningar, Nyckel first.
+QStringList BookingColumns();
+
+// The tables and columns ("Bokningar.Notering") the current schema has and the database
+// lacks; noTables tells that none of its tables is there at all.
+QStringList MissingParts(QSqlDatabase& db, bool& noTables);
 
 // Runs one statement without parameters (schema and pragmas only); raises on failure.
 void ExecStatement(QSqlDatabase& db, const QString& sql);

@@ -1,10 +1,15 @@
 // The database location: the configured path, the path field and the path dialog.
 #include "wizard/frmWizard.h"
 
+#include "booking/DBFunk.h"
 #include "platform/ErrObject.h"
+#include "platform/MsgBox.h"
 #include "platform/Ini.h"
 #include "settings/ProgramState.h"
+#include "wizard/WizardTexts.h"
 #include "wizard/frmSokvag.h"
+
+#include <QFileInfo>
 
 using namespace vb;
 
@@ -33,6 +38,34 @@ frmSokvag* frmWizard::SökvägDialog()
     return m_sökväg;
 }
 
+void frmWizard::BytDatabas(const QString& path)
+{
+    if (path == txtDB->text().trimmed() && path == gsDataBas)
+        return;
+    cboResurser->clear(); // the list fills it again from the new database
+    gsDataBas = path;
+    txtDB->setText(path);
+}
+
+void frmWizard::txtDB_Validate()
+{
+    try {
+        const QString path = txtDB->text().trimmed();
+        if (path == gsDataBas) {
+            txtDB->setText(path);
+            return;
+        }
+        if (!booking::DBFunk::ÄrServerdatabas(path) && !QFileInfo(path).isFile()) {
+            MsgBox(T("R0722"), vbExclamation, T("R2307"));
+            txtDB->setText(gsDataBas);
+            return;
+        }
+        BytDatabas(path);
+    } catch (...) {
+        ShowFormError("txtDB_Validate");
+    }
+}
+
 void frmWizard::cmdDB_Click()
 {
     try {
@@ -41,11 +74,8 @@ void frmWizard::cmdDB_Click()
         dialog->exec();
         if (dialog->Tag() == QLatin1String("Ok")) {
             const QString path = dialog->txtSökväg->text();
-            if (path != txtDB->text().trimmed()) {
-                cboResurser->clear();
-                gsDataBas = path;
-                txtDB->setText(path);
-            }
+            if (path != txtDB->text().trimmed())
+                BytDatabas(path);
         }
         delete m_sökväg; // unloaded: every use starts with a fresh dialog
     } catch (...) {

@@ -19,6 +19,7 @@
 #include "wizard/AutoArg.h"
 #include "wizard/WaitCursor.h"
 
+#include <QTextStream>
 #include <QListWidget>
 
 #include <QFile>
@@ -106,6 +107,10 @@ void frmWizard::FyllLista()
         goDBFunk->Anropskod(-9);
         if (goDBFunk->ÖppnaDatabas(gsDataBas, 0, 0) != 1) {
             MsgBox(T("R0722"), vbExclamation, T("R2307"));
+            // Whoever looks after an unattended run needs the database's own reason too
+            // (a server that is down, a refused login).
+            if (gbAuto)
+                QTextStream(stderr) << "Almbro: " << goDBFunk->SenasteFel() << Qt::endl;
             cmdDB->setFocus();
             return;
         }

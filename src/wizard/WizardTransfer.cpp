@@ -14,6 +14,8 @@
 #include "settings/SystemSettings.h"
 #include "wizard/WaitCursor.h"
 
+#include <QTextStream>
+
 using namespace vb;
 
 namespace {
@@ -50,6 +52,10 @@ bool frmWizard::Utför()
         db.Anropskod(-9);
         if (db.ÖppnaDatabas(gsDataBas, 0, 0) != 1) {
             MsgBox(T("R2181"), vbExclamation, T("R2307"));
+            // Whoever looks after an unattended run needs the database's own reason too
+            // (a server that is down, a refused login).
+            if (gbAuto)
+                QTextStream(stderr) << "Almbro: " << db.SenasteFel() << Qt::endl;
             m_transferOutcome = TransferOutcome::CannotOpen;
             return true;
         }

@@ -111,6 +111,7 @@ frmWizard::frmWizard(QWidget* parent) : QWidget(parent)
     connect(lvKopplingar, &vb::ListView::ItemClick, this, &frmWizard::lvKopplingar_ItemClick);
     connect(chkAnvändNyckel, &QCheckBox::clicked, this, &frmWizard::chkAnvändNyckel_Click);
     connect(txtDB, &QLineEdit::textChanged, this, &frmWizard::txtDB_Change);
+    connect(txtDB, &QLineEdit::editingFinished, this, &frmWizard::txtDB_Validate);
     connect(cmdDB, &QPushButton::clicked, this, &frmWizard::cmdDB_Click);
     connect(cmdProfilerTaBort, &QPushButton::clicked, this, &frmWizard::cmdProfilerTaBort_Click);
     connect(cboProfiler[0], qOverload<int>(&QComboBox::activated), this, [this] { cboProfiler_Click(0); });

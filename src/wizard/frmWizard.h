@@ -101,7 +101,12 @@ public:
     // Database location
     QString DBSökväg();
     void txtDB_Change();
+    // A path or a postgresql:// location typed or pasted into txtDB, taken when the box is
+    // left or Enter is pressed; a file path must name a file, as the file dialog demands.
+    void txtDB_Validate();
     void cmdDB_Click();
+    // Makes path the database of the rest of the run when it differs from the shown one.
+    void BytDatabas(const QString& path);
     frmSokvag* SökvägDialog(); // frmSökväg, made on first use
 
     // Profiles

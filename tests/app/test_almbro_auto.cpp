@@ -3,6 +3,7 @@
 #include "planumdb/Seed.h"
 #include "settings/CTexter.h"
 #include "support/AlmbroProcess.h"
+#include "support/PgCluster.h"
 #include "support/TestEnv.h"
 
 #include <QDir>
@@ -27,14 +28,14 @@ QString Text(const char* id)
     return texter.TextTillAndra(QString::fromLatin1(id));
 }
 
-Run Almbro(const QStringList& args)
+Run Almbro(const QStringList& args, const QString& calendar = Calendar())
 {
-    return testenv::Almbro(args, Calendar());
+    return testenv::Almbro(args, calendar);
 }
 
-QStringList Appointments()
+QStringList Appointments(const QString& calendar = Calendar())
 {
-    return QDir(Calendar() + QStringLiteral("/Calendar")).entryList({QStringLiteral("*.ics")}, QDir::Files, QDir::Name);
+    return QDir(calendar + QStringLiteral("/Calendar")).entryList({QStringLiteral("*.ics")}, QDir::Files, QDir::Name);
 }
 } // namespace
 
@@ -147,6 +148,50 @@ private slots:
         const Run run = Almbro({QStringLiteral("/auto"), QStringLiteral("gone"), QStringLiteral("w1")});
         QCOMPARE(run.status, 5);
         QVERIFY2(run.err.contains(QStringLiteral("Almbro: ") + Text("R0722")), qPrintable(run.err));
+    }
+
+    // The same nightly run on a shared PostgreSQL database: the location in the profile is a
+    // postgresql:// URL, the password comes from PGPASSFILE. Then the server goes away: the
+    // next run cannot open the database and ends with status 5 and the server's reason.
+    void aServerDatabase()
+    {
+        if (!pgtest::Cluster::Available())
+            QSKIP("PostgreSQL is not installed");
+        pgtest::Cluster server;
+        QVERIFY2(server.Start(), qPrintable(server.Error()));
+        const QString location = server.NewDatabase();
+        booking::DBFunk::SkapaDatabas(location);
+        {
+            booking::DBFunk db;
+            QCOMPARE(db.ÖppnaDatabas(location, 0, 0), 1);
+            planumdb::SeedOptions options;
+            options.resources = 5;
+            options.bookings = 60;
+            options.from = QDate::currentDate().addDays(-6);
+            options.days = 7;
+            options.seed = 11;
+            planumdb::Seed(db, options);
+        }
+        QFile ini(Documents() + QStringLiteral("/Planum.ini"));
+        QVERIFY(ini.open(QIODevice::Append));
+        ini.write("[Shared]\nValues=optImport=False;optKalender=True;optNotering=False;optUppgifter=False;"
+                  "cboResurser=-99;DataBas=" +
+                  location.toUtf8() + ";chkPlanumBokningar=0;Koppling1=Kundnamn,Subject;Koppling2=Notering,Text\n");
+        ini.close();
+
+        const QString calendar = testenv::Root() + QStringLiteral("/shared-calendar");
+        const Run run = Almbro({QStringLiteral("/auto"), QStringLiteral("shared"), QStringLiteral("d7")}, calendar);
+        QVERIFY2(run.status == 0, qPrintable(run.err));
+        QCOMPARE(run.out.trimmed(), QStringLiteral("%1 / %1 ").arg(m_expected) + Text("R2146"));
+        QCOMPARE(int(Appointments(calendar).size()), m_expected);
+
+        server.Stop();
+        const Run down = Almbro({QStringLiteral("/auto"), QStringLiteral("shared"), QStringLiteral("d7")}, calendar);
+        QCOMPARE(down.status, 5);
+        QVERIFY2(down.err.contains(QStringLiteral("Almbro: ") + Text("R0722")), qPrintable(down.err));
+        QVERIFY2(down.err.contains(QStringLiteral("connection to server")), qPrintable(down.err));
+        QVERIFY2(!down.err.contains(QString::fromUtf8(pgtest::Cluster::kPassword)), qPrintable(down.err));
+        QCOMPARE(int(Appointments(calendar).size()), m_expected);
     }
 
     void noDisplayForTheWizard()

@@ -3,8 +3,13 @@
 // written in one line, and checks for raised errors.
 #include "booking/BulkWriter.h"
 #include "booking/DBFunk.h"
+#include "booking/Backend.h"
 #include "platform/ErrObject.h"
+#include "support/PgCluster.h"
 #include "support/TestEnv.h"
+
+#include <cstdio>
+#include <memory>
 
 #include <QDir>
 #include <QFile>
@@ -22,9 +27,24 @@ inline QString NewPath(const QString& name = QStringLiteral("planum.db"))
     return dir + QLatin1Char('/') + name;
 }
 
+// Each test program runs once on an SQLite file and once on a PostgreSQL server, which
+// ctest chooses with ALMBRO_TEST_BACKEND=postgresql.
+inline bool OnServer()
+{
+    return qEnvironmentVariable("ALMBRO_TEST_BACKEND") == QLatin1String("postgresql");
+}
+
+// The cluster of a run on the server, started by BOOKING_TEST_MAIN.
+inline std::unique_ptr<pgtest::Cluster>& Server()
+{
+    static std::unique_ptr<pgtest::Cluster> cluster;
+    return cluster;
+}
+
+// A new, empty booking database: a file in the temporary home, or a database on the server.
 inline QString CreateDatabase(const QString& name = QStringLiteral("planum.db"))
 {
-    const QString path = NewPath(name);
+    const QString path = OnServer() ? Server()->NewDatabase() : NewPath(name);
     booking::DBFunk::SkapaDatabas(path);
     return path;
 }
@@ -77,9 +97,15 @@ class RawConnection {
 public:
     explicit RawConnection(const QString& path) : m_name(QStringLiteral("raw-%1").arg(++Counter()))
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
-        db.setDatabaseName(path);
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=0"));
+        const auto kind = booking::detail::BackendFor(path);
+        QSqlDatabase db = QSqlDatabase::addDatabase(booking::detail::DriverName(kind), m_name);
+        if (kind == booking::detail::BackendKind::PostgreSQL) {
+            QString why;
+            booking::detail::Configure(db, kind, path, false, false, 0, why);
+        } else {
+            db.setDatabaseName(path);
+            db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=0"));
+        }
         db.open();
     }
     ~RawConnection()
@@ -113,6 +139,45 @@ private:
 };
 
 } // namespace bookingtest
+
+// The main of a booking test: on the server backend it starts the cluster first and stops
+// it at the end; without PostgreSQL installed that run is skipped (status 77).
+#define BOOKING_TEST_MAIN(TestObject)                                                                                 \
+    int main(int argc, char** argv)                                                                                    \
+    {                                                                                                                  \
+        BOOKING_TEST_MAIN_BODY(TestObject)                                                                             \
+    }
+#define BOOKING_TEST_MAIN_BODY(TestObject)                                                                            \
+    {                                                                                                                  \
+        testenv::SetUpTemporaryHome();                                                                                 \
+        QCoreApplication app(argc, argv);                                                                              \
+        if (bookingtest::OnServer()) {                                                                                 \
+            if (!pgtest::Cluster::Available()) {                                                                       \
+                std::fprintf(stderr, "SKIP: PostgreSQL is not installed\n");                                           \
+                return 77;                                                                                             \
+            }                                                                                                          \
+            bookingtest::Server() = std::make_unique<pgtest::Cluster>();                                               \
+            if (!bookingtest::Server()->Start()) {                                                                     \
+                std::fprintf(stderr, "cannot start PostgreSQL: %s\n", qPrintable(bookingtest::Server()->Error()));      \
+                return 1;                                                                                              \
+            }                                                                                                          \
+        }                                                                                                              \
+        int status = 0;                                                                                                \
+        {                                                                                                              \
+            TestObject tc;                                                                                             \
+            QTEST_SET_MAIN_SOURCE_PATH                                                                                 \
+            status = QTest::qExec(&tc, argc, argv);                                                                    \
+        }                                                                                                              \
+        bookingtest::Server().reset();                                                                                 \
+        return status;                                                                                                 \
+    }
+
+// Skips a test that is about the SQLite file itself.
+#define FILE_ONLY()                                                                                                    \
+    do {                                                                                                               \
+        if (bookingtest::OnServer())                                                                                   \
+            QSKIP("about the database file");                                                                          \
+    } while (false)
 
 // Runs a statement and checks that it raises the error with that number.
 #define EXPECT_RAISES(number, statement)                                                                               \

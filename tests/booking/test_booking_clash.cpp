@@ -228,5 +228,5 @@ private slots:
     }
 };
 
-ALMBRO_TEST_MAIN(TestBookingClash)
+BOOKING_TEST_MAIN(TestBookingClash)
 #include "test_booking_clash.moc"

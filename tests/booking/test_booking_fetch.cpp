@@ -263,5 +263,5 @@ private slots:
     }
 };
 
-ALMBRO_TEST_MAIN(TestBookingFetch)
+BOOKING_TEST_MAIN(TestBookingFetch)
 #include "test_booking_fetch.moc"

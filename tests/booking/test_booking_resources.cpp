@@ -219,7 +219,7 @@ private slots:
         QCOMPARE(db.PersonNamn(3), QString());
         {
             RawConnection other(path);
-            QVERIFY(other.Exec(QStringLiteral("UPDATE Personer SET EfterNamn = 'Lind' WHERE ID = 1")));
+            QVERIFY(other.Exec(QStringLiteral("UPDATE \"Personer\" SET \"EfterNamn\" = 'Lind' WHERE \"ID\" = 1")));
         }
         QTRY_COMPARE_WITH_TIMEOUT(db.PersonNamn(1), QStringLiteral("Anna Lind"), 2000);
     }
@@ -249,5 +249,5 @@ private slots:
     }
 };
 
-ALMBRO_TEST_MAIN(TestBookingResources)
+BOOKING_TEST_MAIN(TestBookingResources)
 #include "test_booking_resources.moc"

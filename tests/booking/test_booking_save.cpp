@@ -274,9 +274,9 @@ private slots:
             QCOMPARE(result, 0);
         }
         RawConnection raw(m_path);
-        QCOMPARE(raw.Value(QStringLiteral("SELECT Program FROM Bokningar WHERE Nyckel = 1")).toString(),
+        QCOMPARE(raw.Value(QStringLiteral("SELECT \"Program\" FROM \"Bokningar\" WHERE \"Nyckel\" = 1")).toString(),
                  QStringLiteral("DuzUro"));
-        QCOMPARE(raw.Value(QStringLiteral("SELECT Anropskod FROM Bokningar WHERE Nyckel = 1")).toInt(), -9);
+        QCOMPARE(raw.Value(QStringLiteral("SELECT \"Anropskod\" FROM \"Bokningar\" WHERE \"Nyckel\" = 1")).toInt(), -9);
     }
 
     void notOpenRaises()
@@ -294,13 +294,20 @@ private slots:
     // 3218; nothing of either side is lost, and the save goes through once the lock is gone.
     void aLockedDatabaseFailsTheSaveAndLosesNothing_data()
     {
-        QTest::addColumn<QString>("begin");
-        QTest::newRow("immediate") << "BEGIN IMMEDIATE";
-        QTest::newRow("exclusive") << "BEGIN EXCLUSIVE";
+        QTest::addColumn<QStringList>("onFile");
+        QTest::addColumn<QStringList>("onServer");
+        // On a server: another desk saving the same resource (2), or a program locking the table.
+        QTest::newRow("immediate") << QStringList{QStringLiteral("BEGIN IMMEDIATE")}
+                                   << QStringList{QStringLiteral("BEGIN"),
+                                                  QStringLiteral("SELECT pg_advisory_xact_lock(1347177037, 2)")};
+        QTest::newRow("exclusive") << QStringList{QStringLiteral("BEGIN EXCLUSIVE")}
+                                   << QStringList{QStringLiteral("BEGIN"),
+                                                  QStringLiteral("LOCK TABLE \"Bokningar\" IN EXCLUSIVE MODE")};
     }
     void aLockedDatabaseFailsTheSaveAndLosesNothing()
     {
-        QFETCH(QString, begin);
+        QFETCH(QStringList, onFile);
+        QFETCH(QStringList, onServer);
         DBFunk db;
         db.Anropskod(-9);
         QCOMPARE(db.ÖppnaDatabas(m_path, 200, 0), qint32(Öppnad));
@@ -311,9 +318,10 @@ private slots:
         QCOMPARE(result, 0);
 
         RawConnection holder(m_path);
-        QVERIFY(holder.Exec(begin));
-        QVERIFY(holder.Exec(
-            QStringLiteral("INSERT INTO Personer (FörNamn, EfterNamn, Placering) VALUES ('Lena', 'Ek', '')")));
+        for (const QString& sql : OnServer() ? onServer : onFile)
+            QVERIFY2(holder.Exec(sql), qPrintable(sql));
+        QVERIFY(holder.Exec(QStringLiteral(
+            "INSERT INTO \"Personer\" (\"FörNamn\", \"EfterNamn\", \"Placering\") VALUES ('Lena', 'Ek', '')")));
 
         DBPost second = FullPost();
         second.StartTid(At(QStringLiteral("2026-12-11 08:00")));
@@ -339,5 +347,5 @@ private slots:
     }
 };
 
-ALMBRO_TEST_MAIN(TestBookingSave)
+BOOKING_TEST_MAIN(TestBookingSave)
 #include "test_booking_save.moc"

@@ -349,6 +349,68 @@ private slots:
         QCOMPARE(w->cboResurser->count(), changes ? 0 : 1);
         QVERIFY(!w->findChild<frmSokvag*>()); // unloaded after every use
     }
+
+    // A path or a server location typed or pasted into the database box is taken when the
+    // box is left, as a pick in the file dialog is; a file must exist.
+    void typedLocation_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("changes");
+        QTest::newRow("another file") << "{dir}/other.db" << true;
+        QTest::newRow("a server database") << "postgresql://desk@db.example.org:5432/planum?sslmode=require" << true;
+        QTest::newRow("pasted with blanks around it") << "  postgres:///planum?host=/run/planum  " << true;
+        QTest::newRow("a file that is not there") << "{dir}/saknas.db" << false;
+        QTest::newRow("a folder") << "{dir}" << false;
+        QTest::newRow("the same file") << "{dir}/current.db" << false;
+    }
+    void typedLocation()
+    {
+        QFETCH(QString, typed);
+        QFETCH(bool, changes);
+        const QString folder = testenv::Root() + QStringLiteral("/typed");
+        QDir().mkpath(folder);
+        for (const char* name : {"current.db", "other.db"}) {
+            QFile file(folder + QLatin1Char('/') + QLatin1String(name));
+            file.open(QIODevice::WriteOnly);
+        }
+        typed.replace(QStringLiteral("{dir}"), folder);
+        const QString current = folder + QStringLiteral("/current.db");
+        WriteIni("[System]\nDataBas1=" + current.toUtf8() + "\n");
+        f.Start();
+        frmWizard* w = f.wizard;
+        w->cboResurser->addItem(QStringLiteral("Alla"), -99);
+        w->txtDB->setFocus();
+        w->txtDB->selectAll();
+        QTest::keyClicks(w->txtDB, typed);
+        QTest::keyClick(w->txtDB, Qt::Key_Tab); // leaves the box
+        const bool refused = !changes && typed.trimmed() != current;
+        if (refused)
+            ALMBRO_EXPECT_BOX(*f.boxes, T("R0722"), vbOKOnly, vbExclamation, T("R2307"));
+        const QString expected = changes ? typed.trimmed() : current;
+        QCOMPARE(gsDataBas, expected);
+        QCOMPARE(w->txtDB->text(), expected);
+        QCOMPARE(w->txtDB->toolTip(), expected);
+        QCOMPARE(w->cboResurser->count(), changes ? 0 : 1);
+    }
+
+    // The file dialog offers the database files by their usual endings, and all files.
+    void fileDialogFilters()
+    {
+        WriteIni("[System]\nDataBas1=/data/kund.db\n");
+        f.Start();
+        QStringList filters;
+        QTimer::singleShot(10, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (dialog) {
+                filters = dialog->nameFilters();
+                static_cast<QDialog*>(dialog)->done(QDialog::Rejected);
+            }
+        });
+        f.wizard->cmdDB->click();
+        QCOMPARE(filters.size(), 2);
+        QVERIFY2(filters[0].endsWith(QStringLiteral(" (*.db *.sqlite *.mdb)")), qPrintable(filters[0]));
+        QVERIFY2(filters[1].endsWith(QStringLiteral(" (*)")), qPrintable(filters[1]));
+    }
 };
 
 ALMBRO_GUI_TEST_MAIN(TestWizardProfiles)

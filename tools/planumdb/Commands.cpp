@@ -1,4 +1,5 @@
 #include "planumdb/Commands.h"
+#include "booking/Backend.h"
 #include "booking/DBFunk.h"
 #include "planumdb/Seed.h"
 #include "platform/Ini.h"
@@ -15,9 +16,14 @@ namespace planumdb {
 
 namespace {
 
+bool OnServer(const QString& location)
+{
+    return booking::detail::BackendFor(location) == booking::detail::BackendKind::PostgreSQL;
+}
+
 // Every message of the tool.
 namespace msg {
-QString NotUsable(const QString& path, qint32 verdict)
+QString NotUsable(const QString& path, qint32 verdict, const QString& reason)
 {
     QString why;
     switch (verdict) {
@@ -46,6 +52,8 @@ QString NotUsable(const QString& path, qint32 verdict)
         why = QStringLiteral("cannot be used (answer %1)").arg(verdict);
         break;
     }
+    if (OnServer(path)) // the server's own words say more than ours
+        return QStringLiteral("planumdb: %1: %2 (%3); the database was left as it was").arg(path, why, reason);
     return QStringLiteral("planumdb: %1: %2; the file was left as it was").arg(path, why);
 }
 QString Failed(const vb::ErrObject& e)
@@ -173,7 +181,7 @@ bool Open(booking::DBFunk& db, const QString& path, bool readOnly, QTextStream& 
     db.SättProgram(program);
     const qint32 verdict = db.ÖppnaDatabas(path, 0, readOnly ? 1 : 0);
     if (verdict != booking::Öppnad) {
-        err << msg::NotUsable(path, verdict) << Qt::endl;
+        err << msg::NotUsable(booking::detail::ShownLocation(path), verdict, db.SenasteFel()) << Qt::endl;
         return false;
     }
     return true;
@@ -197,7 +205,7 @@ int Init(const QString& path, const QStringList& rest, QTextStream& out, QTextSt
 {
     if (!ParseOptions(rest, {}, {}, err))
         return ExitUsage;
-    if (QFileInfo::exists(path)) {
+    if (!OnServer(path) && QFileInfo::exists(path)) {
         err << msg::Exists(path) << Qt::endl;
         return ExitNotUsable;
     }
@@ -229,11 +237,21 @@ int SeedCommand(const QString& path, const QStringList& rest, QTextStream& out, 
     seed.seed = quint32(*number);
     seed.from = *from;
 
-    // A new file is made first; an existing one must already be a booking database.
-    const bool existed = QFileInfo::exists(path) || QFileInfo(path).isSymLink();
+    // A new file is made first; an existing one must already be a booking database. On a
+    // server the tables are made in a database that has none yet.
+    bool existed = QFileInfo::exists(path) || QFileInfo(path).isSymLink();
     booking::DBFunk db;
-    if (!existed)
+    if (OnServer(path)) {
+        try {
+            booking::DBFunk::SkapaDatabas(path);
+        } catch (const vb::ErrObject& e) {
+            if (e.Number() != booking::ErrDatabaseExists)
+                throw;
+            existed = true;
+        }
+    } else if (!existed) {
         booking::DBFunk::SkapaDatabas(path);
+    }
     if (!Open(db, path, false, err))
         return ExitNotUsable;
     if (existed && options->flags.contains(QStringLiteral("--if-missing"))) {
@@ -327,8 +345,11 @@ int Demo(const QStringList& rest, QTextStream& out, QTextStream& err)
     QString path = options->values.value(QStringLiteral("--db"));
     if (path.isEmpty())
         path = QFileInfo(ini).absolutePath() + QStringLiteral("/Planum.db");
-    path = QFileInfo(path).absoluteFilePath();
-    if (!QFileInfo::exists(path)) {
+    if (OnServer(path)) {
+        const int seeded = SeedCommand(path, {QStringLiteral("--if-missing")}, out, err);
+        if (seeded != ExitOk)
+            return seeded;
+    } else if (path = QFileInfo(path).absoluteFilePath(); !QFileInfo::exists(path)) {
         const int seeded = SeedCommand(path, {}, out, err);
         if (seeded != ExitOk)
             return seeded;
@@ -367,6 +388,9 @@ QString UsageText()
         "      make a demo database (default: Planum.db beside it) unless a Planum database is already\n"
         "      there, and name it in DataBas1; a database already named is left as it is\n"
         "DATE is a short date of the locale or yyyy-MM-dd.\n"
+        "PATH may also be a PostgreSQL database, postgresql://[user@][host][:port]/database[?param=value&...]\n"
+        "(libpq's parameters: sslmode, host as a socket folder, service, ...); init and seed make the Planum\n"
+        "tables in a database that has none. Passwords come from ~/.pgpass, PGPASSFILE or a service file.\n"
         "Exit status: 0 done, 1 wrong command line, 2 not a usable Planum database (left as it was),\n"
         "3 the database failed while working.\n");
 }

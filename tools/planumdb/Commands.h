@@ -6,7 +6,7 @@
 //   planumdb info PATH
 //   planumdb demo [--ini FILE] [--db PATH]
 // A path that is not a booking database makes every command fail with a message and a
-// non-zero status, and the file is left as it was.
+// non-zero status, and the file is left as it was. PATH may be a postgresql:// location.
 #include <QStringList>
 #include <QTextStream>
 

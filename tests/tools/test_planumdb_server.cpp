@@ -1,0 +1,127 @@
+// planumdb on a PostgreSQL database: the same commands as on a file, and the same data. The
+// demo data of one seed is made in a file and on a throwaway server, and every booking must
+// come back alike: the server's bulk path (COPY) has to carry notes with line breaks, tabs,
+// quotes and backslashes, empty texts and missing numbers exactly as the file does.
+#include "booking/DBFunk.h"
+#include "support/PgCluster.h"
+#include "support/TestEnv.h"
+
+#include <QProcess>
+
+using namespace booking;
+
+namespace {
+
+struct Outcome {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+Outcome Planumdb(const QStringList& arguments)
+{
+    QProcess process;
+    process.start(QStringLiteral(PLANUMDB_EXE), arguments);
+    process.waitForFinished(300000);
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
+}
+
+const QStringList kSeed = {QStringLiteral("--resources"), QStringLiteral("7"),       QStringLiteral("--bookings"),
+                           QStringLiteral("3000"),        QStringLiteral("--seed"),  QStringLiteral("5"),
+                           QStringLiteral("--from"),      QStringLiteral("2026-11-02"), QStringLiteral("--days"),
+                           QStringLiteral("30")};
+
+} // namespace
+
+class TestPlanumdbServer : public QObject {
+    Q_OBJECT
+    std::unique_ptr<pgtest::Cluster> m_server;
+
+private slots:
+    void initTestCase()
+    {
+        if (!pgtest::Cluster::Available())
+            QSKIP("PostgreSQL is not installed");
+        m_server = std::make_unique<pgtest::Cluster>();
+        QVERIFY2(m_server->Start(), qPrintable(m_server->Error()));
+    }
+    void cleanupTestCase() { m_server.reset(); }
+
+    void theSameDataAsInAFile()
+    {
+        const QString file = testenv::Root() + QStringLiteral("/demo.db");
+        const QString server = m_server->NewDatabase();
+        const Outcome init = Planumdb({QStringLiteral("init"), server});
+        QVERIFY2(init.status == 0, qPrintable(init.err));
+        for (const QString& location : {file, server}) {
+            const Outcome seeded = Planumdb(QStringList{QStringLiteral("seed"), location} + kSeed);
+            QVERIFY2(seeded.status == 0, qPrintable(seeded.err));
+            QVERIFY2(seeded.out.contains(QStringLiteral("7 resources, 3000 bookings")), qPrintable(seeded.out));
+        }
+
+        DBFunk a;
+        DBFunk b;
+        QCOMPARE(a.ÖppnaDatabas(file, 0, 1), qint32(Öppnad));
+        QCOMPARE(b.ÖppnaDatabas(server, 0, 1), qint32(Öppnad));
+        QCOMPARE(b.AntalBokningar(), a.AntalBokningar());
+        int withBreaks = 0;
+        for (qint32 number = 1; number <= 3000; ++number) {
+            const auto x = a.HämtaPost(number);
+            const auto y = b.HämtaPost(number);
+            QVERIFY(x && y);
+            for (int t = 0; t < kPostTextCount; ++t)
+                QCOMPARE(y->Text(PostText(t)), x->Text(PostText(t)));
+            withBreaks += x->Notering().contains(QLatin1Char('\n')) ? 1 : 0;
+            QCOMPARE(y->StartTid(), x->StartTid());
+            QCOMPARE(y->SlutTid(), x->SlutTid());
+            QCOMPARE(y->PersonID(), x->PersonID());
+            QCOMPARE(y->ExtraPersonID(), x->ExtraPersonID());
+            QCOMPARE(y->Status(), x->Status());
+            QCOMPARE(y->Aktiv(), x->Aktiv());
+            QCOMPARE(y->Typ(), x->Typ());
+            QCOMPARE(y->Antal(), x->Antal());
+            QCOMPARE(y->Minuter(), x->Minuter());
+            QCOMPARE(y->Betalningsvillkor(), x->Betalningsvillkor());
+        }
+        QVERIFY(withBreaks > 0);
+
+        // list and info print the same, but for the location itself.
+        const QStringList range = {QStringLiteral("--from"), QStringLiteral("2026-11-09"), QStringLiteral("--to"),
+                                   QStringLiteral("2026-11-15")};
+        const Outcome listFile = Planumdb(QStringList{QStringLiteral("list"), file} + range);
+        const Outcome listServer = Planumdb(QStringList{QStringLiteral("list"), server} + range);
+        QCOMPARE(listServer.status, 0);
+        QVERIFY(listFile.out.count(QLatin1Char('\n')) > 100);
+        QCOMPARE(listServer.out, listFile.out);
+        const Outcome infoFile = Planumdb({QStringLiteral("info"), file});
+        const Outcome infoServer = Planumdb({QStringLiteral("info"), server});
+        QCOMPARE(infoServer.out.section(QLatin1Char('\n'), 1), infoFile.out.section(QLatin1Char('\n'), 1));
+
+        // A second init never touches the tables; seed --if-missing leaves them as they are.
+        const Outcome again = Planumdb({QStringLiteral("init"), server});
+        QCOMPARE(again.status, 2);
+        const Outcome ifMissing = Planumdb(QStringList{QStringLiteral("seed"), server, QStringLiteral("--if-missing")});
+        QCOMPARE(ifMissing.status, 0);
+        QCOMPARE(b.AntalBokningar(), qint64(3000));
+    }
+
+    void refusalsCarryTheServersReason_data()
+    {
+        QTest::addColumn<QString>("location");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("no such database") << QStringLiteral("saknas") << QStringLiteral("does not exist");
+        QTest::newRow("no Planum tables") << QStringLiteral("postgres") << QStringLiteral("har inga Planum-tabeller");
+    }
+    void refusalsCarryTheServersReason()
+    {
+        QFETCH(QString, location);
+        QFETCH(QString, reason);
+        const Outcome listed = Planumdb({QStringLiteral("list"), m_server->Location(location)});
+        QCOMPARE(listed.status, 2);
+        QVERIFY2(listed.err.contains(reason), qPrintable(listed.err));
+    }
+};
+
+ALMBRO_TEST_MAIN(TestPlanumdbServer)
+#include "test_planumdb_server.moc"
