@@ -44,7 +44,7 @@ if(NOT reg MATCHES "\"Common AppData\"=\"/usr/share\"")
 endif()
 
 execute_process(COMMAND dpkg-deb --field ${debs} Depends OUTPUT_VARIABLE depends)
-foreach(package libqt6widgets6 libqt6dbus6 libqt6sql6 libical3 libqt6sql6-sqlite qt6-qpa-plugins)
+foreach(package libqt6widgets6 libqt6dbus6 libqt6sql6 libical3 libqt6sql6-sqlite libqt6sql6-psql qt6-qpa-plugins)
   if(NOT depends MATCHES "(^|[ ,])${package}([ ,(]|$)")
     message(FATAL_ERROR "Depends lacks ${package}: ${depends}")
   endif()
