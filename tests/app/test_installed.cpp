@@ -93,7 +93,7 @@ private slots:
         ini.write("[System]\nLang=SV\nDataBas1=" + database.toUtf8() +
                   "\n[Nightly]\nValues=optImport=False;optKalender=True;optNotering=False;optUppgifter=False;"
                   "cboResurser=-99;DataBas=" +
-                  database.toUtf8() + ";chkPlanumBokningar=0;Koppling1=Kundnamn,Subject\n");
+                  database.toUtf8() + ";chkPlanumBokningar=0;Koppling1=Kundnamn,Ämne\n"); // the Swedish field name
     }
 
     void installedFiles_data()
