@@ -26,9 +26,9 @@ QString LastSegment(const QUrl& url)
 
 // PROPFIND with the discovery properties. Nothing when the resource is not there (404, 405):
 // the caller tries elsewhere.
-bool Ask(Client& client, const QUrl& url, int depth, Multistatus* out, int* status = nullptr)
+bool Ask(Client& client, const QUrl& url, int depth, Multistatus* out, int* status = nullptr, bool principal = true)
 {
-    Request request{"PROPFIND", url, PropfindDiscovery(), "application/xml; charset=utf-8",
+    Request request{"PROPFIND", url, PropfindDiscovery(principal), "application/xml; charset=utf-8",
                     {{"Depth", QByteArray::number(depth)}}};
     const Reply reply = client.Send(request);
     if (status)
@@ -65,11 +65,17 @@ QUrl FindCalendar(Client& client, const QUrl& start, const QString& wanted)
     const QString server = Client::ServerOf(start);
     QUrl home;
     {
+        // First without the principal: a calendar's own address needs no more, even where only
+        // a logged-in user may ask who is logged in.
+        Multistatus first;
+        if (Ask(client, start, 0, &first, nullptr, false)) {
+            const PropResponse* self = Self(first, start);
+            if (self && self->isCalendar)
+                return WithSlash(start);
+        }
         Multistatus ms;
         if (Ask(client, start, 0, &ms)) {
             const PropResponse* self = Self(ms, start);
-            if (self && self->isCalendar)
-                return WithSlash(start);
             if (self && !self->calendarHome.isEmpty())
                 home = start.resolved(QUrl(self->calendarHome.first()));
             else if (self && !self->principal.isEmpty()) {
@@ -110,7 +116,7 @@ QUrl FindCalendar(Client& client, const QUrl& start, const QString& wanted)
     home.setFragment(QString());
     Multistatus members;
     int status = 0;
-    if (!Ask(client, home, 1, &members, &status))
+    if (!Ask(client, home, 1, &members, &status, false))
         vb::Raise(vb::ErrCannotCreateObject, client.Describe(Reply{status, {}, {}, {}}, home));
     QStringList names;
     const QString homePath = home.path(QUrl::FullyDecoded);

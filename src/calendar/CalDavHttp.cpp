@@ -1,5 +1,7 @@
 #include "calendar/CalDavHttp.h"
 
+#include "platform/ErrObject.h"
+
 #include <QAuthenticator>
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -107,8 +109,8 @@ void Client::OnAuthentication(QNetworkReply* reply, QAuthenticator* authenticato
         m_passwordRead = true;
         try {
             m_password = m_options.password ? m_options.password() : QString();
-        } catch (const std::exception& e) {
-            m_credentialFault = QString::fromUtf8(e.what());
+        } catch (...) {
+            m_credentialFault = vb::CurrentError().Description();
         }
         if (!m_credentialFault.isEmpty())
             return;

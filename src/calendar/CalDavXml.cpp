@@ -162,7 +162,7 @@ bool NamesPrecondition(const QByteArray& body, const QString& name)
     return false;
 }
 
-QByteArray PropfindDiscovery()
+QByteArray PropfindDiscovery(bool principal)
 {
     QByteArray out;
     QXmlStreamWriter w(&out);
@@ -170,7 +170,8 @@ QByteArray PropfindDiscovery()
     w.writeStartElement(kDav, QStringLiteral("prop"));
     w.writeEmptyElement(kDav, QStringLiteral("resourcetype"));
     w.writeEmptyElement(kDav, QStringLiteral("displayname"));
-    w.writeEmptyElement(kDav, QStringLiteral("current-user-principal"));
+    if (principal)
+        w.writeEmptyElement(kDav, QStringLiteral("current-user-principal"));
     w.writeEmptyElement(kCalDav, QStringLiteral("calendar-home-set"));
     w.writeEmptyElement(kCalDav, QStringLiteral("supported-calendar-component-set"));
     w.writeEndDocument();

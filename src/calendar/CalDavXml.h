@@ -34,8 +34,9 @@ bool ParseMultistatus(const QByteArray& body, Multistatus* out, QString* reason)
 // True when an error body names the precondition (e.g. "valid-sync-token").
 bool NamesPrecondition(const QByteArray& body, const QString& name);
 
-// PROPFIND for discovery: resource type, display name, principal, home set, components.
-QByteArray PropfindDiscovery();
+// PROPFIND for discovery: resource type, display name, home set, components, and the current
+// user's principal when asked (some servers answer that question only to a user who logged in).
+QByteArray PropfindDiscovery(bool principal);
 // PROPFIND Depth 1 for a collection's members: etag and resource type, plus the sync token.
 QByteArray PropfindEtags();
 // REPORT sync-collection from token (empty: the initial sync), asking for etags.

@@ -327,6 +327,7 @@ QList<cal::Item> COutLook::GetAll(Slag slag, const QString& sCriteria, const QSt
 bool COutLook::DuplicateAppointment(AppointmentRec& rec, bool bDelete)
 {
     int erl = 0;
+    m_updateFailed.clear();
     try {
         erl = 1;
         if (!m_ns)
@@ -363,6 +364,8 @@ bool COutLook::DuplicateAppointment(AppointmentRec& rec, bool bDelete)
         }
         return false;
     } catch (...) {
+        if (erl >= 5)
+            m_updateFailed = rec.BillingInformation;
         vb::ShowErr(vb::ErrText(QStringLiteral("Error "), vb::CurrentError(),
                                 QStringLiteral(") in procedure DuplicateAppointment of Class Module COutLook @:") +
                                     QString::number(erl)));
@@ -373,6 +376,11 @@ bool COutLook::DuplicateAppointment(AppointmentRec& rec, bool bDelete)
 bool COutLook::NewAppointment(AppointmentRec& rec)
 {
     int erl = 0;
+    if (!m_updateFailed.isEmpty() && m_updateFailed == rec.BillingInformation) {
+        // Its appointment is there; a new one would show the booking twice in every client.
+        m_updateFailed.clear();
+        return false;
+    }
     try {
         erl = 1;
         if (!m_app || m_app->HasQuit())

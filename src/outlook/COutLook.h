@@ -101,6 +101,9 @@ private:
     std::unique_ptr<cal::Items> m_appItems;
     bool m_startadHär = false;
     bool m_released = false;
+    // The marker of a booking whose appointment was found but could not be updated (another
+    // client changed it, the server failed): NewAppointment does not make a second one for it.
+    QString m_updateFailed;
     // The date texts of the current listing by UTC second: a month's appointments share few
     // times, and formatting one is far dearer than finding it again.
     QHash<qint64, QString> m_datumTexter;
