@@ -51,7 +51,14 @@ QString FromSecretService(const QString& host, const QString& user)
                                          {"server", SECRET_SCHEMA_ATTRIBUTE_STRING},
                                          {"user", SECRET_SCHEMA_ATTRIBUTE_STRING},
                                          {nullptr, SECRET_SCHEMA_ATTRIBUTE_STRING}},
-                                        0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+                                        0,
+                                        nullptr,
+                                        nullptr,
+                                        nullptr,
+                                        nullptr,
+                                        nullptr,
+                                        nullptr,
+                                        nullptr};
     GError* error = nullptr;
     const QByteArray hostBytes = QUrl(host).host().toUtf8();
     const QByteArray userBytes = user.toUtf8();
@@ -74,8 +81,9 @@ QString FromFile(const QString& path)
     const QByteArray encoded = QFile::encodeName(path);
     struct stat st {};
     if (::stat(encoded.constData(), &st) != 0 || !S_ISREG(st.st_mode))
-        vb::Raise(vb::ErrCannotCreateObject,
-                  QString::fromLatin1(kFileMissing).arg(path, QString::fromLocal8Bit(std::strerror(errno ? errno : ENOENT))));
+        vb::Raise(
+            vb::ErrCannotCreateObject,
+            QString::fromLatin1(kFileMissing).arg(path, QString::fromLocal8Bit(std::strerror(errno ? errno : ENOENT))));
     if (st.st_uid != ::getuid())
         vb::Raise(vb::ErrCannotCreateObject, QString::fromLatin1(kFileNotOwn).arg(path));
     if ((st.st_mode & (S_IRWXG | S_IRWXO)) != 0)

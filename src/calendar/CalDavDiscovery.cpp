@@ -28,7 +28,10 @@ QString LastSegment(const QUrl& url)
 // the caller tries elsewhere.
 bool Ask(Client& client, const QUrl& url, int depth, Multistatus* out, int* status = nullptr, bool principal = true)
 {
-    Request request{"PROPFIND", url, PropfindDiscovery(principal), "application/xml; charset=utf-8",
+    Request request{"PROPFIND",
+                    url,
+                    PropfindDiscovery(principal),
+                    "application/xml; charset=utf-8",
                     {{"Depth", QByteArray::number(depth)}}};
     const Reply reply = client.Send(request);
     if (status)
@@ -131,7 +134,8 @@ QUrl FindCalendar(Client& client, const QUrl& start, const QString& wanted)
     }
     if (!wanted.isEmpty())
         vb::Raise(vb::ErrCannotCreateObject,
-                  QString::fromLatin1(kNoNamed).arg(server, wanted, names.isEmpty() ? QStringLiteral("none") : names.join(QStringLiteral(", "))));
+                  QString::fromLatin1(kNoNamed).arg(
+                      server, wanted, names.isEmpty() ? QStringLiteral("none") : names.join(QStringLiteral(", "))));
     vb::Raise(vb::ErrCannotCreateObject, QString::fromLatin1(kNoCalendar).arg(server, home.path()));
 }
 

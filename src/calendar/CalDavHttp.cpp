@@ -56,10 +56,10 @@ bool TransientNetworkError(QNetworkReply::NetworkError e)
 QString StatusText(int status)
 {
     static const QHash<int, const char*> texts = {
-        {400, "Bad Request"},          {405, "Method Not Allowed"}, {409, "Conflict"},
-        {412, "Precondition Failed"},  {413, "Payload Too Large"},  {415, "Unsupported Media Type"},
-        {500, "Internal Server Error"}, {501, "Not Implemented"},   {502, "Bad Gateway"},
-        {503, "Service Unavailable"},  {504, "Gateway Timeout"},    {507, "Insufficient Storage"},
+        {400, "Bad Request"},           {405, "Method Not Allowed"}, {409, "Conflict"},
+        {412, "Precondition Failed"},   {413, "Payload Too Large"},  {415, "Unsupported Media Type"},
+        {500, "Internal Server Error"}, {501, "Not Implemented"},    {502, "Bad Gateway"},
+        {503, "Service Unavailable"},   {504, "Gateway Timeout"},    {507, "Insufficient Storage"},
     };
     return QString::fromLatin1(texts.value(status, ""));
 }
@@ -82,13 +82,11 @@ struct Client::Slot {
 };
 
 Client::Client(ClientOptions options)
-    : m_options(std::move(options)),
-      m_manager(std::make_unique<QNetworkAccessManager>())
+    : m_options(std::move(options)), m_manager(std::make_unique<QNetworkAccessManager>())
 {
-    QObject::connect(m_manager.get(), &QNetworkAccessManager::authenticationRequired, m_manager.get(),
-                     [this](QNetworkReply* reply, QAuthenticator* authenticator) {
-                         OnAuthentication(reply, authenticator);
-                     });
+    QObject::connect(
+        m_manager.get(), &QNetworkAccessManager::authenticationRequired, m_manager.get(),
+        [this](QNetworkReply* reply, QAuthenticator* authenticator) { OnAuthentication(reply, authenticator); });
 }
 
 Client::~Client() = default;
@@ -103,7 +101,8 @@ void Client::OnAuthentication(QNetworkReply* reply, QAuthenticator* authenticato
 {
     // Offered once per request: a second question means the server refused them, and the
     // request then ends with 401.
-    if (reply->property("almbroCredentialsOffered").toBool() || m_options.user.isEmpty() || !m_credentialFault.isEmpty())
+    if (reply->property("almbroCredentialsOffered").toBool() || m_options.user.isEmpty() ||
+        !m_credentialFault.isEmpty())
         return;
     if (!m_passwordRead) {
         m_passwordRead = true;
@@ -160,13 +159,13 @@ QList<Reply> Client::SendAll(const QList<Request>& requests)
             result.status = 0;
             result.fault = m_credentialFault;
         } else if (timedOut) {
-            result.fault = QString::fromLatin1(kTimeout)
-                               .arg(ServerOf(slot.url))
-                               .arg(m_options.timeoutMs / 1000.0, 0, 'g', 3);
+            result.fault =
+                QString::fromLatin1(kTimeout).arg(ServerOf(slot.url)).arg(m_options.timeoutMs / 1000.0, 0, 'g', 3);
             slot.transient = slot.unreachable = true;
-        } else if (status == 0 && (!tls.isEmpty() || IsTlsError(error)) && slot.url.scheme() == QLatin1String("https") &&
-                   error != QNetworkReply::ConnectionRefusedError) {
-            result.fault = QString::fromLatin1(kTls).arg(ServerOf(slot.url), tls.isEmpty() ? reply->errorString() : tls);
+        } else if (status == 0 && (!tls.isEmpty() || IsTlsError(error)) &&
+                   slot.url.scheme() == QLatin1String("https") && error != QNetworkReply::ConnectionRefusedError) {
+            result.fault =
+                QString::fromLatin1(kTls).arg(ServerOf(slot.url), tls.isEmpty() ? reply->errorString() : tls);
         } else if (status == 0) {
             result.fault = QString::fromLatin1(kUnreachable).arg(ServerOf(slot.url), reply->errorString());
             slot.transient = slot.unreachable = TransientNetworkError(error);
@@ -244,9 +243,8 @@ QList<Reply> Client::SendAll(const QList<Request>& requests)
                 texts << e.errorString();
             reply->setProperty("almbroTlsErrors", texts.join(QStringLiteral("; ")));
         });
-        QObject::connect(reply, &QNetworkReply::finished, &loop, [&finish, &slot, reply, timedOut] {
-            finish(slot, reply, *timedOut);
-        });
+        QObject::connect(reply, &QNetworkReply::finished, &loop,
+                         [&finish, &slot, reply, timedOut] { finish(slot, reply, *timedOut); });
     };
 
     pump();
@@ -269,9 +267,12 @@ QString Client::Describe(const Reply& reply, const QUrl& url) const
     case 401:
         return m_options.user.isEmpty() ? QString::fromLatin1(kNoUser).arg(server)
                                         : QString::fromLatin1(kUnauthorized).arg(server, m_options.user);
-    case 403: return QString::fromLatin1(kForbidden).arg(server, path);
-    case 404: return QString::fromLatin1(kNotFound).arg(server, path);
-    default: break;
+    case 403:
+        return QString::fromLatin1(kForbidden).arg(server, path);
+    case 404:
+        return QString::fromLatin1(kNotFound).arg(server, path);
+    default:
+        break;
     }
     if (reply.status >= 500)
         return QString::fromLatin1(kServerError).arg(server).arg(reply.status).arg(StatusText(reply.status));

@@ -29,19 +29,19 @@ struct Request {
 struct Reply {
     int status = 0; // the HTTP status; 0 when no answer came
     QByteArray body;
-    QByteArray etag;   // the ETag header, quotes kept
-    QString fault;     // why no usable answer came (unreachable, TLS, timeout, credentials)
+    QByteArray etag; // the ETag header, quotes kept
+    QString fault;   // why no usable answer came (unreachable, TLS, timeout, credentials)
     bool ok() const { return status >= 200 && status < 300; }
 };
 
 struct ClientOptions {
-    QString user;                             // empty: no credentials offered
-    std::function<QString()> password;        // asked once, when a server first asks for credentials
-    QList<QSslCertificate> trusted;           // a self-signed server's certificate the user named
-    int timeoutMs = 30000;                    // per request
-    int attempts = 3;                         // for transient faults
-    int backoffMs = 300;                      // doubled after each failed attempt
-    int inFlight = 4;                         // requests at once in a batch
+    QString user;                      // empty: no credentials offered
+    std::function<QString()> password; // asked once, when a server first asks for credentials
+    QList<QSslCertificate> trusted;    // a self-signed server's certificate the user named
+    int timeoutMs = 30000;             // per request
+    int attempts = 3;                  // for transient faults
+    int backoffMs = 300;               // doubled after each failed attempt
+    int inFlight = 4;                  // requests at once in a batch
 };
 
 class Client {

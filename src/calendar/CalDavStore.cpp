@@ -39,7 +39,10 @@ const char* const kBadAnswer = "The calendar server %1 gave an answer that could
 const QString kStateFile = QStringLiteral("state.json");
 constexpr int kMultigetChunk = 100;
 
-Collection Mirrored() { return Collection::Calendar; }
+Collection Mirrored()
+{
+    return Collection::Calendar;
+}
 
 QUrl WithoutUser(QUrl url)
 {
@@ -48,8 +51,7 @@ QUrl WithoutUser(QUrl url)
 }
 } // namespace
 
-CalDavStore::CalDavStore(const QString& location)
-    : m_location(location)
+CalDavStore::CalDavStore(const QString& location) : m_location(location)
 {
     QUrl start = QUrl::fromUserInput(location.trimmed());
     if (!start.isValid() || start.host().isEmpty())
@@ -75,10 +77,10 @@ CalDavStore::CalDavStore(const QString& location)
     m_client = std::make_unique<dav::Client>(options);
 
     m_collection = dav::FindCalendar(*m_client, start, wanted);
-    const QByteArray key = QCryptographicHash::hash((user + QLatin1Char('@') + m_collection.toString()).toUtf8(),
-                                                    QCryptographicHash::Sha1)
-                               .toHex()
-                               .left(24);
+    const QByteArray key =
+        QCryptographicHash::hash((user + QLatin1Char('@') + m_collection.toString()).toUtf8(), QCryptographicHash::Sha1)
+            .toHex()
+            .left(24);
     m_mirror = std::make_unique<VdirStore>(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
                                            QStringLiteral("/almbro/caldav/") + QString::fromLatin1(key));
     LoadState();
@@ -94,9 +96,15 @@ CalDavStore::~CalDavStore()
     }
 }
 
-QString CalDavStore::MirrorRoot() const { return m_mirror->Location(); }
+QString CalDavStore::MirrorRoot() const
+{
+    return m_mirror->Location();
+}
 
-qint64 CalDavStore::RequestCount() const { return m_client->RequestCount(); }
+qint64 CalDavStore::RequestCount() const
+{
+    return m_client->RequestCount();
+}
 
 QString CalDavStore::Describe(Collection, const QString& name) const
 {
@@ -225,7 +233,8 @@ bool CalDavStore::SyncByToken(QStringList* changed)
     QSet<QString> seen;
     QList<QString> gone;
     for (int round = 0; round < 100; ++round) {
-        const dav::Request request{"REPORT", m_collection, dav::SyncCollection(token), "application/xml; charset=utf-8", {}};
+        const dav::Request request{
+            "REPORT", m_collection, dav::SyncCollection(token), "application/xml; charset=utf-8", {}};
         const dav::Reply reply = m_client->Send(request);
         if (reply.status == 0 || reply.status == 401)
             vb::Raise(vb::ErrCannotCreateObject, m_client->Describe(reply, m_collection));
@@ -278,16 +287,17 @@ bool CalDavStore::SyncByToken(QStringList* changed)
 void CalDavStore::SyncByEtags(QStringList* changed)
 {
     const QString self = m_collection.path(QUrl::FullyDecoded);
-    const dav::Request request{"PROPFIND", m_collection, dav::PropfindEtags(), "application/xml; charset=utf-8",
-                               {{"Depth", "1"}}};
+    const dav::Request request{
+        "PROPFIND", m_collection, dav::PropfindEtags(), "application/xml; charset=utf-8", {{"Depth", "1"}}};
     const dav::Reply reply = m_client->Send(request);
     if (reply.status != 207)
         vb::Raise(vb::ErrCannotCreateObject, m_client->Describe(reply, m_collection));
     dav::Multistatus ms;
     QString reason;
     if (!dav::ParseMultistatus(reply.body, &ms, &reason))
-        vb::Raise(vb::ErrCannotCreateObject, QString::fromLatin1(kBadAnswer)
-                                                 .arg(dav::Client::ServerOf(m_collection), m_collection.path(), reason));
+        vb::Raise(
+            vb::ErrCannotCreateObject,
+            QString::fromLatin1(kBadAnswer).arg(dav::Client::ServerOf(m_collection), m_collection.path(), reason));
     QSet<QString> seen;
     for (const dav::PropResponse& r : ms.responses) {
         const QString path = PathOf(r.href);
@@ -325,8 +335,8 @@ void CalDavStore::Fetch(const QStringList& paths)
         QStringList hrefs;
         for (const QString& path : paths.mid(i, kMultigetChunk))
             hrefs << UrlOf(path).path(QUrl::FullyEncoded);
-        requests << dav::Request{"REPORT", m_collection, dav::CalendarMultiget(hrefs), "application/xml; charset=utf-8",
-                                 {{"Depth", "1"}}};
+        requests << dav::Request{
+            "REPORT", m_collection, dav::CalendarMultiget(hrefs), "application/xml; charset=utf-8", {{"Depth", "1"}}};
     }
     const QList<dav::Reply> replies = m_client->SendAll(requests);
     QSet<QString> answered;

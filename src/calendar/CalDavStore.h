@@ -63,7 +63,7 @@ private:
     QUrl m_collection;
     std::unique_ptr<dav::Client> m_client;
     std::unique_ptr<VdirStore> m_mirror;
-    QMap<QString, Entry> m_entries; // by name, in name order
+    QMap<QString, Entry> m_entries;  // by name, in name order
     QHash<QString, QString> m_names; // path -> name
     QByteArray m_syncToken;
     bool m_stateDirty = false;

@@ -149,14 +149,24 @@ private slots:
         QTest::addColumn<QString>("address"); // %1: host:port
         QTest::addColumn<QString>("found");   // the collection's path, or empty
         QTest::addColumn<QString>("message"); // the start of the message when nothing is found
-        QTest::newRow("a calendar's own address") << "http://anna@%1/anna/work/" << "/anna/work/" << "";
-        QTest::newRow("the server's root: the first calendar with events")
-            << "http://anna@%1/" << "/anna/private/" << "";
-        QTest::newRow("the principal's address") << "http://anna@%1/anna/" << "/anna/private/" << "";
-        QTest::newRow("a fragment naming a display name") << "http://anna@%1/#Arbete" << "/anna/work/" << "";
-        QTest::newRow("a fragment naming the last path segment") << "http://anna@%1/#work" << "/anna/work/" << "";
+        QTest::newRow("a calendar's own address") << "http://anna@%1/anna/work/"
+                                                  << "/anna/work/"
+                                                  << "";
+        QTest::newRow("the server's root: the first calendar with events") << "http://anna@%1/"
+                                                                           << "/anna/private/"
+                                                                           << "";
+        QTest::newRow("the principal's address") << "http://anna@%1/anna/"
+                                                 << "/anna/private/"
+                                                 << "";
+        QTest::newRow("a fragment naming a display name") << "http://anna@%1/#Arbete"
+                                                          << "/anna/work/"
+                                                          << "";
+        QTest::newRow("a fragment naming the last path segment") << "http://anna@%1/#work"
+                                                                 << "/anna/work/"
+                                                                 << "";
         QTest::newRow("a fragment naming no calendar")
-            << "http://anna@%1/#Semester" << ""
+            << "http://anna@%1/#Semester"
+            << ""
             << "The calendar server http://%1 has no calendar named \"Semester\" (it has: Att göra, Privat, Arbete)";
     }
 
@@ -191,7 +201,8 @@ private slots:
             const QString expected = message.arg(hostPort);
             const QString head = expected.section(QStringLiteral("(it has: "), 0, 0);
             QVERIFY2(e.Description().startsWith(head), qPrintable(e.Description()));
-            QStringList names = e.Description().section(QStringLiteral("(it has: "), 1).chopped(1).split(QStringLiteral(", "));
+            QStringList names =
+                e.Description().section(QStringLiteral("(it has: "), 1).chopped(1).split(QStringLiteral(", "));
             QStringList want = expected.section(QStringLiteral("(it has: "), 1).chopped(1).split(QStringLiteral(", "));
             names.sort();
             want.sort();
@@ -224,7 +235,9 @@ private slots:
         {
             COutLook o(nullptr, ok);
             for (int key = 1; key <= 5; ++key)
-                QVERIFY(Export(o, Booking(key, key == 3 ? QStringLiteral("Flyttad") : QStringLiteral("Bokning %1").arg(key), key)));
+                QVERIFY(
+                    Export(o, Booking(key, key == 3 ? QStringLiteral("Flyttad") : QStringLiteral("Bokning %1").arg(key),
+                                      key)));
         }
         QCOMPARE(server.Count(QStringLiteral("PUT")), puts + 1);
         const QMap<QString, QByteArray> second = server.Stored(QStringLiteral("anna"), QStringLiteral("work"));
@@ -240,7 +253,9 @@ private slots:
         {
             COutLook o(nullptr, ok);
             for (int key = 1; key <= 5; ++key)
-                QVERIFY(Export(o, Booking(key, key == 3 ? QStringLiteral("Flyttad") : QStringLiteral("Bokning %1").arg(key), key)));
+                QVERIFY(
+                    Export(o, Booking(key, key == 3 ? QStringLiteral("Flyttad") : QStringLiteral("Bokning %1").arg(key),
+                                      key)));
             QCOMPARE(ImportList(o), (QStringList{"Bokning 1", "Bokning 2", "Flyttad", "Bokning 4", "Bokning 5"}));
         }
         QCOMPARE(server.Count(QStringLiteral("PUT")), puts);
@@ -351,7 +366,8 @@ private slots:
             QVERIFY(!Export(o, Booking(4, QStringLiteral("Ny"), 4)));
             for (int i = 0; i < 2; ++i) {
                 const QString box = NextBox(boxes);
-                QVERIFY2(box.contains(QStringLiteral("The calendar server %1 could not be reached: ").arg(host)), qPrintable(box));
+                QVERIFY2(box.contains(QStringLiteral("The calendar server %1 could not be reached: ").arg(host)),
+                         qPrintable(box));
             }
         }
         QCOMPARE(server.Stored(QStringLiteral("anna"), QStringLiteral("work")), before);
@@ -363,7 +379,8 @@ private slots:
             QFAIL("opened");
         } catch (const vb::ErrObject& e) {
             QCOMPARE(int(e.Number()), 429);
-            QCOMPARE(e.Description(), QStringLiteral("The calendar server %1 could not be reached: Connection refused").arg(host));
+            QCOMPARE(e.Description(),
+                     QStringLiteral("The calendar server %1 could not be reached: Connection refused").arg(host));
         }
         QCOMPARE(Essence(Mirrored(url)), Essence(before));
 
@@ -377,9 +394,9 @@ private slots:
 
     void credentials_data()
     {
-        QTest::addColumn<QByteArray>("password");      // in the password file; empty: no file named
-        QTest::addColumn<int>("permissions");          // of the file
-        QTest::addColumn<QString>("message");          // %1 server, %2 file; empty: opens
+        QTest::addColumn<QByteArray>("password"); // in the password file; empty: no file named
+        QTest::addColumn<int>("permissions");     // of the file
+        QTest::addColumn<QString>("message");     // %1 server, %2 file; empty: opens
         const int own = int(QFile::ReadOwner | QFile::WriteOwner);
         QTest::newRow("the right password in a file of the user's own") << QByteArray("hemligt") << own << "";
         QTest::newRow("a wrong password")
@@ -428,7 +445,8 @@ private slots:
                 QFAIL("opened");
             } catch (const vb::ErrObject& e) {
                 QCOMPARE(int(e.Number()), 429);
-                QCOMPARE(e.Description(), QString(message).replace(QStringLiteral("%1"), host).replace(QStringLiteral("%2"), file));
+                QCOMPARE(e.Description(),
+                         QString(message).replace(QStringLiteral("%1"), host).replace(QStringLiteral("%2"), file));
                 QVERIFY(!e.Description().contains(QStringLiteral("hemligt")));
             }
             QVERIFY(server.Stored(QStringLiteral("anna"), QStringLiteral("work")).isEmpty());

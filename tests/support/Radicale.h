@@ -49,10 +49,16 @@ public:
             probe.listen(QHostAddress::LocalHost, 0);
             m_port = probe.serverPort();
         }
-        QStringList args{QStringLiteral("-m"), QStringLiteral("radicale"), QStringLiteral("--config"), QString(),
-                         QStringLiteral("--server-hosts"), QStringLiteral("127.0.0.1:%1").arg(m_port),
-                         QStringLiteral("--storage-filesystem-folder"), m_folder + QStringLiteral("/store"),
-                         QStringLiteral("--logging-level"), QStringLiteral("info")};
+        QStringList args{QStringLiteral("-m"),
+                         QStringLiteral("radicale"),
+                         QStringLiteral("--config"),
+                         QString(),
+                         QStringLiteral("--server-hosts"),
+                         QStringLiteral("127.0.0.1:%1").arg(m_port),
+                         QStringLiteral("--storage-filesystem-folder"),
+                         m_folder + QStringLiteral("/store"),
+                         QStringLiteral("--logging-level"),
+                         QStringLiteral("info")};
         if (m_user.isEmpty()) {
             // Anyone may read and write everything.
             QFile rights(m_folder + QStringLiteral("/rights"));
@@ -68,8 +74,9 @@ public:
                 return false;
             users.write((m_user + QLatin1Char(':') + m_password + QLatin1Char('\n')).toUtf8());
             users.close();
-            args << QStringLiteral("--auth-type") << QStringLiteral("htpasswd") << QStringLiteral("--auth-htpasswd-filename")
-                 << users.fileName() << QStringLiteral("--auth-htpasswd-encryption") << QStringLiteral("plain")
+            args << QStringLiteral("--auth-type") << QStringLiteral("htpasswd")
+                 << QStringLiteral("--auth-htpasswd-filename") << users.fileName()
+                 << QStringLiteral("--auth-htpasswd-encryption") << QStringLiteral("plain")
                  << QStringLiteral("--rights-type") << QStringLiteral("owner_only");
         }
         m_process = std::make_unique<QProcess>();
@@ -104,7 +111,10 @@ public:
 
     QString Root() const { return QStringLiteral("http://127.0.0.1:%1/").arg(m_port); }
     // The collection's address, without user name.
-    QString Url(const QString& owner, const QString& name) const { return Root() + owner + QLatin1Char('/') + name + QLatin1Char('/'); }
+    QString Url(const QString& owner, const QString& name) const
+    {
+        return Root() + owner + QLatin1Char('/') + name + QLatin1Char('/');
+    }
 
     // The requests of one method the server logged so far ("PUT", "GET", "REPORT", ...).
     int Count(const QString& method) const
