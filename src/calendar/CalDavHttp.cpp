@@ -151,7 +151,8 @@ QList<Reply> Client::SendAll(const QList<Request>& requests)
         const QString tls = reply->property("almbroTlsErrors").toString();
         Reply result;
         result.status = timedOut ? 0 : status;
-        result.body = reply->readAll();
+        if (reply->isOpen())
+            result.body = reply->readAll();
         result.etag = reply->rawHeader("ETag");
         slot.transient = false;
         slot.unreachable = false;

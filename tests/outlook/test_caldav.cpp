@@ -455,6 +455,83 @@ private slots:
         ALMBRO_EXPECT_NO_MORE_BOXES(boxes);
     }
 
+    void faultsAtOpening_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("message"); // %1: the server; empty: opens
+        QTest::newRow("no such calendar") << "404"
+                                          << "The calendar server %1 has no /anna/nosuch/ (404 Not Found)";
+        QTest::newRow("another user's calendar")
+            << "403"
+            << "The calendar server %1 does not allow this on /bob/work/ (403 Forbidden)";
+        QTest::newRow("the server fails") << "500"
+                                          << "The calendar server %1 failed (500 Internal Server Error)";
+        QTest::newRow("a server that never answers") << "timeout"
+                                                     << "The calendar server %1 did not answer within 2 seconds";
+        QTest::newRow("a self-signed certificate nobody named")
+            << "tls"
+            << "The secure connection to the calendar server %1 failed: ";
+        QTest::newRow("a self-signed certificate the user named") << "tls-named"
+                                                                  << "";
+    }
+
+    void faultsAtOpening()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, message);
+        const QString folder = NewFolder();
+        const bool auth = fault == QLatin1String("403");
+        testenv::Radicale server(folder, auth ? QStringLiteral("anna") : QString(), QStringLiteral("hemligt"));
+        server.AddCalendar(QStringLiteral("anna"), QStringLiteral("work"), QStringLiteral("Arbete"));
+        server.AddCalendar(QStringLiteral("bob"), QStringLiteral("work"), QStringLiteral("Arbete"));
+        QTcpServer silent; // accepts connections and never says a word
+        QString address;
+        if (fault == QLatin1String("timeout")) {
+            QVERIFY(silent.listen(QHostAddress::LocalHost, 0));
+            address = QStringLiteral("http://127.0.0.1:%1/anna/work/").arg(silent.serverPort());
+            qputenv("ALMBRO_CALENDAR_TIMEOUT", "2");
+        } else {
+            if (fault.startsWith(QLatin1String("tls"))) {
+                const QString certificate = server.UseTls();
+                if (fault == QLatin1String("tls-named"))
+                    qputenv("ALMBRO_CALENDAR_CERTIFICATE", certificate.toUtf8());
+            }
+            if (fault == QLatin1String("500")) {
+                // A collection whose properties the server cannot read.
+                QFile props(folder + QStringLiteral("/store/collection-root/anna/work/.Radicale.props"));
+                QVERIFY(props.open(QIODevice::WriteOnly | QIODevice::Truncate));
+                props.write("{ not json");
+            }
+            QVERIFY(server.Start());
+            const QString path = fault == QLatin1String("404")   ? QStringLiteral("anna/nosuch/")
+                                 : fault == QLatin1String("403") ? QStringLiteral("bob/work/")
+                                                                 : QStringLiteral("anna/work/");
+            address = server.Root() + path;
+            if (auth) {
+                address.replace(QStringLiteral("://"), QStringLiteral("://anna@"));
+                WritePasswordFile(folder + QStringLiteral("/password"), "hemligt",
+                                  QFile::ReadOwner | QFile::WriteOwner);
+                qputenv("ALMBRO_CALENDAR_PASSWORD_FILE", (folder + QStringLiteral("/password")).toUtf8());
+            }
+        }
+        const QString host = QUrl(address).adjusted(QUrl::RemovePath | QUrl::RemoveUserInfo).toString();
+        try {
+            auto app = Application::Create(address);
+            app->Quit();
+            QVERIFY2(message.isEmpty(), "opened");
+        } catch (const vb::ErrObject& e) {
+            QVERIFY2(!message.isEmpty(), qPrintable(e.Description()));
+            QCOMPARE(int(e.Number()), 429);
+            QVERIFY2(e.Description().startsWith(message.arg(host)), qPrintable(e.Description()));
+            if (fault == QLatin1String("tls"))
+                QVERIFY2(e.Description().contains(QStringLiteral("self signed")) ||
+                             e.Description().contains(QStringLiteral("self-signed")),
+                         qPrintable(e.Description()));
+        }
+        qunsetenv("ALMBRO_CALENDAR_TIMEOUT");
+        qunsetenv("ALMBRO_CALENDAR_CERTIFICATE");
+    }
+
     void anUnchangedSaveWritesNothing_data()
     {
         QTest::addColumn<QString>("kind");

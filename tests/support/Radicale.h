@@ -41,6 +41,23 @@ public:
                         .toUtf8());
     }
 
+    // Serve https with a self-signed certificate for 127.0.0.1 made here (openssl); its PEM
+    // file's path.
+    QString UseTls()
+    {
+        m_certificate = m_folder + QStringLiteral("/server.pem");
+        m_key = m_folder + QStringLiteral("/server.key");
+        QProcess openssl;
+        openssl.start(QStringLiteral("openssl"),
+                      {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
+                       QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-days"),
+                       QStringLiteral("2"), QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1"),
+                       QStringLiteral("-addext"), QStringLiteral("subjectAltName=IP:127.0.0.1"),
+                       QStringLiteral("-keyout"), m_key, QStringLiteral("-out"), m_certificate});
+        openssl.waitForFinished(60000);
+        return m_certificate;
+    }
+
     // Starts on a free port (the same one again after Stop); false when it does not answer.
     bool Start()
     {
@@ -79,6 +96,9 @@ public:
                  << QStringLiteral("--auth-htpasswd-encryption") << QStringLiteral("plain")
                  << QStringLiteral("--rights-type") << QStringLiteral("owner_only");
         }
+        if (!m_certificate.isEmpty())
+            args << QStringLiteral("--ssl") << QStringLiteral("True") << QStringLiteral("--certificate")
+                 << m_certificate << QStringLiteral("--key") << m_key;
         m_process = std::make_unique<QProcess>();
         m_process->setProcessChannelMode(QProcess::MergedChannels);
         m_process->setStandardOutputFile(m_folder + QStringLiteral("/radicale.log"), QIODevice::Append);
@@ -109,7 +129,12 @@ public:
         m_process.reset();
     }
 
-    QString Root() const { return QStringLiteral("http://127.0.0.1:%1/").arg(m_port); }
+    QString Root() const
+    {
+        return QStringLiteral("%1://127.0.0.1:%2/")
+            .arg(m_certificate.isEmpty() ? QStringLiteral("http") : QStringLiteral("https"))
+            .arg(m_port);
+    }
     // The collection's address, without user name.
     QString Url(const QString& owner, const QString& name) const
     {
@@ -167,6 +192,8 @@ private:
     QString m_folder;
     QString m_user;
     QString m_password;
+    QString m_certificate;
+    QString m_key;
     quint16 m_port = 0;
     std::unique_ptr<QProcess> m_process;
 };
