@@ -44,6 +44,25 @@ Collection Mirrored()
     return Collection::Calendar;
 }
 
+// Which folder an item belongs in, by its first component: a scan, not a parse, as the opening
+// does it for every item that came.
+Collection KindOf(const QByteArray& data)
+{
+    qsizetype best = -1;
+    Collection kind = Collection::Calendar;
+    const std::pair<const char*, Collection> kinds[] = {{"BEGIN:VEVENT", Collection::Calendar},
+                                                        {"BEGIN:VJOURNAL", Collection::Notes},
+                                                        {"BEGIN:VTODO", Collection::Tasks}};
+    for (const auto& [marker, collection] : kinds) {
+        const qsizetype at = data.indexOf(marker);
+        if (at >= 0 && (best < 0 || at < best)) {
+            best = at;
+            kind = collection;
+        }
+    }
+    return kind;
+}
+
 QUrl WithoutUser(QUrl url)
 {
     url.setUserInfo(QString());
@@ -158,7 +177,7 @@ void CalDavStore::LoadState()
         const QString path = item.at(1).toString();
         if (name.isEmpty() || path.isEmpty())
             continue;
-        m_entries.insert(name, Entry{path, item.at(2).toString().toUtf8()});
+        m_entries.insert(name, Entry{path, item.at(2).toString().toUtf8(), Collection(item.at(3).toInt())});
         m_names.insert(path, name);
     }
 }
@@ -169,7 +188,7 @@ void CalDavStore::SaveState()
         return;
     QJsonArray items;
     for (auto it = m_entries.cbegin(); it != m_entries.cend(); ++it)
-        items.append(QJsonArray{it.key(), it->href, QString::fromUtf8(it->etag)});
+        items.append(QJsonArray{it.key(), it->href, QString::fromUtf8(it->etag), int(it->kind)});
     QJsonObject state;
     state.insert(QStringLiteral("collection"), m_collection.toString());
     state.insert(QStringLiteral("token"), QString::fromUtf8(m_syncToken));
@@ -191,7 +210,7 @@ void CalDavStore::Take(const QString& path, const QByteArray& data, const QByteA
     }
     if (!same)
         AtomicWrite(m_mirror->CollectionPath(Mirrored()), name, data);
-    m_entries.insert(name, Entry{path, etag});
+    m_entries.insert(name, Entry{path, etag, KindOf(data)});
     m_names.insert(path, name);
     m_stateDirty = true;
 }
@@ -390,12 +409,13 @@ void CalDavStore::Fetch(const QStringList& paths)
 
 // ---------------------------------------------------------------- the store
 
-QList<ResourceInfo> CalDavStore::List(Collection)
+QList<ResourceInfo> CalDavStore::List(Collection collection)
 {
     QList<ResourceInfo> list;
     list.reserve(m_entries.size());
     for (auto it = m_entries.cbegin(); it != m_entries.cend(); ++it)
-        list.append(ResourceInfo{it.key(), it->etag});
+        if (it->kind == collection)
+            list.append(ResourceInfo{it.key(), it->etag});
     return list;
 }
 

@@ -4,8 +4,8 @@
 // come from the mirror; every write goes to the server first, on the condition that the item
 // is still the version we read (If-Match, or If-None-Match: * for a new one), and the mirror
 // takes only what the server accepted. An item another client changed is read again and not
-// overwritten. The three collections share the server's one calendar collection: each folder
-// of the object model keeps the kind of item that is its own.
+// overwritten. The three collections share the server's one calendar collection: each lists
+// the items of its own kind (events, journal entries, to-dos).
 #include "calendar/Store.h"
 
 #include <QHash>
@@ -45,6 +45,7 @@ private:
     struct Entry {
         QString href; // the path on the server, decoded
         QByteArray etag;
+        Collection kind = Collection::Calendar;
     };
     void Sync();
     bool SyncByToken(QStringList* changed);

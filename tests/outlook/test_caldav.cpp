@@ -341,6 +341,40 @@ private slots:
         ALMBRO_EXPECT_NO_MORE_BOXES(boxes);
     }
 
+    void notesAndTasksBesideTheEvents()
+    {
+        vb::MsgBoxRecorder boxes;
+        const QString folder = NewFolder();
+        testenv::Radicale server(folder);
+        server.AddCalendar(QStringLiteral("anna"), QStringLiteral("work"), QStringLiteral("Arbete"));
+        QVERIFY(server.Start());
+        const QString url = server.Url(QStringLiteral("anna"), QStringLiteral("work"));
+        // Another client keeps a to-do and a journal entry in the same collection.
+        QCOMPARE(server.Http("PUT", url + QStringLiteral("todo-1.ics"),
+                             "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//test//EN\r\nBEGIN:VTODO\r\nUID:todo-1\r\n"
+                             "DTSTAMP:20260301T080000Z\r\nCREATED:20260301T080000Z\r\nSUMMARY:Ring kunden\r\n"
+                             "END:VTODO\r\nEND:VCALENDAR\r\n"),
+                 201);
+        QCOMPARE(server.Http("PUT", url + QStringLiteral("note-1.ics"),
+                             "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//test//EN\r\nBEGIN:VJOURNAL\r\nUID:note-1\r\n"
+                             "DTSTAMP:20260301T080000Z\r\nCREATED:20260301T080000Z\r\nSUMMARY:Anteckning\r\n"
+                             "END:VJOURNAL\r\nEND:VCALENDAR\r\n"),
+                 201);
+        qputenv("ALMBRO_CALENDAR", url.toUtf8());
+        bool ok = false;
+        COutLook o(nullptr, ok);
+        QVERIFY(Export(o, Booking(1, QStringLiteral("Bokning 1"))));
+        QCOMPARE(ImportList(o), QStringList{"Bokning 1"});
+        const QList<Item> tasks = o.GetAllTasks();
+        QCOMPARE(tasks.size(), 1);
+        QCOMPARE(tasks.first().Subject(), QStringLiteral("Ring kunden"));
+        const QList<Item> notes = o.GetAllNotes();
+        QCOMPARE(notes.size(), 1);
+        QCOMPARE(notes.first().Subject(), QStringLiteral("Anteckning"));
+        QCOMPARE(server.Stored(QStringLiteral("anna"), QStringLiteral("work")).size(), 3);
+        ALMBRO_EXPECT_NO_MORE_BOXES(boxes);
+    }
+
     void theServerStopsMidRun()
     {
         vb::MsgBoxRecorder boxes;
