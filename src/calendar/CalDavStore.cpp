@@ -236,11 +236,19 @@ void CalDavStore::Sync()
         changed.clear();
         SyncByEtags(&changed);
     }
+    QSet<QString> present;
+    for (const ResourceInfo& info : m_mirror->List(Mirrored()))
+        present.insert(info.name);
+    // An item whose mirrored file is gone (someone cleaned the cache) is fetched again.
+    const QSet<QString> asked(changed.cbegin(), changed.cend());
+    for (auto it = m_entries.cbegin(); it != m_entries.cend(); ++it)
+        if (!present.contains(it.key()) && !asked.contains(it->href))
+            changed << it->href;
     Fetch(changed);
     // Files that no record names (left by a run that ended between the two) are not the server's.
-    for (const ResourceInfo& info : m_mirror->List(Mirrored()))
-        if (!m_entries.contains(info.name))
-            m_mirror->Remove(Mirrored(), info.name, QByteArray());
+    for (const QString& name : present)
+        if (!m_entries.contains(name))
+            m_mirror->Remove(Mirrored(), name, QByteArray());
     SaveState();
 }
 

@@ -338,6 +338,16 @@ private slots:
         }
         stored.remove(second);
         QCOMPARE(Essence(Mirrored(url)), Essence(stored));
+
+        // A file gone from the mirror (a cleaned cache) is fetched again; the server keeps it.
+        const QString mirrored = MirrorOf(url) + QStringLiteral("/Calendar/") + stored.firstKey();
+        QVERIFY(QFile::remove(mirrored));
+        {
+            COutLook o(nullptr, ok);
+            QCOMPARE(ImportList(o), (QStringList{"Bokning 1", "Bokning 3"}));
+        }
+        QVERIFY(QFile::exists(mirrored));
+        QCOMPARE(Essence(Mirrored(url)), Essence(server.Stored(QStringLiteral("anna"), QStringLiteral("work"))));
         ALMBRO_EXPECT_NO_MORE_BOXES(boxes);
     }
 
