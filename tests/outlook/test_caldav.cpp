@@ -14,6 +14,7 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QStandardPaths>
 
 #include <sys/stat.h>
 
@@ -581,6 +582,66 @@ private slots:
         }
         qunsetenv("ALMBRO_CALENDAR_TIMEOUT");
         qunsetenv("ALMBRO_CALENDAR_CERTIFICATE");
+    }
+
+    void passwordFromTheSecretService()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("gnome-keyring-daemon")).isEmpty() ||
+            QStandardPaths::findExecutable(QStringLiteral("secret-tool")).isEmpty())
+            QSKIP("gnome-keyring and libsecret-tools are not installed");
+        vb::MsgBoxRecorder boxes;
+        const QString folder = NewFolder();
+        testenv::Radicale server(folder, QStringLiteral("anna"), QStringLiteral("hemligt"));
+        server.AddCalendar(QStringLiteral("anna"), QStringLiteral("work"), QStringLiteral("Arbete"));
+        QVERIFY(server.Start());
+        // A session of our own: a bus and a keyring holding the password, stored as the README
+        // tells a user to.
+        QProcess bus;
+        bus.start(QStringLiteral("dbus-daemon"),
+                  {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1"),
+                   QStringLiteral("--address=unix:path=%1/bus").arg(folder)});
+        QVERIFY(bus.waitForReadyRead(10000));
+        const QByteArray address = bus.readLine().trimmed();
+        QVERIFY(!address.isEmpty());
+        qputenv("DBUS_SESSION_BUS_ADDRESS", address);
+        QProcess keyring;
+        keyring.start(
+            QStringLiteral("gnome-keyring-daemon"),
+            {QStringLiteral("--unlock"), QStringLiteral("--components=secrets"), QStringLiteral("--foreground")});
+        QVERIFY(keyring.waitForStarted(10000));
+        keyring.write("keyring-password");
+        keyring.closeWriteChannel();
+        QProcess store;
+        for (int attempt = 0; attempt < 50; ++attempt) {
+            QTest::qWait(100);
+            store.start(QStringLiteral("secret-tool"),
+                        {QStringLiteral("store"), QStringLiteral("--label=Almbro calendar"), QStringLiteral("service"),
+                         QStringLiteral("almbro"), QStringLiteral("server"), QStringLiteral("127.0.0.1"),
+                         QStringLiteral("user"), QStringLiteral("anna")});
+            QVERIFY(store.waitForStarted(10000));
+            store.write("hemligt");
+            store.closeWriteChannel();
+            QVERIFY(store.waitForFinished(20000));
+            if (store.exitCode() == 0)
+                break;
+        }
+        QCOMPARE(store.exitCode(), 0);
+
+        qputenv("ALMBRO_CALENDAR",
+                QStringLiteral("http://anna@%1/anna/work/").arg(QUrl(server.Root()).authority()).toUtf8());
+        bool ok = false;
+        {
+            COutLook o(nullptr, ok);
+            QVERIFY(ok);
+            QVERIFY(Export(o, Booking(1, QStringLiteral("Bokning 1"))));
+        }
+        QCOMPARE(server.Stored(QStringLiteral("anna"), QStringLiteral("work")).size(), 1);
+        qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+        keyring.terminate();
+        keyring.waitForFinished(5000);
+        bus.terminate();
+        bus.waitForFinished(5000);
+        ALMBRO_EXPECT_NO_MORE_BOXES(boxes);
     }
 
     void anUnchangedSaveWritesNothing_data()
