@@ -179,6 +179,7 @@ QList<Reply> Client::SendAll(const QList<Request>& requests)
                 slot.url = target;
                 reply->deleteLater();
                 start(slot);
+                pump();
                 return;
             }
         } else if (TransientStatus(status)) {
