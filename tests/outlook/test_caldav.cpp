@@ -6,6 +6,7 @@
 #include "calendar/Calendar.h"
 #include "outlook/COutLook.h"
 #include "platform/ErrObject.h"
+#include "platform/Ini.h"
 #include "platform/Locale.h"
 #include "platform/MsgBox.h"
 #include "support/BoxAssert.h"
@@ -143,6 +144,48 @@ private slots:
             app->Quit();
         qunsetenv("ALMBRO_CALENDAR");
         qunsetenv("ALMBRO_CALENDAR_PASSWORD_FILE");
+    }
+
+    void locationFromTheEnvironmentOrPlanumIni_data()
+    {
+        QTest::addColumn<QString>("environment");
+        QTest::addColumn<QString>("ini");
+        QTest::addColumn<QString>("expected"); // empty: the default vdir
+        QTest::newRow("the environment") << "http://a.example/cal/"
+                                         << ""
+                                         << "http://a.example/cal/";
+        QTest::newRow("Planum.ini") << ""
+                                    << "https://anna@b.example/"
+                                    << "https://anna@b.example/";
+        QTest::newRow("both: the environment wins") << "http://a.example/cal/"
+                                                    << "https://anna@b.example/"
+                                                    << "http://a.example/cal/";
+        QTest::newRow("a blank variable: Planum.ini") << "  "
+                                                      << "https://anna@b.example/"
+                                                      << "https://anna@b.example/";
+        QTest::newRow("neither") << ""
+                                 << ""
+                                 << "";
+    }
+
+    void locationFromTheEnvironmentOrPlanumIni()
+    {
+        QFETCH(QString, environment);
+        QFETCH(QString, ini);
+        QFETCH(QString, expected);
+        const QString file =
+            QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + QStringLiteral("/Planum/Planum.ini");
+        QDir().mkpath(QFileInfo(file).path());
+        QFile::remove(file);
+        if (!ini.isEmpty())
+            QVERIFY(vb::WritePrivateProfileString(QStringLiteral("System"), QStringLiteral("Calendar"), ini, file));
+        if (!environment.isEmpty())
+            qputenv("ALMBRO_CALENDAR", environment.toUtf8());
+        if (expected.isEmpty())
+            expected = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                       QStringLiteral("/almbro/calendar");
+        QCOMPARE(StoreLocation(), expected);
+        QFile::remove(file);
     }
 
     void discovery_data()
