@@ -1,5 +1,7 @@
 #include "calendar/IcsFileStore.h"
 
+#include "calendar/Compare.h"
+
 #include "calendar/Ical.h"
 #include "calendar/Model.h"
 #include "platform/ErrObject.h"
@@ -259,6 +261,13 @@ void IcsFileStore::Replace(Collection collection, const QString& name, const QBy
 
 QByteArray IcsFileStore::Write(Collection collection, const QString& name, const QByteArray& data, const QByteArray& ifMatch)
 {
+    if (!ifMatch.isEmpty()) {
+        // An item equal to the stored one leaves the file as it is.
+        Reload(false);
+        const auto current = m_entries[Slot(collection)].constFind(name);
+        if (current != m_entries[Slot(collection)].constEnd() && current->etag == ifMatch && SameItem(current->data, data))
+            return ifMatch;
+    }
     Replace(collection, name, &data, ifMatch);
     return Hash(data);
 }

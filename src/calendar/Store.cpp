@@ -1,8 +1,11 @@
 #include "calendar/Store.h"
 
+#include "calendar/CalDavStore.h"
 #include "calendar/IcsFileStore.h"
 #include "calendar/VdirStore.h"
 #include "platform/ErrObject.h"
+#include "platform/Ini.h"
+#include "platform/SpecialFolders.h"
 
 #include <QCryptographicHash>
 #include <QRegularExpression>
@@ -31,9 +34,22 @@ QString Store::NameForUid(const QString& uid) const
            QStringLiteral(".ics");
 }
 
+QString CalendarSetting(const char* environment, const QString& iniKey)
+{
+    const QString fromEnvironment = qEnvironmentVariable(environment).trimmed();
+    if (!fromEnvironment.isEmpty())
+        return fromEnvironment;
+    const auto documents = vb::SpecialFolderPath(vb::CSIDL_PERSONAL);
+    if (!documents)
+        return QString();
+    return vb::GetPrivateProfileString(QStringLiteral("System"), iniKey, QString(), 1024,
+                                       *documents + QStringLiteral("/Planum/Planum.ini"))
+        .trimmed();
+}
+
 QString StoreLocation()
 {
-    const QString configured = qEnvironmentVariable("ALMBRO_CALENDAR").trimmed();
+    const QString configured = CalendarSetting("ALMBRO_CALENDAR", QStringLiteral("Calendar"));
     if (!configured.isEmpty())
         return configured;
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/almbro/calendar");
@@ -43,8 +59,7 @@ std::unique_ptr<Store> OpenStore(const QString& location)
 {
     if (location.startsWith(QLatin1String("http://"), Qt::CaseInsensitive) ||
         location.startsWith(QLatin1String("https://"), Qt::CaseInsensitive))
-        vb::Raise(vb::ErrCannotCreateObject,
-                  QStringLiteral("CalDAV calendars are not supported yet: %1").arg(location));
+        return std::make_unique<detail::CalDavStore>(location);
     if (location.endsWith(QLatin1String(".ics"), Qt::CaseInsensitive))
         return std::make_unique<detail::IcsFileStore>(location);
     return std::make_unique<detail::VdirStore>(location);

@@ -52,12 +52,18 @@ public:
 // that says what and where.
 constexpr long ErrCalendar = 440;
 
-// The one setting of the calendar layer: the environment variable ALMBRO_CALENDAR.
+// Where the calendar is: the environment variable ALMBRO_CALENDAR, else the key "Calendar" in
+// section "System" of Planum.ini (the documents folder's Planum/Planum.ini).
 //   a folder path          -> vdir (one .ics file per item in Calendar/, Notes/, Tasks/)
 //   a path ending ".ics"   -> one iCalendar file holding every item
-//   "http://", "https://"  -> CalDAV (not available yet: opening fails with 429)
+//   "http://", "https://"  -> a CalDAV calendar collection, or a server or principal to find one on
+//                             ("#name" picks a calendar by display name or last path segment)
 // Unset or empty: $XDG_DATA_HOME/almbro/calendar (a vdir).
 QString StoreLocation();
+
+// One setting of the calendar layer: the environment variable when it is set and not blank,
+// else iniKey in section "System" of Planum.ini, else empty.
+QString CalendarSetting(const char* environment, const QString& iniKey);
 
 // Opens the store the location names; the only place that picks a backend. Raises 429
 // (cannot create object) with a description naming the path when it cannot be opened.

@@ -1,5 +1,6 @@
 #include "calendar/VdirStore.h"
 
+#include "calendar/Compare.h"
 #include "calendar/FileIo.h"
 #include "platform/ErrObject.h"
 
@@ -169,6 +170,15 @@ QByteArray VdirStore::Write(Collection collection, const QString& name, const QB
                   QStringLiteral("%1 was changed or removed by another program since it was read; it was not "
                                  "overwritten")
                       .arg(path));
+    if (!ifMatch.isEmpty()) {
+        // An item equal to the stored one: the file, and its etag, stay as they are.
+        try {
+            if (SameItem(ReadWholeFile(path), data))
+                return ifMatch;
+        } catch (...) {
+            // unreadable: it is replaced
+        }
+    }
     AtomicWrite(CollectionPath(collection), name, data);
     const auto written = StatFile(path);
     return written ? written->Etag() : QByteArray();

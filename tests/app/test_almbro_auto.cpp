@@ -1,9 +1,11 @@
 // The built program run unattended, as a scheduler runs it: no display, a seeded database,
 // an empty calendar and a profile in Planum.ini.
 #include "planumdb/Seed.h"
+#include "platform/Ini.h"
 #include "settings/CTexter.h"
 #include "support/AlmbroProcess.h"
 #include "support/PgCluster.h"
+#include "support/Radicale.h"
 #include "support/TestEnv.h"
 
 #include <QDir>
@@ -28,6 +30,7 @@ QString Text(const char* id)
     return texter.TextTillAndra(QString::fromLatin1(id));
 }
 
+// calendar: ALMBRO_CALENDAR for the run; empty: not set, so Planum.ini says where.
 Run Almbro(const QStringList& args, const QString& calendar = Calendar())
 {
     return testenv::Almbro(args, calendar);
@@ -199,6 +202,42 @@ private slots:
         const Run run = Almbro({});
         QCOMPARE(run.status, 2);
         QVERIFY2(run.err.contains(QStringLiteral("no display")), qPrintable(run.err));
+    }
+
+    void againstACalDavCollection()
+    {
+        testenv::Radicale server(testenv::Root() + QStringLiteral("/radicale"));
+        server.AddCalendar(QStringLiteral("planum"), QStringLiteral("bookings"), QStringLiteral("Bokningar"));
+        QVERIFY(server.Start());
+        const QString url = server.Url(QStringLiteral("planum"), QStringLiteral("bookings"));
+        // The calendar named in Planum.ini this time, as a user sets it up.
+        const QString ini = Documents() + QStringLiteral("/Planum.ini");
+        QVERIFY(vb::WritePrivateProfileString(QStringLiteral("System"), QStringLiteral("Calendar"), url, ini));
+        const QString summary = QStringLiteral("%1 / %1 ").arg(m_expected) + Text("R2146");
+
+        const Run first = Almbro({QStringLiteral("/auto"), QStringLiteral("NIGHTLY"), QStringLiteral("d7")}, QString());
+        QVERIFY2(first.status == 0, qPrintable(first.err));
+        QCOMPARE(first.out.trimmed(), summary);
+        const QMap<QString, QByteArray> stored = server.Stored(QStringLiteral("planum"), QStringLiteral("bookings"));
+        QCOMPARE(int(stored.size()), m_expected);
+
+        // The same bookings again: every one done, nothing uploaded, nothing added.
+        const int puts = server.Count(QStringLiteral("PUT"));
+        const Run second = Almbro({QStringLiteral("/auto"), QStringLiteral("nightly"), QStringLiteral("d7")}, QString());
+        QVERIFY2(second.status == 0, qPrintable(second.err));
+        QCOMPARE(second.out.trimmed(), summary);
+        QCOMPARE(server.Count(QStringLiteral("PUT")), puts);
+        QCOMPARE(server.Stored(QStringLiteral("planum"), QStringLiteral("bookings")), stored);
+
+        // The server gone: the calendar cannot be opened, and the reason is on the console.
+        server.Stop();
+        const Run third = Almbro({QStringLiteral("/auto"), QStringLiteral("nightly"), QStringLiteral("d7")}, QString());
+        QCOMPARE(third.status, 5);
+        const QString reason = QStringLiteral("The calendar server %1 could not be reached: Connection refused")
+                                   .arg(QUrl(url).adjusted(QUrl::RemovePath).toString());
+        QVERIFY2(third.err.contains(reason), qPrintable(third.err));
+        QCOMPARE(server.Stored(QStringLiteral("planum"), QStringLiteral("bookings")), stored);
+        QVERIFY(vb::WritePrivateProfileString(QStringLiteral("System"), QStringLiteral("Calendar"), QString(), ini));
     }
 };
 

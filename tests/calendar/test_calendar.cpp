@@ -159,8 +159,9 @@ private slots:
                                                         << base + "/text.ics is not an iCalendar file (it does not begin with BEGIN:VCALENDAR)";
         QTest::newRow("ics path that is a folder") << base + "/mapp.ics" << QByteArray("dir")
                                                    << "The calendar file " + base + "/mapp.ics is not a file";
-        QTest::newRow("CalDAV not yet") << "https://cal.example.org/dav/" << QByteArray()
-                                        << "CalDAV calendars are not supported yet: https://cal.example.org/dav/";
+        QTest::newRow("CalDAV server that is not there")
+            << "http://127.0.0.1:1/dav/" << QByteArray()
+            << "The calendar server http://127.0.0.1:1 could not be reached: Connection refused";
     }
 
     void storeThatCannotBeOpened()

@@ -18,7 +18,8 @@ struct Run {
     QString err;
 };
 
-// Runs ALMBRO_EXE with args and the calendar at calendar; extra variables may be added.
+// Runs ALMBRO_EXE with args and the calendar at calendar (empty: ALMBRO_CALENDAR not set, so
+// Planum.ini says where); extra variables may be added.
 inline Run Almbro(const QStringList& args, const QString& calendar,
                   const QProcessEnvironment& extra = QProcessEnvironment())
 {
@@ -27,7 +28,10 @@ inline Run Almbro(const QStringList& args, const QString& calendar,
     env.remove(QStringLiteral("DISPLAY"));
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
     env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    env.insert(QStringLiteral("ALMBRO_CALENDAR"), calendar);
+    if (calendar.isEmpty())
+        env.remove(QStringLiteral("ALMBRO_CALENDAR"));
+    else
+        env.insert(QStringLiteral("ALMBRO_CALENDAR"), calendar);
     for (const QString& key : extra.keys())
         env.insert(key, extra.value(key));
     process.setProcessEnvironment(env);

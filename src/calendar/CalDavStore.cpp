@@ -1,0 +1,525 @@
+#include "calendar/CalDavStore.h"
+
+#include "calendar/CalDavCredentials.h"
+#include "calendar/CalDavDiscovery.h"
+#include "calendar/CalDavHttp.h"
+#include "calendar/CalDavXml.h"
+#include "calendar/Compare.h"
+#include "calendar/FileIo.h"
+#include "calendar/VdirStore.h"
+#include "platform/ErrObject.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLoggingCategory>
+#include <QRegularExpression>
+#include <QSet>
+#include <QStandardPaths>
+
+namespace cal::detail {
+
+Q_LOGGING_CATEGORY(lcCalDav, "almbro.caldav", QtWarningMsg)
+
+namespace {
+// The texts of this store.
+const char* const kPasswordInAddress =
+    "The calendar address for %1 holds a password; remove it from the address and store the password in the Secret "
+    "Service or in a password file (see ALMBRO_CALENDAR_PASSWORD_FILE)";
+const char* const kBadAddress = "The calendar address %1 is not a usable address";
+const char* const kChanged = "%1 was changed by another client since it was read; it was not overwritten";
+const char* const kRemoved = "%1 was removed by another client since it was read; it was not saved";
+const char* const kExists = "%1 already exists on the calendar server; it was not overwritten";
+const char* const kNotDeleted = "%1 was changed by another client since it was read; it was not deleted";
+const char* const kNotThere = "%1 is not in the calendar";
+const char* const kBadAnswer = "The calendar server %1 gave an answer that could not be read for %2: %3";
+
+const QString kStateFile = QStringLiteral("state.json");
+constexpr int kMultigetChunk = 100;
+
+Collection Mirrored()
+{
+    return Collection::Calendar;
+}
+
+// Which folder an item belongs in, by its first component: a scan, not a parse, as the opening
+// does it for every item that came.
+Collection KindOf(const QByteArray& data)
+{
+    qsizetype best = -1;
+    Collection kind = Collection::Calendar;
+    const std::pair<const char*, Collection> kinds[] = {{"BEGIN:VEVENT", Collection::Calendar},
+                                                        {"BEGIN:VJOURNAL", Collection::Notes},
+                                                        {"BEGIN:VTODO", Collection::Tasks}};
+    for (const auto& [marker, collection] : kinds) {
+        const qsizetype at = data.indexOf(marker);
+        if (at >= 0 && (best < 0 || at < best)) {
+            best = at;
+            kind = collection;
+        }
+    }
+    return kind;
+}
+
+QUrl WithoutUser(QUrl url)
+{
+    url.setUserInfo(QString());
+    return url;
+}
+} // namespace
+
+CalDavStore::CalDavStore(const QString& location) : m_location(location)
+{
+    QUrl start = QUrl::fromUserInput(location.trimmed());
+    if (!start.isValid() || start.host().isEmpty())
+        vb::Raise(vb::ErrCannotCreateObject, QString::fromLatin1(kBadAddress).arg(location));
+    if (!start.password().isEmpty())
+        vb::Raise(vb::ErrCannotCreateObject, QString::fromLatin1(kPasswordInAddress).arg(dav::Client::ServerOf(start)));
+    const QString user = start.userName();
+    const QString wanted = start.fragment(QUrl::FullyDecoded);
+    start = WithoutUser(start);
+    start.setFragment(QString());
+    if (start.path().isEmpty())
+        start.setPath(QStringLiteral("/"));
+
+    dav::ClientOptions options;
+    options.user = user;
+    const QString server = dav::Client::ServerOf(start);
+    options.password = [server, user] { return dav::LookUpPassword(server, user); };
+    options.trusted = dav::NamedCertificates();
+    bool ok = false;
+    const int seconds = CalendarSetting("ALMBRO_CALENDAR_TIMEOUT", QStringLiteral("CalendarTimeout")).toInt(&ok);
+    if (ok && seconds > 0)
+        options.timeoutMs = seconds * 1000;
+    m_client = std::make_unique<dav::Client>(options);
+
+    m_collection = dav::FindCalendar(*m_client, start, wanted);
+    const QByteArray key =
+        QCryptographicHash::hash((user + QLatin1Char('@') + m_collection.toString()).toUtf8(), QCryptographicHash::Sha1)
+            .toHex()
+            .left(24);
+    m_mirror = std::make_unique<VdirStore>(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+                                           QStringLiteral("/almbro/caldav/") + QString::fromLatin1(key));
+    LoadState();
+    Sync();
+}
+
+CalDavStore::~CalDavStore()
+{
+    try {
+        SaveState();
+    } catch (...) {
+        qCWarning(lcCalDav).noquote() << vb::CurrentError().Description();
+    }
+}
+
+QString CalDavStore::MirrorRoot() const
+{
+    return m_mirror->Location();
+}
+
+qint64 CalDavStore::RequestCount() const
+{
+    return m_client->RequestCount();
+}
+
+QString CalDavStore::Describe(Collection, const QString& name) const
+{
+    const auto it = m_entries.constFind(name);
+    const QString path = it != m_entries.cend() ? it->href : m_collection.path(QUrl::FullyDecoded) + name;
+    return UrlOf(path).toDisplayString();
+}
+
+QUrl CalDavStore::UrlOf(const QString& path) const
+{
+    QUrl url = m_collection;
+    url.setPath(path, QUrl::DecodedMode);
+    return url;
+}
+
+QString CalDavStore::PathOf(const QString& href) const
+{
+    return m_collection.resolved(QUrl(href)).path(QUrl::FullyDecoded);
+}
+
+QString CalDavStore::NameOf(const QString& path) const
+{
+    const auto known = m_names.constFind(path);
+    if (known != m_names.cend())
+        return *known;
+    // The server's own name when it makes a good file name; other clients name items as they
+    // like, and those get a name made from the path.
+    static const QRegularExpression safe(QStringLiteral("^[A-Za-z0-9@_+=-][A-Za-z0-9@._+=-]{0,150}\\.ics$"));
+    const QString segment = path.section(QLatin1Char('/'), -1);
+    if (safe.match(segment).hasMatch() && !m_entries.contains(segment))
+        return segment;
+    return QString::fromLatin1(QCryptographicHash::hash(path.toUtf8(), QCryptographicHash::Sha1).toHex()) +
+           QStringLiteral(".ics");
+}
+
+// ---------------------------------------------------------------- the mirror's own record
+
+void CalDavStore::LoadState()
+{
+    QFile file(m_mirror->Location() + QLatin1Char('/') + kStateFile);
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    const QJsonObject state = QJsonDocument::fromJson(file.readAll()).object();
+    // A record of another collection, or none that can be read: the mirror is made anew.
+    if (state.value(QStringLiteral("collection")).toString() != m_collection.toString())
+        return;
+    m_syncToken = state.value(QStringLiteral("token")).toString().toUtf8();
+    for (const QJsonValue& value : state.value(QStringLiteral("items")).toArray()) {
+        const QJsonArray item = value.toArray();
+        const QString name = item.at(0).toString();
+        const QString path = item.at(1).toString();
+        if (name.isEmpty() || path.isEmpty())
+            continue;
+        m_entries.insert(name, Entry{path, item.at(2).toString().toUtf8(), Collection(item.at(3).toInt())});
+        m_names.insert(path, name);
+    }
+}
+
+void CalDavStore::SaveState()
+{
+    if (!m_stateDirty)
+        return;
+    QJsonArray items;
+    for (auto it = m_entries.cbegin(); it != m_entries.cend(); ++it)
+        items.append(QJsonArray{it.key(), it->href, QString::fromUtf8(it->etag), int(it->kind)});
+    QJsonObject state;
+    state.insert(QStringLiteral("collection"), m_collection.toString());
+    state.insert(QStringLiteral("token"), QString::fromUtf8(m_syncToken));
+    state.insert(QStringLiteral("items"), items);
+    AtomicWrite(m_mirror->Location(), kStateFile, QJsonDocument(state).toJson(QJsonDocument::Compact));
+    m_stateDirty = false;
+}
+
+void CalDavStore::Take(const QString& path, const QByteArray& data, const QByteArray& etag)
+{
+    const QString name = NameOf(path);
+    const QString file = m_mirror->Describe(Mirrored(), name);
+    bool same = false;
+    if (StatFile(file)) {
+        try {
+            same = ReadWholeFile(file) == data;
+        } catch (...) {
+        }
+    }
+    if (!same)
+        AtomicWrite(m_mirror->CollectionPath(Mirrored()), name, data);
+    m_entries.insert(name, Entry{path, etag, KindOf(data)});
+    m_names.insert(path, name);
+    m_stateDirty = true;
+}
+
+void CalDavStore::Drop(const QString& path)
+{
+    const auto known = m_names.constFind(path);
+    if (known == m_names.cend())
+        return;
+    const QString name = *known;
+    m_mirror->Remove(Mirrored(), name, QByteArray());
+    m_entries.remove(name);
+    m_names.remove(path);
+    m_stateDirty = true;
+}
+
+// ---------------------------------------------------------------- bringing the mirror up to date
+
+void CalDavStore::Sync()
+{
+    QStringList changed;
+    if (!SyncByToken(&changed)) {
+        changed.clear();
+        SyncByEtags(&changed);
+    }
+    QSet<QString> present;
+    for (const ResourceInfo& info : m_mirror->List(Mirrored()))
+        present.insert(info.name);
+    // An item whose mirrored file is gone (someone cleaned the cache) is fetched again.
+    const QSet<QString> asked(changed.cbegin(), changed.cend());
+    for (auto it = m_entries.cbegin(); it != m_entries.cend(); ++it)
+        if (!present.contains(it.key()) && !asked.contains(it->href))
+            changed << it->href;
+    Fetch(changed);
+    // Files that no record names (left by a run that ended between the two) are not the server's.
+    for (const QString& name : present)
+        if (!m_entries.contains(name))
+            m_mirror->Remove(Mirrored(), name, QByteArray());
+    SaveState();
+}
+
+bool CalDavStore::SyncByToken(QStringList* changed)
+{
+    const QString self = m_collection.path(QUrl::FullyDecoded);
+    const bool initial = m_syncToken.isEmpty();
+    QByteArray token = m_syncToken;
+    QSet<QString> seen;
+    QList<QString> gone;
+    for (int round = 0; round < 100; ++round) {
+        const dav::Request request{
+            "REPORT", m_collection, dav::SyncCollection(token), "application/xml; charset=utf-8", {}};
+        const dav::Reply reply = m_client->Send(request);
+        if (reply.status == 0 || reply.status == 401)
+            vb::Raise(vb::ErrCannotCreateObject, m_client->Describe(reply, m_collection));
+        if (reply.status != 207) {
+            // No sync-collection here, or a token the server no longer knows: compare ETags.
+            qCInfo(lcCalDav) << "sync-collection answered" << reply.status << "- comparing ETags";
+            m_syncToken.clear();
+            return false;
+        }
+        dav::Multistatus ms;
+        QString reason;
+        if (!dav::ParseMultistatus(reply.body, &ms, &reason))
+            return false;
+        bool truncated = false;
+        for (const dav::PropResponse& r : ms.responses) {
+            const QString path = PathOf(r.href);
+            if (path == self || path + QLatin1Char('/') == self) {
+                truncated = truncated || r.status == 507;
+                continue;
+            }
+            if (path.endsWith(QLatin1Char('/')))
+                continue; // a collection inside: not an item
+            if (r.status == 404) {
+                gone << path;
+                continue;
+            }
+            seen.insert(path);
+            const auto known = m_names.constFind(path);
+            if (known == m_names.cend() || r.etag.isEmpty() || m_entries.value(*known).etag != r.etag)
+                *changed << path;
+        }
+        token = ms.syncToken;
+        if (!truncated || token.isEmpty())
+            break;
+    }
+    for (const QString& path : gone)
+        Drop(path);
+    if (initial) {
+        // A first listing names every member: what the mirror holds beyond that is gone.
+        const QList<QString> paths = m_names.keys();
+        for (const QString& path : paths)
+            if (!seen.contains(path))
+                Drop(path);
+    }
+    m_syncToken = token;
+    m_stateDirty = true;
+    return true;
+}
+
+void CalDavStore::SyncByEtags(QStringList* changed)
+{
+    const QString self = m_collection.path(QUrl::FullyDecoded);
+    const dav::Request request{
+        "PROPFIND", m_collection, dav::PropfindEtags(), "application/xml; charset=utf-8", {{"Depth", "1"}}};
+    const dav::Reply reply = m_client->Send(request);
+    if (reply.status != 207)
+        vb::Raise(vb::ErrCannotCreateObject, m_client->Describe(reply, m_collection));
+    dav::Multistatus ms;
+    QString reason;
+    if (!dav::ParseMultistatus(reply.body, &ms, &reason))
+        vb::Raise(
+            vb::ErrCannotCreateObject,
+            QString::fromLatin1(kBadAnswer).arg(dav::Client::ServerOf(m_collection), m_collection.path(), reason));
+    QSet<QString> seen;
+    for (const dav::PropResponse& r : ms.responses) {
+        const QString path = PathOf(r.href);
+        if (path == self || path + QLatin1Char('/') == self) {
+            m_syncToken = r.syncToken;
+            continue;
+        }
+        if (r.isCollection || path.endsWith(QLatin1Char('/')))
+            continue;
+        seen.insert(path);
+        const auto known = m_names.constFind(path);
+        if (known == m_names.cend() || r.etag.isEmpty() || m_entries.value(*known).etag != r.etag)
+            *changed << path;
+    }
+    const QList<QString> paths = m_names.keys();
+    for (const QString& path : paths)
+        if (!seen.contains(path))
+            Drop(path);
+    m_stateDirty = true;
+}
+
+void CalDavStore::Fetch(const QStringList& paths)
+{
+    if (paths.isEmpty())
+        return;
+    struct Got {
+        QString path;
+        QByteArray data;
+        QByteArray etag;
+    };
+    QList<Got> got;
+    QStringList missing;
+    QList<dav::Request> requests;
+    for (qsizetype i = 0; i < paths.size(); i += kMultigetChunk) {
+        QStringList hrefs;
+        for (const QString& path : paths.mid(i, kMultigetChunk))
+            hrefs << UrlOf(path).path(QUrl::FullyEncoded);
+        requests << dav::Request{
+            "REPORT", m_collection, dav::CalendarMultiget(hrefs), "application/xml; charset=utf-8", {{"Depth", "1"}}};
+    }
+    const QList<dav::Reply> replies = m_client->SendAll(requests);
+    QSet<QString> answered;
+    bool multigetWorks = true;
+    for (const dav::Reply& reply : replies) {
+        if (reply.status == 0 || reply.status == 401)
+            vb::Raise(vb::ErrCannotCreateObject, m_client->Describe(reply, m_collection));
+        dav::Multistatus ms;
+        QString reason;
+        if (reply.status != 207 || !dav::ParseMultistatus(reply.body, &ms, &reason)) {
+            multigetWorks = false;
+            break;
+        }
+        for (const dav::PropResponse& r : ms.responses) {
+            const QString path = PathOf(r.href);
+            answered.insert(path);
+            if (r.status == 404)
+                missing << path;
+            else if (!r.calendarData.isEmpty())
+                got << Got{path, r.calendarData, r.etag};
+            else
+                answered.remove(path);
+        }
+    }
+    // What multiget did not give comes one GET at a time (several in flight).
+    QStringList rest;
+    for (const QString& path : paths)
+        if (!multigetWorks || !answered.contains(path))
+            rest << path;
+    if (!multigetWorks)
+        got.clear(), missing.clear();
+    QList<dav::Request> gets;
+    for (const QString& path : rest)
+        gets << dav::Request{"GET", UrlOf(path), {}, {}, {}};
+    const QList<dav::Reply> getReplies = m_client->SendAll(gets);
+    for (qsizetype i = 0; i < rest.size(); ++i) {
+        const dav::Reply& reply = getReplies[i];
+        if (reply.status == 404)
+            missing << rest[i];
+        else if (reply.ok())
+            got << Got{rest[i], reply.body, reply.etag};
+        else
+            vb::Raise(vb::ErrCannotCreateObject, m_client->Describe(reply, UrlOf(rest[i])));
+    }
+    // Only once everything came: a failure above leaves the mirror as it was.
+    for (const Got& g : got)
+        Take(g.path, g.data, g.etag);
+    for (const QString& path : missing)
+        Drop(path);
+}
+
+// ---------------------------------------------------------------- the store
+
+QList<ResourceInfo> CalDavStore::List(Collection collection)
+{
+    QList<ResourceInfo> list;
+    list.reserve(m_entries.size());
+    for (auto it = m_entries.cbegin(); it != m_entries.cend(); ++it)
+        if (it->kind == collection)
+            list.append(ResourceInfo{it.key(), it->etag});
+    return list;
+}
+
+QByteArray CalDavStore::Read(Collection collection, const QString& name, QByteArray* etag)
+{
+    const auto it = m_entries.constFind(name);
+    if (it == m_entries.cend())
+        vb::Raise(vb::ErrFileNotFound, QString::fromLatin1(kNotThere).arg(Describe(collection, name)));
+    QByteArray data = m_mirror->Read(Mirrored(), name, nullptr);
+    if (etag)
+        *etag = it->etag;
+    return data;
+}
+
+QByteArray CalDavStore::Write(Collection collection, const QString& name, const QByteArray& data,
+                              const QByteArray& ifMatch)
+{
+    const auto it = m_entries.constFind(name);
+    const QString where = Describe(collection, name);
+    if (ifMatch.isEmpty() && it != m_entries.cend())
+        vb::Raise(ErrCalendar, QString::fromLatin1(kExists).arg(where));
+    if (!ifMatch.isEmpty()) {
+        if (it == m_entries.cend())
+            vb::Raise(ErrCalendar, QString::fromLatin1(kRemoved).arg(where));
+        if (it->etag != ifMatch)
+            vb::Raise(ErrCalendar, QString::fromLatin1(kChanged).arg(where));
+        // The item as it is on the server: nothing to send.
+        try {
+            if (SameItem(m_mirror->Read(Mirrored(), name, nullptr), data))
+                return ifMatch;
+        } catch (...) {
+            // an unreadable mirror file: the server gets the item
+        }
+    }
+    const QString path = it != m_entries.cend() ? it->href : m_collection.path(QUrl::FullyDecoded) + name;
+    const QUrl url = UrlOf(path);
+    dav::Request put{"PUT", url, data, "text/calendar; charset=utf-8", {}};
+    if (ifMatch.isEmpty())
+        put.headers << qMakePair(QByteArray("If-None-Match"), QByteArray("*"));
+    else
+        put.headers << qMakePair(QByteArray("If-Match"), ifMatch);
+    const dav::Reply reply = m_client->Send(put);
+    if (reply.ok() && !reply.etag.isEmpty() && !reply.etag.startsWith("W/")) {
+        // A strong ETag in the answer: the server keeps what we sent.
+        m_names.insert(path, name);
+        Take(path, data, reply.etag);
+        return reply.etag;
+    }
+    if (reply.ok() || reply.status == 412) {
+        // The server changed what it stored, or another client changed the item: the mirror
+        // takes the server's version.
+        const dav::Reply get = m_client->Send(dav::Request{"GET", url, {}, {}, {}});
+        if (get.status == 404 && !reply.ok()) {
+            Drop(path);
+            vb::Raise(ErrCalendar, QString::fromLatin1(kRemoved).arg(where));
+        }
+        if (!get.ok())
+            vb::Raise(vb::ErrDeviceIO, m_client->Describe(get, url));
+        m_names.insert(path, name);
+        Take(path, get.body, get.etag);
+        // A retried request that had gone through, or another client that made the same change.
+        if (reply.ok() || SameItem(get.body, data))
+            return get.etag;
+        qCInfo(lcCalDav).noquote() << where << "changed on the server; kept as it is there";
+        vb::Raise(ErrCalendar, QString::fromLatin1(kChanged).arg(where));
+    }
+    vb::Raise(vb::ErrDeviceIO, m_client->Describe(reply, url));
+}
+
+void CalDavStore::Remove(Collection collection, const QString& name, const QByteArray& ifMatch)
+{
+    const auto it = m_entries.constFind(name);
+    if (it == m_entries.cend())
+        return;
+    const QString where = Describe(collection, name);
+    const QString path = it->href;
+    const QUrl url = UrlOf(path);
+    if (!ifMatch.isEmpty() && it->etag != ifMatch)
+        vb::Raise(ErrCalendar, QString::fromLatin1(kNotDeleted).arg(where));
+    dav::Request request{"DELETE", url, {}, {}, {}};
+    if (!ifMatch.isEmpty())
+        request.headers << qMakePair(QByteArray("If-Match"), ifMatch);
+    const dav::Reply reply = m_client->Send(request);
+    if (reply.ok() || reply.status == 404) {
+        Drop(path);
+        return;
+    }
+    if (reply.status == 412) {
+        const dav::Reply get = m_client->Send(dav::Request{"GET", url, {}, {}, {}});
+        if (get.ok())
+            Take(path, get.body, get.etag);
+        else if (get.status == 404)
+            Drop(path);
+        vb::Raise(ErrCalendar, QString::fromLatin1(kNotDeleted).arg(where));
+    }
+    vb::Raise(vb::ErrDeviceIO, m_client->Describe(reply, url));
+}
+
+} // namespace cal::detail

@@ -1,0 +1,73 @@
+#pragma once
+// A CalDAV calendar collection, mirrored into a vdir under $XDG_CACHE_HOME/almbro/caldav/.
+// Opening brings the mirror up to date (sync-collection, else a comparison of ETags); reads
+// come from the mirror; every write goes to the server first, on the condition that the item
+// is still the version we read (If-Match, or If-None-Match: * for a new one), and the mirror
+// takes only what the server accepted. An item another client changed is read again and not
+// overwritten. The three collections share the server's one calendar collection: each lists
+// the items of its own kind (events, journal entries, to-dos).
+#include "calendar/Store.h"
+
+#include <QHash>
+#include <QMap>
+#include <QUrl>
+#include <memory>
+
+namespace cal::detail {
+
+class VdirStore;
+namespace dav {
+class Client;
+}
+
+class CalDavStore : public Store {
+public:
+    // Finds the collection, opens the mirror and brings it up to date. Raises 429 naming the
+    // server and the cause when any of that fails; the mirror is then as it was.
+    explicit CalDavStore(const QString& location);
+    ~CalDavStore() override;
+
+    QString Location() const override { return m_location; }
+    QString Describe(Collection collection, const QString& name) const override;
+    QList<ResourceInfo> List(Collection collection) override;
+    QByteArray Read(Collection collection, const QString& name, QByteArray* etag) override;
+    QByteArray Write(Collection collection, const QString& name, const QByteArray& data,
+                     const QByteArray& ifMatch) override;
+    void Remove(Collection collection, const QString& name, const QByteArray& ifMatch) override;
+    bool WantsSummaryCache() const override { return true; }
+
+    // The collection found, the mirror's folder and the requests sent so far.
+    QUrl CollectionUrl() const { return m_collection; }
+    QString MirrorRoot() const;
+    qint64 RequestCount() const;
+
+private:
+    struct Entry {
+        QString href; // the path on the server, decoded
+        QByteArray etag;
+        Collection kind = Collection::Calendar;
+    };
+    void Sync();
+    bool SyncByToken(QStringList* changed);
+    void SyncByEtags(QStringList* changed);
+    void Fetch(const QStringList& paths);
+    void Take(const QString& path, const QByteArray& data, const QByteArray& etag);
+    void Drop(const QString& path);
+    void LoadState();
+    void SaveState();
+    QString NameOf(const QString& path) const;
+    QUrl UrlOf(const QString& path) const;
+    QString PathOf(const QString& href) const;
+    [[noreturn]] void Refetched(const QString& name, const QByteArray& ifMatch, bool removing);
+
+    QString m_location;
+    QUrl m_collection;
+    std::unique_ptr<dav::Client> m_client;
+    std::unique_ptr<VdirStore> m_mirror;
+    QMap<QString, Entry> m_entries;  // by name, in name order
+    QHash<QString, QString> m_names; // path -> name
+    QByteArray m_syncToken;
+    bool m_stateDirty = false;
+};
+
+} // namespace cal::detail

@@ -1,0 +1,748 @@
+// Exports and imports through COutLook into a CalDAV calendar on a real Radicale server that
+// each test starts in its own folder: discovery, updates in place, no upload for an unchanged
+// item, edits and deletions made by another client, a server that stops, credentials. And the
+// rule every store keeps: an item saved unchanged is not written.
+#include "calendar/CalDavStore.h"
+#include "calendar/Calendar.h"
+#include "outlook/COutLook.h"
+#include "platform/ErrObject.h"
+#include "platform/Ini.h"
+#include "platform/Locale.h"
+#include "platform/MsgBox.h"
+#include "support/BoxAssert.h"
+#include "support/Radicale.h"
+#include "support/TestEnv.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStandardPaths>
+
+#include <sys/stat.h>
+
+using namespace cal;
+
+namespace {
+QString NewFolder()
+{
+    static int n = 0;
+    const QString folder = testenv::Root() + QStringLiteral("/caldav-%1").arg(++n);
+    QDir().mkpath(folder);
+    return folder;
+}
+
+AppointmentRec Booking(int key, const QString& subject, int day = 2)
+{
+    AppointmentRec rec;
+    rec.Start = QStringLiteral("2026-03-%1 09:00").arg(day, 2, 10, QLatin1Char('0'));
+    rec.End = QStringLiteral("2026-03-%1 10:30").arg(day, 2, 10, QLatin1Char('0'));
+    rec.Subject = subject;
+    rec.Body = QStringLiteral("Anteckning");
+    rec.Location = QStringLiteral("Sal 1");
+    rec.BillingInformation = rec.Mileage = rec.ReminderSoundFile = QString::number(key);
+    return rec;
+}
+
+// What the wizard does for each booking: update the appointment an earlier export made, or
+// make a new one. False when the item was not done.
+bool Export(COutLook& o, AppointmentRec rec)
+{
+    AppointmentRec again = rec;
+    return o.DuplicateAppointment(again, false) || o.NewAppointment(rec);
+}
+
+// The import list's walk over March 2026: subjects in start order.
+QStringList ImportList(COutLook& o)
+{
+    QStringList out;
+    const QString filter = QStringLiteral("[Start] >= \"%1\" AND [End] <= \"%2\"")
+                               .arg(vb::FormatShortDate(QDate(2026, 3, 1)), vb::FormatShortDate(QDate(2026, 4, 1)));
+    AppointmentRec r = o.GetAppointment(filter, false);
+    while (r.Body != COutLook::IngenTräff) {
+        out << r.Subject;
+        r = o.GetAppointment(QString(), true);
+    }
+    return out;
+}
+
+// The mirror of a collection: the folder under the cache whose record names it.
+QString MirrorOf(const QString& collection)
+{
+    const QDir base(qEnvironmentVariable("XDG_CACHE_HOME") + QStringLiteral("/almbro/caldav"));
+    for (const QString& dir : base.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile state(base.filePath(dir) + QStringLiteral("/state.json"));
+        if (state.open(QIODevice::ReadOnly) &&
+            QJsonDocument::fromJson(state.readAll()).object().value(QStringLiteral("collection")).toString() ==
+                collection)
+            return base.filePath(dir);
+    }
+    return QString();
+}
+
+// The mirror's items by name with their contents.
+QMap<QString, QByteArray> Mirrored(const QString& collection)
+{
+    QMap<QString, QByteArray> out;
+    const QDir dir(MirrorOf(collection) + QStringLiteral("/Calendar"));
+    for (const QString& file : dir.entryList({QStringLiteral("*.ics")}, QDir::Files)) {
+        QFile f(dir.filePath(file));
+        if (f.open(QIODevice::ReadOnly))
+            out.insert(file, f.readAll());
+    }
+    return out;
+}
+
+// An item's lines without order, folding or the stamps of a save: the server keeps items in a
+// serialization of its own.
+QMap<QString, QStringList> Essence(const QMap<QString, QByteArray>& items)
+{
+    QMap<QString, QStringList> out;
+    for (auto it = items.cbegin(); it != items.cend(); ++it) {
+        QString text = QString::fromUtf8(it.value());
+        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QStringLiteral("\n "), QString());
+        QStringList lines;
+        for (const QString& line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+            if (!line.startsWith(QLatin1String("DTSTAMP")) && !line.startsWith(QLatin1String("LAST-MODIFIED")))
+                lines << line;
+        lines.sort();
+        out.insert(it.key(), lines);
+    }
+    return out;
+}
+
+QString Subject(const QByteArray& ics)
+{
+    for (const QByteArray& line : ics.split('\n'))
+        if (line.startsWith("SUMMARY:"))
+            return QString::fromUtf8(line.mid(8).trimmed());
+    return QString();
+}
+
+void WritePasswordFile(const QString& path, const QByteArray& password, QFile::Permissions permissions)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(password + '\n');
+    f.close();
+    QVERIFY(f.setPermissions(permissions));
+}
+
+// The text of the next box, taken from the recorder.
+QString NextBox(vb::MsgBoxRecorder& boxes)
+{
+    return boxes.Boxes().isEmpty() ? QString() : boxes.TakeFirstBox().text;
+}
+} // namespace
+
+class TestCalDav : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { vb::SetLocaleForTest(QLocale(QLocale::Swedish, QLocale::Sweden)); }
+
+    void cleanup()
+    {
+        if (auto app = Application::GetRunning())
+            app->Quit();
+        qunsetenv("ALMBRO_CALENDAR");
+        qunsetenv("ALMBRO_CALENDAR_PASSWORD_FILE");
+    }
+
+    void locationFromTheEnvironmentOrPlanumIni_data()
+    {
+        QTest::addColumn<QString>("environment");
+        QTest::addColumn<QString>("ini");
+        QTest::addColumn<QString>("expected"); // empty: the default vdir
+        QTest::newRow("the environment") << "http://a.example/cal/"
+                                         << ""
+                                         << "http://a.example/cal/";
+        QTest::newRow("Planum.ini") << ""
+                                    << "https://anna@b.example/"
+                                    << "https://anna@b.example/";
+        QTest::newRow("both: the environment wins") << "http://a.example/cal/"
+                                                    << "https://anna@b.example/"
+                                                    << "http://a.example/cal/";
+        QTest::newRow("a blank variable: Planum.ini") << "  "
+                                                      << "https://anna@b.example/"
+                                                      << "https://anna@b.example/";
+        QTest::newRow("neither") << ""
+                                 << ""
+                                 << "";
+    }
+
+    void locationFromTheEnvironmentOrPlanumIni()
+    {
+        QFETCH(QString, environment);
+        QFETCH(QString, ini);
+        QFETCH(QString, expected);
+        const QString file =
+            QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + QStringLiteral("/Planum/Planum.ini");
+        QDir().mkpath(QFileInfo(file).path());
+        QFile::remove(file);
+        if (!ini.isEmpty())
+            QVERIFY(vb::WritePrivateProfileString(QStringLiteral("System"), QStringLiteral("Calendar"), ini, file));
+        if (!environment.isEmpty())
+            qputenv("ALMBRO_CALENDAR", environment.toUtf8());
+        if (expected.isEmpty())
+            expected = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                       QStringLiteral("/almbro/calendar");
+        QCOMPARE(StoreLocation(), expected);
+        QFile::remove(file);
+    }
+
+    void discovery_data()
+    {
+        QTest::addColumn<QString>("address"); // %1: host:port
+        QTest::addColumn<QString>("found");   // the collection's path, or empty
+        QTest::addColumn<QString>("message"); // the start of the message when nothing is found
+        QTest::newRow("a calendar's own address") << "http://anna@%1/anna/work/"
+                                                  << "/anna/work/"
+                                                  << "";
+        QTest::newRow("the server's root: the first calendar with events") << "http://anna@%1/"
+                                                                           << "/anna/private/"
+                                                                           << "";
+        QTest::newRow("the principal's address") << "http://anna@%1/anna/"
+                                                 << "/anna/private/"
+                                                 << "";
+        QTest::newRow("a fragment naming a display name") << "http://anna@%1/#Arbete"
+                                                          << "/anna/work/"
+                                                          << "";
+        QTest::newRow("a fragment naming the last path segment") << "http://anna@%1/#work"
+                                                                 << "/anna/work/"
+                                                                 << "";
+        QTest::newRow("a fragment naming no calendar")
+            << "http://anna@%1/#Semester"
+            << ""
+            << "The calendar server http://%1 has no calendar named \"Semester\" (it has: Att göra, Privat, Arbete)";
+    }
+
+    void discovery()
+    {
+        QFETCH(QString, address);
+        QFETCH(QString, found);
+        QFETCH(QString, message);
+        const QString folder = NewFolder();
+        testenv::Radicale server(folder, QStringLiteral("anna"), QStringLiteral("hemligt"));
+        // A calendar of tasks only comes first by name: not one for events.
+        server.AddCalendar(QStringLiteral("anna"), QStringLiteral("a-tasks"), QStringLiteral("Att göra"),
+                           QStringLiteral("VTODO"));
+        server.AddCalendar(QStringLiteral("anna"), QStringLiteral("private"), QStringLiteral("Privat"),
+                           QStringLiteral("VEVENT"));
+        server.AddCalendar(QStringLiteral("anna"), QStringLiteral("work"), QStringLiteral("Arbete"),
+                           QStringLiteral("VEVENT,VTODO,VJOURNAL"));
+        QVERIFY(server.Start());
+        const QString hostPort = QUrl(server.Root()).authority();
+        WritePasswordFile(folder + QStringLiteral("/password"), "hemligt", QFile::ReadOwner | QFile::WriteOwner);
+        qputenv("ALMBRO_CALENDAR_PASSWORD_FILE", (folder + QStringLiteral("/password")).toUtf8());
+        try {
+            auto store = OpenStore(address.arg(hostPort));
+            auto* dav = dynamic_cast<detail::CalDavStore*>(store.get());
+            QVERIFY(dav);
+            QVERIFY2(!found.isEmpty(), "a calendar was found where none should be");
+            QCOMPARE(dav->CollectionUrl().path(), found);
+        } catch (const vb::ErrObject& e) {
+            QVERIFY2(found.isEmpty(), qPrintable(e.Description()));
+            QCOMPARE(int(e.Number()), 429);
+            // The listing's order is the server's: compare the names as a set.
+            const QString expected = message.arg(hostPort);
+            const QString head = expected.section(QStringLiteral("(it has: "), 0, 0);
+            QVERIFY2(e.Description().startsWith(head), qPrintable(e.Description()));
+            QStringList names =
+                e.Description().section(QStringLiteral("(it has: "), 1).chopped(1).split(QStringLiteral(", "));
+            QStringList want = expected.section(QStringLiteral("(it has: "), 1).chopped(1).split(QStringLiteral(", "));
+            names.sort();
+            want.sort();
+            QCOMPARE(names, want);
+        }
+    }
+
+    void exportUpdatesInPlaceAndAnUnchangedExportUploadsNothing()
+    {
+        vb::MsgBoxRecorder boxes;
+        const QString folder = NewFolder();
+        testenv::Radicale server(folder);
+        server.AddCalendar(QStringLiteral("anna"), QStringLiteral("work"), QStringLiteral("Arbete"));
+        QVERIFY(server.Start());
+        const QString url = server.Url(QStringLiteral("anna"), QStringLiteral("work"));
+        qputenv("ALMBRO_CALENDAR", url.toUtf8());
+        bool ok = false;
+        {
+            COutLook o(nullptr, ok);
+            QVERIFY(ok);
+            for (int key = 1; key <= 5; ++key)
+                QVERIFY(Export(o, Booking(key, QStringLiteral("Bokning %1").arg(key), key)));
+        }
+        const QMap<QString, QByteArray> first = server.Stored(QStringLiteral("anna"), QStringLiteral("work"));
+        QCOMPARE(first.size(), 5);
+        QCOMPARE(Essence(Mirrored(url)), Essence(first));
+
+        // A changed booking is updated where it is; the others are not sent.
+        int puts = server.Count(QStringLiteral("PUT"));
+        {
+            COutLook o(nullptr, ok);
+            for (int key = 1; key <= 5; ++key)
+                QVERIFY(
+                    Export(o, Booking(key, key == 3 ? QStringLiteral("Flyttad") : QStringLiteral("Bokning %1").arg(key),
+                                      key)));
+        }
+        QCOMPARE(server.Count(QStringLiteral("PUT")), puts + 1);
+        const QMap<QString, QByteArray> second = server.Stored(QStringLiteral("anna"), QStringLiteral("work"));
+        QCOMPARE(second.keys(), first.keys());
+        int changed = 0;
+        for (const QString& name : first.keys())
+            changed += first[name] != second[name];
+        QCOMPARE(changed, 1);
+        QCOMPARE(Essence(Mirrored(url)), Essence(second));
+
+        // The same export again: no PUT at all, the server's items as they were.
+        puts = server.Count(QStringLiteral("PUT"));
+        {
+            COutLook o(nullptr, ok);
+            for (int key = 1; key <= 5; ++key)
+                QVERIFY(
+                    Export(o, Booking(key, key == 3 ? QStringLiteral("Flyttad") : QStringLiteral("Bokning %1").arg(key),
+                                      key)));
+            QCOMPARE(ImportList(o), (QStringList{"Bokning 1", "Bokning 2", "Flyttad", "Bokning 4", "Bokning 5"}));
+        }
+        QCOMPARE(server.Count(QStringLiteral("PUT")), puts);
+        QCOMPARE(server.Stored(QStringLiteral("anna"), QStringLiteral("work")), second);
+        ALMBRO_EXPECT_NO_MORE_BOXES(boxes);
+    }
+
+    void anEditOnTheServerIsShownAndNotOverwritten()
+    {
+        vb::MsgBoxRecorder boxes;
+        const QString folder = NewFolder();
+        testenv::Radicale server(folder);
+        server.AddCalendar(QStringLiteral("anna"), QStringLiteral("work"), QStringLiteral("Arbete"));
+        QVERIFY(server.Start());
+        const QString url = server.Url(QStringLiteral("anna"), QStringLiteral("work"));
+        qputenv("ALMBRO_CALENDAR", url.toUtf8());
+        bool ok = false;
+        {
+            COutLook o(nullptr, ok);
+            QVERIFY(Export(o, Booking(7, QStringLiteral("Bokning 7"))));
+        }
+        const QString name = server.Stored(QStringLiteral("anna"), QStringLiteral("work")).firstKey();
+        QByteArray edited = server.Stored(QStringLiteral("anna"), QStringLiteral("work")).value(name);
+        edited.replace("SUMMARY:Bokning 7", "SUMMARY:Ändrad i telefonen");
+        {
+            // The export has read the calendar when another client changes the item.
+            COutLook o(nullptr, ok);
+            QCOMPARE(ImportList(o), QStringList{"Bokning 7"});
+            const int status = server.Http("PUT", url + name, edited);
+            QVERIFY2(status == 201 || status == 204, qPrintable(QString::number(status)));
+            const int puts = server.Count(QStringLiteral("PUT"));
+            QVERIFY(!Export(o, Booking(7, QStringLiteral("Bokning 7 flyttad"))));
+            const QString box = NextBox(boxes);
+            QVERIFY2(box.contains(QStringLiteral("%1%2 was changed by another client since it was read; it was not "
+                                                 "overwritten")
+                                      .arg(url, name)),
+                     qPrintable(box));
+            // One conditional PUT that the server refused; no second appointment for the booking.
+            QCOMPARE(server.Count(QStringLiteral("PUT")), puts + 1);
+        }
+        const QMap<QString, QByteArray> stored = server.Stored(QStringLiteral("anna"), QStringLiteral("work"));
+        QCOMPARE(stored.size(), 1);
+        QCOMPARE(Subject(stored.value(name)), QStringLiteral("Ändrad i telefonen"));
+        QCOMPARE(Essence(Mirrored(url)), Essence(stored));
+        {
+            COutLook o(nullptr, ok);
+            QCOMPARE(ImportList(o), QStringList{"Ändrad i telefonen"});
+            // An export that read the new version updates it.
+            QVERIFY(Export(o, Booking(7, QStringLiteral("Bokning 7 flyttad"))));
+        }
+        QCOMPARE(Subject(server.Stored(QStringLiteral("anna"), QStringLiteral("work")).value(name)),
+                 QStringLiteral("Bokning 7 flyttad"));
+        ALMBRO_EXPECT_NO_MORE_BOXES(boxes);
+    }
+
+    void aDeletionOnTheServer()
+    {
+        vb::MsgBoxRecorder boxes;
+        const QString folder = NewFolder();
+        testenv::Radicale server(folder);
+        server.AddCalendar(QStringLiteral("anna"), QStringLiteral("work"), QStringLiteral("Arbete"));
+        QVERIFY(server.Start());
+        const QString url = server.Url(QStringLiteral("anna"), QStringLiteral("work"));
+        qputenv("ALMBRO_CALENDAR", url.toUtf8());
+        bool ok = false;
+        {
+            COutLook o(nullptr, ok);
+            for (int key = 1; key <= 3; ++key)
+                QVERIFY(Export(o, Booking(key, QStringLiteral("Bokning %1").arg(key), key)));
+        }
+        QMap<QString, QByteArray> stored = server.Stored(QStringLiteral("anna"), QStringLiteral("work"));
+        QString second;
+        for (auto it = stored.cbegin(); it != stored.cend(); ++it)
+            if (Subject(it.value()) == QLatin1String("Bokning 2"))
+                second = it.key();
+        QCOMPARE(server.Http("DELETE", url + second), 200);
+        {
+            COutLook o(nullptr, ok);
+            QCOMPARE(ImportList(o), (QStringList{"Bokning 1", "Bokning 3"}));
+        }
+        stored.remove(second);
+        QCOMPARE(Essence(Mirrored(url)), Essence(stored));
+
+        // A file gone from the mirror (a cleaned cache) is fetched again; the server keeps it.
+        const QString mirrored = MirrorOf(url) + QStringLiteral("/Calendar/") + stored.firstKey();
+        QVERIFY(QFile::remove(mirrored));
+        {
+            COutLook o(nullptr, ok);
+            QCOMPARE(ImportList(o), (QStringList{"Bokning 1", "Bokning 3"}));
+        }
+        QVERIFY(QFile::exists(mirrored));
+        QCOMPARE(Essence(Mirrored(url)), Essence(server.Stored(QStringLiteral("anna"), QStringLiteral("work"))));
+        ALMBRO_EXPECT_NO_MORE_BOXES(boxes);
+    }
+
+    void notesAndTasksBesideTheEvents()
+    {
+        vb::MsgBoxRecorder boxes;
+        const QString folder = NewFolder();
+        testenv::Radicale server(folder);
+        server.AddCalendar(QStringLiteral("anna"), QStringLiteral("work"), QStringLiteral("Arbete"));
+        QVERIFY(server.Start());
+        const QString url = server.Url(QStringLiteral("anna"), QStringLiteral("work"));
+        // Another client keeps a to-do and a journal entry in the same collection.
+        QCOMPARE(server.Http("PUT", url + QStringLiteral("todo-1.ics"),
+                             "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//test//EN\r\nBEGIN:VTODO\r\nUID:todo-1\r\n"
+                             "DTSTAMP:20260301T080000Z\r\nCREATED:20260301T080000Z\r\nSUMMARY:Ring kunden\r\n"
+                             "END:VTODO\r\nEND:VCALENDAR\r\n"),
+                 201);
+        QCOMPARE(server.Http("PUT", url + QStringLiteral("note-1.ics"),
+                             "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//test//EN\r\nBEGIN:VJOURNAL\r\nUID:note-1\r\n"
+                             "DTSTAMP:20260301T080000Z\r\nCREATED:20260301T080000Z\r\nSUMMARY:Anteckning\r\n"
+                             "END:VJOURNAL\r\nEND:VCALENDAR\r\n"),
+                 201);
+        qputenv("ALMBRO_CALENDAR", url.toUtf8());
+        bool ok = false;
+        COutLook o(nullptr, ok);
+        QVERIFY(Export(o, Booking(1, QStringLiteral("Bokning 1"))));
+        QCOMPARE(ImportList(o), QStringList{"Bokning 1"});
+        const QList<Item> tasks = o.GetAllTasks();
+        QCOMPARE(tasks.size(), 1);
+        QCOMPARE(tasks.first().Subject(), QStringLiteral("Ring kunden"));
+        const QList<Item> notes = o.GetAllNotes();
+        QCOMPARE(notes.size(), 1);
+        QCOMPARE(notes.first().Subject(), QStringLiteral("Anteckning"));
+        QCOMPARE(server.Stored(QStringLiteral("anna"), QStringLiteral("work")).size(), 3);
+        ALMBRO_EXPECT_NO_MORE_BOXES(boxes);
+    }
+
+    void theServerStopsMidRun()
+    {
+        vb::MsgBoxRecorder boxes;
+        const QString folder = NewFolder();
+        testenv::Radicale server(folder);
+        server.AddCalendar(QStringLiteral("anna"), QStringLiteral("work"), QStringLiteral("Arbete"));
+        QVERIFY(server.Start());
+        const QString url = server.Url(QStringLiteral("anna"), QStringLiteral("work"));
+        const QString host = QUrl(url).adjusted(QUrl::RemovePath).toString();
+        qputenv("ALMBRO_CALENDAR", url.toUtf8());
+        bool ok = false;
+        {
+            COutLook o(nullptr, ok);
+            for (int key = 1; key <= 3; ++key)
+                QVERIFY(Export(o, Booking(key, QStringLiteral("Bokning %1").arg(key), key)));
+        }
+        const QMap<QString, QByteArray> before = server.Stored(QStringLiteral("anna"), QStringLiteral("work"));
+        {
+            COutLook o(nullptr, ok);
+            QCOMPARE(ImportList(o).size(), 3);
+            server.Stop();
+            QVERIFY(!Export(o, Booking(2, QStringLiteral("Flyttad"), 2)));
+            QVERIFY(!Export(o, Booking(4, QStringLiteral("Ny"), 4)));
+            for (int i = 0; i < 2; ++i) {
+                const QString box = NextBox(boxes);
+                QVERIFY2(box.contains(QStringLiteral("The calendar server %1 could not be reached: ").arg(host)),
+                         qPrintable(box));
+            }
+        }
+        QCOMPARE(server.Stored(QStringLiteral("anna"), QStringLiteral("work")), before);
+        QCOMPARE(Essence(Mirrored(url)), Essence(before));
+
+        // The next run cannot open the calendar: error 429, naming the server and the cause.
+        try {
+            Application::Create(url);
+            QFAIL("opened");
+        } catch (const vb::ErrObject& e) {
+            QCOMPARE(int(e.Number()), 429);
+            QCOMPARE(e.Description(),
+                     QStringLiteral("The calendar server %1 could not be reached: Connection refused").arg(host));
+        }
+        QCOMPARE(Essence(Mirrored(url)), Essence(before));
+
+        QVERIFY(server.Start());
+        {
+            COutLook o(nullptr, ok);
+            QCOMPARE(ImportList(o), (QStringList{"Bokning 1", "Bokning 2", "Bokning 3"}));
+        }
+        ALMBRO_EXPECT_NO_MORE_BOXES(boxes);
+    }
+
+    void credentials_data()
+    {
+        QTest::addColumn<QByteArray>("password"); // in the password file; empty: no file named
+        QTest::addColumn<int>("permissions");     // of the file
+        QTest::addColumn<QString>("message");     // %1 server, %2 file; empty: opens
+        const int own = int(QFile::ReadOwner | QFile::WriteOwner);
+        QTest::newRow("the right password in a file of the user's own") << QByteArray("hemligt") << own << "";
+        QTest::newRow("a wrong password")
+            << QByteArray("fel-lösen") << own
+            << "The calendar server %1 did not accept the user name \"anna\" and its password (401 Unauthorized)";
+        QTest::newRow("a password file others can read")
+            << QByteArray("hemligt") << int(own | QFile::ReadGroup | QFile::ReadOther)
+            << "The password file %2 can be read by other users; make it readable by you alone (chmod 600 %2). It "
+               "was not used";
+        QTest::newRow("no password anywhere")
+            << QByteArray() << own
+            << "No password for the user \"anna\" on the calendar server %1: store it in the Secret Service "
+               "(secret-tool store --label=Almbro service almbro server 127.0.0.1 user anna) or name a file that "
+               "holds it in ALMBRO_CALENDAR_PASSWORD_FILE or in the key CalendarPasswordFile of section System in "
+               "Planum.ini";
+    }
+
+    void credentials()
+    {
+        QFETCH(QByteArray, password);
+        QFETCH(int, permissions);
+        QFETCH(QString, message);
+        vb::MsgBoxRecorder boxes;
+        const QString folder = NewFolder();
+        testenv::Radicale server(folder, QStringLiteral("anna"), QStringLiteral("hemligt"));
+        server.AddCalendar(QStringLiteral("anna"), QStringLiteral("work"), QStringLiteral("Arbete"));
+        QVERIFY(server.Start());
+        const QString host = QUrl(server.Root()).adjusted(QUrl::RemovePath).toString();
+        const QString url = QStringLiteral("http://anna@%1/anna/work/").arg(QUrl(server.Root()).authority());
+        const QString file = folder + QStringLiteral("/password");
+        if (!password.isEmpty()) {
+            WritePasswordFile(file, password, QFile::Permissions(permissions));
+            qputenv("ALMBRO_CALENDAR_PASSWORD_FILE", file.toUtf8());
+        }
+        // No Secret Service in the test's session: only the file counts.
+        qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+        qputenv("ALMBRO_CALENDAR", url.toUtf8());
+        bool ok = false;
+        if (message.isEmpty()) {
+            COutLook o(nullptr, ok);
+            QVERIFY(Export(o, Booking(1, QStringLiteral("Bokning 1"))));
+            QCOMPARE(server.Stored(QStringLiteral("anna"), QStringLiteral("work")).size(), 1);
+        } else {
+            try {
+                Application::Create(url);
+                QFAIL("opened");
+            } catch (const vb::ErrObject& e) {
+                QCOMPARE(int(e.Number()), 429);
+                QCOMPARE(e.Description(),
+                         QString(message).replace(QStringLiteral("%1"), host).replace(QStringLiteral("%2"), file));
+                QVERIFY(!e.Description().contains(QStringLiteral("hemligt")));
+            }
+            QVERIFY(server.Stored(QStringLiteral("anna"), QStringLiteral("work")).isEmpty());
+            QCOMPARE(server.Count(QStringLiteral("PUT")), 0);
+        }
+        ALMBRO_EXPECT_NO_MORE_BOXES(boxes);
+    }
+
+    void faultsAtOpening_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("message"); // %1: the server; empty: opens
+        QTest::newRow("no such calendar") << "404"
+                                          << "The calendar server %1 has no /anna/nosuch/ (404 Not Found)";
+        QTest::newRow("another user's calendar")
+            << "403"
+            << "The calendar server %1 does not allow this on /bob/work/ (403 Forbidden)";
+        QTest::newRow("the server fails") << "500"
+                                          << "The calendar server %1 failed (500 Internal Server Error)";
+        QTest::newRow("a server that never answers") << "timeout"
+                                                     << "The calendar server %1 did not answer within 2 seconds";
+        QTest::newRow("a self-signed certificate nobody named")
+            << "tls"
+            << "The secure connection to the calendar server %1 failed: ";
+        QTest::newRow("a self-signed certificate the user named") << "tls-named"
+                                                                  << "";
+    }
+
+    void faultsAtOpening()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, message);
+        const QString folder = NewFolder();
+        const bool auth = fault == QLatin1String("403");
+        testenv::Radicale server(folder, auth ? QStringLiteral("anna") : QString(), QStringLiteral("hemligt"));
+        server.AddCalendar(QStringLiteral("anna"), QStringLiteral("work"), QStringLiteral("Arbete"));
+        server.AddCalendar(QStringLiteral("bob"), QStringLiteral("work"), QStringLiteral("Arbete"));
+        QTcpServer silent; // accepts connections and never says a word
+        QString address;
+        if (fault == QLatin1String("timeout")) {
+            QVERIFY(silent.listen(QHostAddress::LocalHost, 0));
+            address = QStringLiteral("http://127.0.0.1:%1/anna/work/").arg(silent.serverPort());
+            qputenv("ALMBRO_CALENDAR_TIMEOUT", "2");
+        } else {
+            if (fault.startsWith(QLatin1String("tls"))) {
+                const QString certificate = server.UseTls();
+                if (fault == QLatin1String("tls-named"))
+                    qputenv("ALMBRO_CALENDAR_CERTIFICATE", certificate.toUtf8());
+            }
+            if (fault == QLatin1String("500")) {
+                // A collection whose properties the server cannot read.
+                QFile props(folder + QStringLiteral("/store/collection-root/anna/work/.Radicale.props"));
+                QVERIFY(props.open(QIODevice::WriteOnly | QIODevice::Truncate));
+                props.write("{ not json");
+            }
+            QVERIFY(server.Start());
+            const QString path = fault == QLatin1String("404")   ? QStringLiteral("anna/nosuch/")
+                                 : fault == QLatin1String("403") ? QStringLiteral("bob/work/")
+                                                                 : QStringLiteral("anna/work/");
+            address = server.Root() + path;
+            if (auth) {
+                address.replace(QStringLiteral("://"), QStringLiteral("://anna@"));
+                WritePasswordFile(folder + QStringLiteral("/password"), "hemligt",
+                                  QFile::ReadOwner | QFile::WriteOwner);
+                qputenv("ALMBRO_CALENDAR_PASSWORD_FILE", (folder + QStringLiteral("/password")).toUtf8());
+            }
+        }
+        const QString host = QUrl(address).adjusted(QUrl::RemovePath | QUrl::RemoveUserInfo).toString();
+        try {
+            auto app = Application::Create(address);
+            app->Quit();
+            QVERIFY2(message.isEmpty(), "opened");
+        } catch (const vb::ErrObject& e) {
+            QVERIFY2(!message.isEmpty(), qPrintable(e.Description()));
+            QCOMPARE(int(e.Number()), 429);
+            QVERIFY2(e.Description().startsWith(message.arg(host)), qPrintable(e.Description()));
+            if (fault == QLatin1String("tls"))
+                QVERIFY2(e.Description().contains(QStringLiteral("self signed")) ||
+                             e.Description().contains(QStringLiteral("self-signed")),
+                         qPrintable(e.Description()));
+        }
+        if (fault == QLatin1String("timeout")) {
+            // Tried three times, each on a connection of its own, then given up.
+            int connections = 0;
+            while (silent.hasPendingConnections() || silent.waitForNewConnection(100))
+                connections += silent.nextPendingConnection() != nullptr;
+            QCOMPARE(connections, 3);
+        }
+        qunsetenv("ALMBRO_CALENDAR_TIMEOUT");
+        qunsetenv("ALMBRO_CALENDAR_CERTIFICATE");
+    }
+
+    void passwordFromTheSecretService()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("gnome-keyring-daemon")).isEmpty() ||
+            QStandardPaths::findExecutable(QStringLiteral("secret-tool")).isEmpty())
+            QSKIP("gnome-keyring and libsecret-tools are not installed");
+        vb::MsgBoxRecorder boxes;
+        const QString folder = NewFolder();
+        testenv::Radicale server(folder, QStringLiteral("anna"), QStringLiteral("hemligt"));
+        server.AddCalendar(QStringLiteral("anna"), QStringLiteral("work"), QStringLiteral("Arbete"));
+        QVERIFY(server.Start());
+        // A session of our own: a bus and a keyring holding the password, stored as the README
+        // tells a user to.
+        QProcess bus;
+        bus.start(QStringLiteral("dbus-daemon"),
+                  {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1"),
+                   QStringLiteral("--address=unix:path=%1/bus").arg(folder)});
+        QVERIFY(bus.waitForReadyRead(10000));
+        const QByteArray address = bus.readLine().trimmed();
+        QVERIFY(!address.isEmpty());
+        qputenv("DBUS_SESSION_BUS_ADDRESS", address);
+        QProcess keyring;
+        keyring.start(
+            QStringLiteral("gnome-keyring-daemon"),
+            {QStringLiteral("--unlock"), QStringLiteral("--components=secrets"), QStringLiteral("--foreground")});
+        QVERIFY(keyring.waitForStarted(10000));
+        keyring.write("keyring-password");
+        keyring.closeWriteChannel();
+        QProcess store;
+        for (int attempt = 0; attempt < 50; ++attempt) {
+            QTest::qWait(100);
+            store.start(QStringLiteral("secret-tool"),
+                        {QStringLiteral("store"), QStringLiteral("--label=Almbro calendar"), QStringLiteral("service"),
+                         QStringLiteral("almbro"), QStringLiteral("server"), QStringLiteral("127.0.0.1"),
+                         QStringLiteral("user"), QStringLiteral("anna")});
+            QVERIFY(store.waitForStarted(10000));
+            store.write("hemligt");
+            store.closeWriteChannel();
+            QVERIFY(store.waitForFinished(20000));
+            if (store.exitCode() == 0)
+                break;
+        }
+        QCOMPARE(store.exitCode(), 0);
+
+        qputenv("ALMBRO_CALENDAR",
+                QStringLiteral("http://anna@%1/anna/work/").arg(QUrl(server.Root()).authority()).toUtf8());
+        bool ok = false;
+        {
+            COutLook o(nullptr, ok);
+            QVERIFY(ok);
+            QVERIFY(Export(o, Booking(1, QStringLiteral("Bokning 1"))));
+        }
+        QCOMPARE(server.Stored(QStringLiteral("anna"), QStringLiteral("work")).size(), 1);
+        qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+        keyring.terminate();
+        keyring.waitForFinished(5000);
+        bus.terminate();
+        bus.waitForFinished(5000);
+        ALMBRO_EXPECT_NO_MORE_BOXES(boxes);
+    }
+
+    void anUnchangedSaveWritesNothing_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("vdir folder") << "vdir";
+        QTest::newRow("single .ics file") << "ics";
+        QTest::newRow("CalDAV collection") << "caldav";
+    }
+
+    void anUnchangedSaveWritesNothing()
+    {
+        QFETCH(QString, kind);
+        vb::MsgBoxRecorder boxes;
+        const QString folder = NewFolder();
+        testenv::Radicale server(folder);
+        QString location = folder + QStringLiteral("/calendar");
+        if (kind == QLatin1String("ics"))
+            location += QStringLiteral(".ics");
+        if (kind == QLatin1String("caldav")) {
+            server.AddCalendar(QStringLiteral("anna"), QStringLiteral("work"), QStringLiteral("Arbete"));
+            QVERIFY(server.Start());
+            location = server.Url(QStringLiteral("anna"), QStringLiteral("work"));
+        }
+        qputenv("ALMBRO_CALENDAR", location.toUtf8());
+        auto etags = [&location] {
+            QList<QByteArray> out;
+            for (const ResourceInfo& info : OpenStore(location)->List(Collection::Calendar))
+                out << info.etag;
+            return out;
+        };
+        bool ok = false;
+        {
+            COutLook o(nullptr, ok);
+            QVERIFY(Export(o, Booking(1, QStringLiteral("Bokning 1"), 1)));
+            QVERIFY(Export(o, Booking(2, QStringLiteral("Bokning 2"), 2)));
+        }
+        const QList<QByteArray> first = etags();
+        QCOMPARE(first.size(), 2);
+        {
+            COutLook o(nullptr, ok);
+            QVERIFY(Export(o, Booking(1, QStringLiteral("Bokning 1"), 1)));
+            QVERIFY(Export(o, Booking(2, QStringLiteral("Bokning 2"), 2)));
+        }
+        QCOMPARE(etags(), first);
+        {
+            COutLook o(nullptr, ok);
+            QVERIFY(Export(o, Booking(2, QStringLiteral("Bokning 2 flyttad"), 2)));
+        }
+        const QList<QByteArray> after = etags();
+        QCOMPARE(after.size(), 2);
+        // The changed item has a new version, the other keeps its own.
+        QSet<QByteArray> kept(first.cbegin(), first.cend());
+        kept.intersect(QSet<QByteArray>(after.cbegin(), after.cend()));
+        QCOMPARE(int(kept.size()), 1);
+        ALMBRO_EXPECT_NO_MORE_BOXES(boxes);
+    }
+};
+
+ALMBRO_TEST_MAIN(TestCalDav)
+#include "test_caldav.moc"
