@@ -130,6 +130,17 @@ private slots:
         const QMap<QString, QString> markers = Markers();
         const QString name = markers.firstKey();
         const QString path = Folder() + QLatin1Char('/') + name;
+        {
+            // The booking changes, so its appointment must be rewritten (an unchanged one is not).
+            booking::DBFunk db;
+            QCOMPARE(db.ÖppnaDatabas(m_db, 0, 0), 1);
+            booking::DBPost post = *db.HämtaPost(markers[name].toInt());
+            post.Notering(post.Notering() + QStringLiteral(" (changed)"));
+            qint32 number = 0, result = -1;
+            db.Överlapp(true);
+            db.SparaPost(post, false, number, result);
+            QCOMPARE(result, 0);
+        }
         if (!SetImmutable(path, true))
             QSKIP("chattr +i is not possible here (not root, or the file system has no such flag)");
         const auto guard = qScopeGuard([&] { SetImmutable(path, false); });

@@ -44,10 +44,14 @@ AppointmentRec Booking(int key, const QString& subject, int day = 2)
 
 // What the wizard does for each booking: update the appointment an earlier export made, or
 // make a new one. False when the item was not done.
+// As the transfer run writes a booking: update its appointment, and make a new one only when
+// the booking has none (a failed update is a failure, never a second appointment).
 bool Export(COutLook& o, AppointmentRec rec)
 {
     AppointmentRec again = rec;
-    return o.DuplicateAppointment(again, false) || o.NewAppointment(rec);
+    if (o.DuplicateAppointment(again, false))
+        return true;
+    return !o.DuplicateFailed() && o.NewAppointment(rec);
 }
 
 // The import list's walk over March 2026: subjects in start order.
