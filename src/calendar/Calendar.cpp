@@ -317,13 +317,7 @@ public:
     }
 
 private:
-    bool HasOverride() const
-    {
-        for (const OverrideInfo& o : m_c.resource->summary.overrides)
-            if (o.rid == m_c.occurrence.rid)
-                return true;
-        return false;
-    }
+    bool HasOverride() const { return m_c.resource->summary.Governing(m_c.occurrence.rid) != nullptr; }
 
     const std::shared_ptr<FolderData>& m_folder;
     const Candidate& m_c;
@@ -388,10 +382,7 @@ QVariant Item::GetProp(int prop) const
         }
     }
     // The summary answers for an occurrence too, unless the occurrence has changes of its own.
-    bool ownChanges = false;
-    if (m_occurrence)
-        for (const OverrideInfo& o : r.summary.overrides)
-            ownChanges = ownChanges || o.rid == m_rid;
+    const bool ownChanges = m_occurrence && r.summary.Governing(m_rid);
     if (!r.dirty && !ownChanges) {
         switch (prop) {
         case pBillingInformation: return r.summary.markers[0];
@@ -424,9 +415,14 @@ QVariant Item::GetProp(int prop) const
         }
     }
     vcal = EnsureParsed(f, m_resource);
-    if (m_occurrence)
+    bool ownTimes = false; // the occurrence's own component, with its own start and end
+    if (m_occurrence) {
         override = OverrideComponent(vcal, f.collection, m_rid);
-    if (m_occurrence && !override) {
+        ownTimes = override != nullptr;
+        if (!override)
+            override = GoverningComponent(vcal, f.collection, r.summary, m_rid);
+    }
+    if (m_occurrence && !ownTimes) {
         switch (prop) {
         case pStart: return QDateTime::fromSecsSinceEpoch(m_start);
         case pEnd: return QDateTime::fromSecsSinceEpoch(m_end);
@@ -463,7 +459,8 @@ void Item::SetProp(int prop, const QVariant& value)
     icalcomponent* vcal = EnsureParsed(f, m_resource);
     if (!wasParsed && !m_resource->dirty && m_resource->etag != seen)
         m_resource->conflict = true;
-    icalcomponent* c = m_occurrence ? EnsureOverride(vcal, f.collection, {m_start, m_end, m_rid})
+    icalcomponent* c = m_occurrence ? EnsureOverride(vcal, f.collection, {m_start, m_end, m_rid},
+                                                     GoverningComponent(vcal, f.collection, m_resource->summary, m_rid))
                                     : MainComponent(vcal, f.collection);
     const qint64 key = m_occurrence ? m_rid : kNoTime;
     detail::SetProp(vcal, c, prop, value, m_resource->endSet.contains(key));
@@ -499,10 +496,7 @@ qint64 Item::TimeSecs(int prop) const
         const Resource& r = *m_resource;
         if (!m_occurrence)
             return prop == pStart ? r.summary.start : r.summary.end;
-        bool ownChanges = false;
-        for (const OverrideInfo& o : r.summary.overrides)
-            ownChanges = ownChanges || o.rid == m_rid;
-        if (!ownChanges)
+        if (!r.summary.Governing(m_rid))
             return prop == pStart ? m_start : m_end;
     }
     const QDateTime when = GetProp(prop).toDateTime();
@@ -702,7 +696,7 @@ cal::Item Items::Item(int index) const
 cal::Item Items::Find(const QString& filterText)
 {
     FolderData& f = *m_folder;
-    App(f);
+    auto app = App(f);
     EnsureLoaded(f);
     auto search = std::make_shared<SearchState>();
     search->filter = Filter::Parse(filterText, SchemaFor(f.collection));
@@ -728,7 +722,19 @@ cal::Item Items::Find(const QString& filterText)
             return;
         icalcomponent* vcal = s.zoneInFile ? EnsureParsed(f, r) : nullptr;
         std::vector<Occurrence> occurrences;
-        Expand(s, vcal, range.low, high, occurrences);
+        if (!Expand(s, vcal, range.low, high, occurrences)) {
+            // A rule that repeats every minute or second would fill any list: named, not listed.
+            const QString reason =
+                QStringLiteral("%1: the series \"%2\" repeats more often than %3 times in the range searched; it was "
+                               "skipped")
+                    .arg(app->store->Describe(f.collection, r->name), s.Texts().subject)
+                    .arg(kMaxOccurrences);
+            if (!f.loadErrors.contains(reason)) {
+                f.loadErrors << reason;
+                qWarning().noquote() << reason;
+            }
+            return;
+        }
         for (const Occurrence& o : occurrences)
             out.push_back({r, o, true});
     };
@@ -925,10 +931,24 @@ cal::Item Application::CreateItem(int itemType) const
     return SearchState::Make(m_app->folders[CollectionIndex(c)], r);
 }
 
+void Application::Commit()
+{
+    if (!m_app || m_app->quit || !m_app->store)
+        vb::Raise(ErrCalendar, QStringLiteral("The calendar application has quit"));
+    m_app->store->Commit();
+}
+
 void Application::Quit()
 {
     if (!m_app || m_app->quit)
         return;
+    if (m_app->store) {
+        try {
+            m_app->store->Commit();
+        } catch (...) {
+            qWarning().noquote() << vb::CurrentError().Description();
+        }
+    }
     if (m_app->store && m_app->store->WantsSummaryCache()) {
         for (const auto& folder : m_app->folders) {
             if (!folder->loaded || !folder->cacheDirty)

@@ -204,7 +204,11 @@ public:
     NameSpace GetNamespace(const QString& type) const;
     // 1 appointment, 3 task, 5 note: a new unsaved item.
     cal::Item CreateItem(int itemType) const;
-    // Writes the search caches and closes the store; the application is no longer running.
+    // Makes every item saved so far durable: a batch of saves is flushed to disk together here
+    // (each save is atomic on its own). Raises 57 naming a file the disk refused.
+    void Commit();
+    // Commits, writes the search caches and closes the store; the application is no longer
+    // running.
     void Quit();
     bool HasQuit() const;
     QString Location() const;

@@ -100,6 +100,12 @@ void COutLook::Release()
     }
 }
 
+void COutLook::Commit()
+{
+    if (m_app && !m_app->HasQuit())
+        m_app->Commit();
+}
+
 bool COutLook::InDateRange(const cal::Item& item) const
 {
     if (!m_dates)

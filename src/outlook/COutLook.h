@@ -78,6 +78,9 @@ public:
 
     bool DuplicateAppointment(AppointmentRec& rec, bool bDelete);
     bool NewAppointment(AppointmentRec& rec);
+    // Makes every appointment written so far durable: the calendar flushes a run's writes
+    // together. Raises 57 naming a file the disk refused; the run is then not done.
+    void Commit();
 
     bool StartadHär() const { return m_startadHär; }
     // Does the item lie inside the wizard's window (whole days)?

@@ -50,6 +50,8 @@ bool frmWizard::Utför()
         m_handled = 0;
         if (optExport->isChecked()) {
             UtförExport(db);
+            // What the summary counts as done is on disk before it says so.
+            oOutLook->Commit();
             gsBekräftelse = QString::number(m_done) + QStringLiteral(" / ") + QString::number(m_handled) +
                             QLatin1Char(' ') + T("R2146");
         } else if (optImport->isChecked()) {

@@ -730,7 +730,7 @@ private slots:
         const QByteArray text = ReadAll(file).replace("\r\n ", "");
         for (const char* kept : {"X-MS-OLK-FORCEINSPECTOROPEN:TRUE", "METHOD:PUBLISH", "X-MICROSOFT-CDO-IMPORTANCE:1",
                                  "X-MS-OLK-AUTOFILLLOCATION:FALSE", "PRIORITY:5", "CLASS:PUBLIC",
-                                 "SUMMARY;LANGUAGE=sv:Veckomöte (flyttat)", "W. Europe Standard Time:20261116T083000",
+                                 "SUMMARY;LANGUAGE=sv:Veckomöte (flyttat)", "EXDATE;TZID=\"W. Europe Standard Time\":20261116T083000",
                                  "TZID:W. Europe Standard Time", "SUMMARY:Möte med Byggbolaget AB\\, flyttat",
                                  "DTSTART;TZID=Europe/Stockholm:20261204T100000", "DTEND;TZID=Europe/Stockholm:20261204T113000",
                                  "TRIGGER:-PT15M"})
