@@ -377,6 +377,15 @@ bool IsOverride(icalcomponent* c)
     return icalcomponent_get_first_property(c, ICAL_RECURRENCEID_PROPERTY) != nullptr;
 }
 
+// A file of a vdir is one item, but some programs put several in one file: the item is the
+// first UID's components.
+bool SameUid(icalcomponent* a, icalcomponent* b)
+{
+    const char* x = icalcomponent_get_uid(a);
+    const char* y = icalcomponent_get_uid(b);
+    return qstrcmp(x ? x : "", y ? y : "") == 0;
+}
+
 bool Recurs(icalcomponent* c)
 {
     return icalcomponent_get_first_property(c, ICAL_RRULE_PROPERTY) ||
@@ -457,24 +466,22 @@ ComponentPtr NewItemCalendar(Collection collection)
 icalcomponent* MainComponent(icalcomponent* vcal, Collection collection)
 {
     const icalcomponent_kind kind = ComponentKind(collection);
-    icalcomponent* first = nullptr;
-    for (icalcomponent* c = icalcomponent_get_first_component(vcal, kind); c;
-         c = icalcomponent_get_next_component(vcal, kind)) {
-        if (!IsOverride(c))
+    icalcomponent* first = icalcomponent_get_first_component(vcal, kind);
+    // The series of the first UID, or else its first occurrence.
+    for (icalcomponent* c = first; c; c = icalcomponent_get_next_component(vcal, kind))
+        if (!IsOverride(c) && SameUid(c, first))
             return c;
-        if (!first)
-            first = c;
-    }
     return first;
 }
 
 icalcomponent* OverrideComponent(icalcomponent* vcal, Collection collection, qint64 rid)
 {
     const icalcomponent_kind kind = ComponentKind(collection);
+    icalcomponent* main = MainComponent(vcal, collection);
     for (icalcomponent* c = icalcomponent_get_first_component(vcal, kind); c;
          c = icalcomponent_get_next_component(vcal, kind)) {
         icalproperty* p = icalcomponent_get_first_property(c, ICAL_RECURRENCEID_PROPERTY);
-        if (p && TimeOf(vcal, p) == rid)
+        if (p && SameUid(c, main) && TimeOf(vcal, p) == rid)
             return c;
     }
     return nullptr;
@@ -651,7 +658,7 @@ Summary Summarize(icalcomponent* vcal, Collection collection, const QString& whe
     const icalcomponent_kind kind = ComponentKind(collection);
     for (icalcomponent* c = icalcomponent_get_first_component(vcal, kind); c;
          c = icalcomponent_get_next_component(vcal, kind)) {
-        if ((c == main && !s.orphans) || !IsOverride(c))
+        if ((c == main && !s.orphans) || !IsOverride(c) || !SameUid(c, main))
             continue;
         OverrideInfo o;
         icalproperty* rid = icalcomponent_get_first_property(c, ICAL_RECURRENCEID_PROPERTY);

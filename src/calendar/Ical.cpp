@@ -273,10 +273,11 @@ QByteArray VTimezoneId(icalcomponent* vtimezone)
 }
 
 namespace {
-// Real zones change their offset a few times a year at most. libical works out every change
+// Real zones change their offset a few times a year at most (a rule of "the Sunday among
+// these seven days" is one change). libical works out every change
 // from a rule's first year on, so a rule that changes every minute since 1601 would take it
 // hours and gigabytes: such a zone is refused before libical sees it.
-constexpr int kZoneChangesPerYear = 12;
+constexpr int kZoneChangesPerYear = 60;
 constexpr int kZoneDates = 2000;
 
 int Count(const short* values, int size)
@@ -299,20 +300,34 @@ bool RuleTooDense(icalproperty* rrule)
     case ICAL_MONTHLY_RECURRENCE: perYear = 12; break;
     default: return true;
     }
-    perYear = (perYear + rule.interval - 1) / std::max<short>(rule.interval, 1);
-    auto times = [&perYear](int n) { perYear *= std::max(n, 1); };
+    // Day parts narrow each other (BYDAY=SU with seven BYMONTHDAYs is one day a month): the
+    // narrowest counts. Without BYMONTH a yearly rule with day parts runs through every month.
     const int days = Count(rule.by_day, ICAL_BY_DAY_SIZE);
     bool everyWeekday = false;
     for (int i = 0; i < days; ++i)
         everyWeekday = everyWeekday || icalrecurrencetype_day_position(rule.by_day[i]) == 0;
-    times(days * (everyWeekday ? 5 : 1));
-    times(Count(rule.by_month_day, ICAL_BY_MONTHDAY_SIZE));
-    times(Count(rule.by_year_day, ICAL_BY_YEARDAY_SIZE));
-    times(Count(rule.by_week_no, ICAL_BY_WEEKNO_SIZE) * (days ? 1 : 7));
+    qint64 perMonth = 0;
+    auto narrow = [&perMonth](qint64 n) {
+        if (n > 0)
+            perMonth = perMonth ? std::min(perMonth, n) : n;
+    };
+    narrow(days * (everyWeekday ? 5 : 1));
+    narrow(Count(rule.by_month_day, ICAL_BY_MONTHDAY_SIZE));
+    const int yearDays = Count(rule.by_year_day, ICAL_BY_YEARDAY_SIZE);
+    const int weeks = Count(rule.by_week_no, ICAL_BY_WEEKNO_SIZE);
+    const int months = Count(rule.by_month, ICAL_BY_MONTH_SIZE);
+    if (yearDays || weeks) {
+        perYear = std::max(yearDays, weeks * 7);
+    } else if (perMonth) {
+        perYear = perMonth * (months ? months : 12);
+    } else if (months && rule.freq == ICAL_YEARLY_RECURRENCE) {
+        perYear = months;
+    }
+    perYear = std::max<qint64>(1, perYear / std::max<short>(rule.interval, 1));
+    auto times = [&perYear](int n) { perYear *= std::max(n, 1); };
     times(Count(rule.by_hour, ICAL_BY_HOUR_SIZE));
     times(Count(rule.by_minute, ICAL_BY_MINUTE_SIZE));
     times(Count(rule.by_second, ICAL_BY_SECOND_SIZE));
-    // BYMONTH and BYSETPOS only ever take some away.
     return perYear > kZoneChangesPerYear;
 }
 } // namespace
