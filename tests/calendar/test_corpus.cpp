@@ -15,6 +15,7 @@ using namespace cal;
 
 namespace {
 const char kCorpus[] = ALMBRO_SOURCE_DIR "/tests/calendar/data/corpus";
+const char kBroken[] = ALMBRO_SOURCE_DIR "/tests/calendar/data/corpus-broken";
 const QString kFirstDay = QStringLiteral("1990-01-01");
 const QString kLastDay = QStringLiteral("2030-12-31");
 
@@ -163,6 +164,43 @@ private slots:
             if (readable)
                 QCOMPARE(withOurs.join(QLatin1Char('\n')), expect.join(QLatin1Char('\n')));
             third->Quit();
+        }
+    }
+
+    // Files with no one right reading: read without a crash, what cannot be used named with
+    // the file, and their bytes kept by a save.
+    void brokenFilesAreLeftAsTheyAre_data()
+    {
+        QTest::addColumn<QString>("file");
+        for (const QString& name : QDir(QString::fromUtf8(kBroken)).entryList({QStringLiteral("*.ics")}, QDir::Files, QDir::Name))
+            QTest::newRow(qPrintable(name)) << name;
+    }
+
+    void brokenFilesAreLeftAsTheyAre()
+    {
+        QFETCH(QString, file);
+        const QString source = QString::fromUtf8(kBroken) + QLatin1Char('/') + file;
+        const QByteArray original = ReadAll(source);
+        const QString vdir = testenv::Root() + QStringLiteral("/broken-vdir-") + QFileInfo(file).completeBaseName();
+        QDir().mkpath(vdir + QStringLiteral("/Calendar"));
+        const QString inVdir = vdir + QStringLiteral("/Calendar/") + file;
+        QVERIFY(QFile::copy(source, inVdir));
+        const QString single = testenv::Root() + QStringLiteral("/broken-") + file;
+        QVERIFY(QFile::copy(source, single));
+        for (const QString& place : {vdir, single}) {
+            const QString path = place == vdir ? inVdir : single;
+            auto app = Application::Create(place);
+            Occurrences(*app);
+            for (const QString& e : app->GetNamespace(QStringLiteral("MAPI")).GetDefaultFolder(olFolderCalendar).LoadErrors())
+                QVERIFY2(e.startsWith(path), qPrintable(e));
+            NewAppointment(*app, QStringLiteral("Bokning ") + file);
+            app->Quit();
+            const QByteArray after = ReadAll(path);
+            if (place == vdir)
+                QVERIFY(after == original);
+            else
+                QVERIFY2(OnlyInserted(original, after), "bytes of other programs' items changed");
+            QCOMPARE(after.count("X-LIC-"), original.count("X-LIC-"));
         }
     }
 };
