@@ -57,6 +57,8 @@ double Export(int exports, int shiftHours, int* updated, int* created)
         else if (outlook.NewAppointment(rec))
             ++*created;
     }
+    // Done means on disk: the run's writes are flushed together before the time is taken.
+    outlook.Commit();
     const double seconds = t.nsecsElapsed() / 1e9;
     return seconds;
 }

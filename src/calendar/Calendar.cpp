@@ -7,6 +7,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <exception>
 #include <thread>
@@ -160,37 +161,76 @@ void EnsureLoaded(FolderData& f)
     f.items.reserve(size_t(list.size()));
     // Both are sorted by name: one merge pass pairs each file with its cached summary. The
     // item takes the listing's name and etag, which are equal to the cached ones.
+    std::vector<std::shared_ptr<Resource>> found(size_t(list.size()));
+    std::vector<qsizetype> toRead;
     auto cached = cache.items.begin();
-    for (ResourceInfo& info : list) {
+    for (qsizetype i = 0; i < list.size(); ++i) {
+        ResourceInfo& info = list[i];
         while (cached != cache.items.end() && cached->name < QStringView(info.name))
             ++cached;
-        std::shared_ptr<Resource> r;
         if (cached != cache.items.end() && cached->name == QStringView(info.name) && cached->etag == info.etag) {
-            r = std::move(cached->resource);
+            std::shared_ptr<Resource> r = std::move(cached->resource);
             r->name = std::move(info.name);
             r->etag = std::move(info.etag);
+            found[size_t(i)] = std::move(r);
             ++cached;
         } else {
-            changed = true;
-            r = std::make_shared<Resource>();
-            r->name = info.name;
-            const QString where = store.Describe(f.collection, info.name);
-            try {
-                const QByteArray data = store.Read(f.collection, info.name, &r->etag);
-                ComponentPtr vcal = ParseCalendar(data, where);
-                // A vdir collection may hold other kinds of items too (tasks beside events):
-                // those are not ours to list, and not errors.
-                if (!MainComponent(vcal.get(), f.collection))
-                    continue;
-                r->summary = Summarize(vcal.get(), f.collection, where, FallbackUid(info.name));
-            } catch (...) {
-                // Left in place, untouched, and reported; the rest of the calendar stays usable.
-                const vb::ErrObject e = vb::CurrentError();
-                f.loadErrors << e.Description();
-                qWarning().noquote() << e.Description();
-                continue;
+            toRead.push_back(i);
+        }
+    }
+    if (!toRead.empty())
+        changed = true;
+    // The files the cache does not know are read and summarised on every core: without a cache
+    // that is the whole calendar. Only stores whose reads are independent of each other (the
+    // ones that want a cache: a folder of files) are read side by side.
+    std::vector<QString> errors(toRead.size());
+    std::atomic<size_t> next{0};
+    auto work = [&] {
+        constexpr size_t kChunk = 64;
+        for (size_t begin; (begin = next.fetch_add(kChunk)) < toRead.size();) {
+            for (size_t k = begin; k < std::min(toRead.size(), begin + kChunk); ++k) {
+                const ResourceInfo& info = list[toRead[k]];
+                auto r = std::make_shared<Resource>();
+                r->name = info.name;
+                const QString where = store.Describe(f.collection, info.name);
+                try {
+                    const QByteArray data = store.Read(f.collection, info.name, &r->etag);
+                    ComponentPtr vcal = ParseCalendar(data, where);
+                    // A vdir collection may hold other kinds of items too (tasks beside events):
+                    // those are not ours to list, and not errors.
+                    if (!MainComponent(vcal.get(), f.collection))
+                        continue;
+                    r->summary = Summarize(vcal.get(), f.collection, where, FallbackUid(info.name));
+                    found[size_t(toRead[k])] = std::move(r);
+                } catch (...) {
+                    // Left in place, untouched, and reported; the rest of the calendar stays usable.
+                    errors[k] = vb::CurrentError().Description();
+                }
             }
         }
+    };
+    std::vector<std::thread> helpers;
+    if (store.WantsSummaryCache() && toRead.size() >= 256) {
+        const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+        for (unsigned t = 1; t < cores; ++t) {
+            try {
+                helpers.emplace_back(work);
+            } catch (...) {
+                break; // no thread to be had: the others do it all
+            }
+        }
+    }
+    work();
+    for (std::thread& t : helpers)
+        t.join();
+    for (const QString& e : errors)
+        if (!e.isEmpty()) {
+            f.loadErrors << e;
+            qWarning().noquote() << e;
+        }
+    for (std::shared_ptr<Resource>& r : found) {
+        if (!r)
+            continue;
         r->order = f.nextOrder++;
         IndexAdd(f, r.get());
         f.items.push_back(std::move(r));
