@@ -93,7 +93,7 @@ void IcsFileStore::Reload(bool force)
     m_stamp = stamp;
 }
 
-QByteArray IcsFileStore::EntryData(const QList<qsizetype>& components) const
+QByteArray IcsFileStore::EntryData(const QList<qsizetype>& components, QByteArray* etag) const
 {
     const QByteArray lineBreak = LineBreakOf(m_text);
     QByteArray items;
@@ -104,6 +104,7 @@ QByteArray IcsFileStore::EntryData(const QList<qsizetype>& components) const
     QByteArray out = "BEGIN:VCALENDAR" + lineBreak;
     for (const RawLine& line : m_split.properties)
         out += Terminated(Span(m_text, line.begin, line.end), lineBreak);
+    const qsizetype headerEnd = out.size();
     // The zones the item names, as the file defines them.
     for (const QByteArray& tzid : TzidsIn(items))
         for (const RawComponent& z : m_split.components)
@@ -111,6 +112,10 @@ QByteArray IcsFileStore::EntryData(const QList<qsizetype>& components) const
                 out += Terminated(Span(m_text, z.begin, z.end), lineBreak);
                 break;
             }
+    // The version is the item's own bytes and its zones': a change to the calendar's own lines
+    // (its name, say) is no change of the item.
+    if (etag)
+        *etag = Hash(QByteArrayView(out).sliced(headerEnd).toByteArray() + items);
     out += items;
     out += "END:VCALENDAR" + lineBreak;
     return out;
@@ -153,8 +158,7 @@ void IcsFileStore::Load(const QByteArray& input)
     m_split = std::move(split);
     for (int slot = 0; slot < 3; ++slot) {
         for (Entry& e : entries[slot]) {
-            e.data = EntryData(e.components);
-            e.etag = Hash(e.data);
+            e.data = EntryData(e.components, &e.etag);
         }
         m_entries[slot] = std::move(entries[slot]);
         m_order[slot] = std::move(order[slot]);

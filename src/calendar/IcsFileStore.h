@@ -37,7 +37,7 @@ private:
     };
     void Reload(bool force);
     void Load(const QByteArray& text);
-    QByteArray EntryData(const QList<qsizetype>& components) const;
+    QByteArray EntryData(const QList<qsizetype>& components, QByteArray* etag) const;
     void Replace(Collection collection, const QString& name, const QByteArray* data, const QByteArray& ifMatch);
 
     QString m_path;
