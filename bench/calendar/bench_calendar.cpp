@@ -58,8 +58,11 @@ double Export(int exports, int shiftHours, int* updated, int* created)
             ++*created;
     }
     // Done means on disk: the run's writes are flushed together before the time is taken.
+    const qint64 beforeCommit = t.nsecsElapsed();
     outlook.Commit();
     const double seconds = t.nsecsElapsed() / 1e9;
+    out << QStringLiteral("  (of which the closing flush of every written file and the folder: %1 s)\n")
+               .arg((t.nsecsElapsed() - beforeCommit) / 1e9, 0, 'f', 2);
     return seconds;
 }
 // Each hostile input alone in a fresh vdir: the time to open the calendar and list March 2026

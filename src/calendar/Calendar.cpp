@@ -181,8 +181,7 @@ void EnsureLoaded(FolderData& f)
     if (!toRead.empty())
         changed = true;
     // The files the cache does not know are read and summarised on every core: without a cache
-    // that is the whole calendar. Only stores whose reads are independent of each other (the
-    // ones that want a cache: a folder of files) are read side by side.
+    // that is the whole calendar.
     std::vector<QString> errors(toRead.size());
     std::atomic<size_t> next{0};
     auto work = [&] {
@@ -210,7 +209,7 @@ void EnsureLoaded(FolderData& f)
         }
     };
     std::vector<std::thread> helpers;
-    if (store.WantsSummaryCache() && toRead.size() >= 256) {
+    if (store.ReadsInParallel() && toRead.size() >= 256) {
         const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
         for (unsigned t = 1; t < cores; ++t) {
             try {

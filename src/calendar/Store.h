@@ -34,9 +34,8 @@ public:
     // Raises 53 when the resource is gone, 57 when it cannot be read.
     virtual QByteArray Read(Collection collection, const QString& name, QByteArray* etag = nullptr) = 0;
     // Replaces or creates the resource atomically, durably at the latest at Commit(); returns
-    // the new etag. ifMatch is
-    // the etag that was read (empty for a new resource); a resource that changed meanwhile is
-    // not overwritten: that raises ErrCalendar.
+    // the new etag. ifMatch is the etag that was read (empty for a new resource); a resource
+    // that changed meanwhile is not overwritten: that raises ErrCalendar.
     virtual QByteArray Write(Collection collection, const QString& name, const QByteArray& data,
                              const QByteArray& ifMatch) = 0;
     virtual void Remove(Collection collection, const QString& name, const QByteArray& ifMatch) = 0;
@@ -51,6 +50,9 @@ public:
     // here instead of one by one (each write is atomic all the same); the default: each write
     // was durable when it returned. Raises 57 when the disk refuses.
     virtual void Commit() {}
+    // True when Read may be called from several threads at once (opening reads the resources
+    // the summary cache lacks on every core).
+    virtual bool ReadsInParallel() const { return false; }
 };
 
 // The number the calendar layer raises for its own failures (a filter it cannot read, a resource

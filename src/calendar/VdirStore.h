@@ -20,6 +20,7 @@ public:
                      const QByteArray& ifMatch) override;
     void Remove(Collection collection, const QString& name, const QByteArray& ifMatch) override;
     bool WantsSummaryCache() const override { return true; }
+    bool ReadsInParallel() const override { return true; }
     // Each write is renamed into place at once; the files and their folder are flushed together
     // here (and when the store is closed).
     void Commit() override;
