@@ -252,15 +252,42 @@ void AtomicWrite(const QString& dir, const QString& name, const QByteArray& data
 
 QByteArray ReadWholeFile(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (!file.exists())
+    // Plain system calls, one read of the size the file has: opening a large calendar reads
+    // every file once, and QFile's buffering and growing copies cost more than the reading.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        const int err = errno;
+        if (err == ENOENT)
             vb::Raise(vb::ErrFileNotFound, QStringLiteral("File not found: %1").arg(path));
-        vb::Raise(vb::ErrDeviceIO, QStringLiteral("Cannot read %1: %2").arg(path, file.errorString()));
+        vb::Raise(vb::ErrDeviceIO, QStringLiteral("Cannot read %1: %2").arg(path, SystemReason(err)));
     }
-    QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        vb::Raise(vb::ErrDeviceIO, QStringLiteral("Cannot read %1: %2").arg(path, file.errorString()));
+    struct stat st;
+    QByteArray data;
+    qsizetype done = 0;
+    int err = 0;
+    if (::fstat(fd, &st) != 0) {
+        err = errno;
+    } else {
+        data.resize(qsizetype(st.st_size) + 1);
+        for (;;) {
+            if (done == data.size())
+                data.resize(data.size() * 2 + 4096); // the file grew while we read it
+            const ssize_t n = ::read(fd, data.data() + done, size_t(data.size() - done));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0) {
+                err = errno;
+                break;
+            }
+            if (n == 0)
+                break;
+            done += n;
+        }
+    }
+    ::close(fd);
+    if (err != 0)
+        vb::Raise(vb::ErrDeviceIO, QStringLiteral("Cannot read %1: %2").arg(path, SystemReason(err)));
+    data.truncate(done);
     return data;
 }
 
