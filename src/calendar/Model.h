@@ -206,7 +206,7 @@ void AddExdate(icalcomponent* vcalendar, Collection collection, qint64 rid);
 // series and kMaxSteps of the rule; false when a bound was reached (the list is then partial
 // and the series is not to be listed).
 constexpr int kMaxOccurrences = 10000;
-constexpr int kMaxSteps = 200000;
+constexpr int kMaxSteps = 100000;
 bool Expand(const Summary& summary, icalcomponent* vcalendar, qint64 low, qint64 high, std::vector<Occurrence>& out);
 
 // --- summary cache (Cache.cpp) ---
