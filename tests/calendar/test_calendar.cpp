@@ -1235,6 +1235,21 @@ private slots:
             QCOMPARE(items.Item(i).Body().size(), 200000); // every saved item whole
         // The dead writer's temporary file is gone after the folder was read.
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden).filter(QRegularExpression(QStringLiteral("^\\."))), QStringList());
+        app->Quit();
+
+        // Run again to the end: the bookings it had written are updated, none is doubled.
+        const int written = int(IcsFiles(folder).size());
+        QProcess again;
+        again.start(QStringLiteral(ALMBRO_BINARY_DIR "/tests/calendar/calendar_writer"), {place, QString::number(written + 5)});
+        QVERIFY(again.waitForFinished(120000));
+        QCOMPARE(again.exitCode(), 0);
+        QCOMPARE(int(IcsFiles(folder).size()), written + 5);
+        auto after = Application::Create(place);
+        Items rerun = after->GetNamespace(QStringLiteral("MAPI")).GetDefaultFolder(olFolderCalendar).Items();
+        QSet<QString> markers;
+        for (int i = 1; i <= rerun.Count(); ++i)
+            markers.insert(rerun.Item(i).BillingInformation());
+        QCOMPARE(int(markers.size()), written + 5);
     }
 };
 
