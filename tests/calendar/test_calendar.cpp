@@ -1109,6 +1109,37 @@ private slots:
                  qPrintable(errors.join(QLatin1Char('\n'))));
     }
 
+    // An occurrence that follows a RANGE=THISANDFUTURE change, changed on its own: it keeps the
+    // time and texts it followed, with the new subject, and the others still follow the change.
+    void occurrenceAfterAThisAndFutureChangeIsChangedAlone_data()
+    {
+        QTest::addColumn<bool>("vdir");
+        QTest::newRow("vdir") << true;
+        QTest::newRow("single file") << false;
+    }
+
+    void occurrenceAfterAThisAndFutureChangeIsChangedAlone()
+    {
+        QFETCH(bool, vdir);
+        const QString place = StoreHolding(ReadAll(DataFile(QStringLiteral("corpus/almbro_range_thisandfuture.ics"))), vdir);
+        const QString march = QStringLiteral("[Start] >= \"2026-03-30\" AND [End] <= \"2026-04-21\"");
+        {
+            auto app = Application::Create(place);
+            Items items = SortedWithRecurrences(app);
+            Item item = items.Find(QStringLiteral("[Start] >= \"2026-04-13\" AND [End] <= \"2026-04-14\""));
+            QVERIFY(item);
+            QCOMPARE(item.Subject(), QStringLiteral("Veckomöte efter lunch"));
+            item.SetSubject(QStringLiteral("Veckomöte, egen ändring"));
+            item.Save();
+        }
+        auto app = Application::Create(place);
+        QCOMPARE(Listing(SortedWithRecurrences(app), march),
+                 (QStringList{QStringLiteral("2026-03-30 13:30|2026-03-30 15:00|Veckomöte efter lunch"),
+                              QStringLiteral("2026-04-07 08:00|2026-04-07 08:30|Flyttat en gång"),
+                              QStringLiteral("2026-04-13 13:30|2026-04-13 15:00|Veckomöte, egen ändring"),
+                              QStringLiteral("2026-04-20 13:30|2026-04-20 15:00|Veckomöte efter lunch")}));
+    }
+
     void sixteenMegabyteLineIsRead()
     {
         const QByteArray body(16 << 20, 'x');
