@@ -64,6 +64,31 @@ bool OnlyInserted(const QByteArray& before, const QByteArray& after)
     return prefix + suffix == before.size();
 }
 
+// One data row per calendar file of a folder.
+void RowPerFile(const char* folder)
+{
+    QTest::addColumn<QString>("file");
+    for (const QString& name : QDir(QString::fromUtf8(folder)).entryList({QStringLiteral("*.ics")}, QDir::Files, QDir::Name))
+        QTest::newRow(qPrintable(name)) << name;
+}
+
+// A copy of a file as the one item file of a new vdir, and another as a whole calendar file.
+struct Copies {
+    QString vdir, inVdir, single;
+};
+Copies CopiesOf(const QString& source, const QString& prefix)
+{
+    const QString file = QFileInfo(source).fileName();
+    Copies c;
+    c.vdir = testenv::Root() + QLatin1Char('/') + prefix + QStringLiteral("vdir-") + QFileInfo(file).completeBaseName();
+    QDir().mkpath(c.vdir + QStringLiteral("/Calendar"));
+    c.inVdir = c.vdir + QStringLiteral("/Calendar/") + file;
+    c.single = testenv::Root() + QLatin1Char('/') + prefix + QStringLiteral("single-") + file;
+    if (!QFile::copy(source, c.inVdir) || !QFile::copy(source, c.single))
+        qFatal("cannot copy %s", qPrintable(source));
+    return c;
+}
+
 Item NewAppointment(Application& app, const QString& subject)
 {
     Item item = app.CreateItem(olAppointmentItem);
@@ -84,12 +109,7 @@ private slots:
         QVERIFY(QDir(QString::fromUtf8(kCorpus)).entryList({QStringLiteral("*.ics")}).size() >= 40);
     }
 
-    void sameOccurrencesAsAnotherReader_data()
-    {
-        QTest::addColumn<QString>("file");
-        for (const QString& name : QDir(QString::fromUtf8(kCorpus)).entryList({QStringLiteral("*.ics")}, QDir::Files, QDir::Name))
-            QTest::newRow(qPrintable(name)) << name;
-    }
+    void sameOccurrencesAsAnotherReader_data() { RowPerFile(kCorpus); }
 
     void sameOccurrencesAsAnotherReader()
     {
@@ -111,14 +131,9 @@ private slots:
             expected[vdirReading ? 0 : 1] = QString::fromUtf8(python.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         }
 
-        // As one file among others in a vdir.
-        const QString vdir = testenv::Root() + QStringLiteral("/vdir-") + QFileInfo(file).completeBaseName();
-        QDir().mkpath(vdir + QStringLiteral("/Calendar"));
-        const QString inVdir = vdir + QStringLiteral("/Calendar/") + file;
-        QVERIFY(QFile::copy(source, inVdir));
-        // As the whole calendar.
-        const QString single = testenv::Root() + QStringLiteral("/single-") + file;
-        QVERIFY(QFile::copy(source, single));
+        // As the one item file of a vdir, and as the whole calendar.
+        const Copies copies = CopiesOf(source, QString());
+        const QString &vdir = copies.vdir, &inVdir = copies.inVdir, &single = copies.single;
         const QByteArray original = ReadAll(source);
 
         for (const QString& place : {vdir, single}) {
@@ -169,24 +184,15 @@ private slots:
 
     // Files with no one right reading: read without a crash, what cannot be used named with
     // the file, and their bytes kept by a save.
-    void brokenFilesAreLeftAsTheyAre_data()
-    {
-        QTest::addColumn<QString>("file");
-        for (const QString& name : QDir(QString::fromUtf8(kBroken)).entryList({QStringLiteral("*.ics")}, QDir::Files, QDir::Name))
-            QTest::newRow(qPrintable(name)) << name;
-    }
+    void brokenFilesAreLeftAsTheyAre_data() { RowPerFile(kBroken); }
 
     void brokenFilesAreLeftAsTheyAre()
     {
         QFETCH(QString, file);
         const QString source = QString::fromUtf8(kBroken) + QLatin1Char('/') + file;
         const QByteArray original = ReadAll(source);
-        const QString vdir = testenv::Root() + QStringLiteral("/broken-vdir-") + QFileInfo(file).completeBaseName();
-        QDir().mkpath(vdir + QStringLiteral("/Calendar"));
-        const QString inVdir = vdir + QStringLiteral("/Calendar/") + file;
-        QVERIFY(QFile::copy(source, inVdir));
-        const QString single = testenv::Root() + QStringLiteral("/broken-") + file;
-        QVERIFY(QFile::copy(source, single));
+        const Copies copies = CopiesOf(source, QStringLiteral("broken-"));
+        const QString &vdir = copies.vdir, &inVdir = copies.inVdir, &single = copies.single;
         for (const QString& place : {vdir, single}) {
             const QString path = place == vdir ? inVdir : single;
             auto app = Application::Create(place);
