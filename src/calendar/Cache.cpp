@@ -103,9 +103,9 @@ template <class T> struct ArenaAllocator {
 };
 
 constexpr quint32 kMagic = 0x414c4d43; // "ALMC"
-constexpr quint32 kVersion = 5;
+constexpr quint32 kVersion = 6;
 
-constexpr quint32 fRecurring = 1, fAllDay = 2, fReminderSet = 4, fPlaySound = 8, fZoneInFile = 16;
+constexpr quint32 fRecurring = 1, fAllDay = 2, fReminderSet = 4, fPlaySound = 8, fZoneInFile = 16, fOrphans = 32;
 
 // Every field is a multiple of two bytes long, so the UTF-16 names are aligned in place.
 class Out {
@@ -204,7 +204,7 @@ void WriteSummary(Out& out, const Summary& s)
     out.Num(qint32(s.busyStatus));
     out.Num(qint32(s.reminderMinutes));
     out.Num(quint32((s.recurring ? fRecurring : 0) | (s.allDay ? fAllDay : 0) | (s.reminderSet ? fReminderSet : 0) |
-                    (s.playSound ? fPlaySound : 0) | (s.zoneInFile ? fZoneInFile : 0)));
+                    (s.playSound ? fPlaySound : 0) | (s.zoneInFile ? fZoneInFile : 0) | (s.orphans ? fOrphans : 0)));
     for (const QString& m : s.markers)
         out.Utf16(m);
     WriteTexts(out, s);
@@ -229,6 +229,7 @@ void WriteSummary(Out& out, const Summary& s)
         out.Num(o.rid);
         out.Num(o.start);
         out.Num(o.end);
+        out.Num(quint32(o.thisAndFuture ? 1 : 0));
     }
 }
 
@@ -244,6 +245,7 @@ bool ReadSummary(In& in, Summary& s, const std::shared_ptr<const CacheBytes>& by
     s.reminderSet = flags & fReminderSet;
     s.playSound = flags & fPlaySound;
     s.zoneInFile = flags & fZoneInFile;
+    s.orphans = flags & fOrphans;
     for (QString& m : s.markers) {
         const QStringView v = in.Utf16();
         if (!v.isEmpty())
@@ -277,15 +279,35 @@ bool ReadSummary(In& in, Summary& s, const std::shared_ptr<const CacheBytes>& by
         r.end = in.Num<qint64>();
         s.rdates << r;
     }
-    for (quint32 n = in.Count(24); n > 0; --n) {
+    for (quint32 n = in.Count(28); n > 0; --n) {
         OverrideInfo o;
         o.rid = in.Num<qint64>();
         o.start = in.Num<qint64>();
         o.end = in.Num<qint64>();
+        o.thisAndFuture = in.Num<quint32>() == 1;
         s.overrides << o;
     }
     return in.ok;
 }
+
+// A checksum of the cache's bytes past its header, eight at a time: a cache edited or damaged
+// by hand is rebuilt, never believed.
+quint64 Checksum(const char* p, size_t size)
+{
+    quint64 h = 0x9e3779b97f4a7c15ull ^ size;
+    size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+        quint64 w;
+        std::memcpy(&w, p + i, 8);
+        h = (h ^ w) * 0x100000001b3ull;
+        h ^= h >> 29;
+    }
+    for (; i < size; ++i)
+        h = (h ^ quint8(p[i])) * 0x100000001b3ull;
+    h ^= h >> 32;
+    return h * 0xff51afd7ed558ccdull;
+}
+constexpr qsizetype kChecksumAt = 8, kHeaderSize = 16;
 
 // Floating times and dates were read in the system's zone: a cache made in another zone is
 // not valid.
@@ -363,9 +385,13 @@ Cache ReadCache(const QString& path)
     In in(bytes->data, bytes->data + bytes->size);
     const quint32 magic = in.Num<quint32>();
     const quint32 version = in.Num<quint32>();
+    const quint64 checksum = in.Num<quint64>();
+    if (!in.ok || magic != kMagic || version != kVersion ||
+        checksum != Checksum(bytes->data + kHeaderSize, bytes->size - kHeaderSize))
+        return cache;
     const QByteArrayView zone = in.Bytes();
     const quint32 count = in.Count(40);
-    if (!in.ok || magic != kMagic || version != kVersion || zone != ZoneStamp())
+    if (!in.ok || zone != ZoneStamp())
         return cache;
     cache.items.reserve(count);
     const ArenaAllocator<Resource> allocator(std::make_shared<Arena>());
@@ -404,6 +430,7 @@ void WriteCache(const QString& path, const FolderData& folder)
     out.data.reserve(qsizetype(items.size()) * 256 + 64);
     out.Num(kMagic);
     out.Num(kVersion);
+    out.Num(quint64(0)); // the checksum, once the rest is written
     out.Bytes(ZoneStamp());
     out.Num(quint32(items.size()));
     for (const Resource* r : items) {
@@ -411,8 +438,17 @@ void WriteCache(const QString& path, const FolderData& folder)
         out.Bytes(r->etag);
         WriteSummary(out, r->summary);
     }
+    const quint64 checksum = Checksum(out.data.constData() + kHeaderSize, size_t(out.data.size() - kHeaderSize));
+    std::memcpy(out.data.data() + kChecksumAt, &checksum, sizeof checksum);
     const QFileInfo info(path);
     QDir().mkpath(info.path());
+    // A cache write cut short leaves its temporary file behind: the next write clears those
+    // of processes that are gone.
+    const int dir = ::open(QFile::encodeName(info.path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        RemoveDeadTemps(dir, ".cache");
+        ::close(dir);
+    }
     AtomicWrite(info.path(), info.fileName(), out.data);
 }
 

@@ -7,6 +7,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <exception>
 #include <thread>
@@ -160,37 +161,75 @@ void EnsureLoaded(FolderData& f)
     f.items.reserve(size_t(list.size()));
     // Both are sorted by name: one merge pass pairs each file with its cached summary. The
     // item takes the listing's name and etag, which are equal to the cached ones.
+    std::vector<std::shared_ptr<Resource>> found(size_t(list.size()));
+    std::vector<qsizetype> toRead;
     auto cached = cache.items.begin();
-    for (ResourceInfo& info : list) {
+    for (qsizetype i = 0; i < list.size(); ++i) {
+        ResourceInfo& info = list[i];
         while (cached != cache.items.end() && cached->name < QStringView(info.name))
             ++cached;
-        std::shared_ptr<Resource> r;
         if (cached != cache.items.end() && cached->name == QStringView(info.name) && cached->etag == info.etag) {
-            r = std::move(cached->resource);
+            std::shared_ptr<Resource> r = std::move(cached->resource);
             r->name = std::move(info.name);
             r->etag = std::move(info.etag);
+            found[size_t(i)] = std::move(r);
             ++cached;
         } else {
-            changed = true;
-            r = std::make_shared<Resource>();
-            r->name = info.name;
-            const QString where = store.Describe(f.collection, info.name);
-            try {
-                const QByteArray data = store.Read(f.collection, info.name, &r->etag);
-                ComponentPtr vcal = ParseCalendar(data, where);
-                // A vdir collection may hold other kinds of items too (tasks beside events):
-                // those are not ours to list, and not errors.
-                if (!MainComponent(vcal.get(), f.collection))
-                    continue;
-                r->summary = Summarize(vcal.get(), f.collection, where, FallbackUid(info.name));
-            } catch (...) {
-                // Left in place, untouched, and reported; the rest of the calendar stays usable.
-                const vb::ErrObject e = vb::CurrentError();
-                f.loadErrors << e.Description();
-                qWarning().noquote() << e.Description();
-                continue;
+            toRead.push_back(i);
+        }
+    }
+    if (!toRead.empty())
+        changed = true;
+    // The files the cache does not know are read and summarised on every core: without a cache
+    // that is the whole calendar.
+    std::vector<QString> errors(toRead.size());
+    std::atomic<size_t> next{0};
+    auto work = [&] {
+        constexpr size_t kChunk = 64;
+        for (size_t begin; (begin = next.fetch_add(kChunk)) < toRead.size();) {
+            for (size_t k = begin; k < std::min(toRead.size(), begin + kChunk); ++k) {
+                const ResourceInfo& info = list[toRead[k]];
+                auto r = std::make_shared<Resource>();
+                r->name = info.name;
+                const QString where = store.Describe(f.collection, info.name);
+                try {
+                    const QByteArray data = store.Read(f.collection, info.name, &r->etag);
+                    ComponentPtr vcal = ParseCalendar(data, where);
+                    // A vdir collection may hold other kinds of items too (tasks beside events):
+                    // those are not ours to list, and not errors.
+                    if (!MainComponent(vcal.get(), f.collection))
+                        continue;
+                    r->summary = Summarize(vcal.get(), f.collection, where, FallbackUid(info.name));
+                    found[size_t(toRead[k])] = std::move(r);
+                } catch (...) {
+                    // Left in place, untouched, and reported; the rest of the calendar stays usable.
+                    errors[k] = vb::CurrentError().Description();
+                }
             }
         }
+    };
+    std::vector<std::thread> helpers;
+    if (store.ReadsInParallel() && toRead.size() >= 256) {
+        const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+        for (unsigned t = 1; t < cores; ++t) {
+            try {
+                helpers.emplace_back(work);
+            } catch (...) {
+                break; // no thread to be had: the others do it all
+            }
+        }
+    }
+    work();
+    for (std::thread& t : helpers)
+        t.join();
+    for (const QString& e : errors)
+        if (!e.isEmpty()) {
+            f.loadErrors << e;
+            qWarning().noquote() << e;
+        }
+    for (std::shared_ptr<Resource>& r : found) {
+        if (!r)
+            continue;
         r->order = f.nextOrder++;
         IndexAdd(f, r.get());
         f.items.push_back(std::move(r));
@@ -317,13 +356,7 @@ public:
     }
 
 private:
-    bool HasOverride() const
-    {
-        for (const OverrideInfo& o : m_c.resource->summary.overrides)
-            if (o.rid == m_c.occurrence.rid)
-                return true;
-        return false;
-    }
+    bool HasOverride() const { return m_c.resource->summary.Governing(m_c.occurrence.rid) != nullptr; }
 
     const std::shared_ptr<FolderData>& m_folder;
     const Candidate& m_c;
@@ -388,10 +421,7 @@ QVariant Item::GetProp(int prop) const
         }
     }
     // The summary answers for an occurrence too, unless the occurrence has changes of its own.
-    bool ownChanges = false;
-    if (m_occurrence)
-        for (const OverrideInfo& o : r.summary.overrides)
-            ownChanges = ownChanges || o.rid == m_rid;
+    const bool ownChanges = m_occurrence && r.summary.Governing(m_rid);
     if (!r.dirty && !ownChanges) {
         switch (prop) {
         case pBillingInformation: return r.summary.markers[0];
@@ -424,9 +454,14 @@ QVariant Item::GetProp(int prop) const
         }
     }
     vcal = EnsureParsed(f, m_resource);
-    if (m_occurrence)
+    bool ownTimes = false; // the occurrence's own component, with its own start and end
+    if (m_occurrence) {
         override = OverrideComponent(vcal, f.collection, m_rid);
-    if (m_occurrence && !override) {
+        ownTimes = override != nullptr;
+        if (!override)
+            override = GoverningComponent(vcal, f.collection, r.summary, m_rid);
+    }
+    if (m_occurrence && !ownTimes) {
         switch (prop) {
         case pStart: return QDateTime::fromSecsSinceEpoch(m_start);
         case pEnd: return QDateTime::fromSecsSinceEpoch(m_end);
@@ -463,7 +498,8 @@ void Item::SetProp(int prop, const QVariant& value)
     icalcomponent* vcal = EnsureParsed(f, m_resource);
     if (!wasParsed && !m_resource->dirty && m_resource->etag != seen)
         m_resource->conflict = true;
-    icalcomponent* c = m_occurrence ? EnsureOverride(vcal, f.collection, {m_start, m_end, m_rid})
+    icalcomponent* c = m_occurrence ? EnsureOverride(vcal, f.collection, {m_start, m_end, m_rid},
+                                                     GoverningComponent(vcal, f.collection, m_resource->summary, m_rid))
                                     : MainComponent(vcal, f.collection);
     const qint64 key = m_occurrence ? m_rid : kNoTime;
     detail::SetProp(vcal, c, prop, value, m_resource->endSet.contains(key));
@@ -499,10 +535,7 @@ qint64 Item::TimeSecs(int prop) const
         const Resource& r = *m_resource;
         if (!m_occurrence)
             return prop == pStart ? r.summary.start : r.summary.end;
-        bool ownChanges = false;
-        for (const OverrideInfo& o : r.summary.overrides)
-            ownChanges = ownChanges || o.rid == m_rid;
-        if (!ownChanges)
+        if (!r.summary.Governing(m_rid))
             return prop == pStart ? m_start : m_end;
     }
     const QDateTime when = GetProp(prop).toDateTime();
@@ -702,7 +735,7 @@ cal::Item Items::Item(int index) const
 cal::Item Items::Find(const QString& filterText)
 {
     FolderData& f = *m_folder;
-    App(f);
+    auto app = App(f);
     EnsureLoaded(f);
     auto search = std::make_shared<SearchState>();
     search->filter = Filter::Parse(filterText, SchemaFor(f.collection));
@@ -728,7 +761,19 @@ cal::Item Items::Find(const QString& filterText)
             return;
         icalcomponent* vcal = s.zoneInFile ? EnsureParsed(f, r) : nullptr;
         std::vector<Occurrence> occurrences;
-        Expand(s, vcal, range.low, high, occurrences);
+        if (!Expand(s, vcal, range.low, high, occurrences)) {
+            // A rule that repeats every minute or second would fill any list: named, not listed.
+            const QString reason =
+                QStringLiteral("%1: the series \"%2\" repeats more often than %3 times in the range searched; it was "
+                               "skipped")
+                    .arg(app->store->Describe(f.collection, r->name), s.Texts().subject)
+                    .arg(kMaxOccurrences);
+            if (!f.loadErrors.contains(reason)) {
+                f.loadErrors << reason;
+                qWarning().noquote() << reason;
+            }
+            return;
+        }
         for (const Occurrence& o : occurrences)
             out.push_back({r, o, true});
     };
@@ -925,10 +970,24 @@ cal::Item Application::CreateItem(int itemType, const QString& uidPrefix) const
     return SearchState::Make(m_app->folders[CollectionIndex(c)], r);
 }
 
+void Application::Commit()
+{
+    if (!m_app || m_app->quit || !m_app->store)
+        vb::Raise(ErrCalendar, QStringLiteral("The calendar application has quit"));
+    m_app->store->Commit();
+}
+
 void Application::Quit()
 {
     if (!m_app || m_app->quit)
         return;
+    if (m_app->store) {
+        try {
+            m_app->store->Commit();
+        } catch (...) {
+            qWarning().noquote() << vb::CurrentError().Description();
+        }
+    }
     if (m_app->store && m_app->store->WantsSummaryCache()) {
         for (const auto& folder : m_app->folders) {
             if (!folder->loaded || !folder->cacheDirty)

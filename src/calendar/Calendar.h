@@ -205,7 +205,11 @@ public:
     // 1 appointment, 3 task, 5 note: a new unsaved item. Its UID is uidPrefix followed by a
     // new UUID, so a caller can tell its own items from copies other programs made of them.
     cal::Item CreateItem(int itemType, const QString& uidPrefix = QString()) const;
-    // Writes the search caches and closes the store; the application is no longer running.
+    // Makes every item saved so far durable: a batch of saves is flushed to disk together here
+    // (each save is atomic on its own). Raises 57 naming a file the disk refused.
+    void Commit();
+    // Commits, writes the search caches and closes the store; the application is no longer
+    // running.
     void Quit();
     bool HasQuit() const;
     QString Location() const;

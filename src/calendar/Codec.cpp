@@ -377,6 +377,15 @@ bool IsOverride(icalcomponent* c)
     return icalcomponent_get_first_property(c, ICAL_RECURRENCEID_PROPERTY) != nullptr;
 }
 
+// A file of a vdir is one item, but some programs put several in one file: the item is the
+// first UID's components.
+bool SameUid(icalcomponent* a, icalcomponent* b)
+{
+    const char* x = icalcomponent_get_uid(a);
+    const char* y = icalcomponent_get_uid(b);
+    return qstrcmp(x ? x : "", y ? y : "") == 0;
+}
+
 bool Recurs(icalcomponent* c)
 {
     return icalcomponent_get_first_property(c, ICAL_RRULE_PROPERTY) ||
@@ -457,41 +466,48 @@ ComponentPtr NewItemCalendar(Collection collection, const QString& uidPrefix)
 icalcomponent* MainComponent(icalcomponent* vcal, Collection collection)
 {
     const icalcomponent_kind kind = ComponentKind(collection);
-    icalcomponent* first = nullptr;
-    for (icalcomponent* c = icalcomponent_get_first_component(vcal, kind); c;
-         c = icalcomponent_get_next_component(vcal, kind)) {
-        if (!IsOverride(c))
+    icalcomponent* first = icalcomponent_get_first_component(vcal, kind);
+    // The series of the first UID, or else its first occurrence.
+    for (icalcomponent* c = first; c; c = icalcomponent_get_next_component(vcal, kind))
+        if (!IsOverride(c) && SameUid(c, first))
             return c;
-        if (!first)
-            first = c;
-    }
     return first;
 }
 
 icalcomponent* OverrideComponent(icalcomponent* vcal, Collection collection, qint64 rid)
 {
     const icalcomponent_kind kind = ComponentKind(collection);
+    icalcomponent* main = MainComponent(vcal, collection);
     for (icalcomponent* c = icalcomponent_get_first_component(vcal, kind); c;
          c = icalcomponent_get_next_component(vcal, kind)) {
         icalproperty* p = icalcomponent_get_first_property(c, ICAL_RECURRENCEID_PROPERTY);
-        if (p && TimeOf(vcal, p) == rid)
+        if (p && SameUid(c, main) && TimeOf(vcal, p) == rid)
             return c;
     }
     return nullptr;
 }
 
-icalcomponent* EnsureOverride(icalcomponent* vcal, Collection collection, const Occurrence& occurrence)
+icalcomponent* GoverningComponent(icalcomponent* vcal, Collection collection, const Summary& summary, qint64 rid)
+{
+    const OverrideInfo* o = summary.Governing(rid);
+    return o && o->rid != rid ? OverrideComponent(vcal, collection, o->rid) : nullptr;
+}
+
+icalcomponent* EnsureOverride(icalcomponent* vcal, Collection collection, const Occurrence& occurrence, icalcomponent* from)
 {
     if (icalcomponent* existing = OverrideComponent(vcal, collection, occurrence.rid))
         return existing;
     icalcomponent* main = MainComponent(vcal, collection);
-    icalcomponent* c = icalcomponent_new_clone(main);
+    icalcomponent* c = icalcomponent_new_clone(from ? from : main);
     for (icalproperty_kind k : {ICAL_RRULE_PROPERTY, ICAL_RDATE_PROPERTY, ICAL_EXDATE_PROPERTY, ICAL_EXRULE_PROPERTY,
                                 ICAL_RECURRENCEID_PROPERTY, ICAL_DURATION_PROPERTY})
         RemoveAll(c, k);
     icalcomponent_add_property(c, RecurrenceTimeProperty(ICAL_RECURRENCEID_PROPERTY, main, occurrence.rid));
-    SetTime(vcal, c, ICAL_DTSTART_PROPERTY, occurrence.start);
-    SetTime(vcal, c, ICAL_DTEND_PROPERTY, occurrence.end);
+    // An occurrence of a whole-day series stays whole days.
+    bool date = false;
+    TimeOf(vcal, icalcomponent_get_first_property(main, ICAL_DTSTART_PROPERTY), &date);
+    SetTime(vcal, c, ICAL_DTSTART_PROPERTY, occurrence.start, date);
+    SetTime(vcal, c, ICAL_DTEND_PROPERTY, occurrence.end, date);
     icalcomponent_add_component(vcal, c);
     return c;
 }
@@ -506,6 +522,51 @@ void AddExdate(icalcomponent* vcal, Collection collection, qint64 rid)
     icalcomponent_add_property(main, RecurrenceTimeProperty(ICAL_EXDATE_PROPERTY, main, rid));
 }
 
+const OverrideInfo* Summary::Governing(qint64 rid) const
+{
+    const OverrideInfo* range = nullptr;
+    for (const OverrideInfo& o : overrides) {
+        if (o.rid == rid)
+            return &o;
+        if (o.thisAndFuture && o.rid < rid && (!range || o.rid > range->rid))
+            range = &o;
+    }
+    return range;
+}
+
+namespace {
+bool ThisAndFuture(icalproperty* rid)
+{
+    icalparameter* range = icalproperty_get_first_parameter(rid, ICAL_RANGE_PARAMETER);
+    return range && icalparameter_get_range(range) == ICAL_RANGE_THISANDFUTURE;
+}
+
+qint64 SaturatingAdd(qint64 a, qint64 b)
+{
+    qint64 r = 0;
+    if (__builtin_add_overflow(a, b, &r))
+        return b > 0 ? std::numeric_limits<qint64>::max() : std::numeric_limits<qint64>::min();
+    return r;
+}
+
+// Whole days between two midnights of the system's zone (a day of a summer-time change is
+// 23 or 25 hours long, and still one day).
+qint64 DaysBetween(qint64 from, qint64 to)
+{
+    const qint64 d = to - from;
+    return d >= 0 ? (d + 43200) / 86400 : -((-d + 43200) / 86400);
+}
+
+// The midnight days after the day of utc, in the system's zone.
+qint64 AddDays(qint64 utc, qint64 days)
+{
+    icaltimetype t = TimeIn(utc, SystemZone(), true);
+    t.zone = nullptr;
+    icaltime_adjust(&t, int(days), 0, 0, 0);
+    return UtcOf(t, nullptr);
+}
+} // namespace
+
 Summary Summarize(icalcomponent* vcal, Collection collection, const QString& where, const QString& fallbackUid)
 {
     static const char* kKindNames[] = {"VEVENT", "VJOURNAL", "VTODO"};
@@ -513,6 +574,11 @@ Summary Summarize(icalcomponent* vcal, Collection collection, const QString& whe
     icalcomponent* main = MainComponent(vcal, collection);
     if (!main)
         vb::Raise(ErrCalendar, QStringLiteral("%1 holds no %2").arg(where, QLatin1String(kindName)));
+    const QByteArray badZone = UnusableZone(vcal);
+    if (!badZone.isEmpty())
+        vb::Raise(ErrCalendar, QStringLiteral("%1: the time zone \"%2\" changes its offset far more often than any real "
+                                              "zone; the item was skipped")
+                                   .arg(where, QString::fromUtf8(badZone)));
     Summary s;
     SummaryTexts& texts = s.EditTexts();
     texts.uid = FromUtf8(icalcomponent_get_uid(main));
@@ -539,7 +605,9 @@ Summary Summarize(icalcomponent* vcal, Collection collection, const QString& whe
         s.reminderSet = GetProp(vcal, main, pReminderSet).toBool();
         s.playSound = GetProp(vcal, main, pReminderPlaySound).toBool();
     }
-    s.recurring = collection == Collection::Calendar && Recurs(main);
+    // Occurrences whose series is not here: each one stands for itself.
+    s.orphans = collection == Collection::Calendar && IsOverride(main);
+    s.recurring = collection == Collection::Calendar && (s.orphans || Recurs(main));
     if (!s.recurring)
         return s;
 
@@ -550,68 +618,93 @@ Summary Summarize(icalcomponent* vcal, Collection collection, const QString& whe
     s.zoneInFile = zone && s.zoneKey.isEmpty();
     s.dtstart = icaltime_as_ical_string(icalproperty_get_dtstart(dtstart));
     bool bounded = true;
-    for (icalproperty* p = icalcomponent_get_first_property(main, ICAL_RRULE_PROPERTY); p;
-         p = icalcomponent_get_next_property(main, ICAL_RRULE_PROPERTY)) {
-        icalrecurrencetype rule = icalproperty_get_rrule(p);
-        if (rule.freq == ICAL_NO_RECURRENCE)
-            continue;
-        char* text = icalrecurrencetype_as_string_r(&rule);
-        s.rrules << QByteArray(text);
-        std::free(text);
-        if (rule.count == 0 && icaltime_is_null_time(rule.until))
-            bounded = false;
-    }
-    for (icalproperty* p = icalcomponent_get_first_property(main, ICAL_EXDATE_PROPERTY); p;
-         p = icalcomponent_get_next_property(main, ICAL_EXDATE_PROPERTY)) {
-        const qint64 t = TimeOf(vcal, p);
-        if (t != kNoTime)
-            s.exdates << t;
-    }
-    for (icalproperty* p = icalcomponent_get_first_property(main, ICAL_RDATE_PROPERTY); p;
-         p = icalcomponent_get_next_property(main, ICAL_RDATE_PROPERTY)) {
-        RDateInfo r;
-        r.start = TimeOf(vcal, p);
-        const icaldatetimeperiodtype dp = icalproperty_get_rdate(p);
-        if (icaltime_is_null_time(dp.time) && !icaltime_is_null_time(dp.period.end))
-            r.end = UtcOf(dp.period.end, zone);
-        else if (icaltime_is_null_time(dp.time)) {
-            qint64 secs = 0;
-            if (DurationSeconds(dp.period.duration, &secs) && secs > 0)
-                r.end = r.start + secs;
+    if (!s.orphans) {
+        for (icalproperty* p = icalcomponent_get_first_property(main, ICAL_RRULE_PROPERTY); p;
+             p = icalcomponent_get_next_property(main, ICAL_RRULE_PROPERTY)) {
+            icalrecurrencetype rule = icalproperty_get_rrule(p);
+            if (rule.freq == ICAL_NO_RECURRENCE)
+                continue;
+            char* text = icalrecurrencetype_as_string_r(&rule);
+            s.rrules << QByteArray(text);
+            std::free(text);
+            if (rule.count == 0 && icaltime_is_null_time(rule.until))
+                bounded = false;
         }
-        if (r.start != kNoTime)
-            s.rdates << r;
+        for (icalproperty* p = icalcomponent_get_first_property(main, ICAL_EXDATE_PROPERTY); p;
+             p = icalcomponent_get_next_property(main, ICAL_EXDATE_PROPERTY)) {
+            const qint64 t = TimeOf(vcal, p);
+            if (t != kNoTime)
+                s.exdates << t;
+        }
+        for (icalproperty* p = icalcomponent_get_first_property(main, ICAL_RDATE_PROPERTY); p;
+             p = icalcomponent_get_next_property(main, ICAL_RDATE_PROPERTY)) {
+            RDateInfo r;
+            icaltimezone* own = nullptr;
+            r.start = TimeOf(vcal, p, nullptr, nullptr, &own);
+            const icaldatetimeperiodtype dp = icalproperty_get_rdate(p);
+            if (icaltime_is_null_time(dp.time) && !icaltime_is_null_time(dp.period.end))
+                r.end = UtcOf(dp.period.end, icaltime_is_utc(dp.period.end) ? nullptr : own);
+            else if (icaltime_is_null_time(dp.time)) {
+                qint64 secs = 0;
+                if (DurationSeconds(dp.period.duration, &secs) && secs > 0)
+                    r.end = r.start + secs;
+            }
+            if (r.end != kNoTime && r.end < r.start)
+                r.end = kNoTime;
+            if (r.start != kNoTime)
+                s.rdates << r;
+        }
     }
     const icalcomponent_kind kind = ComponentKind(collection);
     for (icalcomponent* c = icalcomponent_get_first_component(vcal, kind); c;
          c = icalcomponent_get_next_component(vcal, kind)) {
-        if (c == main || !IsOverride(c))
+        if ((c == main && !s.orphans) || !IsOverride(c) || !SameUid(c, main))
             continue;
         OverrideInfo o;
-        o.rid = TimeOf(vcal, icalcomponent_get_first_property(c, ICAL_RECURRENCEID_PROPERTY));
+        icalproperty* rid = icalcomponent_get_first_property(c, ICAL_RECURRENCEID_PROPERTY);
+        o.rid = TimeOf(vcal, rid);
+        o.thisAndFuture = !s.orphans && ThisAndFuture(rid);
         bool okOverride = true;
         StartEnd(vcal, c, &o.start, &o.end, nullptr, &okOverride);
         if (o.rid == kNoTime || o.start == kNoTime || !okOverride)
             continue;
+        // Two changes of one occurrence: the first counts.
+        if (std::any_of(s.overrides.cbegin(), s.overrides.cend(), [&](const OverrideInfo& x) { return x.rid == o.rid; }))
+            continue;
         s.overrides << o;
     }
-    if (bounded) {
-        std::vector<Occurrence> all;
-        Expand(s, vcal, std::numeric_limits<qint64>::min(), kForever, all);
+    if (s.orphans) {
         qint64 last = s.end;
-        for (const Occurrence& o : all)
+        for (const OverrideInfo& o : s.overrides)
             last = std::max(last, o.end);
         s.seriesEnd = last;
+        return s;
+    }
+    const bool moved = std::any_of(s.overrides.cbegin(), s.overrides.cend(), [](const OverrideInfo& o) { return o.thisAndFuture; });
+    if (bounded && !moved) {
+        std::vector<Occurrence> all;
+        if (Expand(s, vcal, std::numeric_limits<qint64>::min(), kForever, all)) {
+            qint64 last = s.end;
+            for (const Occurrence& o : all)
+                last = std::max(last, o.end);
+            s.seriesEnd = last;
+        }
     }
     return s;
 }
 
-void Expand(const Summary& s, icalcomponent* vcal, qint64 low, qint64 high, std::vector<Occurrence>& out)
+bool Expand(const Summary& s, icalcomponent* vcal, qint64 low, qint64 high, std::vector<Occurrence>& out)
 {
+    if (s.orphans) {
+        for (const OverrideInfo& o : s.overrides)
+            if (o.start >= low && o.start <= high)
+                out.push_back({o.start, o.end, o.rid});
+        return true;
+    }
     icaltimezone* zone = nullptr;
     if (s.zoneInFile) {
         if (!vcal)
-            return;
+            return true;
         icalcomponent* main = MainComponent(vcal, Collection::Calendar);
         TimeOf(vcal, icalcomponent_get_first_property(main, ICAL_DTSTART_PROPERTY), nullptr, nullptr, &zone);
     } else if (!s.zoneKey.isEmpty()) {
@@ -619,6 +712,9 @@ void Expand(const Summary& s, icalcomponent* vcal, qint64 low, qint64 high, std:
     }
     icaltimezone* wall = zone ? zone : SystemZone();
     const qint64 length = s.end != kNoTime && s.start != kNoTime ? s.end - s.start : 0;
+    // A whole-day series lasts whole days: counted in seconds, a first day of 23 hours would
+    // make every later one end at 23:00.
+    const qint64 days = s.allDay ? std::max<qint64>(0, DaysBetween(s.start, s.end)) : 0;
     auto excluded = [&](qint64 start) {
         if (s.exdates.contains(start))
             return true;
@@ -627,9 +723,50 @@ void Expand(const Summary& s, icalcomponent* vcal, qint64 low, qint64 high, std:
                 return true;
         return false;
     };
+    // RANGE=THISANDFUTURE changes, by their occurrence: each moves (and may lengthen) every
+    // later occurrence up to the next one.
+    std::vector<const OverrideInfo*> ranges;
+    qint64 maxEarlier = 0, maxLater = 0;
+    for (const OverrideInfo& o : s.overrides)
+        if (o.thisAndFuture) {
+            ranges.push_back(&o);
+            maxLater = std::max(maxLater, o.start - o.rid);
+            maxEarlier = std::max(maxEarlier, o.rid - o.start);
+        }
+    std::sort(ranges.begin(), ranges.end(), [](const OverrideInfo* a, const OverrideInfo* b) { return a->rid < b->rid; });
+    auto place = [&](qint64 original, qint64 ownEnd) -> Occurrence {
+        const OverrideInfo* range = nullptr;
+        for (const OverrideInfo* r : ranges) {
+            if (r->rid >= original)
+                break;
+            range = r;
+        }
+        if (!range) {
+            if (ownEnd != kNoTime)
+                return {original, ownEnd, original};
+            return {original, s.allDay ? AddDays(original, days) : original + length, original};
+        }
+        if (s.allDay) {
+            const qint64 start = AddDays(original, DaysBetween(range->rid, range->start));
+            return {start, AddDays(start, std::max<qint64>(0, DaysBetween(range->start, range->end))), original};
+        }
+        const qint64 start = original + (range->start - range->rid);
+        return {start, start + (range->end - range->start), original};
+    };
+    // The originals that can land in the window.
+    const qint64 lowOriginal = SaturatingAdd(low, -maxLater);
+    const qint64 highOriginal = SaturatingAdd(high, maxEarlier);
+    bool complete = true;
+    int produced = 0;
+    auto add = [&](qint64 original, qint64 ownEnd) {
+        const Occurrence o = place(original, ownEnd);
+        if (o.start < low || o.start > high)
+            return;
+        out.push_back(o);
+        ++produced;
+    };
     const icaltimetype dtstart = icaltime_from_string(s.dtstart.constData());
     const bool floatingStart = !icaltime_is_utc(dtstart) && !icaltime_is_date(dtstart);
-    int produced = 0;
     bool sawStart = false;
     for (const QByteArray& text : s.rrules) {
         icalrecurrencetype rule = icalrecurrencetype_from_string(text.constData());
@@ -647,7 +784,8 @@ void Expand(const Summary& s, icalcomponent* vcal, qint64 low, qint64 high, std:
             continue;
         // Series without COUNT can start at the window; with COUNT they must be counted from
         // their start.
-        const qint64 skipTo = low == std::numeric_limits<qint64>::min() ? kNoTime : low - length - 2 * 86400;
+        const qint64 skipTo =
+            lowOriginal == std::numeric_limits<qint64>::min() ? kNoTime : lowOriginal - length - 2 * 86400;
         if (rule.count == 0 && skipTo != kNoTime && skipTo > s.start) {
             icaltimetype from = TimeIn(skipTo, icaltime_is_utc(dtstart) ? icaltimezone_get_utc_timezone() : wall,
                                        icaltime_is_date(dtstart));
@@ -655,8 +793,12 @@ void Expand(const Summary& s, icalcomponent* vcal, qint64 low, qint64 high, std:
             icalrecur_iterator_set_start(it, from);
         }
         // A hard guard on top of the window, for rules that produce far more than any calendar
-        // needs (every minute, forever).
-        for (int steps = 0; steps < 4 * 1000 * 1000 && produced < kMaxOccurrences; ++steps) {
+        // needs (every minute, forever): past it the series is not listed at all.
+        for (int steps = 0;; ++steps) {
+            if (steps >= kMaxSteps || produced >= kMaxOccurrences) {
+                complete = false;
+                break;
+            }
             const icaltimetype t = icalrecur_iterator_next(it);
             if (icaltime_is_null_time(t))
                 break;
@@ -665,35 +807,32 @@ void Expand(const Summary& s, icalcomponent* vcal, qint64 low, qint64 high, std:
                 break;
             if (start == s.start)
                 sawStart = true;
-            if (start > high)
+            if (start > highOriginal)
                 break;
-            if (start < low || excluded(start))
+            if (start < lowOriginal || excluded(start))
                 continue;
-            out.push_back({start, start + length, start});
-            ++produced;
+            add(start, kNoTime);
         }
         icalrecur_iterator_free(it);
         icalerror_clear_errno();
     }
     // DTSTART is always an occurrence, whether or not the rule gives it.
-    if (!sawStart && s.start >= low && s.start <= high && !excluded(s.start)) {
-        bool present = false;
-        for (const Occurrence& o : out)
-            if (o.rid == s.start) {
-                present = true;
-                break;
-            }
+    if (!sawStart && !excluded(s.start)) {
+        const bool present = std::any_of(out.begin(), out.end(), [&](const Occurrence& o) { return o.rid == s.start; });
         if (!present)
-            out.push_back({s.start, s.end, s.start});
+            add(s.start, kNoTime);
     }
     for (const RDateInfo& r : s.rdates) {
-        if (r.start < low || r.start > high || excluded(r.start) || r.start == s.start)
+        if (excluded(r.start) || r.start == s.start)
             continue;
-        out.push_back({r.start, r.end != kNoTime ? r.end : r.start + length, r.start});
+        if (std::any_of(out.begin(), out.end(), [&](const Occurrence& o) { return o.rid == r.start; }))
+            continue; // the rule gives it already
+        add(r.start, r.end);
     }
     for (const OverrideInfo& o : s.overrides)
         if (o.start >= low && o.start <= high)
             out.push_back({o.start, o.end, o.rid});
+    return complete;
 }
 
 QVariant GetProp(icalcomponent* vcal, icalcomponent* c, int prop)

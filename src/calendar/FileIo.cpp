@@ -5,7 +5,11 @@
 #include <QAtomicInt>
 #include <QFile>
 
+#include <algorithm>
+#include <atomic>
 #include <charconv>
+#include <thread>
+#include <dirent.h>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -88,35 +92,146 @@ QByteArray TempName(const QByteArray& finalName)
            QByteArray::number(counter.fetchAndAddRelaxed(1));
 }
 
-bool IsOurTempName(const char* name, long* pid)
+bool IsOurTempName(const char* name, const char* finalSuffix, long* pid)
 {
+    // "." final-name mark pid "-" counter, and nothing else.
     if (name[0] != '.')
         return false;
     const char* mark = std::strstr(name, kTempMark);
     if (!mark)
         return false;
-    char* end = nullptr;
-    const long value = std::strtol(mark + sizeof(kTempMark) - 1, &end, 10);
-    if (end == mark + sizeof(kTempMark) - 1 || *end != '-')
+    const size_t suffixLength = std::strlen(finalSuffix);
+    const size_t finalLength = size_t(mark - name - 1);
+    if (finalLength <= suffixLength || std::strncmp(mark - suffixLength, finalSuffix, suffixLength) != 0)
         return false;
+    const char* digits = mark + sizeof(kTempMark) - 1;
+    char* end = nullptr;
+    errno = 0;
+    const long value = std::strtol(digits, &end, 10);
+    if (end == digits || *end != '-' || value <= 0 || errno != 0)
+        return false;
+    const char* counter = end + 1;
+    if (!*counter)
+        return false;
+    for (const char* c = counter; *c; ++c)
+        if (*c < '0' || *c > '9')
+            return false;
     if (pid)
         *pid = value;
     return true;
 }
 
-void AtomicWrite(const QString& dir, const QString& name, const QByteArray& data)
+void RemoveDeadTemps(int dirFd, const char* finalSuffix)
+{
+    const int fd = ::dup(dirFd);
+    if (fd < 0)
+        return;
+    DIR* dir = ::fdopendir(fd);
+    if (!dir) {
+        ::close(fd);
+        return;
+    }
+    while (const dirent* entry = ::readdir(dir)) {
+        long pid = 0;
+        if (IsOurTempName(entry->d_name, finalSuffix, &pid) && pid != ::getpid() && ::kill(pid_t(pid), 0) != 0 &&
+            errno == ESRCH)
+            ::unlinkat(dirFd, entry->d_name, 0);
+    }
+    ::closedir(dir);
+}
+
+namespace {
+int SyncPath(const QByteArray& path, bool directory)
+{
+    const int fd = ::open(path.constData(), (directory ? O_RDONLY | O_DIRECTORY : O_RDONLY) | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    const int rc = directory ? ::fsync(fd) : ::fdatasync(fd);
+    const int err = rc == 0 ? 0 : errno;
+    ::close(fd);
+    return err;
+}
+
+void SyncFolder(const QByteArray& dirPath, const QString& shown)
+{
+    const int err = SyncPath(dirPath, true);
+    if (err != 0 && err != EINVAL)
+        vb::Raise(vb::ErrDeviceIO, QStringLiteral("Cannot write %1: %2").arg(shown, SystemReason(err)));
+}
+} // namespace
+
+void PendingWrites::Add(const QByteArray& dir, const QByteArray& name)
+{
+    m_files.emplace_back(dir, name);
+}
+
+void PendingWrites::Commit()
+{
+    if (m_files.empty())
+        return;
+    // The flushes wait on the disk, not the processor: several at once let it take them
+    // together.
+    const size_t count = m_files.size();
+    std::vector<int> errors(count, 0);
+    std::atomic<size_t> next{0};
+    auto work = [&] {
+        for (size_t i; (i = next.fetch_add(1)) < count;)
+            errors[i] = SyncPath(m_files[i].first + '/' + m_files[i].second, false);
+    };
+    std::vector<std::thread> helpers;
+    const size_t threads = std::min<size_t>(8, count) - 1;
+    for (size_t i = 0; i < threads; ++i) {
+        try {
+            helpers.emplace_back(work);
+        } catch (...) {
+            break;
+        }
+    }
+    work();
+    for (std::thread& t : helpers)
+        t.join();
+    std::vector<std::pair<QByteArray, QByteArray>> failed;
+    int firstError = 0;
+    QString firstFailed;
+    std::vector<QByteArray> folders;
+    for (size_t i = 0; i < count; ++i) {
+        // A file removed or replaced since is no longer ours to flush.
+        if (errors[i] != 0 && errors[i] != ENOENT) {
+            if (!firstError) {
+                firstError = errors[i];
+                firstFailed = QFile::decodeName(m_files[i].first + '/' + m_files[i].second);
+            }
+            failed.push_back(m_files[i]);
+        }
+        if (std::find(folders.begin(), folders.end(), m_files[i].first) == folders.end())
+            folders.push_back(m_files[i].first);
+    }
+    m_files = std::move(failed);
+    for (const QByteArray& folder : folders)
+        SyncFolder(folder, QFile::decodeName(folder));
+    if (firstError)
+        vb::Raise(vb::ErrDeviceIO, QStringLiteral("Cannot write %1: %2").arg(firstFailed, SystemReason(firstError)));
+}
+
+void AtomicWrite(const QString& dir, const QString& name, const QByteArray& data, PendingWrites* pending)
 {
     const QByteArray dirPath = QFile::encodeName(dir);
     const QByteArray finalName = QFile::encodeName(name);
     const QByteArray temp = TempName(finalName);
     const QString shown = dir + QLatin1Char('/') + name;
     const QByteArray tempPath = dirPath + '/' + temp;
-    const int fd = ::open(tempPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    const QByteArray finalPath = dirPath + '/' + finalName;
+    // A rewritten file keeps the permissions it had (a private calendar stays private).
+    struct stat old;
+    const bool existed = ::stat(finalPath.constData(), &old) == 0 && S_ISREG(old.st_mode);
+    const int fd = ::open(tempPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, existed ? 0600 : 0644);
     if (fd < 0)
         vb::Raise(vb::ErrDeviceIO, QStringLiteral("Cannot write %1: %2").arg(shown, SystemReason(errno)));
     try {
+        if (existed && ::fchmod(fd, old.st_mode & 07777) != 0)
+            vb::Raise(vb::ErrDeviceIO, QStringLiteral("Cannot write %1: %2").arg(shown, SystemReason(errno)));
         WriteAll(fd, data, shown);
-        if (::fdatasync(fd) != 0)
+        if (!pending && ::fdatasync(fd) != 0)
             vb::Raise(vb::ErrDeviceIO, QStringLiteral("Cannot write %1: %2").arg(shown, SystemReason(errno)));
     } catch (...) {
         ::close(fd);
@@ -124,24 +239,55 @@ void AtomicWrite(const QString& dir, const QString& name, const QByteArray& data
         throw;
     }
     ::close(fd);
-    if (::rename(tempPath.constData(), (dirPath + '/' + finalName).constData()) != 0) {
+    if (::rename(tempPath.constData(), finalPath.constData()) != 0) {
         const int err = errno;
         ::unlink(tempPath.constData());
         vb::Raise(vb::ErrDeviceIO, QStringLiteral("Cannot write %1: %2").arg(shown, SystemReason(err)));
     }
+    if (pending)
+        pending->Add(dirPath, finalName);
+    else
+        SyncFolder(dirPath, shown);
 }
 
 QByteArray ReadWholeFile(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (!file.exists())
+    // Plain system calls, one read of the size the file has: opening a large calendar reads
+    // every file once, and QFile's buffering and growing copies cost more than the reading.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        const int err = errno;
+        if (err == ENOENT)
             vb::Raise(vb::ErrFileNotFound, QStringLiteral("File not found: %1").arg(path));
-        vb::Raise(vb::ErrDeviceIO, QStringLiteral("Cannot read %1: %2").arg(path, file.errorString()));
+        vb::Raise(vb::ErrDeviceIO, QStringLiteral("Cannot read %1: %2").arg(path, SystemReason(err)));
     }
-    QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        vb::Raise(vb::ErrDeviceIO, QStringLiteral("Cannot read %1: %2").arg(path, file.errorString()));
+    struct stat st;
+    QByteArray data;
+    qsizetype done = 0;
+    int err = 0;
+    if (::fstat(fd, &st) != 0) {
+        err = errno;
+    } else {
+        data.resize(qsizetype(st.st_size) + 1);
+        for (;;) {
+            if (done == data.size())
+                data.resize(data.size() * 2 + 4096); // the file grew while we read it
+            const ssize_t n = ::read(fd, data.data() + done, size_t(data.size() - done));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0) {
+                err = errno;
+                break;
+            }
+            if (n == 0)
+                break;
+            done += n;
+        }
+    }
+    ::close(fd);
+    if (err != 0)
+        vb::Raise(vb::ErrDeviceIO, QStringLiteral("Cannot read %1: %2").arg(path, SystemReason(err)));
+    data.truncate(done);
     return data;
 }
 

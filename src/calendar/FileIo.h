@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 #include <optional>
+#include <utility>
+#include <vector>
 
 namespace cal::detail {
 
@@ -22,16 +24,37 @@ struct FileStamp {
 std::optional<FileStamp> StatFile(const QString& path);
 std::optional<FileStamp> StatAt(int dirFd, const char* name);
 
-// Temporary files start with "." and do not end in ".ics", so no reader of the folder takes
-// one for an item, and carry our process id so that a later run can remove those of a process
-// that died before it could rename them.
+// Temporary files are named ".<final name>.almbro-tmp-<pid>-<n>": they start with "." and do not
+// end in ".ics", so no reader of the folder takes one for an item, and carry our process id so
+// that a later run can remove those of a process that died before it could rename them.
 QByteArray TempName(const QByteArray& finalName);
-bool IsOurTempName(const char* name, long* pid);
+// True only for a name TempName could have made for a file ending in finalSuffix (".ics",
+// ".cache"): a user's own dotfile never matches by accident of a similar name.
+bool IsOurTempName(const char* name, const char* finalSuffix, long* pid);
+// Removes the temporary files of processes that are gone from the folder dirFd.
+void RemoveDeadTemps(int dirFd, const char* finalSuffix);
 
-// Writes data to a temporary file in dir, flushes it to disk, then renames it over dir/name, so
-// that a reader sees the old file or the new one, never a part. Raises 57 (device I/O error) with
-// the path and the system's reason when any step fails; the old file is then untouched.
-void AtomicWrite(const QString& dir, const QString& name, const QByteArray& data);
+// Files renamed into place whose data and folders are yet to be flushed: a batch of writes
+// costs one round of flushes, made several at a time, instead of one flush per file.
+class PendingWrites {
+public:
+    ~PendingWrites() = default;
+    void Add(const QByteArray& dir, const QByteArray& name);
+    // Flushes every file added since the last commit, several at a time, then each of their
+    // folders once. Raises 57 naming a file that could not be flushed (it stays pending).
+    void Commit();
+    bool Empty() const { return m_files.empty(); }
+
+private:
+    std::vector<std::pair<QByteArray, QByteArray>> m_files; // folder, name
+};
+
+// Writes data to a temporary file in dir, then renames it over dir/name, so that a reader sees
+// the old file or the new one, never a part. A file that was there keeps its permissions.
+// Without pending, the data is flushed before the rename and the folder after it; with pending,
+// both wait for pending->Commit(). Raises 57 (device I/O error) with the path and the system's
+// reason when any step fails; the old file is then untouched.
+void AtomicWrite(const QString& dir, const QString& name, const QByteArray& data, PendingWrites* pending = nullptr);
 
 // Reads a whole file; raises 53 when it is missing and 57 when it cannot be read.
 QByteArray ReadWholeFile(const QString& path);

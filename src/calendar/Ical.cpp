@@ -1,5 +1,6 @@
 #include "calendar/Ical.h"
 
+#include "calendar/RawIcs.h"
 #include "calendar/Store.h"
 #include "platform/ErrObject.h"
 
@@ -52,6 +53,194 @@ QString FromUtf8(const char* text)
     return text ? QString::fromUtf8(text) : QString();
 }
 
+namespace {
+// An RDATE period written without VALUE=PERIOD ("RDATE:20260105T100000/PT1H") is a period all
+// the same to other readers; libical drops the whole property. Say what it is before parsing.
+QByteArray MarkRdatePeriods(const QByteArray& text)
+{
+    if (!text.contains("RDATE") && !text.contains("rdate") && !text.contains("Rdate"))
+        return text;
+    QByteArray out;
+    RawLines lines(text);
+    RawLine line;
+    qsizetype copied = 0;
+    while (lines.Next(line)) {
+        if (!NameIs(lines.Name(line), "RDATE"))
+            continue;
+        const QByteArray unfolded = lines.Unfolded(line);
+        const qsizetype at = ValueStart(unfolded);
+        if (at < 0 || !unfolded.mid(at).contains('/') || unfolded.left(at).toUpper().contains(";VALUE="))
+            continue;
+        if (out.isEmpty())
+            out.reserve(text.size() + 64);
+        out.append(text.constData() + copied, line.nameEnd - copied);
+        out.append(";VALUE=PERIOD");
+        copied = line.nameEnd;
+    }
+    if (copied == 0)
+        return text;
+    out.append(text.constData() + copied, text.size() - copied);
+    return out;
+}
+
+// libical joins a long physical line piece by piece at a cost that grows with the square of its
+// length (a 16 MB line takes it minutes), while folded lines it joins in linear time: fold every
+// long line before parsing, which changes nothing in what it says.
+QByteArray FoldLongLines(const QByteArray& text)
+{
+    constexpr qsizetype kLong = 4096, kPiece = 1024;
+    const char* data = text.constData();
+    const qsizetype size = text.size();
+    bool any = false;
+    for (qsizetype p = 0; p < size;) {
+        const void* nl = std::memchr(data + p, '\n', size_t(size - p));
+        const qsizetype end = nl ? static_cast<const char*>(nl) - data : size;
+        if (end - p > kLong) {
+            any = true;
+            break;
+        }
+        p = end + 1;
+    }
+    if (!any)
+        return text;
+    QByteArray out;
+    out.reserve(size + size / kPiece * 3 + 16);
+    for (qsizetype p = 0; p < size;) {
+        const void* nl = std::memchr(data + p, '\n', size_t(size - p));
+        const qsizetype end = nl ? static_cast<const char*>(nl) - data + 1 : size;
+        qsizetype q = p;
+        while (end - q > kLong) {
+            out.append(data + q, kPiece);
+            out.append("\r\n ");
+            q += kPiece;
+        }
+        out.append(data + q, end - q);
+        p = end;
+    }
+    return out;
+}
+
+QByteArray UnescapeText(QByteArrayView value)
+{
+    QByteArray out;
+    out.reserve(value.size());
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        const char c = value[i];
+        if (c == '\\' && i + 1 < value.size()) {
+            const char n = value[++i];
+            out.append(n == 'n' || n == 'N' ? '\n' : n);
+        } else {
+            out.append(c);
+        }
+    }
+    return out;
+}
+
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+QByteArrayView StripBlanks(QByteArrayView v)
+{
+    while (!v.isEmpty() && IsBlank(v.front()))
+        v = v.sliced(1);
+    while (!v.isEmpty() && IsBlank(v.back()))
+        v.chop(1);
+    return v;
+}
+
+struct RawText {
+    int component;      // the component's place in the text, counting every BEGIN
+    icalproperty_kind kind;
+    int nth;            // the how-manieth property of that kind in its component
+    QByteArray value;   // unescaped, blanks as written
+};
+
+void Walk(icalcomponent* c, int& ordinal, const QList<RawText>& texts, qsizetype& next)
+{
+    const int mine = ordinal++;
+    while (next < texts.size() && texts[next].component < mine)
+        ++next;
+    for (qsizetype i = next; i < texts.size() && texts[i].component == mine; ++i) {
+        const RawText& t = texts[i];
+        int n = 0;
+        for (icalproperty* p = icalcomponent_get_first_property(c, t.kind); p;
+             p = icalcomponent_get_next_property(c, t.kind), ++n) {
+            if (n != t.nth)
+                continue;
+            icalvalue* v = icalproperty_get_value(p);
+            // Only where libical read the same text without its blanks: anything else means
+            // the two readings are not of the same line.
+            if (v && icalvalue_isa(v) == ICAL_TEXT_VALUE) {
+                const char* read = icalvalue_get_text(v);
+                if (read && StripBlanks(t.value) == QByteArrayView(read))
+                    icalvalue_set_text(v, t.value.constData());
+            }
+            break;
+        }
+    }
+    for (icalcomponent* child = icalcomponent_get_first_component(c, ICAL_ANY_COMPONENT); child;
+         child = icalcomponent_get_next_component(c, ICAL_ANY_COMPONENT))
+        Walk(child, ordinal, texts, next);
+}
+
+// libical trims the blanks at both ends of a text; other programs keep them, and so do we.
+void RestoreTextBlanks(const QByteArray& text, icalcomponent* root)
+{
+    QList<RawText> texts;
+    RawLines lines(text);
+    RawLine line;
+    int ordinal = -1;
+    QList<int> stack;
+    QHash<QPair<int, int>, int> seen; // (component, kind) -> properties of that kind so far
+    while (lines.Next(line)) {
+        const QByteArrayView name = lines.Name(line);
+        if (name.isEmpty())
+            continue;
+        if (NameIs(name, "BEGIN")) {
+            stack.append(++ordinal);
+            continue;
+        }
+        if (NameIs(name, "END")) {
+            if (!stack.isEmpty())
+                stack.removeLast();
+            continue;
+        }
+        if (stack.isEmpty())
+            continue;
+        icalproperty_kind kind;
+        if (NameIs(name, "SUMMARY"))
+            kind = ICAL_SUMMARY_PROPERTY;
+        else if (NameIs(name, "DESCRIPTION"))
+            kind = ICAL_DESCRIPTION_PROPERTY;
+        else if (NameIs(name, "LOCATION"))
+            kind = ICAL_LOCATION_PROPERTY;
+        else
+            continue;
+        const int nth = seen[{stack.last(), int(kind)}]++;
+        const QByteArray unfolded = lines.Unfolded(line);
+        const qsizetype at = ValueStart(unfolded);
+        if (at < 0 || at >= unfolded.size())
+            continue;
+        if (!IsBlank(unfolded[at]) && !IsBlank(unfolded.back()))
+            continue;
+        texts.append({stack.last(), kind, nth, UnescapeText(QByteArrayView(unfolded).sliced(at))});
+    }
+    if (texts.isEmpty())
+        return;
+    int walked = 0;
+    qsizetype next = 0;
+    if (icalcomponent_isa(root) == ICAL_XROOT_COMPONENT) {
+        for (icalcomponent* c = icalcomponent_get_first_component(root, ICAL_ANY_COMPONENT); c;
+             c = icalcomponent_get_next_component(root, ICAL_ANY_COMPONENT))
+            Walk(c, walked, texts, next);
+    } else {
+        Walk(root, walked, texts, next);
+    }
+}
+} // namespace
+
 ComponentPtr ParseCalendar(const QByteArray& input, const QString& where)
 {
     InitIcal();
@@ -60,10 +249,12 @@ ComponentPtr ParseCalendar(const QByteArray& input, const QString& where)
         text.remove(0, 3);
     if (!text.trimmed().startsWith("BEGIN:VCALENDAR") && !text.trimmed().toUpper().startsWith("BEGIN:VCALENDAR"))
         vb::Raise(ErrCalendar, QStringLiteral("%1 is not an iCalendar file (it does not begin with BEGIN:VCALENDAR)").arg(where));
+    text = MarkRdatePeriods(FoldLongLines(text));
     ComponentPtr component(icalparser_parse_string(text.constData()));
     icalerror_clear_errno();
     if (!component)
         vb::Raise(ErrCalendar, QStringLiteral("%1 could not be read as iCalendar data").arg(where));
+    RestoreTextBlanks(text, component.get());
     if (icalcomponent_isa(component.get()) == ICAL_XROOT_COMPONENT) {
         // Several calendars in one text: take the first.
         icalcomponent* first = icalcomponent_get_first_component(component.get(), ICAL_VCALENDAR_COMPONENT);
@@ -77,8 +268,35 @@ ComponentPtr ParseCalendar(const QByteArray& input, const QString& where)
     return component;
 }
 
+namespace {
+// libical's own notes (X-LIC-ERROR, X-LIC-LOCATION) are not ours to write into anyone's file.
+void DropLibicalNotes(icalcomponent* c)
+{
+    std::vector<icalproperty*> notes;
+    for (icalproperty* p = icalcomponent_get_first_property(c, ICAL_ANY_PROPERTY); p;
+         p = icalcomponent_get_next_property(c, ICAL_ANY_PROPERTY)) {
+        const icalproperty_kind kind = icalproperty_isa(p);
+        const char* name = kind == ICAL_X_PROPERTY ? icalproperty_get_x_name(p) : nullptr;
+        if (kind == ICAL_XLICERROR_PROPERTY || kind == ICAL_XLICCLASS_PROPERTY || kind == ICAL_XLICCLUSTERCOUNT_PROPERTY ||
+            kind == ICAL_XLICMIMECHARSET_PROPERTY || kind == ICAL_XLICMIMECID_PROPERTY ||
+            kind == ICAL_XLICMIMECONTENTTYPE_PROPERTY || kind == ICAL_XLICMIMEENCODING_PROPERTY ||
+            kind == ICAL_XLICMIMEFILENAME_PROPERTY || kind == ICAL_XLICMIMEOPTINFO_PROPERTY ||
+            (name && qstrnicmp(name, "X-LIC-", 6) == 0))
+            notes.push_back(p);
+    }
+    for (icalproperty* p : notes) {
+        icalcomponent_remove_property(c, p);
+        icalproperty_free(p);
+    }
+    for (icalcomponent* child = icalcomponent_get_first_component(c, ICAL_ANY_COMPONENT); child;
+         child = icalcomponent_get_next_component(c, ICAL_ANY_COMPONENT))
+        DropLibicalNotes(child);
+}
+} // namespace
+
 QByteArray Serialize(icalcomponent* component)
 {
+    DropLibicalNotes(component);
     char* text = icalcomponent_as_ical_string_r(component);
     QByteArray result(text);
     std::free(text);
@@ -89,6 +307,85 @@ QByteArray VTimezoneId(icalcomponent* vtimezone)
 {
     icalproperty* p = icalcomponent_get_first_property(vtimezone, ICAL_TZID_PROPERTY);
     return p ? QByteArray(icalproperty_get_tzid(p)) : QByteArray();
+}
+
+namespace {
+// Real zones change their offset a few times a year at most (a rule of "the Sunday among
+// these seven days" is one change). libical works out every change
+// from a rule's first year on, so a rule that changes every minute since 1601 would take it
+// hours and gigabytes: such a zone is refused before libical sees it.
+constexpr int kZoneChangesPerYear = 60;
+constexpr int kZoneDates = 2000;
+
+int Count(const short* values, int size)
+{
+    int n = 0;
+    while (n < size && values[n] != ICAL_RECURRENCE_ARRAY_MAX)
+        ++n;
+    return n;
+}
+
+// How many changes a year a rule gives at most, from its parts alone (stepping libical's
+// iterator through a hostile rule can itself take very long).
+bool RuleTooDense(icalproperty* rrule)
+{
+    const icalrecurrencetype rule = icalproperty_get_rrule(rrule);
+    qint64 perYear = 0;
+    switch (rule.freq) {
+    case ICAL_NO_RECURRENCE: return false;
+    case ICAL_YEARLY_RECURRENCE: perYear = 1; break;
+    case ICAL_MONTHLY_RECURRENCE: perYear = 12; break;
+    default: return true;
+    }
+    // Day parts narrow each other (BYDAY=SU with seven BYMONTHDAYs is one day a month): the
+    // narrowest counts. Without BYMONTH a yearly rule with day parts runs through every month.
+    const int days = Count(rule.by_day, ICAL_BY_DAY_SIZE);
+    bool everyWeekday = false;
+    for (int i = 0; i < days; ++i)
+        everyWeekday = everyWeekday || icalrecurrencetype_day_position(rule.by_day[i]) == 0;
+    qint64 perMonth = 0;
+    auto narrow = [&perMonth](qint64 n) {
+        if (n > 0)
+            perMonth = perMonth ? std::min(perMonth, n) : n;
+    };
+    narrow(days * (everyWeekday ? 5 : 1));
+    narrow(Count(rule.by_month_day, ICAL_BY_MONTHDAY_SIZE));
+    const int yearDays = Count(rule.by_year_day, ICAL_BY_YEARDAY_SIZE);
+    const int weeks = Count(rule.by_week_no, ICAL_BY_WEEKNO_SIZE);
+    const int months = Count(rule.by_month, ICAL_BY_MONTH_SIZE);
+    if (yearDays || weeks) {
+        perYear = std::max(yearDays, weeks * 7);
+    } else if (perMonth) {
+        perYear = perMonth * (months ? months : 12);
+    } else if (months && rule.freq == ICAL_YEARLY_RECURRENCE) {
+        perYear = months;
+    }
+    perYear = std::max<qint64>(1, perYear / std::max<short>(rule.interval, 1));
+    auto times = [&perYear](int n) { perYear *= std::max(n, 1); };
+    times(Count(rule.by_hour, ICAL_BY_HOUR_SIZE));
+    times(Count(rule.by_minute, ICAL_BY_MINUTE_SIZE));
+    times(Count(rule.by_second, ICAL_BY_SECOND_SIZE));
+    return perYear > kZoneChangesPerYear;
+}
+} // namespace
+
+QByteArray UnusableZone(icalcomponent* vcalendar)
+{
+    for (icalcomponent* z = icalcomponent_get_first_component(vcalendar, ICAL_VTIMEZONE_COMPONENT); z;
+         z = icalcomponent_get_next_component(vcalendar, ICAL_VTIMEZONE_COMPONENT)) {
+        int dates = 0;
+        for (icalcomponent* o = icalcomponent_get_first_component(z, ICAL_ANY_COMPONENT); o;
+             o = icalcomponent_get_next_component(z, ICAL_ANY_COMPONENT)) {
+            dates += icalcomponent_count_properties(o, ICAL_RDATE_PROPERTY);
+            for (icalproperty* r = icalcomponent_get_first_property(o, ICAL_RRULE_PROPERTY); r;
+                 r = icalcomponent_get_next_property(o, ICAL_RRULE_PROPERTY))
+                if (RuleTooDense(r))
+                    return VTimezoneId(z).isEmpty() ? QByteArray("?") : VTimezoneId(z);
+        }
+        if (dates > kZoneDates)
+            return VTimezoneId(z).isEmpty() ? QByteArray("?") : VTimezoneId(z);
+    }
+    return QByteArray();
 }
 
 icaltimezone* BuiltinZone(const QByteArray& key)

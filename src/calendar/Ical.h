@@ -24,14 +24,22 @@ using ComponentPtr = std::unique_ptr<icalcomponent, ComponentDeleter>;
 void InitIcal();
 
 // Parses iCalendar text into its VCALENDAR; raises ErrCalendar naming where when the text
-// is not iCalendar. A byte-order mark is skipped.
+// is not iCalendar. A byte-order mark is skipped. Texts keep the blanks they were written with,
+// and an RDATE period written without VALUE=PERIOD is read as one.
 ComponentPtr ParseCalendar(const QByteArray& text, const QString& where);
+// The text of a component, without the X-LIC-* notes libical adds (they are dropped from the
+// component too).
 QByteArray Serialize(icalcomponent* component);
 
 // The TZID of a VTIMEZONE (empty when it has none).
 QByteArray VTimezoneId(icalcomponent* vtimezone);
 
 QString FromUtf8(const char* text);
+
+// The TZID of a VTIMEZONE of the calendar whose rules change the offset far more often than
+// any real zone does (libical would work out every change from the rule's first year on);
+// empty when there is none. An item using such a zone is skipped with this as the reason.
+QByteArray UnusableZone(icalcomponent* vcalendar);
 
 // The zone a TZID names: a zone of the system's database by its name (also with a libical
 // prefix), a Windows zone name through its usual IANA zone, else the VTIMEZONE of the calendar.

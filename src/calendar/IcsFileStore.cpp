@@ -12,6 +12,8 @@
 #include <QLockFile>
 #include <QSet>
 
+#include <algorithm>
+
 namespace cal::detail {
 
 namespace {
@@ -20,23 +22,15 @@ int Slot(Collection c)
     return c == Collection::Calendar ? 0 : c == Collection::Notes ? 1 : 2;
 }
 
-std::optional<Collection> CollectionOf(icalcomponent_kind kind)
+int SlotOf(const QByteArray& kind)
 {
-    switch (kind) {
-    case ICAL_VEVENT_COMPONENT: return Collection::Calendar;
-    case ICAL_VJOURNAL_COMPONENT: return Collection::Notes;
-    case ICAL_VTODO_COMPONENT: return Collection::Tasks;
-    default: return std::nullopt;
-    }
-}
-
-void CollectTzids(icalcomponent* c, QSet<QByteArray>& out)
-{
-    for (icalproperty* p = icalcomponent_get_first_property(c, ICAL_ANY_PROPERTY); p;
-         p = icalcomponent_get_next_property(c, ICAL_ANY_PROPERTY)) {
-        if (icalparameter* tz = icalproperty_get_first_parameter(p, ICAL_TZID_PARAMETER))
-            out.insert(QByteArray(icalparameter_get_tzid(tz)));
-    }
+    if (kind == "VEVENT")
+        return 0;
+    if (kind == "VJOURNAL")
+        return 1;
+    if (kind == "VTODO")
+        return 2;
+    return -1;
 }
 
 QByteArray Hash(const QByteArray& data)
@@ -44,34 +38,21 @@ QByteArray Hash(const QByteArray& data)
     return QCryptographicHash::hash(data, QCryptographicHash::Sha1).toHex();
 }
 
-ComponentPtr NewShell()
+QByteArrayView Span(const QByteArray& text, qsizetype begin, qsizetype end)
 {
-    ComponentPtr vcal(icalcomponent_new(ICAL_VCALENDAR_COMPONENT));
-    icalcomponent_add_property(vcal.get(), icalproperty_new_prodid("-//Almbro//Almbro for Linux//SV"));
-    icalcomponent_add_property(vcal.get(), icalproperty_new_version("2.0"));
-    return vcal;
+    return QByteArrayView(text).sliced(begin, end - begin);
 }
 
-// Moves every component of from into to, VTIMEZONEs only when to has none with that TZID.
-void MoveComponents(icalcomponent* from, icalcomponent* to, QSet<QByteArray>& zones)
+// A span's bytes with a line break at the end (the last line of a file may lack one).
+QByteArray Terminated(QByteArrayView span, const QByteArray& lineBreak)
 {
-    std::vector<icalcomponent*> all;
-    for (icalcomponent* c = icalcomponent_get_first_component(from, ICAL_ANY_COMPONENT); c;
-         c = icalcomponent_get_next_component(from, ICAL_ANY_COMPONENT))
-        all.push_back(c);
-    for (icalcomponent* c : all) {
-        icalcomponent_remove_component(from, c);
-        if (icalcomponent_isa(c) == ICAL_VTIMEZONE_COMPONENT) {
-            const QByteArray id = VTimezoneId(c);
-            if (zones.contains(id)) {
-                icalcomponent_free(c);
-                continue;
-            }
-            zones.insert(id);
-        }
-        icalcomponent_add_component(to, c);
-    }
+    QByteArray out = span.toByteArray();
+    if (!out.endsWith('\n'))
+        out.append(lineBreak);
+    return out;
 }
+
+const char kNewCalendar[] = "BEGIN:VCALENDAR\r\nPRODID:-//Almbro//Almbro for Linux//SV\r\nVERSION:2.0\r\n";
 } // namespace
 
 IcsFileStore::IcsFileStore(const QString& path)
@@ -106,11 +87,7 @@ void IcsFileStore::Reload(bool force)
     if (!force && stamp == m_stamp)
         return;
     if (!stamp) {
-        m_header.clear();
-        for (int i = 0; i < 3; ++i) {
-            m_entries[i].clear();
-            m_order[i].clear();
-        }
+        Load(QByteArray());
         m_stamp.reset();
         return;
     }
@@ -118,82 +95,76 @@ void IcsFileStore::Reload(bool force)
     m_stamp = stamp;
 }
 
-void IcsFileStore::Load(const QByteArray& text)
+QByteArray IcsFileStore::EntryData(const QList<qsizetype>& components, QByteArray* etag) const
 {
-    ComponentPtr vcal = ParseCalendar(text, m_path);
-    QHash<QByteArray, icalcomponent*> zones;
-    for (icalcomponent* z = icalcomponent_get_first_component(vcal.get(), ICAL_VTIMEZONE_COMPONENT); z;
-         z = icalcomponent_get_next_component(vcal.get(), ICAL_VTIMEZONE_COMPONENT))
-        zones.insert(VTimezoneId(z), z);
+    const QByteArray lineBreak = LineBreakOf(m_text);
+    QByteArray items;
+    for (const qsizetype i : components) {
+        const RawComponent& c = m_split.components[i];
+        items += Terminated(Span(m_text, c.begin, c.end), lineBreak);
+    }
+    QByteArray out = "BEGIN:VCALENDAR" + lineBreak;
+    for (const RawLine& line : m_split.properties)
+        out += Terminated(Span(m_text, line.begin, line.end), lineBreak);
+    const qsizetype headerEnd = out.size();
+    // The zones the item names, as the file defines them.
+    for (const QByteArray& tzid : TzidsIn(items))
+        for (const RawComponent& z : m_split.components)
+            if (z.kind == "VTIMEZONE" && z.tzid == tzid) {
+                out += Terminated(Span(m_text, z.begin, z.end), lineBreak);
+                break;
+            }
+    // The version is the item's own bytes and its zones': a change to the calendar's own lines
+    // (its name, say) is no change of the item.
+    if (etag)
+        *etag = Hash(QByteArrayView(out).sliced(headerEnd).toByteArray() + items);
+    out += items;
+    out += "END:VCALENDAR" + lineBreak;
+    return out;
+}
 
-    struct Group {
-        Collection collection;
-        std::vector<icalcomponent*> components;
-    };
-    QHash<QString, Group> groups[3];
+void IcsFileStore::Load(const QByteArray& input)
+{
+    QHash<QString, Entry> entries[3];
     QStringList order[3];
-    std::vector<icalcomponent*> items;
-    for (icalcomponent* c = icalcomponent_get_first_component(vcal.get(), ICAL_ANY_COMPONENT); c;
-         c = icalcomponent_get_next_component(vcal.get(), ICAL_ANY_COMPONENT))
-        if (CollectionOf(icalcomponent_isa(c)))
-            items.push_back(c);
-    for (icalcomponent* c : items) {
-        const Collection collection = *CollectionOf(icalcomponent_isa(c));
-        QString uid = FromUtf8(icalcomponent_get_uid(c));
+    RawCalendar split;
+    if (!input.isEmpty()) {
+        QByteArrayView text(input);
+        if (text.startsWith("\xEF\xBB\xBF"))
+            text = text.sliced(3);
+        const QByteArray start = text.first(std::min<qsizetype>(text.size(), 64)).toByteArray().trimmed().toUpper();
+        if (!start.startsWith("BEGIN:VCALENDAR"))
+            vb::Raise(ErrCalendar,
+                      QStringLiteral("%1 is not an iCalendar file (it does not begin with BEGIN:VCALENDAR)").arg(m_path));
+        split = SplitCalendar(input);
+        if (!split.ok)
+            vb::Raise(ErrCalendar, QStringLiteral("%1 could not be read as iCalendar data").arg(m_path));
+    }
+    for (qsizetype i = 0; i < split.components.size(); ++i) {
+        const RawComponent& c = split.components[i];
+        const int slot = SlotOf(c.kind);
+        if (slot < 0)
+            continue;
+        QString uid = QString::fromUtf8(c.uid.trimmed());
         if (uid.isEmpty())
-            uid = QStringLiteral("nouid-") + QString::fromLatin1(Hash(Serialize(c)).left(16));
+            uid = QStringLiteral("nouid-") + QString::fromLatin1(Hash(Span(input, c.begin, c.end).toByteArray()).left(16));
         const QString name = NameForUid(uid);
-        const int slot = Slot(collection);
-        auto it = groups[slot].find(name);
-        if (it == groups[slot].end()) {
-            it = groups[slot].insert(name, Group{collection, {}});
+        auto it = entries[slot].find(name);
+        if (it == entries[slot].end()) {
+            it = entries[slot].insert(name, Entry());
             order[slot] << name;
         }
-        icalcomponent_remove_component(vcal.get(), c);
-        it->components.push_back(c);
+        it->components << i;
     }
-    QHash<QString, Entry> entries[3];
+    m_text = input;
+    m_split = std::move(split);
     for (int slot = 0; slot < 3; ++slot) {
-        for (const QString& name : order[slot]) {
-            Group& g = groups[slot][name];
-            ComponentPtr resource = NewShell();
-            QSet<QByteArray> used;
-            for (icalcomponent* c : g.components)
-                CollectTzids(c, used);
-            for (const QByteArray& id : used)
-                if (icalcomponent* z = zones.value(id))
-                    icalcomponent_add_component(resource.get(), icalcomponent_new_clone(z));
-            for (icalcomponent* c : g.components)
-                icalcomponent_add_component(resource.get(), c);
-            Entry e;
-            e.data = Serialize(resource.get());
-            e.etag = Hash(e.data);
-            entries[slot].insert(name, e);
+        for (Entry& e : entries[slot]) {
+            e.data = EntryData(e.components, &e.etag);
         }
-    }
-    // What is left (the calendar's own properties, its VTIMEZONEs, components we do not use)
-    // is written back as it was.
-    m_header = Serialize(vcal.get());
-    for (int slot = 0; slot < 3; ++slot) {
         m_entries[slot] = std::move(entries[slot]);
         m_order[slot] = std::move(order[slot]);
     }
-}
-
-QByteArray IcsFileStore::Compose() const
-{
-    ComponentPtr out = m_header.isEmpty() ? NewShell() : ParseCalendar(m_header, m_path);
-    QSet<QByteArray> zones;
-    for (icalcomponent* z = icalcomponent_get_first_component(out.get(), ICAL_VTIMEZONE_COMPONENT); z;
-         z = icalcomponent_get_next_component(out.get(), ICAL_VTIMEZONE_COMPONENT))
-        zones.insert(VTimezoneId(z));
-    for (int slot = 0; slot < 3; ++slot) {
-        for (const QString& name : m_order[slot]) {
-            ComponentPtr resource = ParseCalendar(m_entries[slot].value(name).data, Describe(Collection::Calendar, name));
-            MoveComponents(resource.get(), out.get(), zones);
-        }
-    }
-    return Serialize(out.get());
 }
 
 QList<ResourceInfo> IcsFileStore::List(Collection collection)
@@ -235,27 +206,71 @@ void IcsFileStore::Replace(Collection collection, const QString& name, const QBy
         vb::Raise(ErrCalendar, QStringLiteral("%1 was changed or removed by another program since it was read; it was "
                                               "not overwritten")
                                    .arg(Describe(collection, name)));
-    // Check the new item reads before it goes into the file.
-    if (data)
-        ParseCalendar(*data, Describe(collection, name));
-    const auto savedEntries = m_entries[slot];
-    const auto savedOrder = m_order[slot];
+    const QByteArray lineBreak = m_text.isEmpty() ? QByteArray("\r\n") : LineBreakOf(m_text);
+    // The new item's own components, and the zones it needs that the file does not define.
+    QByteArray insert;
     if (data) {
-        if (!exists)
-            m_order[slot] << name;
-        m_entries[slot].insert(name, Entry{*data, Hash(*data)});
+        ParseCalendar(*data, Describe(collection, name)); // it must read before it goes in
+        const RawCalendar item = SplitCalendar(*data);
+        QSet<QByteArray> known;
+        for (const RawComponent& z : m_split.components)
+            if (z.kind == "VTIMEZONE")
+                known.insert(z.tzid);
+        QByteArray zones, components;
+        for (const RawComponent& c : item.components) {
+            const QByteArrayView bytes = Span(*data, c.begin, c.end);
+            if (c.kind == "VTIMEZONE") {
+                if (!known.contains(c.tzid)) {
+                    known.insert(c.tzid);
+                    zones += Terminated(bytes, "\r\n");
+                }
+            } else if (SlotOf(c.kind) == slot) {
+                components += Terminated(bytes, "\r\n");
+            }
+        }
+        insert = WithLineBreaks(zones + components, lineBreak);
+    }
+    QByteArray text;
+    if (m_text.isEmpty()) {
+        text = WithLineBreaks(QByteArray(kNewCalendar), lineBreak) + insert + "END:VCALENDAR" + lineBreak;
     } else {
-        m_entries[slot].remove(name);
-        m_order[slot].removeAll(name);
+        // Cut the item's old components out; the new ones go where the first of them was, or
+        // before END:VCALENDAR for a new item.
+        QList<std::pair<qsizetype, qsizetype>> cuts;
+        if (exists)
+            for (const qsizetype i : current->components)
+                cuts.append({m_split.components[i].begin, m_split.components[i].end});
+        std::sort(cuts.begin(), cuts.end());
+        qsizetype at = cuts.isEmpty() ? m_split.endLine : cuts.first().first;
+        text.reserve(m_text.size() + insert.size());
+        qsizetype copied = 0;
+        bool inserted = false;
+        auto insertHere = [&] {
+            if (inserted)
+                return;
+            // An END:VCALENDAR right after text without a line break: give that line its break.
+            if (!text.isEmpty() && !text.endsWith('\n') && !insert.isEmpty())
+                text += lineBreak;
+            text += insert;
+            inserted = true;
+        };
+        for (const auto& [begin, end] : cuts) {
+            text.append(m_text.constData() + copied, begin - copied);
+            if (begin == at)
+                insertHere();
+            copied = end;
+        }
+        if (!inserted) {
+            text.append(m_text.constData() + copied, at - copied);
+            copied = at;
+            insertHere();
+        }
+        text.append(m_text.constData() + copied, m_text.size() - copied);
     }
-    try {
-        const QFileInfo info(m_path);
-        AtomicWrite(info.path(), info.fileName(), Compose());
-    } catch (...) {
-        m_entries[slot] = savedEntries;
-        m_order[slot] = savedOrder;
-        throw;
-    }
+    const QFileInfo info(m_path);
+    AtomicWrite(info.path(), info.fileName(), text);
+    // The file is now what we wrote: read it from memory, stamped as it is on disk.
+    Load(text);
     m_stamp = StatFile(m_path);
 }
 
@@ -269,7 +284,10 @@ QByteArray IcsFileStore::Write(Collection collection, const QString& name, const
             return ifMatch;
     }
     Replace(collection, name, &data, ifMatch);
-    return Hash(data);
+    const auto it = m_entries[Slot(collection)].constFind(name);
+    if (it == m_entries[Slot(collection)].constEnd())
+        vb::Raise(ErrCalendar, QStringLiteral("%1 holds no item with the name it was saved as").arg(Describe(collection, name)));
+    return it->etag;
 }
 
 void IcsFileStore::Remove(Collection collection, const QString& name, const QByteArray& ifMatch)

@@ -56,6 +56,9 @@ struct OverrideInfo {
     qint64 rid = kNoTime;
     qint64 start = kNoTime;
     qint64 end = kNoTime;
+    // RANGE=THISANDFUTURE: the change holds for every later occurrence too, up to the next
+    // such change.
+    bool thisAndFuture = false;
 };
 
 struct RDateInfo {
@@ -111,6 +114,13 @@ struct Summary {
     QList<RDateInfo> rdates;
     QList<OverrideInfo> overrides;
     qint64 seriesEnd = kForever;
+    // Only single occurrences (RECURRENCE-ID) whose series is not in the resource, as web
+    // calendars export them: each is listed as it is, and nothing else.
+    bool orphans = false;
+
+    // The changed component an occurrence takes its texts and length from: its own, or the
+    // latest RANGE=THISANDFUTURE change before it. Null: the series' own.
+    const OverrideInfo* Governing(qint64 rid) const;
 };
 
 // One occurrence (or the item itself when rid is kNoTime).
@@ -171,8 +181,13 @@ ComponentPtr NewItemCalendar(Collection collection, const QString& uidPrefix = Q
 // The item itself (not an overridden occurrence) of a resource.
 icalcomponent* MainComponent(icalcomponent* vcalendar, Collection collection);
 icalcomponent* OverrideComponent(icalcomponent* vcalendar, Collection collection, qint64 rid);
-// Makes the component that holds the changes of one occurrence (RECURRENCE-ID) if needed.
-icalcomponent* EnsureOverride(icalcomponent* vcalendar, Collection collection, const Occurrence& occurrence);
+// Makes the component that holds the changes of one occurrence (RECURRENCE-ID) if needed, as a
+// copy of from (the RANGE=THISANDFUTURE change the occurrence follows) or else of the series.
+icalcomponent* EnsureOverride(icalcomponent* vcalendar, Collection collection, const Occurrence& occurrence,
+                              icalcomponent* from = nullptr);
+// The component an occurrence takes its properties from when it has none of its own: the
+// RANGE=THISANDFUTURE change before it, or null for the series.
+icalcomponent* GoverningComponent(icalcomponent* vcalendar, Collection collection, const Summary& summary, qint64 rid);
 // Reads the summary; raises ErrCalendar naming where for an item that cannot be used (an event
 // without a valid start, an impossible length). fallbackUid: for items without a UID.
 Summary Summarize(icalcomponent* vcalendar, Collection collection, const QString& where, const QString& fallbackUid);
@@ -187,9 +202,12 @@ void PrepareForSave(icalcomponent* vcalendar);
 void AddExdate(icalcomponent* vcalendar, Collection collection, qint64 rid);
 
 // Appends the occurrences of a recurring item whose start lies in [low, high], in no particular
-// order. vcalendar is needed only when summary.zoneInFile. At most kMaxOccurrences per series.
+// order. vcalendar is needed only when summary.zoneInFile. Bounded: at most kMaxOccurrences per
+// series and kMaxSteps of the rule; false when a bound was reached (the list is then partial
+// and the series is not to be listed).
 constexpr int kMaxOccurrences = 10000;
-void Expand(const Summary& summary, icalcomponent* vcalendar, qint64 low, qint64 high, std::vector<Occurrence>& out);
+constexpr int kMaxSteps = 100000;
+bool Expand(const Summary& summary, icalcomponent* vcalendar, qint64 low, qint64 high, std::vector<Occurrence>& out);
 
 // --- summary cache (Cache.cpp) ---
 QString CachePath(const QString& location, Collection collection);

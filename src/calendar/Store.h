@@ -33,9 +33,9 @@ public:
     virtual QList<ResourceInfo> List(Collection collection) = 0;
     // Raises 53 when the resource is gone, 57 when it cannot be read.
     virtual QByteArray Read(Collection collection, const QString& name, QByteArray* etag = nullptr) = 0;
-    // Replaces or creates the resource atomically and durably; returns the new etag. ifMatch is
-    // the etag that was read (empty for a new resource); a resource that changed meanwhile is
-    // not overwritten: that raises ErrCalendar.
+    // Replaces or creates the resource atomically, durably at the latest at Commit(); returns
+    // the new etag. ifMatch is the etag that was read (empty for a new resource); a resource
+    // that changed meanwhile is not overwritten: that raises ErrCalendar.
     virtual QByteArray Write(Collection collection, const QString& name, const QByteArray& data,
                              const QByteArray& ifMatch) = 0;
     virtual void Remove(Collection collection, const QString& name, const QByteArray& ifMatch) = 0;
@@ -45,6 +45,14 @@ public:
 
     // True when parsing the whole store costs enough that a summary cache pays off.
     virtual bool WantsSummaryCache() const = 0;
+
+    // Makes every write so far durable. A store may make a batch of writes durable together
+    // here instead of one by one (each write is atomic all the same); the default: each write
+    // was durable when it returned. Raises 57 when the disk refuses.
+    virtual void Commit() {}
+    // True when Read may be called from several threads at once (opening reads the resources
+    // the summary cache lacks on every core).
+    virtual bool ReadsInParallel() const { return false; }
 };
 
 // The number the calendar layer raises for its own failures (a filter it cannot read, a resource

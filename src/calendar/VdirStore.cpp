@@ -92,7 +92,7 @@ QList<ResourceInfo> VdirStore::List(Collection collection)
     while (const dirent* entry = ::readdir(dir)) {
         const char* name = entry->d_name;
         long pid = 0;
-        if (IsOurTempName(name, &pid)) {
+        if (IsOurTempName(name, ".ics", &pid)) {
             // Left behind by a run that died between writing and renaming: never an item.
             if (pid != ::getpid() && ::kill(pid_t(pid), 0) != 0 && errno == ESRCH)
                 ::unlinkat(fd, name, 0);
@@ -179,9 +179,23 @@ QByteArray VdirStore::Write(Collection collection, const QString& name, const QB
             // unreadable: it is replaced
         }
     }
-    AtomicWrite(CollectionPath(collection), name, data);
+    AtomicWrite(CollectionPath(collection), name, data, &m_pending);
     const auto written = StatFile(path);
     return written ? written->Etag() : QByteArray();
+}
+
+void VdirStore::Commit()
+{
+    m_pending.Commit();
+}
+
+VdirStore::~VdirStore()
+{
+    try {
+        m_pending.Commit();
+    } catch (...) {
+        // Nothing to tell anyone any more; whoever needed to know called Commit.
+    }
 }
 
 void VdirStore::Remove(Collection collection, const QString& name, const QByteArray& ifMatch)
@@ -196,6 +210,8 @@ void VdirStore::Remove(Collection collection, const QString& name, const QByteAr
                   QStringLiteral("%1 was changed by another program since it was read; it was not deleted").arg(path));
     if (::unlink(QFile::encodeName(path).constData()) != 0)
         vb::Raise(vb::ErrPermissionDenied, QStringLiteral("Cannot delete %1: %2").arg(path, SystemReason(errno)));
+    // The folder's flush at the next commit makes the removal durable.
+    m_pending.Add(QFile::encodeName(CollectionPath(collection)), QFile::encodeName(name));
 }
 
 } // namespace cal::detail

@@ -1,5 +1,6 @@
 #pragma once
 // A vdir: one folder per collection, one .ics file per item, the layout khal and vdirsyncer use.
+#include "calendar/FileIo.h"
 #include "calendar/Store.h"
 
 namespace cal::detail {
@@ -9,6 +10,7 @@ public:
     // Creates the root and the three collection folders when they are missing; raises 429
     // naming the folder when that fails or the folder cannot be read.
     explicit VdirStore(const QString& root);
+    ~VdirStore() override;
 
     QString Location() const override { return m_root; }
     QString Describe(Collection collection, const QString& name) const override;
@@ -18,11 +20,16 @@ public:
                      const QByteArray& ifMatch) override;
     void Remove(Collection collection, const QString& name, const QByteArray& ifMatch) override;
     bool WantsSummaryCache() const override { return true; }
+    bool ReadsInParallel() const override { return true; }
+    // Each write is renamed into place at once; the files and their folder are flushed together
+    // here (and when the store is closed).
+    void Commit() override;
 
     QString CollectionPath(Collection collection) const;
 
 private:
     QString m_root;
+    PendingWrites m_pending;
 };
 
 } // namespace cal::detail

@@ -124,6 +124,12 @@ void COutLook::LäsOm()
     m_ns = std::make_unique<cal::NameSpace>(m_app->GetNamespace(QStringLiteral("MAPI")));
 }
 
+void COutLook::Commit()
+{
+    if (m_app && !m_app->HasQuit())
+        m_app->Commit();
+}
+
 bool COutLook::InDateRange(const cal::Item& item) const
 {
     if (!m_dates)

@@ -99,6 +99,9 @@ public:
     // carrying the markers); start is the appointment's start, to find an occurrence without
     // expanding the whole calendar. Answers an empty text when done, else why not.
     QString LinkAppointment(const QString& entryId, const QDateTime& start, const QString& marker);
+    // Makes every appointment written so far durable: the calendar flushes a run's writes
+    // together. Raises 57 naming a file the disk refused; the run is then not done.
+    void Commit();
 
     bool StartadHär() const { return m_startadHär; }
     // Where the calendar is (a folder, a file or a URL), for locks and messages.

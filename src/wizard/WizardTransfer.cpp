@@ -90,10 +90,15 @@ bool frmWizard::Utför()
         m_anmärkningar.clear();
         if (optExport->isChecked()) {
             UtförExport(db);
+            // What the summary counts as done is on disk before it says so.
+            oOutLook->Commit();
             gsBekräftelse = QString::number(m_done) + QStringLiteral(" / ") + QString::number(m_handled) +
                             QLatin1Char(' ') + T("R2146");
         } else if (optImport->isChecked()) {
-            if (!UtförImport(db)) {
+            const bool toTheEnd = UtförImport(db);
+            // The links written into appointments are on disk too, also when the user stopped.
+            oOutLook->Commit();
+            if (!toTheEnd) {
                 m_transferOutcome = TransferOutcome::Stopped;
                 return false;
             }
@@ -110,6 +115,9 @@ bool frmWizard::Utför()
 
 void frmWizard::UtförExport(booking::DBFunk& db)
 {
+    // The mapping's captions, looked up once: each look-up reads the language file.
+    const QString startText = T("R2252"), endText = T("R2247"), bodyText = T("R2267"), locationText = T("R2234"),
+                  subjectText = T("R2298");
     for (int i = 1; i <= lvVisa->Count(); ++i) {
         vb::ListItem* row = lvVisa->Item(i);
         if (!row->Checked())
@@ -121,15 +129,15 @@ void frmWizard::UtförExport(booking::DBFunk& db)
             for (int j = 1; j <= lvKopplingar->Count(); ++j) {
                 const QString value = SättDelVärde(lvKopplingar->Item(j)->SubItem(1), *post);
                 const QString caption = lvKopplingar->Item(j)->SubItem(2);
-                if (caption == T("R2252"))
+                if (caption == startText)
                     rec.Start = value;
-                else if (caption == T("R2247"))
+                else if (caption == endText)
                     rec.End = value;
-                else if (caption == T("R2267"))
+                else if (caption == bodyText)
                     Append(rec.Body, kCrLf, value);
-                else if (caption == T("R2234"))
+                else if (caption == locationText)
                     Append(rec.Location, QStringLiteral(" "), value);
-                else if (caption == T("R2298"))
+                else if (caption == subjectText)
                     Append(rec.Subject, QStringLiteral(" "), value);
             }
             if (rec.Start.isEmpty())

@@ -2,6 +2,7 @@
 // store lives, property mapping and what lands in the file, recurrences, the marker index,
 // files written by other programs, changes by other programs, and a writer killed mid-save.
 #include "calendar/Calendar.h"
+#include "calendar/FileIo.h"
 #include "calendar/Model.h"
 #include "platform/ErrObject.h"
 #include "platform/Locale.h"
@@ -85,6 +86,31 @@ QByteArray Series(const QString& uid, const QByteArray& dtstart, const QByteArra
            "\r\nDTSTAMP:20200101T000000Z\r\nDTSTART;TZID=Europe/Stockholm:" + dtstart +
            "\r\nDURATION:PT1H\r\nSUMMARY:" + uid.toUtf8() + "\r\nRRULE:" + rule + "\r\n" + extra +
            "END:VEVENT\r\nEND:VCALENDAR\r\n";
+}
+// A calendar whose zone changes its offset every minute from 1601 on, with one event in it.
+QByteArray MinutelyZone()
+{
+    return "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//test//EN\r\nBEGIN:VTIMEZONE\r\nTZID:Minutzon\r\n"
+           "BEGIN:STANDARD\r\nDTSTART:16010101T000000\r\nRRULE:FREQ=MINUTELY;BYSECOND=0\r\nTZOFFSETFROM:+0200\r\n"
+           "TZOFFSETTO:+0100\r\nEND:STANDARD\r\nBEGIN:DAYLIGHT\r\nDTSTART:16010101T000030\r\nRRULE:FREQ=MINUTELY;BYSECOND=30\r\n"
+           "TZOFFSETFROM:+0100\r\nTZOFFSETTO:+0200\r\nEND:DAYLIGHT\r\nEND:VTIMEZONE\r\nBEGIN:VEVENT\r\nUID:minutzon\r\n"
+           "DTSTART;TZID=Minutzon:20260305T100000\r\nDTEND;TZID=Minutzon:20260305T110000\r\nSUMMARY:minutzon\r\n"
+           "END:VEVENT\r\nEND:VCALENDAR\r\n";
+}
+
+QByteArray Single(const QString& uid, const QByteArray& dtstart, const QByteArray& extra = {})
+{
+    return "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//test//EN\r\nBEGIN:VEVENT\r\nUID:" + uid.toUtf8() +
+           "\r\nDTSTART;TZID=Europe/Stockholm:" + dtstart + "\r\nDURATION:PT1H\r\nSUMMARY:" + uid.toUtf8() + "\r\n" + extra +
+           "END:VEVENT\r\nEND:VCALENDAR\r\n";
+}
+
+// Writes a calendar text as one item file of a vdir or as the whole single file.
+QString StoreHolding(const QByteArray& text, bool vdir)
+{
+    const QString place = NewPlace(vdir ? QString() : QStringLiteral(".ics"));
+    WriteText(vdir ? place + QStringLiteral("/Calendar/item.ics") : place, text);
+    return place;
 }
 } // namespace
 
@@ -731,7 +757,7 @@ private slots:
         const QByteArray text = ReadAll(file).replace("\r\n ", "");
         for (const char* kept : {"X-MS-OLK-FORCEINSPECTOROPEN:TRUE", "METHOD:PUBLISH", "X-MICROSOFT-CDO-IMPORTANCE:1",
                                  "X-MS-OLK-AUTOFILLLOCATION:FALSE", "PRIORITY:5", "CLASS:PUBLIC",
-                                 "SUMMARY;LANGUAGE=sv:Veckomöte (flyttat)", "W. Europe Standard Time:20261116T083000",
+                                 "SUMMARY;LANGUAGE=sv:Veckomöte (flyttat)", "EXDATE;TZID=\"W. Europe Standard Time\":20261116T083000",
                                  "TZID:W. Europe Standard Time", "SUMMARY:Möte med Byggbolaget AB\\, flyttat",
                                  "DTSTART;TZID=Europe/Stockholm:20261204T100000", "DTEND;TZID=Europe/Stockholm:20261204T113000",
                                  "TRIGGER:-PT15M"})
@@ -929,26 +955,37 @@ private slots:
         }
     }
 
+    void damagedCacheIsIgnored_data()
+    {
+        QTest::addColumn<bool>("cut");
+        QTest::newRow("cut in half") << true;
+        QTest::newRow("one letter changed, every length kept: only the checksum tells") << false;
+    }
+
     void damagedCacheIsIgnored()
     {
+        QFETCH(bool, cut);
         const QString place = NewPlace();
         {
             auto app = Application::Create(place);
             Item item = app->CreateItem(olAppointmentItem);
             item.SetStart(At(2026, 2, 2, 9));
+            item.SetSubject(QStringLiteral("Tandläkare"));
             item.SetMileage(QStringLiteral("9"));
             item.Save();
         }
-        const QString cacheDir = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + QStringLiteral("/almbro");
-        const QStringList caches = QDir(cacheDir).entryList({QStringLiteral("calendar-*.cache")}, QDir::Files);
-        QVERIFY(!caches.isEmpty());
-        for (const QString& c : caches) {
-            QByteArray data = ReadAll(cacheDir + QLatin1Char('/') + c);
+        const QString cache = detail::CachePath(place, Collection::Calendar);
+        QByteArray data = ReadAll(cache);
+        QVERIFY(data.contains("Tandläkare"));
+        if (cut)
             data.truncate(data.size() / 2);
-            WriteText(cacheDir + QLatin1Char('/') + c, data);
-        }
+        else
+            data.replace("Tandläkare", "Tandlökare");
+        WriteText(cache, data);
         auto app = Application::Create(place);
-        QVERIFY(app->GetNamespace(QStringLiteral("MAPI")).GetDefaultFolder(olFolderCalendar).Items().Find(QStringLiteral("[Mileage] = 9")));
+        const Item item = app->GetNamespace(QStringLiteral("MAPI")).GetDefaultFolder(olFolderCalendar).Items().Find(QStringLiteral("[Mileage] = 9"));
+        QVERIFY(item);
+        QCOMPARE(item.Subject(), QStringLiteral("Tandläkare"));
     }
 
     void itemChangedElsewhereIsNotOverwritten_data()
@@ -1038,6 +1075,152 @@ private slots:
 
     // --- a writer killed in the middle
 
+    // --- foreign input that would cost without bound: skipped with a reason, and the rest of
+    // the calendar listed as ever
+
+    void hostileInputIsSkippedWithAReason_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<bool>("vdir");
+        const QList<std::tuple<const char*, QByteArray, const char*>> inputs = {
+            {"zone changing every minute since 1601", MinutelyZone(), "changes its offset far more often than any real zone"},
+            {"series every minute, forever", Series(QStringLiteral("minutvis"), "20260101T000000", "FREQ=MINUTELY"),
+             "repeats more often than 10000 times"},
+            {"series every second, a billion times",
+             Series(QStringLiteral("sekundvis"), "20260101T000000", "FREQ=SECONDLY;COUNT=1000000000"), "repeats more often than 10000 times"},
+        };
+        for (const auto& [name, text, reason] : inputs) {
+            QTest::newRow(qPrintable(QStringLiteral("%1, vdir").arg(QLatin1String(name)))) << text << reason << true;
+            QTest::newRow(qPrintable(QStringLiteral("%1, single file").arg(QLatin1String(name)))) << text << reason << false;
+        }
+    }
+
+    void hostileInputIsSkippedWithAReason()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QString, reason);
+        QFETCH(bool, vdir);
+        // Beside an ordinary appointment of the same month.
+        const QByteArray ordinary = Single(QStringLiteral("vanlig"), "20260310T090000");
+        QString place;
+        if (vdir) {
+            place = StoreHolding(text, true);
+            WriteText(place + QStringLiteral("/Calendar/vanlig.ics"), ordinary);
+        } else {
+            QByteArray both = text;
+            both.insert(both.lastIndexOf("END:VCALENDAR"), ordinary.mid(ordinary.indexOf("BEGIN:VEVENT"),
+                                                                         ordinary.indexOf("END:VCALENDAR") - ordinary.indexOf("BEGIN:VEVENT")));
+            place = StoreHolding(both, false);
+        }
+        auto app = Application::Create(place);
+        const QStringList listed = Listing(SortedWithRecurrences(app), QStringLiteral("[Start] >= \"2026-03-01\" AND [End] <= \"2026-04-01\""));
+        QCOMPARE(listed, QStringList{QStringLiteral("2026-03-10 09:00|2026-03-10 10:00|vanlig")});
+        const QStringList errors = app->GetNamespace(QStringLiteral("MAPI")).GetDefaultFolder(olFolderCalendar).LoadErrors();
+        QVERIFY2(errors.size() == 1 && errors.first().startsWith(place) && errors.first().contains(reason),
+                 qPrintable(errors.join(QLatin1Char('\n'))));
+    }
+
+    // An occurrence that follows a RANGE=THISANDFUTURE change, changed on its own: it keeps the
+    // time and texts it followed, with the new subject, and the others still follow the change.
+    void occurrenceAfterAThisAndFutureChangeIsChangedAlone_data()
+    {
+        QTest::addColumn<bool>("vdir");
+        QTest::newRow("vdir") << true;
+        QTest::newRow("single file") << false;
+    }
+
+    void occurrenceAfterAThisAndFutureChangeIsChangedAlone()
+    {
+        QFETCH(bool, vdir);
+        const QString place = StoreHolding(ReadAll(DataFile(QStringLiteral("corpus/almbro_range_thisandfuture.ics"))), vdir);
+        const QString march = QStringLiteral("[Start] >= \"2026-03-30\" AND [End] <= \"2026-04-21\"");
+        {
+            auto app = Application::Create(place);
+            Items items = SortedWithRecurrences(app);
+            Item item = items.Find(QStringLiteral("[Start] >= \"2026-04-13\" AND [End] <= \"2026-04-14\""));
+            QVERIFY(item);
+            QCOMPARE(item.Subject(), QStringLiteral("Veckomöte efter lunch"));
+            item.SetSubject(QStringLiteral("Veckomöte, egen ändring"));
+            item.Save();
+        }
+        auto app = Application::Create(place);
+        QCOMPARE(Listing(SortedWithRecurrences(app), march),
+                 (QStringList{QStringLiteral("2026-03-30 13:30|2026-03-30 15:00|Veckomöte efter lunch"),
+                              QStringLiteral("2026-04-07 08:00|2026-04-07 08:30|Flyttat en gång"),
+                              QStringLiteral("2026-04-13 13:30|2026-04-13 15:00|Veckomöte, egen ändring"),
+                              QStringLiteral("2026-04-20 13:30|2026-04-20 15:00|Veckomöte efter lunch")}));
+    }
+
+    void sixteenMegabyteLineIsRead()
+    {
+        const QByteArray body(16 << 20, 'x');
+        const QString place = StoreHolding(Single(QStringLiteral("lang"), "20260310T090000", "DESCRIPTION:" + body + "\r\n"), true);
+        auto app = Application::Create(place);
+        const Item item = app->GetNamespace(QStringLiteral("MAPI")).GetDefaultFolder(olFolderCalendar).Items().Find(QStringLiteral("[Subject] = lang"));
+        QVERIFY(item);
+        QCOMPARE(item.Body().size(), body.size());
+    }
+
+    void temporaryFileNames_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("suffix");
+        QTest::addColumn<bool>("ours");
+        const QString made = QString::fromLatin1(detail::TempName("abc.ics"));
+        QTest::newRow("one we make") << made << ".ics" << true;
+        QTest::newRow("cache") << QString::fromLatin1(detail::TempName("calendar-1f.cache")) << ".cache" << true;
+        QTest::newRow("a cache's for an item folder") << QString::fromLatin1(detail::TempName("calendar-1f.cache")) << ".ics" << false;
+        QTest::newRow("a user's dotfile") << ".bashrc" << ".ics" << false;
+        QTest::newRow("similar, more after the counter") << made + QStringLiteral(".bak") << ".ics" << false;
+        QTest::newRow("similar, letters for the process") << ".abc.ics.almbro-tmp-12x-3" << ".ics" << false;
+        QTest::newRow("similar, no final name") << ".almbro-tmp-12-3" << ".ics" << false;
+        QTest::newRow("not hidden") << made.mid(1) << ".ics" << false;
+    }
+
+    void temporaryFileNames()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, suffix);
+        QFETCH(bool, ours);
+        long pid = 0;
+        QCOMPARE(detail::IsOurTempName(name.toLatin1().constData(), suffix.toLatin1().constData(), &pid), ours);
+        if (ours)
+            QCOMPARE(pid, long(::getpid()));
+    }
+
+    void rewrittenFileKeepsItsMode_data()
+    {
+        QTest::addColumn<bool>("vdir");
+        QTest::newRow("vdir") << true;
+        QTest::newRow("single file") << false;
+    }
+
+    void rewrittenFileKeepsItsMode()
+    {
+        QFETCH(bool, vdir);
+        const QString place = NewPlace(vdir ? QString() : QStringLiteral(".ics"));
+        QString path;
+        {
+            auto app = Application::Create(place);
+            Item item = app->CreateItem(olAppointmentItem);
+            item.SetStart(At(2026, 2, 2, 9));
+            item.SetBillingInformation(QStringLiteral("17"));
+            item.Save();
+            path = vdir ? place + QStringLiteral("/Calendar/") + IcsFiles(place + QStringLiteral("/Calendar")).first() : place;
+        }
+        QVERIFY(::chmod(QFile::encodeName(path).constData(), 0600) == 0);
+        {
+            auto app = Application::Create(place);
+            Item item = app->GetNamespace(QStringLiteral("MAPI")).GetDefaultFolder(olFolderCalendar).Items().Find(QStringLiteral("[BillingInformation] = 17"));
+            item.SetSubject(QStringLiteral("Ändrad"));
+            item.Save();
+        }
+        struct stat st;
+        QVERIFY(::stat(QFile::encodeName(path).constData(), &st) == 0);
+        QCOMPARE(int(st.st_mode & 07777), 0600);
+    }
+
     void killedWriterLeavesOnlyWholeItems()
     {
         const QString place = NewPlace();
@@ -1068,6 +1251,21 @@ private slots:
             QCOMPARE(items.Item(i).Body().size(), 200000); // every saved item whole
         // The dead writer's temporary file is gone after the folder was read.
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden).filter(QRegularExpression(QStringLiteral("^\\."))), QStringList());
+        app->Quit();
+
+        // Run again to the end: the bookings it had written are updated, none is doubled.
+        const int written = int(IcsFiles(folder).size());
+        QProcess again;
+        again.start(QStringLiteral(ALMBRO_BINARY_DIR "/tests/calendar/calendar_writer"), {place, QString::number(written + 5)});
+        QVERIFY(again.waitForFinished(120000));
+        QCOMPARE(again.exitCode(), 0);
+        QCOMPARE(int(IcsFiles(folder).size()), written + 5);
+        auto after = Application::Create(place);
+        Items rerun = after->GetNamespace(QStringLiteral("MAPI")).GetDefaultFolder(olFolderCalendar).Items();
+        QSet<QString> markers;
+        for (int i = 1; i <= rerun.Count(); ++i)
+            markers.insert(rerun.Item(i).BillingInformation());
+        QCOMPARE(int(markers.size()), written + 5);
     }
 };
 
