@@ -180,6 +180,17 @@ long ErrorNumberFor(BackendKind kind, const QSqlError& error)
     }
 }
 
+bool ConnectionLost(BackendKind kind, const QSqlError& error)
+{
+    if (kind != BackendKind::PostgreSQL)
+        return false;
+    const QString state = error.nativeErrorCode();
+    return state.startsWith(QLatin1String("08")) || state.startsWith(QLatin1String("57P")) ||
+           error.type() == QSqlError::ConnectionError ||
+           error.databaseText().contains(QLatin1String("server closed the connection"), Qt::CaseInsensitive) ||
+           error.databaseText().contains(QLatin1String("no connection to the server"), Qt::CaseInsensitive);
+}
+
 namespace {
 [[noreturn]] void Fail(BackendKind kind, const QSqlQuery& query)
 {

@@ -46,6 +46,9 @@ QString ResourceLockStatement(BackendKind kind);
 
 // The component's error number for a driver error.
 long ErrorNumberFor(BackendKind kind, const QSqlError& error);
+// Whether the error means the connection itself is gone (a server that stopped or was cut
+// off); nothing of an open transaction was kept then.
+bool ConnectionLost(BackendKind kind, const QSqlError& error);
 
 // What marks a database as ours, and its schema version: PRAGMA application_id and
 // user_version in a file, a one-row table on a server (where 0, 0 means no mark).

@@ -33,8 +33,8 @@ bool frmWizard::Utför()
 {
     WaitCursor hourglass;
     m_transferOutcome = TransferOutcome::Error;
+    booking::DBFunk db;
     try {
-        booking::DBFunk db;
         db.Anropskod(-9);
         if (db.ÖppnaDatabas(gsDataBas, 0, 0) != 1) {
             MsgBox(T("R2181"), vbExclamation, T("R2307"));
@@ -60,7 +60,10 @@ bool frmWizard::Utför()
                             QLatin1Char(' ') + T("R2146");
         } else if (optImport->isChecked()) {
             if (!UtförImport(db)) {
-                m_transferOutcome = TransferOutcome::Stopped;
+                // A database server that went away mid-run is a database that cannot be
+                // opened, not an error of one item.
+                m_transferOutcome =
+                    db.FörbindelsenBröts() ? TransferOutcome::CannotOpen : TransferOutcome::Stopped;
                 return false;
             }
             gsBekräftelse = QString::number(m_done) + QStringLiteral(" / ") + QString::number(m_handled) +
@@ -69,6 +72,8 @@ bool frmWizard::Utför()
         m_transferOutcome = TransferOutcome::Completed;
         return true;
     } catch (...) {
+        if (db.FörbindelsenBröts())
+            m_transferOutcome = TransferOutcome::CannotOpen;
         ShowErr(FormErrText(CurrentError(), QStringLiteral("Utför"), QStringLiteral("frmWizard")));
         return false;
     }
@@ -181,6 +186,8 @@ bool frmWizard::UtförImport(booking::DBFunk& db)
                 db.SparaPost(*post, !chkAnvändNyckel->isChecked(), number, result);
             } catch (...) {
                 failed = true;
+                if (gbAuto) // the reason, for whoever reads the run's output
+                    QTextStream(stderr) << "Almbro: " << CurrentError().Description() << Qt::endl;
             }
             if (failed) {
                 if (MsgBox(T("R2199"), vbYesNo | vbCritical | vbDefaultButton2, T("R2307")) == vbNo)
