@@ -115,8 +115,12 @@ bool Configure(QSqlDatabase& db, BackendKind kind, const QString& location, bool
 QStringList ConnectionSettings(BackendKind kind, int busyTimeoutMs, bool readOnly)
 {
     if (kind == BackendKind::PostgreSQL) {
+        // The range and clash statements are prepared once and run with ever other times: a
+        // plan made for the times at hand keeps to the index seeks, where the server's generic
+        // plan reads a week's bookings at a third of the speed.
         QStringList settings = {QStringLiteral("SET lock_timeout = %1").arg(busyTimeoutMs),
-                                QStringLiteral("SET client_encoding = 'UTF8'")};
+                                QStringLiteral("SET client_encoding = 'UTF8'"),
+                                QStringLiteral("SET plan_cache_mode = force_custom_plan")};
         if (readOnly)
             settings << QStringLiteral("SET default_transaction_read_only = on");
         return settings;
