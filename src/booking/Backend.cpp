@@ -142,8 +142,7 @@ QString BeginWriteStatement(BackendKind kind)
 QString ResourceLockStatement(BackendKind kind)
 {
     // The first key says whose lock it is, so another program's advisory locks never meet ours.
-    return kind == BackendKind::PostgreSQL ? QStringLiteral("SELECT pg_advisory_xact_lock(1347177037, ?)")
-                                           : QString();
+    return kind == BackendKind::PostgreSQL ? QStringLiteral("SELECT pg_advisory_xact_lock(1347177037, ?)") : QString();
 }
 
 long ErrorNumberFor(BackendKind kind, const QSqlError& error)

@@ -61,10 +61,10 @@ void WriteMark(QSqlDatabase& db, BackendKind kind, qint32 applicationId, qint32 
 
 // The words of a column type where the dialects differ.
 struct Dialect {
-    QString rowKey;   // an integer key the database numbers itself
-    QString everKey;  // the same, never giving a number twice
-    QString timeText; // the wall-clock texts, compared byte by byte
-    QString real;     // a double-precision number
+    QString rowKey;            // an integer key the database numbers itself
+    QString everKey;           // the same, never giving a number twice
+    QString timeText;          // the wall-clock texts, compared byte by byte
+    QString real;              // a double-precision number
     bool coveringNotes = true; // whether an index may hold the note texts
 };
 Dialect DialectOf(BackendKind kind);

@@ -137,7 +137,8 @@ QString texts::NoBookingTables(const QString& location)
 
 QString texts::ConnectionLost(const QString& why)
 {
-    const QString text = QStringLiteral("förbindelsen med databasservern bröts; det som inte var sparat är inte sparat");
+    const QString text =
+        QStringLiteral("förbindelsen med databasservern bröts; det som inte var sparat är inte sparat");
     return why.trimmed().isEmpty() ? text : text + QStringLiteral(" (") + why.trimmed() + QLatin1Char(')');
 }
 

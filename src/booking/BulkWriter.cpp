@@ -22,8 +22,8 @@ void AppendCopyValue(QByteArray& out, const QVariant& value)
         out += "\\N";
         return;
     }
-    const QByteArray text = value.typeId() == QMetaType::Double ? QByteArray::number(value.toDouble(), 'g', 17)
-                                                                : value.toString().toUtf8();
+    const QByteArray text =
+        value.typeId() == QMetaType::Double ? QByteArray::number(value.toDouble(), 'g', 17) : value.toString().toUtf8();
     for (const char c : text) {
         switch (c) {
         case '\\':
@@ -136,7 +136,8 @@ void BulkWriter::Flush()
     QStringList columns = detail::BookingColumns();
     for (QString& column : columns)
         column = QLatin1Char('"') + column + QLatin1Char('"');
-    const QByteArray sql = QStringLiteral("COPY \"Bokningar\" (%1) FROM STDIN").arg(columns.join(QStringLiteral(", "))).toUtf8();
+    const QByteArray sql =
+        QStringLiteral("COPY \"Bokningar\" (%1) FROM STDIN").arg(columns.join(QStringLiteral(", "))).toUtf8();
     const auto fail = [&](PGresult* result) {
         const QString why = QString::fromUtf8(result ? PQresultErrorMessage(result) : PQerrorMessage(connection));
         const QString state = result ? QString::fromLatin1(PQresultErrorField(result, PG_DIAG_SQLSTATE)) : QString();

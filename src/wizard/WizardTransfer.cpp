@@ -62,8 +62,7 @@ bool frmWizard::Utför()
             if (!UtförImport(db)) {
                 // A database server that went away mid-run is a database that cannot be
                 // opened, not an error of one item.
-                m_transferOutcome =
-                    db.FörbindelsenBröts() ? TransferOutcome::CannotOpen : TransferOutcome::Stopped;
+                m_transferOutcome = db.FörbindelsenBröts() ? TransferOutcome::CannotOpen : TransferOutcome::Stopped;
                 return false;
             }
             gsBekräftelse = QString::number(m_done) + QStringLiteral(" / ") + QString::number(m_handled) +
