@@ -13,6 +13,7 @@ namespace booking {
 namespace {
 
 constexpr int kCopyBlock = 20000;
+constexpr qint64 kSingleInserts = 1000;
 
 #ifdef ALMBRO_HAVE_LIBPQ
 // A value in COPY's text format: \N for NULL, and backslash, tab and line breaks escaped.
@@ -90,7 +91,10 @@ qint32 BulkWriter::AddResource(const QString& förNamn, const QString& efterNamn
 
 qint32 BulkWriter::AddBooking(const DBPost& post)
 {
-    if (!m_copy) {
+    // A few bookings go in one by one, so a small load takes exactly the numbers it uses;
+    // COPY and its blocks of numbers (whatever is left of the last block stays unused) pay
+    // only for a large one.
+    if (!m_copy || ++m_added <= kSingleInserts) {
         QSqlQuery& insert = m_impl.Prepared(DBFunk::Impl::InsertSql());
         m_impl.BindPost(insert, post);
         m_impl.Exec(insert);
