@@ -9,8 +9,8 @@
 #include "booking/Backend.h"
 #include "booking/DBFunk.h"
 #include "planumdb/Seed.h"
-#include "support/PgCluster.h"
 #include "platform/Locale.h"
+#include "support/PgCluster.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -141,7 +141,8 @@ int main(int argc, char** argv)
         Fail(db.SenasteFel());
     const qint64 total = db.AntalBokningar();
     const qint32 resources = db.HämtaPersoner(0, 0, 0, 0, 0).RecordCount();
-    Out() << "database: " << detail::ShownLocation(path) << ", " << total << " bookings, " << resources << " resources" << Qt::endl;
+    Out() << "database: " << detail::ShownLocation(path) << ", " << total << " bookings, " << resources << " resources"
+          << Qt::endl;
     QRandomGenerator random(7);
 
     // HämtaPoster for one week, Monday to Sunday, as the wizard asks for it, and walking the

@@ -115,8 +115,12 @@ bool Configure(QSqlDatabase& db, BackendKind kind, const QString& location, bool
 QStringList ConnectionSettings(BackendKind kind, int busyTimeoutMs, bool readOnly)
 {
     if (kind == BackendKind::PostgreSQL) {
+        // The range and clash statements are prepared once and run with ever other times: a
+        // plan made for the times at hand keeps to the index seeks, where the server's generic
+        // plan reads a week's bookings at a third of the speed.
         QStringList settings = {QStringLiteral("SET lock_timeout = %1").arg(busyTimeoutMs),
-                                QStringLiteral("SET client_encoding = 'UTF8'")};
+                                QStringLiteral("SET client_encoding = 'UTF8'"),
+                                QStringLiteral("SET plan_cache_mode = force_custom_plan")};
         if (readOnly)
             settings << QStringLiteral("SET default_transaction_read_only = on");
         return settings;
@@ -138,8 +142,7 @@ QString BeginWriteStatement(BackendKind kind)
 QString ResourceLockStatement(BackendKind kind)
 {
     // The first key says whose lock it is, so another program's advisory locks never meet ours.
-    return kind == BackendKind::PostgreSQL ? QStringLiteral("SELECT pg_advisory_xact_lock(1347177037, ?)")
-                                           : QString();
+    return kind == BackendKind::PostgreSQL ? QStringLiteral("SELECT pg_advisory_xact_lock(1347177037, ?)") : QString();
 }
 
 long ErrorNumberFor(BackendKind kind, const QSqlError& error)
@@ -178,6 +181,17 @@ long ErrorNumberFor(BackendKind kind, const QSqlError& error)
     default:
         return ErrDatabase;
     }
+}
+
+bool ConnectionLost(BackendKind kind, const QSqlError& error)
+{
+    if (kind != BackendKind::PostgreSQL)
+        return false;
+    const QString state = error.nativeErrorCode();
+    return state.startsWith(QLatin1String("08")) || state.startsWith(QLatin1String("57P")) ||
+           error.type() == QSqlError::ConnectionError ||
+           error.databaseText().contains(QLatin1String("server closed the connection"), Qt::CaseInsensitive) ||
+           error.databaseText().contains(QLatin1String("no connection to the server"), Qt::CaseInsensitive);
 }
 
 namespace {

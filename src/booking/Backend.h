@@ -46,6 +46,9 @@ QString ResourceLockStatement(BackendKind kind);
 
 // The component's error number for a driver error.
 long ErrorNumberFor(BackendKind kind, const QSqlError& error);
+// Whether the error means the connection itself is gone (a server that stopped or was cut
+// off); nothing of an open transaction was kept then.
+bool ConnectionLost(BackendKind kind, const QSqlError& error);
 
 // What marks a database as ours, and its schema version: PRAGMA application_id and
 // user_version in a file, a one-row table on a server (where 0, 0 means no mark).
@@ -58,10 +61,10 @@ void WriteMark(QSqlDatabase& db, BackendKind kind, qint32 applicationId, qint32 
 
 // The words of a column type where the dialects differ.
 struct Dialect {
-    QString rowKey;   // an integer key the database numbers itself
-    QString everKey;  // the same, never giving a number twice
-    QString timeText; // the wall-clock texts, compared byte by byte
-    QString real;     // a double-precision number
+    QString rowKey;            // an integer key the database numbers itself
+    QString everKey;           // the same, never giving a number twice
+    QString timeText;          // the wall-clock texts, compared byte by byte
+    QString real;              // a double-precision number
     bool coveringNotes = true; // whether an index may hold the note texts
 };
 Dialect DialectOf(BackendKind kind);

@@ -135,6 +135,13 @@ QString texts::NoBookingTables(const QString& location)
     return QStringLiteral("%1 har inga Planum-tabeller").arg(location);
 }
 
+QString texts::ConnectionLost(const QString& why)
+{
+    const QString text =
+        QStringLiteral("förbindelsen med databasservern bröts; det som inte var sparat är inte sparat");
+    return why.trimmed().isEmpty() ? text : text + QStringLiteral(" (") + why.trimmed() + QLatin1Char(')');
+}
+
 void RaiseBooking(long number, const QString& detail)
 {
     QString description = texts::Description(number);

@@ -13,6 +13,7 @@ namespace booking {
 namespace {
 
 constexpr int kCopyBlock = 20000;
+constexpr qint64 kSingleInserts = 1000;
 
 #ifdef ALMBRO_HAVE_LIBPQ
 // A value in COPY's text format: \N for NULL, and backslash, tab and line breaks escaped.
@@ -22,8 +23,8 @@ void AppendCopyValue(QByteArray& out, const QVariant& value)
         out += "\\N";
         return;
     }
-    const QByteArray text = value.typeId() == QMetaType::Double ? QByteArray::number(value.toDouble(), 'g', 17)
-                                                                : value.toString().toUtf8();
+    const QByteArray text =
+        value.typeId() == QMetaType::Double ? QByteArray::number(value.toDouble(), 'g', 17) : value.toString().toUtf8();
     for (const char c : text) {
         switch (c) {
         case '\\':
@@ -90,7 +91,10 @@ qint32 BulkWriter::AddResource(const QString& förNamn, const QString& efterNamn
 
 qint32 BulkWriter::AddBooking(const DBPost& post)
 {
-    if (!m_copy) {
+    // A few bookings go in one by one, so a small load takes exactly the numbers it uses;
+    // COPY and its blocks of numbers (whatever is left of the last block stays unused) pay
+    // only for a large one.
+    if (!m_copy || ++m_added <= kSingleInserts) {
         QSqlQuery& insert = m_impl.Prepared(DBFunk::Impl::InsertSql());
         m_impl.BindPost(insert, post);
         m_impl.Exec(insert);
@@ -136,7 +140,8 @@ void BulkWriter::Flush()
     QStringList columns = detail::BookingColumns();
     for (QString& column : columns)
         column = QLatin1Char('"') + column + QLatin1Char('"');
-    const QByteArray sql = QStringLiteral("COPY \"Bokningar\" (%1) FROM STDIN").arg(columns.join(QStringLiteral(", "))).toUtf8();
+    const QByteArray sql =
+        QStringLiteral("COPY \"Bokningar\" (%1) FROM STDIN").arg(columns.join(QStringLiteral(", "))).toUtf8();
     const auto fail = [&](PGresult* result) {
         const QString why = QString::fromUtf8(result ? PQresultErrorMessage(result) : PQerrorMessage(connection));
         const QString state = result ? QString::fromLatin1(PQresultErrorField(result, PG_DIAG_SQLSTATE)) : QString();

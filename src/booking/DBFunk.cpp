@@ -253,6 +253,13 @@ bool ClashExists(DBFunk::Impl& d, qint32 person, qint64 start, qint64 end, bool 
 
 void DBFunk::Impl::Fail(const QSqlError& error) const
 {
+    // Once the server is gone the driver only says the database is not open; the first
+    // error said why, and every later one is the same loss.
+    const bool wasLost = lost;
+    lost = lost || detail::ConnectionLost(kind, error) ||
+           (kind == BackendKind::PostgreSQL && db.isValid() && !db.isOpen());
+    if (lost)
+        RaiseBooking(ErrDiskIO, texts::ConnectionLost(wasLost ? QString() : error.text()));
     RaiseBooking(detail::ErrorNumberFor(kind, error), error.text());
 }
 
@@ -298,6 +305,7 @@ void DBFunk::Impl::Disconnect()
     }
     open = false;
     readOnly = false;
+    lost = false;
     transactionDepth = 0;
 }
 
@@ -437,6 +445,11 @@ bool DBFunk::ÄrSkrivskyddad() const
 QString DBFunk::Sökväg() const
 {
     return d->path;
+}
+
+bool DBFunk::FörbindelsenBröts() const
+{
+    return d->lost;
 }
 
 QString DBFunk::SenasteFel() const

@@ -144,6 +144,10 @@ public:
     QString Sökväg() const;
     // Why the last ÖppnaDatabas did not answer 1 (empty after a successful open).
     QString SenasteFel() const;
+    // Whether a call failed because the server connection went away (a server that was
+    // stopped or cut off mid-run): the caller can tell "the database is gone" from an error
+    // in one booking. Nothing of the call that failed was saved.
+    bool FörbindelsenBröts() const;
     // All bookings in the database, active or not.
     qint64 AntalBokningar();
 

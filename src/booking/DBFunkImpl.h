@@ -22,6 +22,7 @@ struct DBFunk::Impl {
     QString path;
     QString lastOpenError;
     int transactionDepth = 0;
+    mutable bool lost = false; // the server connection went away since the opening
     QHash<QString, QSqlQuery> statements;
 
     // Display names of all resources, for PersonNamn: the export list asks once per row, and

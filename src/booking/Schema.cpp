@@ -48,10 +48,12 @@ void CreateVersion1(QSqlDatabase& db)
 {
     const Dialect dialect = DialectOf(g_kind);
     ExecStatement(db, QStringLiteral("CREATE TABLE \"Personer\" ("
-                                     " \"ID\" ") + dialect.rowKey + QStringLiteral(","
-                                     " \"FörNamn\" TEXT NOT NULL DEFAULT '',"
-                                     " \"EfterNamn\" TEXT NOT NULL DEFAULT '',"
-                                     " \"Placering\" TEXT NOT NULL DEFAULT '')"));
+                                     " \"ID\" ") +
+                          dialect.rowKey +
+                          QStringLiteral(","
+                                         " \"FörNamn\" TEXT NOT NULL DEFAULT '',"
+                                         " \"EfterNamn\" TEXT NOT NULL DEFAULT '',"
+                                         " \"Placering\" TEXT NOT NULL DEFAULT '')"));
     ExecStatement(db, QStringLiteral("CREATE TABLE \"Statusar\" ("
                                      " \"ID\" INTEGER PRIMARY KEY,"
                                      " \"TheText\" TEXT NOT NULL,"
@@ -65,18 +67,26 @@ void CreateVersion1(QSqlDatabase& db)
     // AUTOINCREMENT: a number is never given twice, since calendars keep the numbers of
     // bookings long after a booking is gone.
     ExecStatement(db, QStringLiteral("CREATE TABLE \"Bokningar\" ("
-                                     " \"Nyckel\" ") + dialect.everKey + QStringLiteral(","
-                                     " \"PersonID\" INTEGER NOT NULL REFERENCES \"Personer\"(\"ID\"),"
-                                     " \"ExtraPersonID\" INTEGER REFERENCES \"Personer\"(\"ID\"),"
-                                     " \"StartTid\" ") + dialect.timeText + QStringLiteral(" NOT NULL,"
-                                     " \"SlutTid\" ") + dialect.timeText + QStringLiteral(" NOT NULL,"
-                                     " \"Längdklass\" INTEGER NOT NULL,"
-                                     " \"Status\" INTEGER NOT NULL REFERENCES \"Statusar\"(\"ID\"),"
-                                     " \"Aktiv\" INTEGER NOT NULL DEFAULT 1,"
-                                     " \"Typ\" INTEGER NOT NULL DEFAULT 0,"
-                                     " \"Antal\" INTEGER NOT NULL DEFAULT 0,"
-                                     " \"Minuter\" ") + dialect.real + QStringLiteral(" NOT NULL DEFAULT 0,"
-                                     " \"Betalningsvillkor\" INTEGER NOT NULL DEFAULT 0,") +
+                                     " \"Nyckel\" ") +
+                          dialect.everKey +
+                          QStringLiteral(","
+                                         " \"PersonID\" INTEGER NOT NULL REFERENCES \"Personer\"(\"ID\"),"
+                                         " \"ExtraPersonID\" INTEGER REFERENCES \"Personer\"(\"ID\"),"
+                                         " \"StartTid\" ") +
+                          dialect.timeText +
+                          QStringLiteral(" NOT NULL,"
+                                         " \"SlutTid\" ") +
+                          dialect.timeText +
+                          QStringLiteral(" NOT NULL,"
+                                         " \"Längdklass\" INTEGER NOT NULL,"
+                                         " \"Status\" INTEGER NOT NULL REFERENCES \"Statusar\"(\"ID\"),"
+                                         " \"Aktiv\" INTEGER NOT NULL DEFAULT 1,"
+                                         " \"Typ\" INTEGER NOT NULL DEFAULT 0,"
+                                         " \"Antal\" INTEGER NOT NULL DEFAULT 0,"
+                                         " \"Minuter\" ") +
+                          dialect.real +
+                          QStringLiteral(" NOT NULL DEFAULT 0,"
+                                         " \"Betalningsvillkor\" INTEGER NOT NULL DEFAULT 0,") +
                           texts +
                           QStringLiteral(" \"Program\" TEXT NOT NULL DEFAULT '',"
                                          " \"Anropskod\" INTEGER NOT NULL DEFAULT 0,"
@@ -142,18 +152,10 @@ void UpgradeSchema(QSqlDatabase& db, BackendKind kind, qint32 from)
 
 QStringList BookingColumns()
 {
-    QStringList columns = {QStringLiteral("Nyckel"),
-                           QStringLiteral("PersonID"),
-                           QStringLiteral("ExtraPersonID"),
-                           QStringLiteral("StartTid"),
-                           QStringLiteral("SlutTid"),
-                           QStringLiteral("Längdklass"),
-                           QStringLiteral("Status"),
-                           QStringLiteral("Aktiv"),
-                           QStringLiteral("Typ"),
-                           QStringLiteral("Antal"),
-                           QStringLiteral("Minuter"),
-                           QStringLiteral("Betalningsvillkor")};
+    QStringList columns = {QStringLiteral("Nyckel"),   QStringLiteral("PersonID"), QStringLiteral("ExtraPersonID"),
+                           QStringLiteral("StartTid"), QStringLiteral("SlutTid"),  QStringLiteral("Längdklass"),
+                           QStringLiteral("Status"),   QStringLiteral("Aktiv"),    QStringLiteral("Typ"),
+                           QStringLiteral("Antal"),    QStringLiteral("Minuter"),  QStringLiteral("Betalningsvillkor")};
     for (int i = 0; i < kPostTextCount; ++i)
         columns << PostTextName(PostText(i));
     columns << QStringLiteral("Program") << QStringLiteral("Anropskod") << QStringLiteral("Ändrad");
@@ -173,8 +175,7 @@ QStringList MissingParts(QSqlDatabase& db, bool& noTables)
     QStringList missing;
     int found = 0;
     for (const auto& [table, columns] : tables) {
-        const QSqlRecord record =
-            db.record(db.driver()->escapeIdentifier(table, QSqlDriver::TableName));
+        const QSqlRecord record = db.record(db.driver()->escapeIdentifier(table, QSqlDriver::TableName));
         if (record.isEmpty()) {
             missing << table;
             continue;

@@ -2,8 +2,8 @@
 // The tables of a booking database and the steps that bring a database to the current
 // schema version. A new database is made by running every step from version 0, so the
 // upgrade path is the creation path and is exercised every time a database is made.
-#include <QSqlDatabase>
 #include "booking/Backend.h"
+#include <QSqlDatabase>
 
 #include <QString>
 #include <QStringList>

@@ -3,8 +3,8 @@
 
 #include "booking/DBFunk.h"
 #include "platform/ErrObject.h"
-#include "platform/MsgBox.h"
 #include "platform/Ini.h"
+#include "platform/MsgBox.h"
 #include "settings/ProgramState.h"
 #include "wizard/WizardTexts.h"
 #include "wizard/frmSokvag.h"

@@ -19,8 +19,8 @@
 #include "wizard/AutoArg.h"
 #include "wizard/WaitCursor.h"
 
-#include <QTextStream>
 #include <QListWidget>
+#include <QTextStream>
 
 #include <QFile>
 #include <QFileInfo>

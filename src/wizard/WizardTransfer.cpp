@@ -47,8 +47,8 @@ bool frmWizard::Utför()
 {
     WaitCursor hourglass;
     m_transferOutcome = TransferOutcome::Error;
+    booking::DBFunk db;
     try {
-        booking::DBFunk db;
         db.Anropskod(-9);
         if (db.ÖppnaDatabas(gsDataBas, 0, 0) != 1) {
             MsgBox(T("R2181"), vbExclamation, T("R2307"));
@@ -96,10 +96,12 @@ bool frmWizard::Utför()
                             QLatin1Char(' ') + T("R2146");
         } else if (optImport->isChecked()) {
             const bool toTheEnd = UtförImport(db);
-            // The links written into appointments are on disk too, also when the user stopped.
+            // The links written into appointments are on disk too, also when the run stopped.
             oOutLook->Commit();
             if (!toTheEnd) {
-                m_transferOutcome = TransferOutcome::Stopped;
+                // A database server that went away mid-run is a database that cannot be
+                // opened, not an error of one item.
+                m_transferOutcome = db.FörbindelsenBröts() ? TransferOutcome::CannotOpen : TransferOutcome::Stopped;
                 return false;
             }
             gsBekräftelse = QString::number(m_done) + QStringLiteral(" / ") + QString::number(m_handled) +
@@ -108,6 +110,8 @@ bool frmWizard::Utför()
         m_transferOutcome = TransferOutcome::Completed;
         return true;
     } catch (...) {
+        if (db.FörbindelsenBröts())
+            m_transferOutcome = TransferOutcome::CannotOpen;
         ShowErr(FormErrText(CurrentError(), QStringLiteral("Utför"), QStringLiteral("frmWizard")));
         return false;
     }

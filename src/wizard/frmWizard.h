@@ -144,7 +144,6 @@ public:
     void SetEndStatus(int status) { m_endStatus = status; }
     int EndStatus() const { return m_endStatus; }
 
-
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;

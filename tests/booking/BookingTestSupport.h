@@ -1,9 +1,9 @@
 #pragma once
 // Shared pieces of the booking tests: fresh databases in the test's temporary home, posts
 // written in one line, and checks for raised errors.
+#include "booking/Backend.h"
 #include "booking/BulkWriter.h"
 #include "booking/DBFunk.h"
-#include "booking/Backend.h"
 #include "platform/ErrObject.h"
 #include "support/PgCluster.h"
 #include "support/TestEnv.h"
@@ -142,12 +142,12 @@ private:
 
 // The main of a booking test: on the server backend it starts the cluster first and stops
 // it at the end; without PostgreSQL installed that run is skipped (status 77).
-#define BOOKING_TEST_MAIN(TestObject)                                                                                 \
+#define BOOKING_TEST_MAIN(TestObject)                                                                                  \
     int main(int argc, char** argv)                                                                                    \
     {                                                                                                                  \
         BOOKING_TEST_MAIN_BODY(TestObject)                                                                             \
     }
-#define BOOKING_TEST_MAIN_BODY(TestObject)                                                                            \
+#define BOOKING_TEST_MAIN_BODY(TestObject)                                                                             \
     {                                                                                                                  \
         testenv::SetUpTemporaryHome();                                                                                 \
         QCoreApplication app(argc, argv);                                                                              \
@@ -158,7 +158,7 @@ private:
             }                                                                                                          \
             bookingtest::Server() = std::make_unique<pgtest::Cluster>();                                               \
             if (!bookingtest::Server()->Start()) {                                                                     \
-                std::fprintf(stderr, "cannot start PostgreSQL: %s\n", qPrintable(bookingtest::Server()->Error()));      \
+                std::fprintf(stderr, "cannot start PostgreSQL: %s\n", qPrintable(bookingtest::Server()->Error()));     \
                 return 1;                                                                                              \
             }                                                                                                          \
         }                                                                                                              \

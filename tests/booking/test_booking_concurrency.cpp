@@ -86,17 +86,19 @@ private slots:
             QVERIFY(desk.waitForFinished(240000));
             const QString err = QString::fromLocal8Bit(desk.readAllStandardError());
             QCOMPARE(desk.exitCode(), 0);
-            const QStringList counts = QString::fromLatin1(desk.readAllStandardOutput()).trimmed().split(QLatin1Char(' '));
+            const QStringList counts =
+                QString::fromLatin1(desk.readAllStandardOutput()).trimmed().split(QLatin1Char(' '));
             QCOMPARE(counts.size(), 3);
-            QVERIFY2(counts[2] == QLatin1String("0"), qPrintable(QStringLiteral("refusals that were no clash: ") + err));
+            QVERIFY2(counts[2] == QLatin1String("0"),
+                     qPrintable(QStringLiteral("refusals that were no clash: ") + err));
             QCOMPARE(counts[0].toInt() + counts[1].toInt(), kAttempts);
             saved += counts[0].toInt();
         }
 
         DBFunk db;
         OPEN_OR_FAIL(db, location);
-        Recordset all = db.HämtaPoster(QStringLiteral("2026-12-01 00:00:00"), QStringLiteral("2026-12-31 00:00:00"),
-                                       kResource);
+        Recordset all =
+            db.HämtaPoster(QStringLiteral("2026-12-01 00:00:00"), QStringLiteral("2026-12-31 00:00:00"), kResource);
         QCOMPARE(all.RecordCount(), saved);
         QVERIFY(saved > 0);
         // Sorted by start: no booking may begin before the one before it has ended.

@@ -64,7 +64,8 @@ QString Make(Kind kind)
     }
     case Kind::OtherSqlite: {
         if (OnServer())
-            return ServerDatabase({QStringLiteral("CREATE TABLE \"Personer\" (\"ID\" INTEGER PRIMARY KEY, Namn TEXT)")});
+            return ServerDatabase(
+                {QStringLiteral("CREATE TABLE \"Personer\" (\"ID\" INTEGER PRIMARY KEY, Namn TEXT)")});
         const QString path = NewPath(QStringLiteral("other.sqlite"));
         RawConnection raw(path);
         raw.Exec(QStringLiteral("CREATE TABLE Personer (ID INTEGER PRIMARY KEY, Namn TEXT)"));
@@ -75,7 +76,8 @@ QString Make(Kind kind)
     case Kind::OurIdNoTables: {
         if (OnServer())
             return ServerDatabase(
-                {QStringLiteral("CREATE TABLE \"Databas\" (\"Program\" INTEGER NOT NULL, \"Version\" INTEGER NOT NULL)"),
+                {QStringLiteral(
+                     "CREATE TABLE \"Databas\" (\"Program\" INTEGER NOT NULL, \"Version\" INTEGER NOT NULL)"),
                  QStringLiteral("INSERT INTO \"Databas\" VALUES (%1, 1)").arg(detail::kApplicationId),
                  QStringLiteral("CREATE TABLE \"Annat\" (x INTEGER)")});
         const QString path = NewPath(QStringLiteral("marked.db"));
@@ -104,7 +106,9 @@ QString Make(Kind kind)
         return location;
     }
     case Kind::PasswordInLocation:
-        return Server()->Location(QStringLiteral("postgres")).replace(QStringLiteral("?"), QStringLiteral("?password=x&"));
+        return Server()
+            ->Location(QStringLiteral("postgres"))
+            .replace(QStringLiteral("?"), QStringLiteral("?password=x&"));
     }
     return QString();
 }

@@ -345,6 +345,50 @@ private slots:
         QCOMPARE(number, 2);
         QCOMPARE(db.AntalBokningar(), qint64(2));
     }
+
+    // The server stopped in the middle of a run: the save in progress and the bulk write in
+    // progress fail with a clear error, the connection says it was lost, and once the server
+    // is back nothing of either was kept.
+    void aServerStoppedMidRunKeepsNothingHalfSaved()
+    {
+        if (!OnServer())
+            QSKIP("about a server");
+        DBFunk db;
+        OPEN_OR_FAIL(db, m_path);
+        DBPost first = FullPost();
+        qint32 number = 0;
+        qint32 result = -1;
+        db.SparaPost(first, true, number, result);
+        QCOMPARE(result, 0);
+        QVERIFY(!db.FörbindelsenBröts());
+        {
+            BulkWriter writer(db);
+            DBPost half = FullPost();
+            half.StartTid(At(QStringLiteral("2026-12-12 08:00")));
+            half.SlutTid(At(QStringLiteral("2026-12-12 09:00")));
+            writer.AddBooking(half);
+            Server()->Stop();
+            try {
+                writer.Commit();
+                QFAIL("a commit without a server");
+            } catch (const vb::ErrObject& e) {
+                QCOMPARE(e.Number(), long(ErrDiskIO));
+                QVERIFY2(!e.Description().isEmpty(), qPrintable(e.Description()));
+            }
+        }
+        QVERIFY(db.FörbindelsenBröts());
+        DBPost second = FullPost();
+        second.StartTid(At(QStringLiteral("2026-12-11 08:00")));
+        second.SlutTid(At(QStringLiteral("2026-12-11 09:00")));
+        number = -1;
+        EXPECT_RAISES(ErrDiskIO, db.SparaPost(second, true, number, result));
+        QCOMPARE(number, 0);
+        QVERIFY(Server()->Restart());
+        DBFunk after;
+        OPEN_OR_FAIL(after, m_path);
+        QCOMPARE(after.AntalBokningar(), qint64(1));
+        ComparePosts(*after.HämtaPost(1), first);
+    }
 };
 
 BOOKING_TEST_MAIN(TestBookingSave)

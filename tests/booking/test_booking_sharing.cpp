@@ -23,8 +23,7 @@ bool SeedFromOtherProcess(const QString& path, int round, QString& error)
                     QStringLiteral("--bookings"), QStringLiteral("5"), QStringLiteral("--seed"),
                     QString::number(round + 1), QStringLiteral("--from"), QStringLiteral("2027-01-04"),
                     QStringLiteral("--days"), QStringLiteral("5")});
-    if (!planumdb.waitForFinished(60000) || planumdb.exitStatus() != QProcess::NormalExit ||
-        planumdb.exitCode() != 0) {
+    if (!planumdb.waitForFinished(60000) || planumdb.exitStatus() != QProcess::NormalExit || planumdb.exitCode() != 0) {
         error = QString::fromLocal8Bit(planumdb.readAllStandardError());
         return false;
     }
@@ -76,8 +75,7 @@ private slots:
                         second.Stäng();
                     QString error;
                     QVERIFY2(SeedFromOtherProcess(path, 2 * round, error), qPrintable(error));
-                    ours << Save(first, person, QStringLiteral("2026-12-07 10:00"),
-                                 QStringLiteral("2026-12-07 11:00"));
+                    ours << Save(first, person, QStringLiteral("2026-12-07 10:00"), QStringLiteral("2026-12-07 11:00"));
                     QVERIFY2(SeedFromOtherProcess(path, 2 * round + 1, error), qPrintable(error));
                     if (keepSecondOpen)
                         ours << Save(second, person, QStringLiteral("2026-12-07 12:00"),
@@ -92,9 +90,8 @@ private slots:
             DBFunk after;
             OPEN_OR_FAIL(after, path);
             for (qint32 number : ours)
-                QVERIFY2(after.HämtaPost(number).has_value(), qPrintable(QStringLiteral("round %1: booking %2 lost")
-                                                                             .arg(round)
-                                                                             .arg(number)));
+                QVERIFY2(after.HämtaPost(number).has_value(),
+                         qPrintable(QStringLiteral("round %1: booking %2 lost").arg(round).arg(number)));
             QCOMPARE(after.AntalBokningar(), qint64(ours.size() + 10));
             QCOMPARE(after.HämtaPersoner(0, 0, 0, 0, 0).RecordCount(), 3);
         }

@@ -81,10 +81,10 @@ public:
                                                "-c max_connections=60")
                                     .arg(Socket())
                                     .arg(kPort);
-        if (!RunServerTool(QStringLiteral("pg_ctl"), {QStringLiteral("-D"), Data(), QStringLiteral("-o"), options,
-                                                      QStringLiteral("-l"), m_dir.path() + QStringLiteral("/log"),
-                                                      QStringLiteral("-w"), QStringLiteral("-t"),
-                                                      QStringLiteral("60"), QStringLiteral("start")}))
+        if (!RunServerTool(QStringLiteral("pg_ctl"),
+                           {QStringLiteral("-D"), Data(), QStringLiteral("-o"), options, QStringLiteral("-l"),
+                            m_dir.path() + QStringLiteral("/log"), QStringLiteral("-w"), QStringLiteral("-t"),
+                            QStringLiteral("60"), QStringLiteral("start")}))
             return false;
         m_running = true;
         WritePassFile(QString::fromUtf8(kPassword));
@@ -105,13 +105,13 @@ public:
     {
         if (m_running)
             return true;
-        const QString options =
-            QStringLiteral("-k %1 -p %2 -c listen_addresses='' -c fsync=off -c max_connections=60")
-                .arg(Socket())
-                .arg(kPort);
-        m_running = RunServerTool(QStringLiteral("pg_ctl"),
-                                  {QStringLiteral("-D"), Data(), QStringLiteral("-o"), options, QStringLiteral("-l"),
-                                   m_dir.path() + QStringLiteral("/log"), QStringLiteral("-w"), QStringLiteral("start")});
+        const QString options = QStringLiteral("-k %1 -p %2 -c listen_addresses='' -c fsync=off -c max_connections=60")
+                                    .arg(Socket())
+                                    .arg(kPort);
+        m_running =
+            RunServerTool(QStringLiteral("pg_ctl"),
+                          {QStringLiteral("-D"), Data(), QStringLiteral("-o"), options, QStringLiteral("-l"),
+                           m_dir.path() + QStringLiteral("/log"), QStringLiteral("-w"), QStringLiteral("start")});
         return m_running;
     }
 

@@ -27,8 +27,8 @@ Outcome Planumdb(const QStringList& arguments)
             QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
 }
 
-const QStringList kSeed = {QStringLiteral("--resources"), QStringLiteral("7"),       QStringLiteral("--bookings"),
-                           QStringLiteral("3000"),        QStringLiteral("--seed"),  QStringLiteral("5"),
+const QStringList kSeed = {QStringLiteral("--resources"), QStringLiteral("7"),          QStringLiteral("--bookings"),
+                           QStringLiteral("3000"),        QStringLiteral("--seed"),     QStringLiteral("5"),
                            QStringLiteral("--from"),      QStringLiteral("2026-11-02"), QStringLiteral("--days"),
                            QStringLiteral("30")};
 

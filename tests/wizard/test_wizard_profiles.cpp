@@ -291,8 +291,9 @@ private slots:
         {
             frmWizard w;
             qunsetenv("ALMBRO_CALENDAR");
-            ALMBRO_EXPECT_BOX(boxes, "Error no: 429 (Kan inte skapa kontakt med Outlook!) in procedure Form_Load in Form frmWizard",
-                              vbOKOnly, 0, "Almbro");
+            ALMBRO_EXPECT_BOX(
+                boxes, "Error no: 429 (Kan inte skapa kontakt med Outlook!) in procedure Form_Load in Form frmWizard",
+                vbOKOnly, 0, "Almbro");
             QCOMPARE(ended, 5);
         }
         vb::SetEndHandler({});
