@@ -4,12 +4,14 @@
 #include "planumdb/Seed.h"
 #include "platform/Ini.h"
 #include "platform/Locale.h"
+#include "platform/RunLock.h"
 #include "platform/SpecialFolders.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
+#include <memory>
 #include <optional>
 
 namespace planumdb {
@@ -172,9 +174,24 @@ std::optional<QDate> DateOption(const Options& options, const QString& name, QTe
     return when->date();
 }
 
+// The lock a writing command holds on its database until the tool ends, as Almbro's runs do:
+// a seed never writes while a transfer writes to the same database.
+std::unique_ptr<vb::RunLock> g_writeLock;
+constexpr int kLockWaitSeconds = 30;
+
 // Opens path as the tool's callers do; reports and answers false when it is not usable.
 bool Open(booking::DBFunk& db, const QString& path, bool readOnly, QTextStream& err)
 {
+    if (!readOnly && !g_writeLock) {
+        QString holder;
+        g_writeLock = vb::RunLock::Acquire(path, kLockWaitSeconds, &holder);
+        if (!g_writeLock) {
+            err << QStringLiteral("%1 is in use by another run of Almbro or planumdb (%2); nothing was written.")
+                       .arg(booking::detail::ShownLocation(path), holder)
+                << Qt::endl;
+            return false;
+        }
+    }
     db.Anropskod(-9);
     booking::DBProgram program;
     program.Namn(QStringLiteral("planumdb"));
