@@ -403,10 +403,8 @@ void frmWizard::RunUnattended()
         show();
         MsgBox(QStringLiteral("Kan inte finna profilen: ") + gsAutoArg + QStringLiteral("!"), vbCritical);
         SetEndStatus(ExitProfileNotFound);
-        // Nobody can close a wizard on a screen that does not exist: end here.
-        const QString platform = QGuiApplication::platformName();
-        if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"))
-            close();
+        // An unattended run never waits for a person, also where a display shows the wizard.
+        close();
         return;
     }
     cboProfiler[0]->setCurrentIndex(found);
@@ -461,7 +459,7 @@ void frmWizard::LogUnattendedRun() const
         text += QStringLiteral("\t") + item + QLatin1Char('\n');
         std::fprintf(stderr, "%s: %s\n", qPrintable(T("R2307")), item.toLocal8Bit().constData());
     }
-    QFile log(QFileInfo(gsIniFil).path() + QStringLiteral("/Almbro.log"));
+    QFile log(RunLogFile());
     if (!log.open(QIODevice::Append | QIODevice::Text) || log.write(text.toUtf8()) < 0)
         std::fprintf(stderr, "%s: the run log %s could not be written: %s\n", qPrintable(T("R2307")),
                      qPrintable(log.fileName()), qPrintable(log.errorString()));
