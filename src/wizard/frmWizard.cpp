@@ -193,6 +193,7 @@ void frmWizard::Form_Load()
         FyllProfiler();
         txtDB->setText(DBSökväg());
 
+        lvwStatus->SetCheckboxes(true);
         if (!gbAuto) {
             lvwStatus->setHeaderHidden(true);
             lvwStatus->setSelectionMode(QAbstractItemView::SingleSelection);
