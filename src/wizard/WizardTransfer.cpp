@@ -1,6 +1,9 @@
 // The transfer run: the ticked items carried over, bookings to appointments or back.
 #include "wizard/WizardTexts.h"
 #include "wizard/frmWizard.h"
+#include "wizard/TransferProgress.h"
+
+#include <QScopeGuard>
 
 #include "booking/DBFunk.h"
 #include "platform/ControlType.h"
@@ -102,12 +105,31 @@ bool frmWizard::Utför()
     }
 }
 
+int frmWizard::AntalAttHantera(bool allRows) const
+{
+    int n = 0;
+    for (int i = 1; i <= lvVisa->Count(); ++i)
+        n += allRows || lvVisa->Item(i)->Checked() ? 1 : 0;
+    return n;
+}
+
+void frmWizard::Stoppad(const TransferProgress& progress)
+{
+    if (progress.Stopped())
+        m_ejKlara << T("R6105").arg(m_handled).arg(progress.Total()).arg(progress.Total() - m_handled);
+}
+
 void frmWizard::UtförExport(booking::DBFunk& db)
 {
+    TransferProgress progress(this, AntalAttHantera(false), !gbAuto);
+    const auto stopped = qScopeGuard([&] { Stoppad(progress); });
     for (int i = 1; i <= lvVisa->Count(); ++i) {
         vb::ListItem* row = lvVisa->Item(i);
         if (!row->Checked())
             continue;
+        if (!progress.Next(m_handled, T("R6002") + QLatin1Char(' ') + row->Key().mid(1) + QStringLiteral(", ") +
+                                          row->Text() + QStringLiteral(", ") + row->SubItem(3)))
+            return;
         const qint32 key = qint32(Val(row->Key().mid(1)));
         const std::optional<booking::DBPost> post = db.HämtaPost(key);
         if (post) {
@@ -185,12 +207,16 @@ bool frmWizard::UtförImport(booking::DBFunk& db)
             return true;
         }
     }
+    TransferProgress progress(this, AntalAttHantera(gbAuto), !gbAuto);
+    const auto stopped = qScopeGuard([&] { Stoppad(progress); });
     for (int i = 1; i <= lvVisa->Count(); ++i) {
         vb::ListItem* row = lvVisa->Item(i);
         if (!row->Checked() && !gbAuto)
             continue;
         const qint32 key = PlanumNyckel(row);
         const QString what = ImportPostNamn(i);
+        if (!progress.Next(m_handled, what))
+            return true; // the person stopped the run: what was done stands
         std::optional<booking::DBPost> post;
         bool asNew = true;
         if (key >= 0) {

@@ -8,6 +8,8 @@
 #include "ui/clsListView.h"
 #include "wizard/frmAvslutning.h"
 
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -194,6 +196,62 @@ private slots:
         w->cmdNav[4]->click();
         QCOMPARE(gsBekräftelse, summary);
         check(ticked);
+    }
+
+    void stopEndsTheRunBetweenItems()
+    {
+        AddBookings(m_db, 20, m_monday);
+        frmWizard* w = f.wizard;
+        ChooseExport(m_monday, m_monday);
+        w->cmdNav[3]->click();
+        QCOMPARE(w->lvVisa->Count(), 20);
+        QTest::mouseClick(w->cmdAlla[1], Qt::LeftButton);
+        w->cmdNav[3]->click();
+        Map(QStringLiteral("Notering"), "R2298");
+        w->cmdNav[3]->click();
+        QCOMPARE(f.Step(), 4);
+
+        // Stop is pressed while the dialog shows the eighth item.
+        const int stopAt = 7;
+        int seenTotal = -1;
+        QString seenLabel;
+        QTimer stopper;
+        stopper.setInterval(0);
+        connect(&stopper, &QTimer::timeout, this, [&] {
+            auto* progress = w->findChild<QProgressDialog*>(QStringLiteral("dlgProgress"));
+            if (!progress || !progress->isVisible() || progress->value() < stopAt)
+                return;
+            stopper.stop();
+            seenTotal = progress->maximum();
+            seenLabel = progress->labelText();
+            auto* stop = progress->findChild<QPushButton*>();
+            QVERIFY(stop);
+            QCOMPARE(stop->text(), T("R6103"));
+            QTest::mouseClick(stop, Qt::LeftButton);
+        });
+        stopper.start();
+        QStringList notDone;
+        auto attempt = std::make_shared<std::function<void()>>();
+        *attempt = [&, attempt] {
+            auto* dialog = qobject_cast<frmAvslutning*>(QApplication::activeModalWidget());
+            if (!dialog) {
+                QTimer::singleShot(10, *attempt);
+                return;
+            }
+            for (int i = 0; i < dialog->lstEjKlara->count(); ++i)
+                notDone << dialog->lstEjKlara->item(i)->text();
+            dialog->cmdOK->click();
+        };
+        QTimer::singleShot(10, *attempt);
+        QTest::mouseClick(w->cmdNav[4], Qt::LeftButton);
+
+        QCOMPARE(seenTotal, 20);
+        QVERIFY2(seenLabel.contains(T("R6104").arg(stopAt + 1).arg(20).arg(QString())), qPrintable(seenLabel));
+        // What the summary counts is what the calendar holds.
+        QCOMPARE(int(w->oOutLook->GetAllAppointments().size()), stopAt);
+        QCOMPARE(gsBekräftelse, QStringLiteral("%1 / %1 ").arg(stopAt) + T("R2146"));
+        QCOMPARE(notDone, QStringList{T("R6105").arg(stopAt).arg(20).arg(20 - stopAt)});
+        QVERIFY(!w->findChild<QProgressDialog*>(QStringLiteral("dlgProgress")));
     }
 
     void resourceFilterAndNoteRule()
