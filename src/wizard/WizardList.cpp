@@ -10,6 +10,7 @@
 #include "platform/ListView.h"
 #include "platform/Locale.h"
 #include "platform/MsgBox.h"
+#include "platform/Program.h"
 #include "settings/CTexter.h"
 #include "settings/ExitStatus.h"
 #include "settings/ProfileStore.h"
@@ -426,7 +427,7 @@ void frmWizard::lvwStatus_ItemClick(vb::ListItem* Item)
 void frmWizard::RunUnattended()
 {
     hide();
-    const AutoArg arg = AutoArg::Parse(gsAutoArg);
+    const AutoArg arg = AutoArg::FromCommandLine(vb::ProcessArguments(), gsAutoArg);
     int found = -1;
     for (int i = 0; i < cboProfiler[0]->count() && found < 0; ++i)
         if (!arg.profile.isEmpty() && cboProfiler[0]->itemText(i).toLower() == arg.profile)

@@ -214,7 +214,7 @@ void frmWizard::Form_Load()
         const QDateTime now = QDateTime::currentDateTime();
         const QDateTime startHour = CDate(FormatShortDate(now.date()) + QLatin1Char(' ') +
                                           QStringLiteral("%1:00").arg(now.time().hour(), 2, 10, QLatin1Char('0')));
-        const AutoArg arg = AutoArg::Parse(gsAutoArg);
+        const AutoArg arg = AutoArg::FromCommandLine(vb::ProcessArguments(), gsAutoArg);
         if (gbAuto && (arg.letter == u'd' || arg.letter == u'w')) {
             dtpSlutTid->setDateTime(startHour);
             dtpStartTid->setDateTime(arg.letter == u'd' ? startHour.addDays(-arg.count)
