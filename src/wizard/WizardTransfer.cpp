@@ -4,6 +4,7 @@
 #include "wizard/TransferProgress.h"
 
 #include <QScopeGuard>
+#include <algorithm>
 
 #include "booking/DBFunk.h"
 #include "platform/ControlType.h"
@@ -164,6 +165,12 @@ void frmWizard::UtförExport(booking::DBFunk& db)
                 ++m_handled;
                 continue;
             }
+            // Without the keys a reminder at the start and free; a desktop that notifies every
+            // reminder may want none.
+            const int reminder = settings::SystemTal(settings::kPaminnelse, settings::kStandardPaminnelse, -1);
+            rec.ReminderSet = reminder >= 0;
+            rec.ReminderMinutesBeforeStart = std::max(0, reminder);
+            rec.BusyStatus = std::min(3, settings::SystemTal(settings::kUpptagen, settings::kStandardUpptagen, 0));
             rec.Mileage = marker;
             rec.ReminderSoundFile = marker;
             rec.BillingInformation = marker;

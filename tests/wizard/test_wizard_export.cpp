@@ -4,6 +4,7 @@
 #include "booking/BulkWriter.h"
 #include "planumdb/Seed.h"
 #include "platform/ControlType.h"
+#include "platform/Ini.h"
 #include "platform/Locale.h"
 #include "ui/clsListView.h"
 #include "wizard/frmAvslutning.h"
@@ -252,6 +253,47 @@ private slots:
         QCOMPARE(gsBekräftelse, QStringLiteral("%1 / %1 ").arg(stopAt) + T("R2146"));
         QCOMPARE(notDone, QStringList{T("R6105").arg(stopAt).arg(20).arg(20 - stopAt)});
         QVERIFY(!w->findChild<QProgressDialog*>(QStringLiteral("dlgProgress")));
+    }
+
+    void reminderAndBusyStatus_data()
+    {
+        QTest::addColumn<QString>("reminder");
+        QTest::addColumn<QString>("busy");
+        QTest::addColumn<bool>("reminderSet");
+        QTest::addColumn<int>("minutes");
+        QTest::addColumn<int>("busyStatus");
+        QTest::newRow("no keys: at the start, free") << "" << "" << true << 0 << int(cal::olFree);
+        QTest::newRow("15 minutes, busy") << "15" << "2" << true << 15 << int(cal::olBusy);
+        QTest::newRow("none, tentative") << "-1" << "1" << false << 0 << int(cal::olTentative);
+        QTest::newRow("out of office; beyond the range") << "" << "9" << true << 0 << int(cal::olOutOfOffice);
+    }
+    void reminderAndBusyStatus()
+    {
+        QFETCH(QString, reminder);
+        QFETCH(QString, busy);
+        QFETCH(bool, reminderSet);
+        QFETCH(int, minutes);
+        QFETCH(int, busyStatus);
+        if (!reminder.isEmpty())
+            WritePrivateProfileString(QStringLiteral("System"), QStringLiteral("Paminnelse"), reminder, gsIniFil);
+        if (!busy.isEmpty())
+            WritePrivateProfileString(QStringLiteral("System"), QStringLiteral("Upptagen"), busy, gsIniFil);
+        AddBookings(m_db, 1, m_monday);
+        frmWizard* w = f.wizard;
+        ChooseExport(m_monday, m_monday);
+        w->cmdNav[3]->click();
+        w->cmdAlla[1]->click();
+        w->cmdNav[3]->click();
+        Map(QStringLiteral("Notering"), "R2298");
+        w->cmdNav[3]->click();
+        AnswerFinishDialog(false);
+        w->cmdNav[4]->click();
+        const QList<cal::Item> items = w->oOutLook->GetAllAppointments();
+        QCOMPARE(int(items.size()), 1);
+        QCOMPARE(items[0].ReminderSet(), reminderSet);
+        if (reminderSet)
+            QCOMPARE(items[0].ReminderMinutesBeforeStart(), minutes);
+        QCOMPARE(items[0].BusyStatus(), busyStatus);
     }
 
     void resourceFilterAndNoteRule()
