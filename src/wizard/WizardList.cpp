@@ -434,7 +434,11 @@ void frmWizard::RunUnattended()
             found = i;
     if (found < 0) {
         show();
-        MsgBox(QStringLiteral("Kan inte finna profilen: ") + gsAutoArg + QStringLiteral("!"), vbCritical);
+        // In the language in use; the built-in Swedish where the language file lacks the key.
+        QString lead = T("R6107");
+        if (lead.isEmpty())
+            lead = QStringLiteral("Kan inte finna profilen:");
+        MsgBox(lead.trimmed() + QLatin1Char(' ') + gsAutoArg + QStringLiteral("!"), vbCritical);
         SetEndStatus(ExitProfileNotFound);
         // An unattended run never waits for a person, also where a display shows the wizard.
         close();

@@ -105,9 +105,9 @@ private slots:
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("stderr");
         QTest::newRow("profile not found")
-            << QStringList{"/auto", "nosuch", "d1"} << 4 << "Almbro: Kan inte finna profilen: nosuch d1!";
+            << QStringList{"/auto", "nosuch", "d1"} << 4 << "Almbro: Cannot find the profile: nosuch d1!";
         QTest::newRow("no count part") << QStringList{"/auto", "Nightly"} << 4
-                                       << "Almbro: Kan inte finna profilen: nightly!";
+                                       << "Almbro: Cannot find the profile: nightly!";
         QTest::newRow("usage text") << QStringList{"?"} << 0 << "Almbro: Modulen kan köras automatiskt.";
     }
     void outcomes()
