@@ -232,6 +232,7 @@ private slots:
         });
         stopper.start();
         QStringList notDone;
+        QString confirm;
         auto attempt = std::make_shared<std::function<void()>>();
         *attempt = [&, attempt] {
             auto* dialog = qobject_cast<frmAvslutning*>(QApplication::activeModalWidget());
@@ -241,6 +242,7 @@ private slots:
             }
             for (int i = 0; i < dialog->lstEjKlara->count(); ++i)
                 notDone << dialog->lstEjKlara->item(i)->text();
+            confirm = dialog->lblConfirm->text();
             dialog->cmdOK->click();
         };
         QTimer::singleShot(10, *attempt);
@@ -252,6 +254,8 @@ private slots:
         QCOMPARE(int(w->oOutLook->GetAllAppointments().size()), stopAt);
         QCOMPARE(gsBekräftelse, QStringLiteral("%1 / %1 ").arg(stopAt) + T("R2146"));
         QCOMPARE(notDone, QStringList{T("R6105").arg(stopAt).arg(20).arg(20 - stopAt)});
+        // The finish dialog names the calendar written to.
+        QVERIFY2(confirm.endsWith(T("R6108").arg(w->oOutLook->Plats())), qPrintable(confirm));
         QVERIFY(!w->findChild<QProgressDialog*>(QStringLiteral("dlgProgress")));
     }
 
