@@ -336,11 +336,11 @@ void frmWizard::closeEvent(QCloseEvent* event)
 bool frmWizard::VisaAvslutning()
 {
     frmAvslutning dialog(this);
-    dialog.VisaEjKlara(m_ejKlara, m_anmärkningar);
     // Which calendar was written to: a folder, a file or a server may all be "the calendar".
     if (oOutLook && !goTexter->TextTillAndra(QStringLiteral("R6108")).isEmpty())
         dialog.lblConfirm->setText(dialog.lblConfirm->text() + QStringLiteral("\r\n") +
                                    goTexter->TextTillAndra(QStringLiteral("R6108")).arg(oOutLook->Plats()));
+    dialog.VisaEjKlara(m_ejKlara, m_anmärkningar);
     dialog.exec();
     return dialog.chkSlut->isChecked();
 }
