@@ -6,6 +6,7 @@
 #include "settings/ExitStatus.h"
 #include "settings/ProgramState.h"
 #include "startup/HostEntry.h"
+#include "settings/SystemSettings.h"
 #include "startup/modWizard.h"
 
 #include <QApplication>
@@ -83,10 +84,20 @@ int main(int argc, char** argv)
     QApplication::setApplicationDisplayName(QStringLiteral("Almbro"));
     QApplication::setQuitOnLastWindowClosed(false); // the program ends through EndProgram
 
-    // A box on the offscreen platform could never be answered: those go to the console.
+    // A box on the offscreen platform could never be answered: those go to the console. An
+    // unattended run never waits for a person, display or not.
     vb::QtMsgBoxSink qtBoxes;
     const QString platform = QGuiApplication::platformName();
-    if (platform != QLatin1String("offscreen") && platform != QLatin1String("minimal"))
+    const bool onScreen = platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
+    vb::UnattendedMsgBoxSink unattendedBoxes({onScreen,
+                                              [] {
+                                                  return settings::SystemTal(settings::kMeddelandeSekunder,
+                                                                             settings::kStandardMeddelandeSekunder, 1);
+                                              },
+                                              [] { return RunLogFile(); }});
+    if (!NeedsWindow(vb::Command()) && vb::Command().toUpper().contains(QLatin1String("/AUTO")))
+        vb::SetMsgBoxSink(&unattendedBoxes);
+    else if (onScreen)
         vb::SetMsgBoxSink(&qtBoxes);
 
     ImportInstalledRegistry();

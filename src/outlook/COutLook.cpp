@@ -482,6 +482,8 @@ bool COutLook::NewAppointment(AppointmentRec& rec)
         item.SetLocation(rec.Location);
         erl = 8;
         item.SetReminderMinutesBeforeStart(rec.ReminderMinutesBeforeStart);
+        if (!rec.ReminderSet)
+            item.SetReminderSet(false);
         erl = 9;
         item.SetBusyStatus(rec.BusyStatus);
         erl = 10;

@@ -21,6 +21,7 @@ struct AppointmentRec {
     QString EntryID;
     QString Location;
     qint32 ReminderMinutesBeforeStart = 0;
+    bool ReminderSet = true; // false: a new appointment carries no reminder at all
     QString Start;
     QString Subject;
     bool ReminderPlaySound = false;

@@ -1,4 +1,6 @@
 #include "platform/ListView.h"
+
+#include <QKeyEvent>
 #include "platform/ErrObject.h"
 
 #include <QHeaderView>
@@ -100,6 +102,10 @@ int ListItem::Index() const
 bool ListItem::operator<(const QTreeWidgetItem& other) const
 {
     const int column = treeWidget() ? treeWidget()->sortColumn() : 0;
+    const QVariant mine = data(column, kSortRole);
+    const QVariant theirs = other.data(column, kSortRole);
+    if (mine.isValid() && theirs.isValid())
+        return mine.toLongLong() < theirs.toLongLong();
     return text(column).compare(other.text(column), Qt::CaseInsensitive) < 0;
 }
 
@@ -265,6 +271,18 @@ void ListView::SetSelectedItem(ListItem* item)
     setCurrentItem(item);
     if (item)
         item->setSelected(true);
+}
+
+void ListView::keyPressEvent(QKeyEvent* event)
+{
+    QTreeWidgetItem* item = currentItem();
+    if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier && item &&
+        (item->flags() & Qt::ItemIsUserCheckable) && item->data(0, Qt::CheckStateRole).isValid()) {
+        item->setCheckState(0, item->checkState(0) == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+        event->accept();
+        return;
+    }
+    QTreeWidget::keyPressEvent(event);
 }
 
 void ListView::SetSorted(bool sorted)

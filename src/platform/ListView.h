@@ -40,7 +40,12 @@ public:
     int Index() const; // 1-based position
     ListView* View() const { return m_view; }
 
+    // What a column sorts by where its text would sort wrongly (a date as a number); a column
+    // without one sorts by its text.
+    void SetSortValue(int column, qint64 value) { setData(column, kSortRole, value); }
+
     bool operator<(const QTreeWidgetItem& other) const override;
+    static constexpr int kSortRole = Qt::UserRole + 2; // beside the sub-item key of UserRole + 1
 
 private:
     friend class ListView;
@@ -110,6 +115,8 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    // Space ticks or clears the current row where the rows have check marks.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     friend class ListItem;

@@ -36,6 +36,11 @@ QString Command()
     return g_args.join(QLatin1Char(' '));
 }
 
+QStringList ProcessArguments()
+{
+    return g_args;
+}
+
 StartMode GetStartMode()
 {
     return g_mode;

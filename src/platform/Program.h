@@ -17,6 +17,8 @@ void SetProcessArguments(const QStringList& args);
 
 // The arguments after the program name, host flag removed, joined by blanks.
 QString Command();
+// The arguments as the shell handed them over, the host flag left out.
+QStringList ProcessArguments();
 StartMode GetStartMode();
 
 // Ends the program with an exit status. Tests install their own handler to see it happen.

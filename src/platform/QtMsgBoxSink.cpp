@@ -1,8 +1,13 @@
 #include "platform/QtMsgBoxSink.h"
 
 #include <QApplication>
+#include <algorithm>
+#include <QDateTime>
+#include <QFile>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTextStream>
+#include <QTimer>
 
 namespace vb {
 
@@ -64,6 +69,84 @@ int QtMsgBoxSink::Show(const MsgBoxRequest& request)
 void QtMsgBoxSink::Beep()
 {
     QApplication::beep();
+}
+
+int UnattendedMsgBoxSink::ShowWithCountdown(const MsgBoxRequest& request, int seconds, bool* byCountdown)
+{
+    QMessageBox box(ToIcon(request.Icon()), request.title, request.prompt, QMessageBox::NoButton,
+                    QApplication::activeWindow());
+    QHash<QAbstractButton*, int> results;
+    for (const int answer : request.Answers())
+        results.insert(box.addButton(ToButton(answer)), answer);
+    QAbstractButton* def = box.button(ToButton(request.DefaultAnswer()));
+    box.setDefaultButton(qobject_cast<QPushButton*>(def));
+    const QString label = def->text();
+    int left = seconds;
+    def->setText(QStringLiteral("%1 (%2)").arg(label).arg(left));
+    QTimer tick;
+    tick.setInterval(1000);
+    QObject::connect(&tick, &QTimer::timeout, &box, [&] {
+        if (--left > 0) {
+            def->setText(QStringLiteral("%1 (%2)").arg(label).arg(left));
+            return;
+        }
+        tick.stop();
+        *byCountdown = true;
+        def->click();
+    });
+    tick.start();
+    box.exec();
+    // Closed by the window manager: the default, as the countdown would have answered.
+    return results.value(box.clickedButton(), request.DefaultAnswer());
+}
+
+int UnattendedMsgBoxSink::Show(const MsgBoxRequest& request)
+{
+    int answer = request.DefaultAnswer();
+    bool byCountdown = !m_options.showOnDisplay;
+    // Said before the box is shown: if the run is killed while it waits, the reason is on record.
+    {
+        QTextStream err(stderr);
+        QString text = request.prompt;
+        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        text.replace(QLatin1Char('\n'), QStringLiteral("\n    "));
+        err << request.title << QStringLiteral(": ") << text << Qt::endl;
+    }
+    if (m_options.showOnDisplay) {
+        const int seconds = m_options.countdownSeconds ? std::max(1, m_options.countdownSeconds()) : 60;
+        answer = ShowWithCountdown(request, seconds, &byCountdown);
+    }
+    if (request.Answers().size() > 1) {
+        QTextStream err(stderr);
+        err << QStringLiteral("    [answered ") << ResultName(answer)
+            << (answer == request.DefaultAnswer() ? QStringLiteral(", the default]") : QStringLiteral("]"))
+            << Qt::endl;
+    }
+    const QString logFile = m_options.logFile ? m_options.logFile() : QString();
+    if (!logFile.isEmpty()) {
+        QFile log(logFile);
+        if (log.open(QIODevice::Append | QIODevice::Text))
+            log.write(LogLine(request, answer, byCountdown).toUtf8());
+    }
+    return answer;
+}
+
+void UnattendedMsgBoxSink::Beep()
+{
+    // Nobody is there to hear it.
+}
+
+QString UnattendedMsgBoxSink::LogLine(const MsgBoxRequest& request, int answer, bool byCountdown)
+{
+    QString text = request.prompt;
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QLatin1Char('\n'), QStringLiteral(" / "));
+    QString line = QDateTime::currentDateTime().toString(Qt::ISODate) + QStringLiteral("\tmessage\t") +
+                   request.title + QStringLiteral(": ") + text;
+    if (request.Answers().size() > 1 || !byCountdown)
+        line += QStringLiteral("\t[answered ") + ResultName(answer) +
+                (byCountdown ? QStringLiteral(", the default]") : QStringLiteral(" by a person]"));
+    return line + QLatin1Char('\n');
 }
 
 bool HaveDisplay()

@@ -1,6 +1,8 @@
 #include "settings/ProgramState.h"
 #include "settings/CTexter.h"
 
+#include <QFileInfo>
+
 QString gsIniFil;
 QString gsSpråkfil;
 bool gbAuto = false;
@@ -24,4 +26,9 @@ void ResetProgramState()
     gbOutlookOK = false;
     gsBekräftelse.clear();
     goTexter.reset();
+}
+
+QString RunLogFile()
+{
+    return gsIniFil.isEmpty() ? QString() : QFileInfo(gsIniFil).path() + QStringLiteral("/Almbro.log");
 }

@@ -17,5 +17,8 @@ extern bool gbOutlookOK;                  // the calendar's namespace was obtain
 extern QString gsBekräftelse;             // the summary of the last transfer run
 extern std::unique_ptr<CTexter> goTexter; // the one language-text object
 
+// The run log, Almbro.log beside the settings file; empty while the settings file is not known.
+QString RunLogFile();
+
 // Back to the state before Main, for tests that start the program more than once.
 void ResetProgramState();

@@ -23,3 +23,18 @@ AutoArg AutoArg::Parse(const QString& arg)
     result.count = vb::IsNumeric(rest) ? int(std::clamp(vb::Val(rest), 0.0, limit)) : 5;
     return result;
 }
+
+AutoArg AutoArg::FromCommandLine(const QStringList& args, const QString& autoArg)
+{
+    for (qsizetype i = 0; i + 1 < args.size(); ++i) {
+        if (args[i].compare(QLatin1String("/auto"), Qt::CaseInsensitive) != 0)
+            continue;
+        const QString profile = args[i + 1].trimmed().toLower();
+        if (!profile.contains(QLatin1Char(' ')))
+            break;
+        AutoArg result = Parse(QStringLiteral("x ") + args.value(i + 2).trimmed().toLower());
+        result.profile = profile;
+        return result;
+    }
+    return Parse(autoArg);
+}

@@ -10,6 +10,7 @@
 #include "platform/ListView.h"
 #include "platform/Locale.h"
 #include "platform/MsgBox.h"
+#include "platform/Program.h"
 #include "settings/CTexter.h"
 #include "settings/ExitStatus.h"
 #include "settings/ProfileStore.h"
@@ -37,9 +38,25 @@ int Part(int width, int n)
     return int(std::nearbyint(double(width) / n));
 }
 
+// Both lists show a time as the locale's short date and time, and sort it as a time.
 QString ListTime(const QDateTime& when)
 {
-    return when.toString(QStringLiteral("yyyy-MM-dd  HH:mm"));
+    return FormatShortDate(when.date()) + QLatin1Char(' ') + FormatShortTime(when.time());
+}
+
+void SetListTime(vb::ListItem* item, int column, const QDateTime& when)
+{
+    if (column == 0)
+        item->SetText(ListTime(when));
+    item->SetSortValue(column, when.toMSecsSinceEpoch());
+}
+
+// A text on one row: a line break, CR LF, LF or CR alike, is a blank.
+QString ListText(QString text)
+{
+    text.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return text.replace(QLatin1Char('\r'), QLatin1Char(' '));
 }
 
 // The note as the list shows it: one pair of enclosing quotes dropped, line breaks as blanks.
@@ -47,7 +64,7 @@ QString ListNote(QString note)
 {
     if (note.size() >= 2 && note.startsWith(QLatin1Char('"')) && note.endsWith(QLatin1Char('"')))
         note = note.mid(1, note.size() - 2);
-    return note.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    return ListText(note);
 }
 
 QColor Colour(qint64 value)
@@ -64,9 +81,22 @@ void frmWizard::connectListSignals()
     connect(lvVisa, &vb::ListView::ColumnClick, this, &frmWizard::lvVisa_ColumnClick);
     // A pick by the user; where the program picks a row it calls the handler itself.
     connect(cboResurser, qOverload<int>(&QComboBox::activated), this, &frmWizard::cboResurser_Click);
-    connect(lvwStatus, &vb::ListView::ItemClick, this, [this](vb::ListItem* item) {
+    // A status is picked by a click on its row or by its check mark (a click or Space): one
+    // row at a time carries the mark.
+    const auto pick = [this](vb::ListItem* item) {
+        for (int i = 1; i <= lvwStatus->Count(); ++i)
+            if (lvwStatus->Item(i) != item)
+                lvwStatus->Item(i)->SetChecked(false);
+        item->SetChecked(true);
         moStatusLista->ItemClick(item);
         lvwStatus_ItemClick(item);
+    };
+    connect(lvwStatus, &vb::ListView::ItemClick, this, pick);
+    connect(lvwStatus, &vb::ListView::ItemCheck, this, [this, pick](vb::ListItem* item) {
+        if (item->Checked()) {
+            lvwStatus->SetSelectedItem(item);
+            pick(item);
+        }
     });
 }
 
@@ -200,7 +230,9 @@ void frmWizard::FyllExportLista()
             mItem =
                 lvVisa->AddItem(-1, QStringLiteral("k") + QString::number(bookings[QStringLiteral("Nyckel")].toInt()),
                                 ListTime(bookings[QStringLiteral("StartTid")].toDateTime()));
+            SetListTime(mItem, 0, bookings[QStringLiteral("StartTid")].toDateTime());
             mItem->SetSubItem(1, ListTime(bookings[QStringLiteral("SlutTid")].toDateTime()), QStringLiteral("Sluttid"));
+            SetListTime(mItem, 1, bookings[QStringLiteral("SlutTid")].toDateTime());
             QString name = goDBFunk->PersonNamn(person);
             if (name.isEmpty())
                 name = T("R2162");
@@ -285,17 +317,18 @@ void frmWizard::FyllImportLista()
             const QDateTime start = CDate(rec.Start);
             const QDateTime end = CDate(rec.End);
             const bool own = ÄrÖverförd(rec);
-            mItem = lvVisa->AddItem(n, QString(), FormatShortDate(start.date()) + QLatin1Char(' ') + FormatShortTime(start.time()));
+            mItem = lvVisa->AddItem(n, QString(), ListTime(start));
+            SetListTime(mItem, 0, start);
             if (!own)
                 setUpdateExisting(false);
             mItem->SetForeColor(own ? QColor(0, 0, 255) : QColor(255, 0, 0));
             mItem->setToolTip(0, T(own ? "R2236" : "R2235"));
             const QString foreign = own ? QString() : T("R2194");
-            mItem->SetSubItem(1, FormatShortDate(end.date()) + QLatin1Char(' ') + FormatShortTime(end.time()), QString(),
-                              own ? QString() : QStringLiteral("Ej från Planum!"));
-            mItem->SetSubItem(2, rec.Location, QString(), foreign);
-            mItem->SetSubItem(3, rec.Subject, QString(), foreign);
-            mItem->SetSubItem(4, rec.Body, QString(), foreign);
+            mItem->SetSubItem(1, ListTime(end), QString(), own ? QString() : QStringLiteral("Ej från Planum!"));
+            SetListTime(mItem, 1, end);
+            mItem->SetSubItem(2, ListText(rec.Location), QString(), foreign);
+            mItem->SetSubItem(3, ListText(rec.Subject), QString(), foreign);
+            mItem->SetSubItem(4, ListText(rec.Body), QString(), foreign);
             mItem->SetSubItem(5, rec.ReminderSoundFile, QString(), foreign);
             // The hidden second key: the number another marker field carries, so that a row
             // whose sound-file marker was cleared still names its booking.
@@ -399,19 +432,21 @@ void frmWizard::lvwStatus_ItemClick(vb::ListItem* Item)
 void frmWizard::RunUnattended()
 {
     hide();
-    const AutoArg arg = AutoArg::Parse(gsAutoArg);
+    const AutoArg arg = AutoArg::FromCommandLine(vb::ProcessArguments(), gsAutoArg);
     int found = -1;
     for (int i = 0; i < cboProfiler[0]->count() && found < 0; ++i)
         if (!arg.profile.isEmpty() && cboProfiler[0]->itemText(i).toLower() == arg.profile)
             found = i;
     if (found < 0) {
         show();
-        MsgBox(QStringLiteral("Kan inte finna profilen: ") + gsAutoArg + QStringLiteral("!"), vbCritical);
+        // In the language in use; the built-in Swedish where the language file lacks the key.
+        QString lead = T("R6107");
+        if (lead.isEmpty())
+            lead = QStringLiteral("Kan inte finna profilen:");
+        MsgBox(lead.trimmed() + QLatin1Char(' ') + gsAutoArg + QStringLiteral("!"), vbCritical);
         SetEndStatus(ExitProfileNotFound);
-        // Nobody can close a wizard on a screen that does not exist: end here.
-        const QString platform = QGuiApplication::platformName();
-        if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"))
-            close();
+        // An unattended run never waits for a person, also where a display shows the wizard.
+        close();
         return;
     }
     cboProfiler[0]->setCurrentIndex(found);
@@ -466,7 +501,7 @@ void frmWizard::LogUnattendedRun() const
         text += QStringLiteral("\t") + item + QLatin1Char('\n');
         std::fprintf(stderr, "%s: %s\n", qPrintable(T("R2307")), item.toLocal8Bit().constData());
     }
-    QFile log(QFileInfo(gsIniFil).path() + QStringLiteral("/Almbro.log"));
+    QFile log(RunLogFile());
     if (!log.open(QIODevice::Append | QIODevice::Text) || log.write(text.toUtf8()) < 0)
         std::fprintf(stderr, "%s: the run log %s could not be written: %s\n", qPrintable(T("R2307")),
                      qPrintable(log.fileName()), qPrintable(log.errorString()));

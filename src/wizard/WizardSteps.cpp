@@ -146,6 +146,10 @@ void frmWizard::cmdNav_Click(int Index)
         case 4: {
             if (!CheckOk())
                 return;
+            // Finish stays off while the run goes and after it, until the user comes to this
+            // step again: a second click or Enter must not run the same transfer twice.
+            mbKanSlutföra = false;
+            SetNavBtns(miAktuelltSteg);
             const bool done = Utför();
             if (gbAuto)
                 SetEndStatus(UnattendedStatus());

@@ -1,6 +1,10 @@
 // The transfer run: the ticked items carried over, bookings to appointments or back.
 #include "wizard/WizardTexts.h"
 #include "wizard/frmWizard.h"
+#include "wizard/TransferProgress.h"
+
+#include <QScopeGuard>
+#include <algorithm>
 
 #include "booking/DBFunk.h"
 #include "platform/ControlType.h"
@@ -117,15 +121,34 @@ bool frmWizard::Utför()
     }
 }
 
+int frmWizard::AntalAttHantera(bool allRows) const
+{
+    int n = 0;
+    for (int i = 1; i <= lvVisa->Count(); ++i)
+        n += allRows || lvVisa->Item(i)->Checked() ? 1 : 0;
+    return n;
+}
+
+void frmWizard::Stoppad(const TransferProgress& progress)
+{
+    if (progress.Stopped())
+        m_ejKlara << T("R6105").arg(m_handled).arg(progress.Total()).arg(progress.Total() - m_handled);
+}
+
 void frmWizard::UtförExport(booking::DBFunk& db)
 {
     // The mapping's captions, looked up once: each look-up reads the language file.
     const QString startText = T("R2252"), endText = T("R2247"), bodyText = T("R2267"), locationText = T("R2234"),
                   subjectText = T("R2298");
+    TransferProgress progress(this, AntalAttHantera(false), !gbAuto);
+    const auto stopped = qScopeGuard([&] { Stoppad(progress); });
     for (int i = 1; i <= lvVisa->Count(); ++i) {
         vb::ListItem* row = lvVisa->Item(i);
         if (!row->Checked())
             continue;
+        if (!progress.Next(m_handled, T("R6002") + QLatin1Char(' ') + row->Key().mid(1) + QStringLiteral(", ") +
+                                          row->Text() + QStringLiteral(", ") + row->SubItem(3)))
+            return;
         const qint32 key = qint32(Val(row->Key().mid(1)));
         const std::optional<booking::DBPost> post = db.HämtaPost(key);
         if (post) {
@@ -160,6 +183,12 @@ void frmWizard::UtförExport(booking::DBFunk& db)
                 ++m_handled;
                 continue;
             }
+            // Without the keys a reminder at the start and free; a desktop that notifies every
+            // reminder may want none.
+            const int reminder = settings::SystemTal(settings::kPaminnelse, settings::kStandardPaminnelse, -1);
+            rec.ReminderSet = reminder >= 0;
+            rec.ReminderMinutesBeforeStart = std::max(0, reminder);
+            rec.BusyStatus = std::min(3, settings::SystemTal(settings::kUpptagen, settings::kStandardUpptagen, 0));
             rec.Mileage = marker;
             rec.ReminderSoundFile = marker;
             rec.BillingInformation = marker;
@@ -203,12 +232,16 @@ bool frmWizard::UtförImport(booking::DBFunk& db)
             return true;
         }
     }
+    TransferProgress progress(this, AntalAttHantera(gbAuto), !gbAuto);
+    const auto stopped = qScopeGuard([&] { Stoppad(progress); });
     for (int i = 1; i <= lvVisa->Count(); ++i) {
         vb::ListItem* row = lvVisa->Item(i);
         if (!row->Checked() && !gbAuto)
             continue;
         const qint32 key = PlanumNyckel(row);
         const QString what = ImportPostNamn(i);
+        if (!progress.Next(m_handled, what))
+            return true; // the person stopped the run: what was done stands
         std::optional<booking::DBPost> post;
         bool asNew = true;
         if (key >= 0) {

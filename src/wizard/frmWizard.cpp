@@ -194,6 +194,7 @@ void frmWizard::Form_Load()
         FyllProfiler();
         txtDB->setText(DBSökväg());
 
+        lvwStatus->SetCheckboxes(true);
         if (!gbAuto) {
             lvwStatus->setHeaderHidden(true);
             lvwStatus->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -214,7 +215,7 @@ void frmWizard::Form_Load()
         const QDateTime now = QDateTime::currentDateTime();
         const QDateTime startHour = CDate(FormatShortDate(now.date()) + QLatin1Char(' ') +
                                           QStringLiteral("%1:00").arg(now.time().hour(), 2, 10, QLatin1Char('0')));
-        const AutoArg arg = AutoArg::Parse(gsAutoArg);
+        const AutoArg arg = AutoArg::FromCommandLine(vb::ProcessArguments(), gsAutoArg);
         if (gbAuto && (arg.letter == u'd' || arg.letter == u'w')) {
             dtpSlutTid->setDateTime(startHour);
             dtpStartTid->setDateTime(arg.letter == u'd' ? startHour.addDays(-arg.count)
@@ -336,6 +337,10 @@ void frmWizard::closeEvent(QCloseEvent* event)
 bool frmWizard::VisaAvslutning()
 {
     frmAvslutning dialog(this);
+    // Which calendar was written to: a folder, a file or a server may all be "the calendar".
+    if (oOutLook && !goTexter->TextTillAndra(QStringLiteral("R6108")).isEmpty())
+        dialog.lblConfirm->setText(dialog.lblConfirm->text() + QStringLiteral("\r\n") +
+                                   goTexter->TextTillAndra(QStringLiteral("R6108")).arg(oOutLook->Plats()));
     dialog.VisaEjKlara(m_ejKlara, m_anmärkningar);
     dialog.exec();
     return dialog.chkSlut->isChecked();

@@ -27,6 +27,7 @@ class DBProgram;
 // moc reads only ASCII names, hence the alias of the date-window interface.
 using IDatumFonster = IDatumFönster;
 
+class TransferProgress;
 class frmWizard : public QWidget, public IDatumFonster {
     Q_OBJECT
 public:
@@ -163,6 +164,10 @@ private:
     bool ÄrÖverförd(const AppointmentRec& rec) const;
     void UtförExport(booking::DBFunk& db);
     bool UtförImport(booking::DBFunk& db);
+    // The rows a transfer handles: the ticked ones, or every row.
+    int AntalAttHantera(bool allRows) const;
+    // After a run the person stopped: one line that says how far it came.
+    void Stoppad(const TransferProgress& progress);
     void EjKlar(const QString& vad, const QString& varför);
     QString ImportPostNamn(int row) const;
 

@@ -109,9 +109,9 @@ private slots:
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("stderr");
         QTest::newRow("profile not found")
-            << QStringList{"/auto", "nosuch", "d1"} << 4 << "Almbro: Kan inte finna profilen: nosuch d1!";
+            << QStringList{"/auto", "nosuch", "d1"} << 4 << "Almbro: Cannot find the profile: nosuch d1!";
         QTest::newRow("no count part") << QStringList{"/auto", "Nightly"} << 4
-                                       << "Almbro: Kan inte finna profilen: nightly!";
+                                       << "Almbro: Cannot find the profile: nightly!";
         QTest::newRow("usage text") << QStringList{"?"} << 0 << "Almbro: Modulen kan köras automatiskt.";
     }
     void outcomes()
@@ -123,6 +123,31 @@ private slots:
         QCOMPARE(run.status, status);
         QVERIFY2(run.err.contains(stderr), qPrintable(run.err));
         QCOMPARE(run.out, QString());
+    }
+
+    void profileNameWithBlanks_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("status");
+        QTest::newRow("quoted name, then the range") << QStringList{"/auto", "My Nightly", "d7"} << 0;
+        QTest::newRow("blanks in the name of an argument") << QStringList{"/AUTO", " my nightly ", "d7"} << 0;
+        QTest::newRow("unquoted: cut at the first blank") << QStringList{"/auto", "my", "nightly", "d7"} << 4;
+    }
+    void profileNameWithBlanks()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFile ini(Documents() + QStringLiteral("/Planum.ini"));
+        QVERIFY(ini.open(QIODevice::ReadWrite));
+        if (!ini.readAll().contains("[My Nightly]"))
+            ini.write("[My Nightly]\nValues=optImport=False;optKalender=True;optNotering=False;optUppgifter=False;"
+                      "cboResurser=-99;DataBas=" +
+                      m_db.toUtf8() + ";chkPlanumBokningar=0;Koppling1=Kundnamn,Subject;Koppling2=Notering,Text\n");
+        ini.close();
+        const Run run = Almbro(args);
+        QVERIFY2(run.status == status, qPrintable(run.err));
+        if (status == 0) // the whole week, as the profile without blanks does
+            QCOMPARE(run.out.trimmed(), QStringLiteral("%1 / %1 ").arg(m_expected) + Text("R2146"));
     }
 
     void nothingToDoIsNoSuccess()

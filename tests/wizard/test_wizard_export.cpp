@@ -4,10 +4,13 @@
 #include "booking/BulkWriter.h"
 #include "planumdb/Seed.h"
 #include "platform/ControlType.h"
+#include "platform/Ini.h"
 #include "platform/Locale.h"
 #include "ui/clsListView.h"
 #include "wizard/frmAvslutning.h"
 
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -185,10 +188,117 @@ private slots:
         qint32 number = 0, result = -1;
         db.SparaPost(changed, false, number, result);
         QCOMPARE(result, 0);
+        // Finish is off after a run; back to the mapping step and forward turns it on again.
+        QVERIFY(!w->cmdNav[4]->isEnabled());
+        w->cmdNav[2]->click();
+        w->cmdNav[3]->click();
+        QCOMPARE(f.Step(), 4);
         AnswerFinishDialog(false);
         w->cmdNav[4]->click();
         QCOMPARE(gsBekräftelse, summary);
         check(ticked);
+    }
+
+    void stopEndsTheRunBetweenItems()
+    {
+        AddBookings(m_db, 20, m_monday);
+        frmWizard* w = f.wizard;
+        ChooseExport(m_monday, m_monday);
+        w->cmdNav[3]->click();
+        QCOMPARE(w->lvVisa->Count(), 20);
+        QTest::mouseClick(w->cmdAlla[1], Qt::LeftButton);
+        w->cmdNav[3]->click();
+        Map(QStringLiteral("Notering"), "R2298");
+        w->cmdNav[3]->click();
+        QCOMPARE(f.Step(), 4);
+
+        // Stop is pressed while the dialog shows the eighth item.
+        const int stopAt = 7;
+        int seenTotal = -1;
+        QString seenLabel;
+        QTimer stopper;
+        stopper.setInterval(0);
+        connect(&stopper, &QTimer::timeout, this, [&] {
+            auto* progress = w->findChild<QProgressDialog*>(QStringLiteral("dlgProgress"));
+            if (!progress || !progress->isVisible() || progress->value() < stopAt)
+                return;
+            stopper.stop();
+            seenTotal = progress->maximum();
+            seenLabel = progress->labelText();
+            auto* stop = progress->findChild<QPushButton*>();
+            QVERIFY(stop);
+            QCOMPARE(stop->text(), T("R6103"));
+            QTest::mouseClick(stop, Qt::LeftButton);
+        });
+        stopper.start();
+        QStringList notDone;
+        QString confirm;
+        auto attempt = std::make_shared<std::function<void()>>();
+        *attempt = [&, attempt] {
+            auto* dialog = qobject_cast<frmAvslutning*>(QApplication::activeModalWidget());
+            if (!dialog) {
+                QTimer::singleShot(10, *attempt);
+                return;
+            }
+            for (int i = 0; i < dialog->lstEjKlara->count(); ++i)
+                notDone << dialog->lstEjKlara->item(i)->text();
+            confirm = dialog->lblConfirm->text();
+            dialog->cmdOK->click();
+        };
+        QTimer::singleShot(10, *attempt);
+        QTest::mouseClick(w->cmdNav[4], Qt::LeftButton);
+
+        QCOMPARE(seenTotal, 20);
+        QVERIFY2(seenLabel.contains(T("R6104").arg(stopAt + 1).arg(20).arg(QString())), qPrintable(seenLabel));
+        // What the summary counts is what the calendar holds.
+        QCOMPARE(int(w->oOutLook->GetAllAppointments().size()), stopAt);
+        QCOMPARE(gsBekräftelse, QStringLiteral("%1 / %1 ").arg(stopAt) + T("R2146"));
+        QCOMPARE(notDone, QStringList{T("R6105").arg(stopAt).arg(20).arg(20 - stopAt)});
+        // The finish dialog names the calendar written to.
+        QVERIFY2(confirm.contains(QStringLiteral("\r\n") + T("R6108").arg(w->oOutLook->Plats()) + QStringLiteral("\r\n")),
+                 qPrintable(confirm));
+        QVERIFY(!w->findChild<QProgressDialog*>(QStringLiteral("dlgProgress")));
+    }
+
+    void reminderAndBusyStatus_data()
+    {
+        QTest::addColumn<QString>("reminder");
+        QTest::addColumn<QString>("busy");
+        QTest::addColumn<bool>("reminderSet");
+        QTest::addColumn<int>("minutes");
+        QTest::addColumn<int>("busyStatus");
+        QTest::newRow("no keys: at the start, free") << "" << "" << true << 0 << int(cal::olFree);
+        QTest::newRow("15 minutes, busy") << "15" << "2" << true << 15 << int(cal::olBusy);
+        QTest::newRow("none, tentative") << "-1" << "1" << false << 0 << int(cal::olTentative);
+        QTest::newRow("out of office; beyond the range") << "" << "9" << true << 0 << int(cal::olOutOfOffice);
+    }
+    void reminderAndBusyStatus()
+    {
+        QFETCH(QString, reminder);
+        QFETCH(QString, busy);
+        QFETCH(bool, reminderSet);
+        QFETCH(int, minutes);
+        QFETCH(int, busyStatus);
+        if (!reminder.isEmpty())
+            WritePrivateProfileString(QStringLiteral("System"), QStringLiteral("Paminnelse"), reminder, gsIniFil);
+        if (!busy.isEmpty())
+            WritePrivateProfileString(QStringLiteral("System"), QStringLiteral("Upptagen"), busy, gsIniFil);
+        AddBookings(m_db, 1, m_monday);
+        frmWizard* w = f.wizard;
+        ChooseExport(m_monday, m_monday);
+        w->cmdNav[3]->click();
+        w->cmdAlla[1]->click();
+        w->cmdNav[3]->click();
+        Map(QStringLiteral("Notering"), "R2298");
+        w->cmdNav[3]->click();
+        AnswerFinishDialog(false);
+        w->cmdNav[4]->click();
+        const QList<cal::Item> items = w->oOutLook->GetAllAppointments();
+        QCOMPARE(int(items.size()), 1);
+        QCOMPARE(items[0].ReminderSet(), reminderSet);
+        if (reminderSet)
+            QCOMPARE(items[0].ReminderMinutesBeforeStart(), minutes);
+        QCOMPARE(items[0].BusyStatus(), busyStatus);
     }
 
     void resourceFilterAndNoteRule()
@@ -201,7 +311,7 @@ private slots:
                 writer.AddResource(QStringLiteral("Bil"), QStringLiteral("Ett"), QStringLiteral("Garage"));
             const qint32 nameless = writer.AddResource(QString(), QString(), QString());
             const QStringList notes = {QStringLiteral("\"Citerad\""), QStringLiteral("rad ett\r\nrad två"),
-                                       QStringLiteral("\""), QStringLiteral("\"inne\" och ute")};
+                                       QStringLiteral("\""), QStringLiteral("\"inne\" och\nute")};
             for (int i = 0; i < notes.size(); ++i) {
                 booking::DBPost post;
                 post.PersonID(i % 2 ? nameless : named);
@@ -223,9 +333,9 @@ private slots:
             notes << row->SubItemByKey(QStringLiteral("Notering"));
             resources << row->SubItemByKey(QStringLiteral("Resurs"));
             QCOMPARE(row->Text(),
-                     QDateTime(m_monday, QTime(8 + i - 1, 0)).toString(QStringLiteral("yyyy-MM-dd  HH:mm")));
+                     FormatShortDate(m_monday) + QLatin1Char(' ') + FormatShortTime(QTime(8 + i - 1, 0)));
             QCOMPARE(row->SubItemByKey(QStringLiteral("Sluttid")),
-                     QDateTime(m_monday, QTime(8 + i - 1, 30)).toString(QStringLiteral("yyyy-MM-dd  HH:mm")));
+                     FormatShortDate(m_monday) + QLatin1Char(' ') + FormatShortTime(QTime(8 + i - 1, 30)));
         }
         QCOMPARE(notes, (QStringList{"Citerad", "rad ett rad två", "\"", "\"inne\" och ute"}));
         QCOMPARE(resources, (QStringList{"Bil Ett", T("R2162"), "Bil Ett", T("R2162")}));
@@ -239,7 +349,7 @@ private slots:
         QCOMPARE(w->lvVisa->Item(1)->SubItem(3), QStringLiteral("Citerad"));
         w->lvVisa_ColumnClick(0);
         QCOMPARE(w->lvVisa->Item(1)->Text(),
-                 QDateTime(m_monday, QTime(8, 0)).toString(QStringLiteral("yyyy-MM-dd  HH:mm")));
+                 FormatShortDate(m_monday) + QLatin1Char(' ') + FormatShortTime(QTime(8, 0)));
     }
 
     void emptyRangeAndUnopenableDatabase()

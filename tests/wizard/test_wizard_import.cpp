@@ -5,6 +5,7 @@
 #include "platform/Locale.h"
 #include "wizard/frmAvslutning.h"
 
+#include <QHeaderView>
 #include <QTest>
 #include <QScopeGuard>
 #include <QTimer>
@@ -292,6 +293,125 @@ private slots:
         QCOMPARE(post.Status(), 1);
         QCOMPARE(post.StartTid(), QDateTime(kDay, QTime(11, 0)));
         QCOMPARE(post.SlutTid(), QDateTime(kDay, QTime(12, 30)));
+    }
+
+    void datesSortAsDates()
+    {
+        // As text, 1 Apr 2027 comes before 1 Aug 2026 and 10 Dec before 2 Dec.
+        for (const QDate& day : {QDate(2027, 4, 1), QDate(2026, 8, 1), QDate(2026, 12, 10), QDate(2026, 12, 2)})
+            Write(QDateTime(day, QTime(9, 0)), QDateTime(day, QTime(10, 0)), day.toString(Qt::ISODate), QString());
+        f.Start();
+        frmWizard* w = f.wizard;
+        f.UseNewDatabase();
+        QTest::mouseClick(w->optImport, Qt::LeftButton);
+        w->dtpStartTid->setDateTime(QDateTime(QDate(2026, 7, 1), QTime(0, 0)));
+        w->dtpSlutTid->setDateTime(QDateTime(QDate(2027, 5, 1), QTime(0, 0)));
+        w->cmdNav[3]->click();
+        QCOMPARE(f.Step(), 1);
+        const QStringList ascending{"2026-08-01", "2026-12-02", "2026-12-10", "2027-04-01"};
+        QCOMPARE(Subjects(), ascending);
+        // A click on the Start header sorts latest first, a second one earliest first again.
+        QHeaderView* header = w->lvVisa->header();
+        const QPoint start(header->sectionViewportPosition(0) + 5, header->height() / 2);
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, start);
+        QCOMPARE(Subjects(), (QStringList{"2027-04-01", "2026-12-10", "2026-12-02", "2026-08-01"}));
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, start);
+        QCOMPARE(Subjects(), ascending);
+        // The end column too.
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                          QPoint(header->sectionViewportPosition(1) + 5, header->height() / 2));
+        QCOMPARE(Subjects().first(), QStringLiteral("2027-04-01"));
+    }
+
+    void lineBreaksAreBlanks_data()
+    {
+        QTest::addColumn<QString>("subject");
+        QTest::newRow("LF") << "first\nsecond";
+        QTest::newRow("CR LF") << "first\r\nsecond";
+        QTest::newRow("CR") << "first\rsecond";
+    }
+    void lineBreaksAreBlanks()
+    {
+        QFETCH(QString, subject);
+        Write(QDateTime(kDay, QTime(9, 0)), QDateTime(kDay, QTime(10, 0)), subject, QString());
+        f.Start();
+        List();
+        QCOMPARE(Subjects(), (QStringList{"first second"}));
+        QCOMPARE(f.wizard->lvVisa->Item(1)->SubItem(4), QStringLiteral("first second text"));
+    }
+
+    void spaceTicksTheCurrentRow()
+    {
+        Write(QDateTime(kDay, QTime(9, 0)), QDateTime(kDay, QTime(10, 0)), QStringLiteral("A"), QString());
+        Write(QDateTime(kDay, QTime(11, 0)), QDateTime(kDay, QTime(12, 0)), QStringLiteral("B"), QString());
+        f.Start();
+        frmWizard* w = f.wizard;
+        f.UseNewDatabase();
+        QTest::mouseClick(w->optImport, Qt::LeftButton);
+        w->dtpStartTid->setDateTime(QDateTime(kDay, QTime(0, 0)));
+        w->dtpSlutTid->setDateTime(QDateTime(kDay, QTime(0, 0)));
+        w->cmdNav[3]->click();
+        QCOMPARE(f.Step(), 1);
+        w->lvVisa->setFocus();
+        QTest::keyClick(w->lvVisa, Qt::Key_Home);
+        QTest::keyClick(w->lvVisa, Qt::Key_Down);
+        QCOMPARE(w->lvVisa->currentItem(), w->lvVisa->Item(2));
+        QVERIFY(!w->lvVisa->Item(2)->Checked());
+        QTest::keyClick(w->lvVisa, Qt::Key_Space);
+        QVERIFY(w->lvVisa->Item(2)->Checked());
+        QVERIFY(!w->lvVisa->Item(1)->Checked());
+        QTest::keyClick(w->lvVisa, Qt::Key_Space);
+        QVERIFY(!w->lvVisa->Item(2)->Checked());
+    }
+
+    void statusPickedByItsCheckMark()
+    {
+        Write(QDateTime(kDay, QTime(11, 0)), QDateTime(kDay, QTime(12, 0)), QStringLiteral("Möte"), QString());
+        f.Start();
+        Database({});
+        frmWizard* w = f.wizard;
+        ToMappingStep([&] {
+            QVERIFY(w->lvwStatus->Count() >= 2);
+            QVERIFY(w->lvwStatus->Item(1)->data(0, Qt::CheckStateRole).isValid()); // the rows have check boxes
+            // A click on a row's text picks it and marks it.
+            vb::ListItem* first = w->lvwStatus->Item(1);
+            QTest::mouseClick(w->lvwStatus->viewport(), Qt::LeftButton, {},
+                              w->lvwStatus->visualItemRect(first).center());
+            QVERIFY(first->Checked());
+            QCOMPARE(w->lblStatusKoll->text(), first->Text());
+            vb::ListItem* second = w->lvwStatus->Item(2);
+            w->lvwStatus->setFocus();
+            w->lvwStatus->setCurrentItem(second);
+            QTest::keyClick(w->lvwStatus, Qt::Key_Space);
+            QVERIFY(second->Checked());
+            int marked = 0;
+            for (int i = 1; i <= w->lvwStatus->Count(); ++i)
+                marked += w->lvwStatus->Item(i)->Checked() ? 1 : 0;
+            QCOMPARE(marked, 1);
+            QCOMPARE(w->lblStatusKoll->text(), second->Text());
+        });
+    }
+
+    void finishStaysOffAfterARun()
+    {
+        Write(QDateTime(kDay, QTime(11, 0)), QDateTime(kDay, QTime(12, 0)), QStringLiteral("Möte"), QString());
+        f.Start();
+        Database({});
+        frmWizard* w = f.wizard;
+        ToMappingStep();
+        Finish();
+        QCOMPARE(BookingCount(), 1);
+        QVERIFY(!w->cmdNav[4]->isEnabled());
+        // Enter and a second click do nothing.
+        QTest::keyClick(w->cboProfiler[1], Qt::Key_Return);
+        QTest::mouseClick(w->cmdNav[4], Qt::LeftButton);
+        QCOMPARE(BookingCount(), 1);
+        // Back to the mapping step and forward again: a new run may start.
+        QTest::mouseClick(w->cmdNav[2], Qt::LeftButton);
+        QCOMPARE(f.Step(), 3);
+        QTest::mouseClick(w->cmdNav[3], Qt::LeftButton);
+        QCOMPARE(f.Step(), 4);
+        QVERIFY(w->cmdNav[4]->isEnabled());
     }
 
     void mixedWindowLinksTheNewBookingAndNamesTheRefusedCopy()
