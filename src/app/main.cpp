@@ -51,7 +51,8 @@ bool Answered(const QStringList& args)
 // other data: for instance that the language files are shared by every user of the machine.
 void ImportInstalledRegistry()
 {
-    const QString file = QCoreApplication::applicationDirPath() + QStringLiteral("/../share/almbro/almbro.reg");
+    const QString file =
+        QCoreApplication::applicationDirPath() + QStringLiteral("/" ALMBRO_DATA_FROM_BIN "/almbro/almbro.reg");
     int line = 0;
     if (vb::RegImportFile(file, &line) == vb::ERROR_INVALID_PARAMETER)
         std::fprintf(stderr, "almbro: %s: line %d is not understood; the file is left out.\n", qPrintable(file), line);

@@ -68,7 +68,7 @@ class TestInstalled : public QObject {
 private slots:
     void initTestCase()
     {
-        m_prefix = Root() + QStringLiteral("/prefix");
+        m_prefix = Root() + QStringLiteral("/a prefix"); // with a blank, as some folders have
         m_home = Root() + QStringLiteral("/newuser");
         m_calendar = Root() + QStringLiteral("/newuser-calendar");
         QDir().mkpath(Root() + QStringLiteral("/elsewhere"));
@@ -118,7 +118,7 @@ private slots:
         QVERIFY(service.open(QIODevice::ReadOnly));
         const QString text = QString::fromUtf8(service.readAll());
         QVERIFY2(text.contains(QStringLiteral("\nName=org.almbro.Almbro\n")), qPrintable(text));
-        QVERIFY2(text.contains(QStringLiteral("\nExec=") + m_prefix + QStringLiteral("/bin/almbro -Embedding\n")),
+        QVERIFY2(text.contains(QStringLiteral("\nExec=\"") + m_prefix + QStringLiteral("/bin/almbro\" -Embedding\n")),
                  qPrintable(text));
         QFile reg(Installed("share/almbro/almbro.reg"));
         QVERIFY(reg.open(QIODevice::ReadOnly));
