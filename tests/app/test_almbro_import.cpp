@@ -19,17 +19,17 @@ QString Documents()
 
 QString Calendar()
 {
-    return testenv::Root() + QStringLiteral("/calendar");
+    return testenv::CalendarLocation();
 }
 
 QString Folder()
 {
-    return Calendar() + QStringLiteral("/Calendar");
+    return testenv::AppointmentFolder();
 }
 
 Run Almbro(const QString& profile)
 {
-    return testenv::Almbro({QStringLiteral("/auto"), profile, QStringLiteral("d7")}, Calendar());
+    return testenv::RunProfile(profile);
 }
 
 QMap<QString, QByteArray> Snapshot()

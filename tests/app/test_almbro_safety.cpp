@@ -15,17 +15,17 @@ using testenv::Run;
 namespace {
 QString Calendar()
 {
-    return testenv::Root() + QStringLiteral("/calendar");
+    return testenv::CalendarLocation();
 }
 
 QString Folder()
 {
-    return Calendar() + QStringLiteral("/Calendar");
+    return testenv::AppointmentFolder();
 }
 
 Run Almbro(const QString& profile)
 {
-    return testenv::Almbro({QStringLiteral("/auto"), profile, QStringLiteral("d7")}, Calendar());
+    return testenv::RunProfile(profile);
 }
 
 // The booking number each appointment file carries, by file name.

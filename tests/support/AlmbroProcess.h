@@ -46,6 +46,23 @@ inline Run Almbro(const QStringList& args, const QString& calendar,
             QString::fromLocal8Bit(process.readAllStandardError())};
 }
 
+// The calendar of the process tests (a vdir in the test's temporary root) and its appointments.
+inline QString CalendarLocation()
+{
+    return Root() + QStringLiteral("/calendar");
+}
+
+inline QString AppointmentFolder()
+{
+    return CalendarLocation() + QStringLiteral("/Calendar");
+}
+
+// A profile run unattended over the last week, on that calendar.
+inline Run RunProfile(const QString& profile)
+{
+    return Almbro({QStringLiteral("/auto"), profile, QStringLiteral("d7")}, CalendarLocation());
+}
+
 // <documents>/Planum of the test's home, made with the language files in it.
 inline QString PlanumDocuments()
 {
