@@ -135,10 +135,10 @@ QString texts::NoBookingTables(const QString& location)
     return QStringLiteral("%1 har inga Planum-tabeller").arg(location);
 }
 
-QString texts::ConnectionLost(const QString& why)
+QString texts::ConnectionLost(const QString& location, const QString& why)
 {
     const QString text =
-        QStringLiteral("förbindelsen med databasservern bröts; det som inte var sparat är inte sparat");
+        QStringLiteral("förbindelsen med databasservern %1 bröts; det som inte var sparat är inte sparat").arg(location);
     return why.trimmed().isEmpty() ? text : text + QStringLiteral(" (") + why.trimmed() + QLatin1Char(')');
 }
 

@@ -63,7 +63,7 @@ QString NotAServerAddress(const QString& why);
 QString PasswordInLocation();
 QString MissingParts(const QStringList& parts);
 QString NoBookingTables(const QString& location);
-QString ConnectionLost(const QString& why);
+QString ConnectionLost(const QString& location, const QString& why);
 } // namespace texts
 
 } // namespace booking

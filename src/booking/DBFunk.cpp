@@ -259,7 +259,7 @@ void DBFunk::Impl::Fail(const QSqlError& error) const
     lost = lost || detail::ConnectionLost(kind, error) ||
            (kind == BackendKind::PostgreSQL && db.isValid() && !db.isOpen());
     if (lost)
-        RaiseBooking(ErrDiskIO, texts::ConnectionLost(wasLost ? QString() : error.text()));
+        RaiseBooking(ErrDiskIO, texts::ConnectionLost(detail::ShownLocation(path), wasLost ? QString() : error.text()));
     RaiseBooking(detail::ErrorNumberFor(kind, error), error.text());
 }
 

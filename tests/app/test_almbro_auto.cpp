@@ -222,6 +222,51 @@ private slots:
         QCOMPARE(int(Appointments(calendar).size()), m_expected);
     }
 
+    // A server database the run cannot use ends it before anything is done, with status 5 and
+    // the server's reason: a login the server refuses, a database without the Planum tables.
+    void aServerDatabaseRefused_data()
+    {
+        QTest::addColumn<bool>("tables");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("wrong password") << true << QStringLiteral("not the password")
+                                        << QStringLiteral("password authentication failed");
+        QTest::newRow("database without the tables")
+            << false << QString::fromUtf8(pgtest::Cluster::kPassword) << QStringLiteral("har inga Planum-tabeller");
+    }
+    void aServerDatabaseRefused()
+    {
+        QFETCH(bool, tables);
+        QFETCH(QString, password);
+        QFETCH(QString, reason);
+        if (!pgtest::Cluster::Available())
+            QSKIP("PostgreSQL is not installed");
+        pgtest::Cluster server;
+        QVERIFY2(server.Start(), qPrintable(server.Error()));
+        const QString location = server.NewDatabase();
+        if (tables)
+            booking::DBFunk::SkapaDatabas(location);
+        QFile ini(Documents() + QStringLiteral("/Planum.ini"));
+        QVERIFY(ini.open(QIODevice::Append));
+        ini.write("[Refused]\nValues=optImport=False;optKalender=True;optNotering=False;optUppgifter=False;"
+                  "cboResurser=-99;DataBas=" +
+                  location.toUtf8() + ";chkPlanumBokningar=0;Koppling1=Kundnamn,Subject\n");
+        ini.close();
+        server.WritePassFile(password); // what the run finds in PGPASSFILE
+
+        const QString calendar = testenv::Root() + QStringLiteral("/refused-calendar");
+        const Run run = Almbro({QStringLiteral("/auto"), QStringLiteral("refused"), QStringLiteral("d7")}, calendar);
+        server.WritePassFile(QString::fromUtf8(pgtest::Cluster::kPassword));
+        QVERIFY(vb::WritePrivateProfileString(QStringLiteral("Refused"), QString(), QString(),
+                                              Documents() + QStringLiteral("/Planum.ini")));
+        QCOMPARE(run.status, 5);
+        QVERIFY2(run.err.contains(QStringLiteral("Almbro: ") + Text("R0722")), qPrintable(run.err));
+        QVERIFY2(run.err.contains(reason), qPrintable(run.err));
+        QVERIFY2(!run.err.contains(QString::fromUtf8(pgtest::Cluster::kPassword)), qPrintable(run.err));
+        QVERIFY2(!run.err.contains(QStringLiteral("not the password")), qPrintable(run.err));
+        QCOMPARE(int(Appointments(calendar).size()), 0);
+    }
+
     void noDisplayForTheWizard()
     {
         const Run run = Almbro({});

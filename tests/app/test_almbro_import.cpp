@@ -4,6 +4,7 @@
 #include "booking/DBFunk.h"
 #include "planumdb/Seed.h"
 #include "support/AlmbroProcess.h"
+#include "support/PgCluster.h"
 #include "support/TestEnv.h"
 
 #include <QDir>
@@ -71,6 +72,16 @@ qint64 Bookings(const QString& db)
 }
 
 const char kForeignName[] = "f00d-written-elsewhere@example.org.ics";
+
+// An appointment as another calendar program writes one, in local time.
+QByteArray ForeignAppointment(const QString& uid, const QDateTime& start, int minutes, const QString& description)
+{
+    const QString local = QStringLiteral("yyyyMMddTHHmmss");
+    return "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Example Corp.//Other Calendar 4.2//EN\r\n"
+           "BEGIN:VEVENT\r\nUID:" + uid.toUtf8() + "\r\nDTSTAMP:20261101T080000Z\r\nDTSTART:" +
+           start.toString(local).toLatin1() + "\r\nDTEND:" + start.addSecs(60 * minutes).toString(local).toLatin1() +
+           "\r\nSUMMARY:Visit\r\nDESCRIPTION:" + description.toUtf8() + "\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
+}
 } // namespace
 
 class TestAlmbroImport : public QObject {
@@ -183,6 +194,151 @@ private slots:
         QCOMPARE(reexported.keys(), linked.keys());
         QVERIFY(Lines(reexported[QLatin1String(kForeignName)])
                     .contains(QStringLiteral("X-ALMBRO-MILEAGE:") + QString::number(number)));
+    }
+
+    // A nightly import into a PostgreSQL database whose server is stopped in the middle of the
+    // run. To stop it at a known point, the test database holds back the third new booking
+    // (a trigger that sleeps once two are saved) and the server is stopped while that save
+    // waits: two bookings committed, the third one's transaction open. The run must end with
+    // status 5 naming the server and the cause; once the server is back, exactly the bookings
+    // the run reports done are there, each whole, and their appointments carry their numbers.
+    void aServerStoppedMidImport_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QString>("cause");
+        QTest::newRow("fast") << QStringLiteral("fast") << QStringLiteral("terminating connection");
+        QTest::newRow("immediate") << QStringLiteral("immediate") << QStringLiteral("server closed the connection");
+    }
+    void aServerStoppedMidImport()
+    {
+        QFETCH(QString, mode);
+        QFETCH(QString, cause);
+        if (!pgtest::Cluster::Available())
+            QSKIP("PostgreSQL is not installed");
+        pgtest::Cluster server;
+        QVERIFY2(server.Start(), qPrintable(server.Error()));
+        const QString location = server.NewDatabase();
+        const QString database = QUrl(location).path().mid(1);
+        booking::DBFunk::SkapaDatabas(location);
+        qint32 resource = 0;
+        {
+            booking::DBFunk db;
+            QCOMPARE(db.ÖppnaDatabas(location, 0, 0), 1);
+            planumdb::SeedOptions options; // resources, and bookings long before the import's week
+            options.resources = 3;
+            options.bookings = 20;
+            options.from = QDate(2020, 1, 6);
+            options.days = 5;
+            options.seed = 5;
+            planumdb::Seed(db, options);
+            resource = db.HämtaPersoner(0, 0, 0, 0, 0)[QStringLiteral("ID")].toInt();
+        }
+        const qint64 before = Bookings(location);
+        QCOMPARE(before, qint64(20));
+        QString error;
+        // The throwaway cluster commits without waiting for its log; a server killed outright
+        // would then lose commits it had confirmed, as such a server is configured to.
+        QVERIFY2(server.Admin(QStringLiteral("ALTER DATABASE %1 SET synchronous_commit = on").arg(database), error),
+                 qPrintable(error));
+        QVERIFY2(server.Admin(QStringLiteral("CREATE FUNCTION hold_back() RETURNS trigger LANGUAGE plpgsql AS $$ "
+                                             "BEGIN IF (SELECT count(*) FROM \"Bokningar\") >= %1 THEN "
+                                             "PERFORM pg_sleep(300); END IF; RETURN NEW; END $$")
+                                  .arg(before + 2),
+                              error, database),
+                 qPrintable(error));
+        QVERIFY2(server.Admin(QStringLiteral("CREATE TRIGGER hold_back BEFORE INSERT ON \"Bokningar\" "
+                                             "FOR EACH ROW EXECUTE FUNCTION hold_back()"),
+                              error, database),
+                 qPrintable(error));
+
+        // Six appointments of another program yesterday, half an hour each, an hour apart.
+        const QString calendar = testenv::Root() + QStringLiteral("/server-") + mode;
+        QDir().mkpath(calendar + QStringLiteral("/Calendar"));
+        QMap<QString, QDateTime> starts; // description -> start
+        for (int i = 0; i < 6; ++i) {
+            const QDateTime start(QDate::currentDate().addDays(-1), QTime(8 + i, 0));
+            const QString description = QStringLiteral("Visit %1 of %2").arg(i + 1).arg(mode);
+            starts.insert(description, start);
+            QFile file(calendar + QStringLiteral("/Calendar/visit-%1.ics").arg(i + 1));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(ForeignAppointment(QStringLiteral("visit-%1-%2@example.org").arg(i + 1).arg(mode), start, 30,
+                                          description));
+        }
+        const QString profile = QStringLiteral("Server ") + mode;
+        QFile ini(Documents() + QStringLiteral("/Planum.ini"));
+        QVERIFY(ini.open(QIODevice::Append));
+        ini.write("[" + profile.toUtf8() +
+                  "]\nValues=optImport=True;optKalender=True;optNotering=False;optUppgifter=False;lstResurser=" +
+                  QByteArray::number(resource) + ";DataBas=" + location.toUtf8() +
+                  ";Status=1;chkPlanumBokningar=0;Koppling1=Notering,Text\n");
+        ini.close();
+
+        QProcess run;
+        testenv::StartAlmbro(run, {QStringLiteral("/auto"), profile, QStringLiteral("d7")}, calendar);
+        QVERIFY(run.waitForStarted());
+        // The third save is held back: the run's session sleeps in the trigger.
+        const QString held = QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE wait_event = 'PgSleep' AND "
+                                            "application_name = 'Almbro'");
+        QVariant holding;
+        QTRY_VERIFY2_WITH_TIMEOUT((server.Admin(held, error, database, &holding) && holding.toInt() == 1) ||
+                                      run.state() == QProcess::NotRunning,
+                                  qPrintable(error), 60000);
+        QCOMPARE(run.state(), QProcess::Running);
+        server.Stop(mode);
+
+        const testenv::Run ended = testenv::Finish(run);
+        QVERIFY2(ended.status == 5, qPrintable(QString::number(ended.status) + QLatin1Char(' ') + ended.err));
+        QVERIFY2(ended.err.contains(cause), qPrintable(ended.err));
+        QVERIFY2(ended.err.contains(server.Socket()), qPrintable(ended.err)); // names the server
+        QVERIFY2(!ended.err.contains(QString::fromUtf8(pgtest::Cluster::kPassword)), qPrintable(ended.err));
+        QFile log(Documents() + QStringLiteral("/Almbro.log"));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QString logged = QString::fromUtf8(log.readAll());
+        const int line = logged.lastIndexOf(QStringLiteral("profile=") + profile.toLower());
+        QVERIFY2(line >= 0, qPrintable(logged));
+        const QString runLog = logged.mid(line);
+        QVERIFY2(runLog.contains(QStringLiteral("\tdone=2\t")) && runLog.contains(QStringLiteral("\tstatus=5 ")),
+                 qPrintable(runLog));
+        QVERIFY2(runLog.contains(cause), qPrintable(runLog));
+
+        // The server back: the two bookings the run did, each whole, and nothing of the third.
+        QVERIFY2(server.Restart(), qPrintable(server.Error()));
+        QCOMPARE(Bookings(location), before + 2);
+        booking::DBFunk db;
+        QCOMPARE(db.ÖppnaDatabas(location, 0, 0), 1);
+        const QDate yesterday = QDate::currentDate().addDays(-1);
+        booking::Recordset saved = db.HämtaPoster(yesterday.toString(Qt::ISODate) + QStringLiteral(" 00:00:00"),
+                                                  yesterday.toString(Qt::ISODate) + QStringLiteral(" 23:59:59"), -9);
+        int found = 0;
+        QStringList linked;
+        for (; !saved.Eof(); saved.MoveNext(), ++found) {
+            const qint32 number = saved[QStringLiteral("Nyckel")].toInt();
+            const std::optional<booking::DBPost> post = db.HämtaPost(number);
+            QVERIFY(post);
+            QVERIFY2(starts.contains(post->Notering()), qPrintable(post->Notering()));
+            const QDateTime start = starts.value(post->Notering());
+            QCOMPARE(post->StartTid(), start);
+            QCOMPARE(post->SlutTid(), start.addSecs(1800));
+            QCOMPARE(post->PersonID(), resource);
+            QCOMPARE(post->Status(), 1);
+            QVERIFY(post->Aktiv());
+            const QString name = QStringLiteral("/Calendar/visit-%1.ics").arg(post->Notering().section(QLatin1Char(' '), 1, 1));
+            QFile file(calendar + name);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QVERIFY2(Lines(file.readAll()).contains(QStringLiteral("X-ALMBRO-MILEAGE:") + QString::number(number)),
+                     qPrintable(name));
+            linked << name;
+        }
+        QCOMPARE(found, 2);
+        // The appointments whose bookings were not made carry no number.
+        for (int i = 1; i <= 6; ++i) {
+            const QString name = QStringLiteral("/Calendar/visit-%1.ics").arg(i);
+            if (linked.contains(name))
+                continue;
+            QFile file(calendar + name);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QVERIFY2(!file.readAll().contains("X-ALMBRO-"), qPrintable(name));
+        }
     }
 };
 

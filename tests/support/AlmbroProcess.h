@@ -18,12 +18,11 @@ struct Run {
     QString err;
 };
 
-// Runs ALMBRO_EXE with args and the calendar at calendar (empty: ALMBRO_CALENDAR not set, so
-// Planum.ini says where); extra variables may be added.
-inline Run Almbro(const QStringList& args, const QString& calendar,
-                  const QProcessEnvironment& extra = QProcessEnvironment())
+// Starts ALMBRO_EXE with args and the calendar at calendar (empty: ALMBRO_CALENDAR not set, so
+// Planum.ini says where); extra variables may be added. The caller waits for it.
+inline void StartAlmbro(QProcess& process, const QStringList& args, const QString& calendar,
+                        const QProcessEnvironment& extra = QProcessEnvironment())
 {
-    QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("DISPLAY"));
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
@@ -36,6 +35,11 @@ inline Run Almbro(const QStringList& args, const QString& calendar,
         env.insert(key, extra.value(key));
     process.setProcessEnvironment(env);
     process.start(QStringLiteral(ALMBRO_EXE), args);
+}
+
+// Waits for a started run to end and gives what it said; a run that hangs is killed.
+inline Run Finish(QProcess& process)
+{
     if (!process.waitForFinished(120000)) {
         process.kill();
         process.waitForFinished();
@@ -44,6 +48,15 @@ inline Run Almbro(const QStringList& args, const QString& calendar,
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
             QString::fromLocal8Bit(process.readAllStandardOutput()),
             QString::fromLocal8Bit(process.readAllStandardError())};
+}
+
+// Runs ALMBRO_EXE to its end; see StartAlmbro.
+inline Run Almbro(const QStringList& args, const QString& calendar,
+                  const QProcessEnvironment& extra = QProcessEnvironment())
+{
+    QProcess process;
+    StartAlmbro(process, args, calendar, extra);
+    return Finish(process);
 }
 
 // The calendar of the process tests (a vdir in the test's temporary root) and its appointments.

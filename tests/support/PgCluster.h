@@ -91,13 +91,14 @@ public:
         return true;
     }
 
-    // Stops the server now (also in the middle of a test: a server that goes away).
-    void Stop()
+    // Stops the server now (also in the middle of a test: a server that goes away). mode is
+    // pg_ctl's: "fast" ends every session first, "immediate" kills the server outright.
+    void Stop(const QString& mode = QStringLiteral("fast"))
     {
         if (!m_running)
             return;
-        RunServerTool(QStringLiteral("pg_ctl"), {QStringLiteral("-D"), Data(), QStringLiteral("-m"),
-                                                 QStringLiteral("fast"), QStringLiteral("-w"), QStringLiteral("stop")});
+        RunServerTool(QStringLiteral("pg_ctl"), {QStringLiteral("-D"), Data(), QStringLiteral("-m"), mode,
+                                                 QStringLiteral("-w"), QStringLiteral("stop")});
         m_running = false;
     }
     // Starts a stopped cluster again.
@@ -135,8 +136,10 @@ public:
         return Location(name);
     }
 
-    // Runs one statement as the cluster's owner in database "postgres".
-    bool Admin(const QString& sql, QString& error) const
+    // Runs one statement as the cluster's owner in database ("postgres" unless said); the first
+    // value of its answer goes to first when given.
+    bool Admin(const QString& sql, QString& error, const QString& database = QStringLiteral("postgres"),
+               QVariant* first = nullptr) const
     {
         const QString connection = QStringLiteral("pg-admin");
         bool ok = false;
@@ -146,12 +149,14 @@ public:
             db.setPort(kPort);
             db.setUserName(QString::fromLatin1(kUser));
             db.setPassword(QString::fromUtf8(kPassword));
-            db.setDatabaseName(QStringLiteral("postgres"));
+            db.setDatabaseName(database);
             if (db.open()) {
                 QSqlQuery query(db);
                 ok = query.exec(sql);
                 if (!ok)
                     error = query.lastError().text();
+                else if (first)
+                    *first = query.next() ? query.value(0) : QVariant();
                 db.close();
             } else {
                 error = db.lastError().text();
@@ -176,6 +181,8 @@ public:
     }
 
     QString Socket() const { return m_dir.path() + QStringLiteral("/socket"); }
+    // The server's own log, where it says why a session ended.
+    QString LogFile() const { return m_dir.path() + QStringLiteral("/log"); }
     QString Error() const { return m_error; }
 
 private:
