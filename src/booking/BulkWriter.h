@@ -5,10 +5,14 @@
 // demo data may overlap, as a database kept with Överlapp allowed does. On a server the
 // bookings after the first thousand go over in blocks through COPY, with numbers taken from
 // the table's sequence beforehand, so a million bookings cost seconds instead of a million
-// round trips; the unused rest of the last block is never given out.
+// round trips; the unused rest of the last block is never given out. Such a load into a
+// server table that held no bookings drops the table's indexes and foreign keys and makes
+// them again at the commit (the table is locked meanwhile), and commits without waiting for
+// the server's log to reach its disk.
 #include "booking/DBFunk.h"
 
 #include <QByteArray>
+#include <QStringList>
 #include <vector>
 
 namespace booking {
@@ -30,6 +34,7 @@ public:
     void Commit();
 
 private:
+    void BeginLargeLoad();
     void Flush();
 
     DBFunk::Impl& m_impl;
@@ -39,6 +44,9 @@ private:
     std::vector<qint32> m_numbers; // numbers taken from the sequence, not used yet
     std::size_t m_nextNumber = 0;
     qint64 m_added = 0;
+    bool m_wasEmpty = false; // the table held no bookings when the writer began
+    bool m_large = false;    // the first block went over
+    QStringList m_restore;   // the indexes and keys to make again at the end
 };
 
 } // namespace booking
