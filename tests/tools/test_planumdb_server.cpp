@@ -3,6 +3,7 @@
 // come back alike: the server's bulk path (COPY) has to carry notes with line breaks, tabs,
 // quotes and backslashes, empty texts and missing numbers exactly as the file does.
 #include "booking/DBFunk.h"
+#include "platform/Ini.h"
 #include "support/PgCluster.h"
 #include "support/TestEnv.h"
 
@@ -120,6 +121,30 @@ private slots:
         const Outcome ifMissing = Planumdb(QStringList{QStringLiteral("seed"), server, QStringLiteral("--if-missing")});
         QCOMPARE(ifMissing.status, 0);
         QCOMPARE(b.AntalBokningar(), qint64(3000));
+    }
+
+    // demo given a server location: the empty database gets the demo data, Planum.ini names
+    // the location as it was given, and a second demo adds nothing to a database that has data.
+    void demoOnAServer()
+    {
+        const QString server = m_server->NewDatabase();
+        const QString ini = testenv::Root() + QStringLiteral("/demo-server.ini");
+        const Outcome made = Planumdb({QStringLiteral("demo"), QStringLiteral("--ini"), ini, QStringLiteral("--db"), server});
+        QVERIFY2(made.status == 0, qPrintable(made.out + made.err));
+        const auto named = [&] {
+            return vb::GetPrivateProfileString(QStringLiteral("System"), QStringLiteral("DataBas1"), QString(), 255, ini);
+        };
+        QCOMPARE(named(), server);
+        DBFunk db;
+        QCOMPARE(db.ÖppnaDatabas(server, 0, 1), qint32(Öppnad));
+        const qint64 bookings = db.AntalBokningar();
+        QCOMPARE(bookings, qint64(300));
+
+        QVERIFY(vb::WritePrivateProfileString(QStringLiteral("System"), QStringLiteral("DataBas1"), QString(), ini));
+        const Outcome again = Planumdb({QStringLiteral("demo"), QStringLiteral("--ini"), ini, QStringLiteral("--db"), server});
+        QVERIFY2(again.status == 0, qPrintable(again.out + again.err));
+        QCOMPARE(named(), server);
+        QCOMPARE(db.AntalBokningar(), bookings);
     }
 
     void refusalsCarryTheServersReason_data()
