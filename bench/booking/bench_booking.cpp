@@ -15,7 +15,10 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QSqlQuery>
 #include <ctime>
+#include <unistd.h>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QSysInfo>
@@ -42,6 +45,41 @@ double ProcessorMs()
     timespec now{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
     return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
+}
+
+// The server process that serves the benchmark's connection, where the server runs on this
+// machine: its /proc stat file; empty when it cannot be found or read.
+QString ServerProcessStat(const QString& location)
+{
+    QString stat;
+    {
+        QSqlDatabase probe = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("bench-probe"));
+        QString why;
+        if (detail::Configure(probe, detail::BackendKind::PostgreSQL, location, true, false, 1000, why) && probe.open()) {
+            QSqlQuery query(probe);
+            if (query.exec(QStringLiteral("SELECT pid FROM pg_stat_activity WHERE application_name = 'Almbro' AND "
+                                          "pid <> pg_backend_pid() ORDER BY backend_start DESC LIMIT 1")) &&
+                query.next())
+                stat = QStringLiteral("/proc/%1/stat").arg(query.value(0).toLongLong());
+            probe.close();
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("bench-probe"));
+    return QFile::exists(stat) ? stat : QString();
+}
+
+// Processor time (user and system) of the process whose stat file that is, in milliseconds.
+double ProcessMs(const QString& stat)
+{
+    QFile file(stat);
+    if (stat.isEmpty() || !file.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray text = file.readAll();
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return 0;
+    // utime and stime are the 14th and 15th fields; the list starts at the third.
+    return double(fields[11].toLongLong() + fields[12].toLongLong()) * 1000.0 / double(sysconf(_SC_CLK_TCK));
 }
 
 double Median(std::vector<double> values)
@@ -160,6 +198,7 @@ int main(int argc, char** argv)
         Fail(db.SenasteFel());
     const qint64 total = db.AntalBokningar();
     const qint32 resources = db.HämtaPersoner(0, 0, 0, 0, 0).RecordCount();
+    const QString serverStat = onServer ? ServerProcessStat(path) : QString();
     Out() << "database: " << detail::ShownLocation(path) << ", " << total << " bookings, " << resources << " resources"
           << Qt::endl;
     QRandomGenerator random(7);
@@ -174,7 +213,10 @@ int main(int argc, char** argv)
         std::vector<double> cpuTimes; // this process's processor time, user and system
         qint64 rows = 0;
         double coldest = 0;
+        double serverMs = 0;
         for (int round = 0; round < 40; ++round) {
+            if (round == 1)
+                serverMs = ProcessMs(serverStat);
             const QDate monday = first.addDays(7 * qint64(round * 7919 % weeks));
             const QString start = vb::FormatShortDate(monday) + QStringLiteral(" 00:00:00");
             const QString end = vb::FormatShortDate(monday.addDays(6)) + QStringLiteral(" 23:59:59");
@@ -216,6 +258,9 @@ int main(int argc, char** argv)
               << " ms, the walk " << QString::number(median - Median(fetchTimes), 'f', 2)
               << " ms; processor time of this process (fetch and walk): median "
               << QString::number(Median(cpuTimes), 'f', 2) << " ms" << Qt::endl;
+        if (!serverStat.isEmpty())
+            Out() << "  processor time of the server process for this connection, mean of 39 weeks: "
+                  << QString::number((ProcessMs(serverStat) - serverMs) / 39.0, 'f', 2) << " ms" << Qt::endl;
     }
 
     // Krockar: a resource, a start inside the data's span, one to four hours.

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
+#include <optional>
 
 namespace booking {
 
@@ -786,11 +787,16 @@ Recordset DBFunk::HämtaPoster(const QString& start, const QString& slut, qint32
     std::vector<std::pair<std::size_t, std::size_t>> runs; // one sorted run per class
     const bool oneResource = resurs != -9;
     {
-        Transaction read(*d, false);
+        pg_conn* server = d->kind == BackendKind::PostgreSQL ? detail::ServerConnection(d->db) : nullptr;
+        // A file's read transaction holds one snapshot for both statements. A server's gives
+        // each statement a snapshot of its own all the same (read committed), so there it
+        // would only add two round trips.
+        std::optional<Transaction> read;
+        if (!server)
+            read.emplace(*d, false);
         const int maxClass = MaxDurationClass(*d, oneResource ? resurs : 0);
         const QString fromText = WallText(from);
         const QString toText = WallText(to);
-        pg_conn* server = d->kind == BackendKind::PostgreSQL ? detail::ServerConnection(d->db) : nullptr;
         if (server && maxClass >= 0) {
             std::vector<QByteArray> parameters = {toText.toUtf8(), fromText.toUtf8()};
             if (oneResource)
@@ -812,8 +818,8 @@ Recordset DBFunk::HämtaPoster(const QString& start, const QString& slut, qint32
             if (!rows.empty())
                 runs.emplace_back(0, rows.size());
         }
-        QSqlQuery& query = d->Prepared(FetchSql(oneResource));
         for (int k = 0; !server && k <= maxClass; ++k) {
+            QSqlQuery& query = d->Prepared(FetchSql(oneResource));
             int position = 0;
             if (oneResource)
                 query.bindValue(position++, resurs);
@@ -831,7 +837,8 @@ Recordset DBFunk::HämtaPoster(const QString& start, const QString& slut, qint32
             if (rows.size() > begin)
                 runs.emplace_back(begin, rows.size());
         }
-        read.Commit();
+        if (read)
+            read->Commit();
     }
 
     // Merge the runs by (StartTid, Nyckel); the texts sort as the times do.
