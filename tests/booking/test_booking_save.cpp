@@ -346,6 +346,76 @@ private slots:
         QCOMPARE(db.AntalBokningar(), qint64(2));
     }
 
+    // A large load (through COPY on a server, where it also sets the table's indexes and keys
+    // aside until the end) that is never committed, or that holds a booking with a status the
+    // database does not know, keeps nothing: no booking, and the table's indexes and keys as
+    // they were. The unknown status is refused at the latest when the load commits.
+    void aLargeLoadThatFailsKeepsNothing_data()
+    {
+        QTest::addColumn<bool>("badStatus");
+        QTest::newRow("not committed") << false;
+        QTest::newRow("a status that does not exist") << true;
+    }
+    void aLargeLoadThatFailsKeepsNothing()
+    {
+        QFETCH(bool, badStatus);
+        const QString definitions = QStringLiteral(
+            "SELECT string_agg(d, '; ' ORDER BY d) FROM (SELECT pg_get_indexdef(indexrelid) AS d FROM pg_index "
+            "WHERE indrelid = '\"Bokningar\"'::regclass UNION ALL SELECT conname || ' ' || pg_get_constraintdef(oid) "
+            "FROM pg_constraint WHERE conrelid = '\"Bokningar\"'::regclass) AS x");
+        const QString database = QUrl(m_path).path().mid(1);
+        QVariant before;
+        QString error;
+        if (OnServer())
+            QVERIFY2(Server()->Admin(definitions, error, database, &before), qPrintable(error));
+        DBFunk db;
+        OPEN_OR_FAIL(db, m_path);
+        bool raised = false;
+        try {
+            BulkWriter writer(db);
+            const QDateTime first = At(QStringLiteral("2026-01-05 08:00"));
+            for (int i = 0; i < 2500; ++i) {
+                DBPost post;
+                post.PersonID(1 + i % 2);
+                post.StartTid(first.addSecs(qint64(i) * 3600));
+                post.SlutTid(first.addSecs(qint64(i) * 3600 + 1800));
+                post.Status(badStatus && i == 2100 ? 99 : 1);
+                post.Notering(QStringLiteral("bulk %1").arg(i));
+                writer.AddBooking(post);
+            }
+            if (badStatus)
+                writer.Commit();
+        } catch (const vb::ErrObject& e) {
+            raised = true;
+            QVERIFY2(!e.Description().isEmpty(), "a reason");
+        }
+        QCOMPARE(raised, badStatus);
+        QCOMPARE(db.AntalBokningar(), qint64(0));
+        if (OnServer()) {
+            QVariant after;
+            QVERIFY2(Server()->Admin(definitions, error, database, &after), qPrintable(error));
+            QCOMPARE(after.toString(), before.toString());
+        }
+        // The same load without the bad booking goes in whole.
+        {
+            BulkWriter writer(db);
+            const QDateTime first = At(QStringLiteral("2026-01-05 08:00"));
+            for (int i = 0; i < 2500; ++i) {
+                DBPost post;
+                post.PersonID(1 + i % 2);
+                post.StartTid(first.addSecs(qint64(i) * 3600));
+                post.SlutTid(first.addSecs(qint64(i) * 3600 + 1800));
+                post.Status(1);
+                writer.AddBooking(post);
+            }
+            writer.Commit();
+        }
+        QCOMPARE(db.AntalBokningar(), qint64(2500));
+        QCOMPARE(db.HämtaPoster(QStringLiteral("2026-01-05 00:00:00"), QStringLiteral("2026-01-05 23:59:59"), 2)
+                     .RecordCount(),
+                 8);
+    }
+
     // The server stopped in the middle of a run: the save in progress and the bulk write in
     // progress fail with a clear error, the connection says it was lost, and once the server
     // is back nothing of either was kept.
