@@ -25,6 +25,7 @@
 #include <QTextStream>
 #include <QThread>
 #include <algorithm>
+#include <optional>
 #include <cstdio>
 #include <vector>
 
@@ -147,11 +148,13 @@ int main(int argc, char** argv)
     Out() << "machine: " << QSysInfo::prettyProductName() << ", " << QThread::idealThreadCount() << " cores, Qt "
           << qVersion() << Qt::endl;
 
-    pgtest::Cluster cluster;
+    // Made only when asked for: its temporary folder would outlive a benchmark stopped midway.
+    std::optional<pgtest::Cluster> cluster;
     if (ownServer) {
-        if (!cluster.Start())
-            Fail(cluster.Error());
-        path = cluster.NewDatabase();
+        cluster.emplace();
+        if (!cluster->Start())
+            Fail(cluster->Error());
+        path = cluster->NewDatabase();
     }
     const bool onServer = detail::BackendFor(path) == detail::BackendKind::PostgreSQL;
     if (fresh && !onServer && QFileInfo::exists(path)) {
