@@ -10,6 +10,7 @@
 #include "platform/Locale.h"
 #include "platform/MsgBox.h"
 #include "support/BoxAssert.h"
+#include "support/Lighttpd.h"
 #include "support/Radicale.h"
 #include "support/TestEnv.h"
 
@@ -688,6 +689,87 @@ private slots:
             QVERIFY(server.Stored(QStringLiteral("anna"), QStringLiteral("work")).isEmpty());
             QCOMPARE(server.Count(QStringLiteral("PUT")), 0);
         }
+        ALMBRO_EXPECT_NO_MORE_BOXES(boxes);
+    }
+
+    // Digest, which Radicale does not offer, from a real lighttpd in front of it; over TLS too.
+    void digestBehindAFrontServer_data()
+    {
+        QTest::addColumn<QString>("password"); // in the password file
+        QTest::addColumn<QString>("tls");      // "", "named" (the certificate named), "unnamed"
+        QTest::addColumn<QString>("message");  // %1: the server; empty: discovery and an export work
+        QTest::newRow("the right password") << "hemligt" << "" << "";
+        QTest::newRow("a wrong password")
+            << "fel-lösen" << ""
+            << "The calendar server %1 did not accept the user name \"anna\" and its password (401 Unauthorized)";
+        QTest::newRow("over TLS, the certificate named") << "hemligt" << "named" << "";
+        QTest::newRow("over TLS, the certificate not named")
+            << "hemligt" << "unnamed" << "The secure connection to the calendar server %1 failed: ";
+    }
+
+    void digestBehindAFrontServer()
+    {
+        QFETCH(QString, password);
+        QFETCH(QString, tls);
+        QFETCH(QString, message);
+        if (testenv::Lighttpd::Executable().isEmpty())
+            QSKIP("lighttpd is not installed");
+        vb::MsgBoxRecorder boxes;
+        const QString folder = NewFolder();
+        testenv::Radicale server(folder);
+        server.AddCalendar(QStringLiteral("anna"), QStringLiteral("work"), QStringLiteral("Arbete"));
+        server.TrustFrontServer();
+        QVERIFY(server.Start());
+        testenv::Lighttpd front(folder, server.Port(), QStringLiteral("anna"), QStringLiteral("hemligt"));
+        if (!tls.isEmpty()) {
+            const QString certificate = front.UseTls();
+            if (tls == QLatin1String("named"))
+                qputenv("ALMBRO_CALENDAR_CERTIFICATE", certificate.toUtf8());
+        }
+        QVERIFY(front.Start());
+        const QString file = folder + QStringLiteral("/password");
+        WritePasswordFile(file, password.toUtf8(), QFile::ReadOwner | QFile::WriteOwner);
+        qputenv("ALMBRO_CALENDAR_PASSWORD_FILE", file.toUtf8());
+        qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+        // The server's root: the calendar is found by discovery.
+        const QString url = front.Root().replace(QStringLiteral("://"), QStringLiteral("://anna@"));
+        const QString host = QUrl(front.Root()).adjusted(QUrl::RemovePath).toString();
+        qputenv("ALMBRO_CALENDAR", url.toUtf8());
+        bool ok = false;
+        if (message.isEmpty()) {
+            {
+                COutLook o(nullptr, ok);
+                QVERIFY(ok);
+                for (int key = 1; key <= 8; ++key)
+                    QVERIFY(Export(o, Booking(key, QStringLiteral("Bokning %1").arg(key), key)));
+                QCOMPARE(Commit(o), QStringList());
+                QCOMPARE(ImportList(o).size(), 8);
+            }
+            QCOMPARE(server.Stored(QStringLiteral("anna"), QStringLiteral("work")).size(), 8);
+            // The front server asked for Digest credentials and then let the requests through
+            // (its log is complete once it has stopped).
+            front.Stop();
+            QVERIFY(front.Count(401) >= 1);
+            QCOMPARE(front.Count(201), 8);
+        } else {
+            try {
+                Application::Create(url);
+                QFAIL("opened");
+            } catch (const vb::ErrObject& e) {
+                QCOMPARE(int(e.Number()), 429);
+                QVERIFY2(e.Description().startsWith(message.arg(host)), qPrintable(e.Description()));
+                QVERIFY(!e.Description().contains(QStringLiteral("hemligt")));
+                QVERIFY(!e.Description().contains(password));
+                if (tls == QLatin1String("unnamed"))
+                    QVERIFY2(e.Description().contains(QStringLiteral("self signed")) ||
+                                 e.Description().contains(QStringLiteral("self-signed")),
+                             qPrintable(e.Description()));
+            }
+            QVERIFY(server.Stored(QStringLiteral("anna"), QStringLiteral("work")).isEmpty());
+            QCOMPARE(server.Count(QStringLiteral("PUT")), 0);
+        }
+        qunsetenv("ALMBRO_CALENDAR_CERTIFICATE");
+        qunsetenv("ALMBRO_CALENDAR_PASSWORD_FILE");
         ALMBRO_EXPECT_NO_MORE_BOXES(boxes);
     }
 

@@ -58,6 +58,11 @@ public:
         return m_certificate;
     }
 
+    // Behind a front server that authenticates: the user it names in X-Remote-User is the user,
+    // who may reach only their own collections.
+    void TrustFrontServer() { m_trustFront = true; }
+    quint16 Port() const { return m_port; }
+
     // Starts on a free port (the same one again after Stop); false when it does not answer.
     bool Start()
     {
@@ -76,7 +81,10 @@ public:
                          m_folder + QStringLiteral("/store"),
                          QStringLiteral("--logging-level"),
                          QStringLiteral("info")};
-        if (m_user.isEmpty()) {
+        if (m_trustFront) {
+            args << QStringLiteral("--auth-type") << QStringLiteral("http_x_remote_user")
+                 << QStringLiteral("--rights-type") << QStringLiteral("owner_only");
+        } else if (m_user.isEmpty()) {
             // Anyone may read and write everything.
             QFile rights(m_folder + QStringLiteral("/rights"));
             if (!rights.open(QIODevice::WriteOnly))
@@ -195,6 +203,7 @@ private:
     QString m_certificate;
     QString m_key;
     quint16 m_port = 0;
+    bool m_trustFront = false;
     std::unique_ptr<QProcess> m_process;
 };
 
