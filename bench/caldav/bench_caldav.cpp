@@ -96,6 +96,7 @@ int main(int argc, char** argv)
     // A fresh mirror: the collection read anew (sync-collection and calendar-multiget).
     QDir(qEnvironmentVariable("XDG_CACHE_HOME") + QStringLiteral("/almbro")).removeRecursively();
     Run(QStringLiteral("unchanged, with an empty mirror"), server, bookings);
+    out << "most PUTs the server worked on at once: " << server.MostAtOnce(QStringLiteral("PUT")) << Qt::endl;
     server.Stop();
     return 0;
 }

@@ -488,6 +488,9 @@ private slots:
         QCOMPARE(answered, n);
         QCOMPARE(etags.size(), n);
         QVERIFY2(dav->MostAtOnce() > 1 && dav->MostAtOnce() <= 6, qPrintable(QString::number(dav->MostAtOnce())));
+        // The server had several of them at once.
+        QVERIFY2(server.MostAtOnce(QStringLiteral("PUT")) > 1,
+                 qPrintable(QString::number(server.MostAtOnce(QStringLiteral("PUT")))));
         // Each etag the store handed on is the one the server lists.
         for (const ResourceInfo& info : store->List(Collection::Calendar))
             QCOMPARE(info.etag, etags.value(info.name));

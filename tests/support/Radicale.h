@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <memory>
 
 namespace testenv {
@@ -157,6 +158,25 @@ public:
             return 0;
         const QString text = QString::fromUtf8(log.readAll());
         return int(text.count(QRegularExpression(QStringLiteral("\\] %1 request for ").arg(method))));
+    }
+
+    // The most requests of one method the server was working on at one time: each is logged
+    // when it comes in and again when it is answered.
+    int MostAtOnce(const QString& method) const
+    {
+        QFile log(m_folder + QStringLiteral("/radicale.log"));
+        if (!log.open(QIODevice::ReadOnly))
+            return 0;
+        int open = 0, most = 0;
+        const QString came = QStringLiteral("] %1 request for ").arg(method);
+        const QString went = QStringLiteral("] %1 response status for ").arg(method);
+        for (const QString& line : QString::fromUtf8(log.readAll()).split(QLatin1Char('\n'))) {
+            if (line.contains(came))
+                most = std::max(most, ++open);
+            else if (line.contains(went))
+                --open;
+        }
+        return most;
     }
 
     // The .ics files the server stores in a collection, by name, with their contents.
