@@ -63,6 +63,9 @@ public:
     // who may reach only their own collections.
     void TrustFrontServer() { m_trustFront = true; }
     quint16 Port() const { return m_port; }
+    // The server dies (SIGKILL, from its own storage hook) right after its n-th write, before it
+    // answers it: a server gone mid-run, at a moment a test can name. 0: it does not.
+    void DieAfterWrites(int n) { m_dieAfter = n; }
 
     // Starts on a free port (the same one again after Stop); false when it does not answer.
     bool Start()
@@ -105,6 +108,11 @@ public:
                  << QStringLiteral("--auth-htpasswd-encryption") << QStringLiteral("plain")
                  << QStringLiteral("--rights-type") << QStringLiteral("owner_only");
         }
+        if (m_dieAfter > 0)
+            args << QStringLiteral("--storage-hook")
+                 << QStringLiteral("n=$(( $(cat ../writes 2>/dev/null || echo 0) + 1 )); echo $n > ../writes; "
+                                   "[ $n -lt %1 ] || kill -9 $PPID")
+                        .arg(m_dieAfter);
         if (!m_certificate.isEmpty())
             args << QStringLiteral("--ssl") << QStringLiteral("True") << QStringLiteral("--certificate")
                  << m_certificate << QStringLiteral("--key") << m_key;
@@ -224,6 +232,7 @@ private:
     QString m_key;
     quint16 m_port = 0;
     bool m_trustFront = false;
+    int m_dieAfter = 0;
     std::unique_ptr<QProcess> m_process;
 };
 
