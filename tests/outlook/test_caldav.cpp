@@ -160,6 +160,8 @@ private slots:
             app->Quit();
         qunsetenv("ALMBRO_CALENDAR");
         qunsetenv("ALMBRO_CALENDAR_PASSWORD_FILE");
+        qunsetenv("ALMBRO_CALENDAR_REQUESTS");
+        qunsetenv("ALMBRO_CALENDAR_CERTIFICATE");
     }
 
     void locationFromTheEnvironmentOrPlanumIni_data()
@@ -563,7 +565,6 @@ private slots:
         want.sort();
         QCOMPARE(subjects, want);
         QCOMPARE(Essence(Mirrored(url)), Essence(stored));
-        qunsetenv("ALMBRO_CALENDAR_REQUESTS");
         ALMBRO_EXPECT_NO_MORE_BOXES(boxes);
     }
 
@@ -771,8 +772,6 @@ private slots:
             QVERIFY(server.Stored(QStringLiteral("anna"), QStringLiteral("work")).isEmpty());
             QCOMPARE(server.Count(QStringLiteral("PUT")), 0);
         }
-        qunsetenv("ALMBRO_CALENDAR_CERTIFICATE");
-        qunsetenv("ALMBRO_CALENDAR_PASSWORD_FILE");
         ALMBRO_EXPECT_NO_MORE_BOXES(boxes);
     }
 
