@@ -487,7 +487,10 @@ void Item::SetProp(int prop, const QVariant& value)
     if (!m_resource)
         vb::Raise(vb::ErrObjectRequired, QStringLiteral("Object variable not set"));
     FolderData& f = *m_folder;
-    App(f);
+    auto app = App(f);
+    // A change begun on an item whose save is still under way starts from that save's answer.
+    if (m_resource && m_resource->pending)
+        app->store->Commit();
     const PropDef& def = PropById(prop);
     if (!PropApplies(f.collection, prop))
         vb::Raise(vb::ErrNoSuchProperty, QStringLiteral("The item has no property \"%1\"").arg(def.name));

@@ -502,6 +502,36 @@ private slots:
         QCOMPARE(Essence(Mirrored(url)), Essence(server.Stored(QStringLiteral("anna"), QStringLiteral("work"))));
     }
 
+    void aBookingTwiceInOneBatch()
+    {
+        vb::MsgBoxRecorder boxes;
+        const QString folder = NewFolder();
+        testenv::Radicale server(folder);
+        server.AddCalendar(QStringLiteral("anna"), QStringLiteral("work"), QStringLiteral("Arbete"));
+        QVERIFY(server.Start());
+        const QString url = server.Url(QStringLiteral("anna"), QStringLiteral("work"));
+        qputenv("ALMBRO_CALENDAR", url.toUtf8());
+        bool ok = false;
+        {
+            // The second change starts from the first one's answer, whether or not it has come.
+            COutLook o(nullptr, ok);
+            QVERIFY(Export(o, Booking(1, QStringLiteral("Först"))));
+            QVERIFY(Export(o, Booking(1, QStringLiteral("Sedan"))));
+            QVERIFY(Export(o, Booking(2, QStringLiteral("Annan"), 3)));
+            QCOMPARE(Commit(o), QStringList());
+            QCOMPARE(ImportList(o), (QStringList{"Sedan", "Annan"}));
+        }
+        const QMap<QString, QByteArray> stored = server.Stored(QStringLiteral("anna"), QStringLiteral("work"));
+        QCOMPARE(stored.size(), 2);
+        QStringList subjects;
+        for (const QByteArray& ics : stored)
+            subjects << Subject(ics);
+        subjects.sort();
+        QCOMPARE(subjects, (QStringList{"Annan", "Sedan"}));
+        QCOMPARE(Essence(Mirrored(url)), Essence(stored));
+        ALMBRO_EXPECT_NO_MORE_BOXES(boxes);
+    }
+
     void aConflictInTheMiddleOfABatch_data()
     {
         QTest::addColumn<QByteArray>("requests"); // ALMBRO_CALENDAR_REQUESTS
