@@ -1,6 +1,6 @@
 // An export of bookings through COutLook into a CalDAV collection on a local Radicale server,
 // then the same export unchanged: times, and the requests the server logged by method.
-// Usage: bench_caldav [bookings=500]
+// Usage: bench_caldav [bookings=500]; ALMBRO_CALENDAR_REQUESTS sets the writes at once (1 to 6).
 #include "outlook/COutLook.h"
 #include "platform/Locale.h"
 #include "support/Radicale.h"
@@ -51,6 +51,9 @@ void Run(const QString& title, testenv::Radicale& server, int bookings)
             AppointmentRec again = rec;
             done += o.DuplicateAppointment(again, false) || o.NewAppointment(rec);
         }
+        // As the transfer run ends: the writes still under way are answered here.
+        o.Commit();
+        done -= int(o.EjSparade().size());
     }
     const qint64 ms = total.elapsed();
     const QMap<QString, int> after = Counts(server);
@@ -93,6 +96,7 @@ int main(int argc, char** argv)
     // A fresh mirror: the collection read anew (sync-collection and calendar-multiget).
     QDir(qEnvironmentVariable("XDG_CACHE_HOME") + QStringLiteral("/almbro")).removeRecursively();
     Run(QStringLiteral("unchanged, with an empty mirror"), server, bookings);
+    out << "most PUTs the server worked on at once: " << server.MostAtOnce(QStringLiteral("PUT")) << Qt::endl;
     server.Stop();
     return 0;
 }

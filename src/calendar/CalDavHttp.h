@@ -9,9 +9,12 @@
 #include <QSslCertificate>
 #include <QString>
 #include <QUrl>
+#include <deque>
 #include <functional>
 #include <memory>
+#include <vector>
 
+class QEventLoop;
 class QNetworkAccessManager;
 class QNetworkReply;
 class QAuthenticator;
@@ -46,6 +49,8 @@ struct ClientOptions {
 
 class Client {
 public:
+    using Done = std::function<void(const Reply&)>;
+
     explicit Client(ClientOptions options);
     ~Client();
     Client(const Client&) = delete;
@@ -58,8 +63,21 @@ public:
     // Sends every request, several at a time; the answers in the order of the requests.
     QList<Reply> SendAll(const QList<Request>& requests);
 
+    // Queues a request and returns; at most inFlight go at once, over kept-alive connections.
+    // done gets the final answer (after redirects and retries, as Send) while Wait runs, or at
+    // once when the server is already known to be unreachable. done may post more requests,
+    // but must not wait.
+    void Post(const Request& request, Done done);
+    // Runs the network until until() holds or nothing is left to answer.
+    void Wait(const std::function<bool()>& until);
+    // Requests posted and not yet answered.
+    int Pending() const { return m_pending; }
+    int InFlight() const { return m_options.inFlight; }
+
     // Requests that went on the wire (retries included), for benchmarks and tests.
     qint64 RequestCount() const { return m_requests; }
+    // The most requests that were on the wire at one time.
+    int MostAtOnce() const { return m_mostAtOnce; }
 
     // A sentence for a failed answer, naming the server and the cause.
     QString Describe(const Reply& reply, const QUrl& url) const;
@@ -69,6 +87,10 @@ public:
 private:
     struct Slot;
     void OnAuthentication(QNetworkReply* reply, QAuthenticator* authenticator);
+    void Pump();
+    void Start(const std::shared_ptr<Slot>& slot);
+    void Finish(const std::shared_ptr<Slot>& slot, QNetworkReply* reply, bool timedOut);
+    void Complete(const std::shared_ptr<Slot>& slot, const Reply& reply);
 
     ClientOptions m_options;
     std::unique_ptr<QNetworkAccessManager> m_manager;
@@ -77,6 +99,12 @@ private:
     QString m_credentialFault; // the password could not be had: every answer carries this
     QString m_down;            // the fault that showed the server unreachable
     qint64 m_requests = 0;
+    std::deque<std::shared_ptr<Slot>> m_queue; // posted, not yet started
+    int m_running = 0;                         // on the wire, or waiting to be tried again
+    int m_onWire = 0;
+    int m_mostAtOnce = 0;
+    int m_pending = 0;
+    std::vector<QEventLoop*> m_loops; // the Waits running, innermost last
 };
 
 } // namespace cal::detail::dav

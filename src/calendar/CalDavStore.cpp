@@ -19,6 +19,9 @@
 #include <QSet>
 #include <QStandardPaths>
 
+#include <algorithm>
+#include <optional>
+
 namespace cal::detail {
 
 Q_LOGGING_CATEGORY(lcCalDav, "almbro.caldav", QtWarningMsg)
@@ -34,6 +37,7 @@ const char* const kRemoved = "%1 was removed by another client since it was read
 const char* const kExists = "%1 already exists on the calendar server; it was not overwritten";
 const char* const kNotDeleted = "%1 was changed by another client since it was read; it was not deleted";
 const char* const kNotThere = "%1 is not in the calendar";
+const char* const kNoAnswer = "The calendar server gave no answer for %1";
 const char* const kBadAnswer = "The calendar server %1 gave an answer that could not be read for %2: %3";
 
 const QString kStateFile = QStringLiteral("state.json");
@@ -93,6 +97,10 @@ CalDavStore::CalDavStore(const QString& location) : m_location(location)
     const int seconds = CalendarSetting("ALMBRO_CALENDAR_TIMEOUT", QStringLiteral("CalendarTimeout")).toInt(&ok);
     if (ok && seconds > 0)
         options.timeoutMs = seconds * 1000;
+    // Requests at once in a batch of writes: QNetworkAccessManager opens at most six
+    // connections to one server, so more would only queue inside it.
+    const int requests = CalendarSetting("ALMBRO_CALENDAR_REQUESTS", QStringLiteral("CalendarRequests")).toInt(&ok);
+    options.inFlight = ok && requests >= 1 ? std::min(requests, 6) : 6;
     m_client = std::make_unique<dav::Client>(options);
 
     m_collection = dav::FindCalendar(*m_client, start, wanted);
@@ -109,7 +117,7 @@ CalDavStore::CalDavStore(const QString& location) : m_location(location)
 CalDavStore::~CalDavStore()
 {
     try {
-        SaveState();
+        Commit();
     } catch (...) {
         qCWarning(lcCalDav).noquote() << vb::CurrentError().Description();
     }
@@ -123,6 +131,11 @@ QString CalDavStore::MirrorRoot() const
 qint64 CalDavStore::RequestCount() const
 {
     return m_client->RequestCount();
+}
+
+int CalDavStore::MostAtOnce() const
+{
+    return m_client->MostAtOnce();
 }
 
 QString CalDavStore::Describe(Collection, const QString& name) const
@@ -429,6 +442,7 @@ QList<ResourceInfo> CalDavStore::List(Collection collection)
 
 QByteArray CalDavStore::Read(Collection collection, const QString& name, QByteArray* etag)
 {
+    WaitFor(name);
     const auto it = m_entries.constFind(name);
     if (it == m_entries.cend())
         vb::Raise(vb::ErrFileNotFound, QString::fromLatin1(kNotThere).arg(Describe(collection, name)));
@@ -438,9 +452,37 @@ QByteArray CalDavStore::Read(Collection collection, const QString& name, QByteAr
     return data;
 }
 
+void CalDavStore::WaitFor(const QString& name)
+{
+    if (m_writing.contains(name))
+        m_client->Wait([this, &name] { return !m_writing.contains(name); });
+}
+
+void CalDavStore::Commit()
+{
+    m_client->Wait([this] { return m_writing.isEmpty(); });
+    SaveState();
+}
+
 QByteArray CalDavStore::Write(Collection collection, const QString& name, const QByteArray& data,
                               const QByteArray& ifMatch)
 {
+    std::optional<WriteOutcome> outcome;
+    WriteLater(collection, name, data, ifMatch, [&outcome](const WriteOutcome& o) { outcome = o; });
+    m_client->Wait([&outcome] { return outcome.has_value(); });
+    if (!outcome)
+        vb::Raise(vb::ErrDeviceIO, QString::fromLatin1(kNoAnswer).arg(Describe(collection, name)));
+    if (!outcome->error.isEmpty())
+        vb::Raise(outcome->number, outcome->error);
+    return outcome->etag;
+}
+
+void CalDavStore::WriteLater(Collection collection, const QString& name, const QByteArray& data,
+                             const QByteArray& ifMatch, const WriteDone& done)
+{
+    // An item goes to the server once at a time, and a new write waits for a place on the wire.
+    WaitFor(name);
+    m_client->Wait([this] { return m_client->Pending() < m_client->InFlight(); });
     const auto it = m_entries.constFind(name);
     const QString where = Describe(collection, name);
     if (ifMatch.isEmpty() && it != m_entries.cend())
@@ -451,50 +493,93 @@ QByteArray CalDavStore::Write(Collection collection, const QString& name, const 
         if (it->etag != ifMatch)
             vb::Raise(ErrCalendar, QString::fromLatin1(kChanged).arg(where));
         // The item as it is on the server: nothing to send.
+        bool same = false;
         try {
-            if (SameItem(m_mirror->Read(Mirrored(), name, nullptr), data))
-                return ifMatch;
+            same = SameItem(m_mirror->Read(Mirrored(), name, nullptr), data);
         } catch (...) {
             // an unreadable mirror file: the server gets the item
         }
+        if (same) {
+            done(WriteOutcome{ifMatch, 0, QString()});
+            return;
+        }
     }
     const QString path = it != m_entries.cend() ? it->href : m_collection.path(QUrl::FullyDecoded) + name;
-    const QUrl url = UrlOf(path);
-    dav::Request put{"PUT", url, data, "text/calendar; charset=utf-8", {}};
+    dav::Request put{"PUT", UrlOf(path), data, "text/calendar; charset=utf-8", {}};
     if (ifMatch.isEmpty())
         put.headers << qMakePair(QByteArray("If-None-Match"), QByteArray("*"));
     else
         put.headers << qMakePair(QByteArray("If-Match"), ifMatch);
-    const dav::Reply reply = m_client->Send(put);
-    if (reply.ok() && !reply.etag.isEmpty() && !reply.etag.startsWith("W/")) {
-        // A strong ETag in the answer: the server keeps what we sent.
-        m_names.insert(path, name);
-        Take(path, data, reply.etag);
-        return reply.etag;
-    }
-    if (reply.ok() || reply.status == 412) {
-        // The server changed what it stored, or another client changed the item: the mirror
-        // takes the server's version.
-        const dav::Reply get = m_client->Send(dav::Request{"GET", url, {}, {}, {}});
-        if (get.status == 404 && !reply.ok()) {
-            Drop(path);
-            vb::Raise(ErrCalendar, QString::fromLatin1(kRemoved).arg(where));
+    m_writing.insert(name);
+    m_client->Post(put, [this, where, path, name, data, done](const dav::Reply& reply) {
+        Written(where, path, name, data, reply, done);
+    });
+}
+
+void CalDavStore::Written(const QString& where, const QString& path, const QString& name, const QByteArray& data,
+                          const dav::Reply& reply, const WriteDone& done)
+{
+    const QUrl url = UrlOf(path);
+    WriteOutcome outcome;
+    try {
+        if (reply.ok() && !reply.etag.isEmpty() && !reply.etag.startsWith("W/")) {
+            // A strong ETag in the answer: the server keeps what we sent.
+            m_names.insert(path, name);
+            Take(path, data, reply.etag);
+            outcome.etag = reply.etag;
+        } else if (reply.ok() || reply.status == 412) {
+            // The server changed what it stored, or another client changed the item: the mirror
+            // takes the server's version.
+            const bool accepted = reply.ok();
+            m_client->Post(dav::Request{"GET", url, {}, {}, {}},
+                           [this, where, path, name, data, url, accepted, done](const dav::Reply& get) {
+                               WriteOutcome outcome;
+                               try {
+                                   if (get.status == 404 && !accepted) {
+                                       Drop(path);
+                                       outcome = {{}, ErrCalendar, QString::fromLatin1(kRemoved).arg(where)};
+                                   } else if (!get.ok()) {
+                                       outcome = {{}, vb::ErrDeviceIO, m_client->Describe(get, url)};
+                                   } else {
+                                       m_names.insert(path, name);
+                                       Take(path, get.body, get.etag);
+                                       // A retried request that had gone through, or another
+                                       // client that made the same change.
+                                       if (accepted || SameItem(get.body, data)) {
+                                           outcome.etag = get.etag;
+                                       } else {
+                                           qCInfo(lcCalDav).noquote()
+                                               << where << "changed on the server; kept as it is there";
+                                           outcome = {{}, ErrCalendar, QString::fromLatin1(kChanged).arg(where)};
+                                       }
+                                   }
+                               } catch (...) {
+                                   const vb::ErrObject e = vb::CurrentError();
+                                   outcome = {{}, e.Number(), e.Description()};
+                               }
+                               Settled(name, outcome, done);
+                           });
+            return;
+        } else {
+            outcome = {{}, vb::ErrDeviceIO, m_client->Describe(reply, url)};
         }
-        if (!get.ok())
-            vb::Raise(vb::ErrDeviceIO, m_client->Describe(get, url));
-        m_names.insert(path, name);
-        Take(path, get.body, get.etag);
-        // A retried request that had gone through, or another client that made the same change.
-        if (reply.ok() || SameItem(get.body, data))
-            return get.etag;
-        qCInfo(lcCalDav).noquote() << where << "changed on the server; kept as it is there";
-        vb::Raise(ErrCalendar, QString::fromLatin1(kChanged).arg(where));
+    } catch (...) {
+        // The mirror refused the server's answer: the item is not done.
+        const vb::ErrObject e = vb::CurrentError();
+        outcome = {{}, e.Number(), e.Description()};
     }
-    vb::Raise(vb::ErrDeviceIO, m_client->Describe(reply, url));
+    Settled(name, outcome, done);
+}
+
+void CalDavStore::Settled(const QString& name, const WriteOutcome& outcome, const WriteDone& done)
+{
+    m_writing.remove(name);
+    done(outcome);
 }
 
 void CalDavStore::Remove(Collection collection, const QString& name, const QByteArray& ifMatch)
 {
+    WaitFor(name);
     const auto it = m_entries.constFind(name);
     if (it == m_entries.cend())
         return;

@@ -10,6 +10,7 @@
 
 #include <QHash>
 #include <QMap>
+#include <QSet>
 #include <QUrl>
 #include <memory>
 
@@ -18,6 +19,7 @@ namespace cal::detail {
 class VdirStore;
 namespace dav {
 class Client;
+struct Reply;
 }
 
 class CalDavStore : public Store {
@@ -34,12 +36,20 @@ public:
     QByteArray Write(Collection collection, const QString& name, const QByteArray& data,
                      const QByteArray& ifMatch) override;
     void Remove(Collection collection, const QString& name, const QByteArray& ifMatch) override;
+    // Sends the PUT and returns while it is under way: a batch of saves keeps several on the
+    // wire. Waits only when every place is taken, or for an earlier write of the same item.
+    void WriteLater(Collection collection, const QString& name, const QByteArray& data, const QByteArray& ifMatch,
+                    const WriteDone& done) override;
+    // Waits for every write under way, then keeps the mirror's record.
+    void Commit() override;
     bool WantsSummaryCache() const override { return true; }
 
     // The collection found, the mirror's folder and the requests sent so far.
     QUrl CollectionUrl() const { return m_collection; }
     QString MirrorRoot() const;
     qint64 RequestCount() const;
+    // The most requests that were on the wire at one time.
+    int MostAtOnce() const;
 
 private:
     struct Entry {
@@ -58,7 +68,10 @@ private:
     QString NameOf(const QString& path) const;
     QUrl UrlOf(const QString& path) const;
     QString PathOf(const QString& href) const;
-    [[noreturn]] void Refetched(const QString& name, const QByteArray& ifMatch, bool removing);
+    void Written(const QString& where, const QString& path, const QString& name, const QByteArray& data,
+                 const dav::Reply& reply, const WriteDone& done);
+    void Settled(const QString& name, const WriteOutcome& outcome, const WriteDone& done);
+    void WaitFor(const QString& name);
 
     QString m_location;
     QUrl m_collection;
@@ -68,6 +81,7 @@ private:
     QHash<QString, QString> m_names; // path -> name
     QByteArray m_syncToken;
     bool m_stateDirty = false;
+    QSet<QString> m_writing; // names with a write under way
 };
 
 } // namespace cal::detail

@@ -10,7 +10,9 @@
 #include <atomic>
 #include <cstdio>
 #include <exception>
+#include <optional>
 #include <thread>
+#include <utility>
 
 namespace cal {
 
@@ -485,7 +487,10 @@ void Item::SetProp(int prop, const QVariant& value)
     if (!m_resource)
         vb::Raise(vb::ErrObjectRequired, QStringLiteral("Object variable not set"));
     FolderData& f = *m_folder;
-    App(f);
+    auto app = App(f);
+    // A change begun on an item whose save is still under way starts from that save's answer.
+    if (m_resource && m_resource->pending)
+        app->store->Commit();
     const PropDef& def = PropById(prop);
     if (!PropApplies(f.collection, prop))
         vb::Raise(vb::ErrNoSuchProperty, QStringLiteral("The item has no property \"%1\"").arg(def.name));
@@ -567,6 +572,49 @@ QDateTime Item::StartDate() const { return GetProp(pStartDate).toDateTime(); }
 QDateTime Item::DueDate() const { return GetProp(pDueDate).toDateTime(); }
 QDateTime Item::DateCompleted() const { return GetProp(pDateCompleted).toDateTime(); }
 
+namespace {
+// The late answer to a save: the new version tag, or a refusal. After a refusal the folder shows
+// what the store holds: a new item is not there, a changed one is read again as the store has it
+// now (another client's version, or the one from before).
+void SaveAnswered(FolderData& f, const std::shared_ptr<Resource>& r, bool isNew, const QString& uid,
+                  const WriteOutcome& outcome)
+{
+    r->pending = false;
+    if (outcome.error.isEmpty()) {
+        r->etag = outcome.etag;
+        return;
+    }
+    if (auto app = f.app.lock())
+        app->failedSaves.append(WriteOutcome{uid.toUtf8(), outcome.number, outcome.error});
+    bool gone = isNew;
+    if (!isNew) {
+        r->vcalendar.reset();
+        r->etag.clear(); // differs from any the store has: read again
+        r->dirty = false;
+        r->endSet.clear();
+        try {
+            EnsureParsed(f, r);
+            r->vcalendar.reset();
+        } catch (...) {
+            gone = true;
+        }
+    }
+    if (gone) {
+        IndexRemove(f, r.get());
+        if (f.byNameMade)
+            f.byName.remove(r->name);
+        auto it = std::find(f.items.begin(), f.items.end(), r);
+        if (it != f.items.end())
+            f.items.erase(it);
+        r->deleted = true;
+        r->vcalendar.reset();
+    }
+    f.dirty.remove(r.get());
+    ++f.generation;
+    f.cacheDirty = true;
+}
+} // namespace
+
 void Item::Save()
 {
     if (!m_resource)
@@ -576,6 +624,10 @@ void Item::Save()
     Store& store = *app->store;
     EnsureLoaded(f);
     const std::shared_ptr<Resource>& r = m_resource;
+    // The outcome of its last save comes first: it may have been refused, or have brought the
+    // version tag this save is conditioned on.
+    if (r->pending)
+        store.Commit();
     if (r->deleted)
         vb::Raise(ErrCalendar, QStringLiteral("The item has been deleted"));
     icalcomponent* vcal = EnsureParsed(f, r);
@@ -595,20 +647,38 @@ void Item::Save()
                                         QDateTime::fromSecsSinceEpoch(s.end).toString(Qt::ISODate),
                                         QDateTime::fromSecsSinceEpoch(s.start).toString(Qt::ISODate)));
     const QByteArray data = Serialize(vcal);
+    const QString name = isNew ? store.NameForUid(s.Texts().uid) : r->name;
+    if (isNew && ByName(f).contains(name))
+        vb::Raise(ErrCalendar, QStringLiteral("%1 already exists; it was not overwritten").arg(store.Describe(f.collection, name)));
+    // The store answers at once, or later (then the item stands in the folder as saved until the
+    // answer says otherwise).
+    struct Call {
+        bool returned = false;
+        std::optional<WriteOutcome> early;
+    };
+    auto call = std::make_shared<Call>();
+    const std::shared_ptr<FolderData> folder = m_folder;
+    const QString uid = s.Texts().uid;
+    store.WriteLater(f.collection, name, data, isNew ? QByteArray() : r->etag,
+                     [call, folder, r, isNew, uid](const WriteOutcome& outcome) {
+                         if (!call->returned)
+                             call->early = outcome;
+                         else
+                             SaveAnswered(*folder, r, isNew, uid, outcome);
+                     });
+    call->returned = true;
+    if (call->early && !call->early->error.isEmpty())
+        vb::Raise(call->early->number, call->early->error);
     if (isNew) {
-        const QString name = store.NameForUid(s.Texts().uid);
-        if (ByName(f).contains(name))
-            vb::Raise(ErrCalendar, QStringLiteral("%1 already exists; it was not overwritten").arg(store.Describe(f.collection, name)));
-        r->etag = store.Write(f.collection, name, data, QByteArray());
         r->name = name;
         r->order = f.nextOrder++;
         f.items.push_back(r);
         ByName(f).insert(name, r);
     } else {
-        const QByteArray etag = store.Write(f.collection, r->name, data, r->etag);
         IndexRemove(f, r.get());
-        r->etag = etag;
     }
+    r->etag = call->early ? call->early->etag : QByteArray();
+    r->pending = !call->early;
     r->summary = std::move(s);
     IndexAdd(f, r.get());
     r->dirty = false;
@@ -636,6 +706,10 @@ void Item::Delete()
         series.Save();
         return;
     }
+    if (m_resource->pending)
+        app->store->Commit();
+    if (m_resource->deleted)
+        return;
     if (!m_resource->name.isEmpty()) {
         EnsureLoaded(f);
         app->store->Remove(f.collection, m_resource->name, m_resource->etag);
@@ -977,6 +1051,16 @@ void Application::Commit()
     m_app->store->Commit();
 }
 
+QList<SaveFailure> Application::TakeSaveFailures()
+{
+    QList<SaveFailure> out;
+    if (!m_app)
+        return out;
+    for (const WriteOutcome& failed : std::exchange(m_app->failedSaves, {}))
+        out.append(SaveFailure{QString::fromUtf8(failed.etag), failed.number, failed.error});
+    return out;
+}
+
 void Application::Quit()
 {
     if (!m_app || m_app->quit)
@@ -987,6 +1071,9 @@ void Application::Quit()
         } catch (...) {
             qWarning().noquote() << vb::CurrentError().Description();
         }
+        // Nobody asked for these: they are not lost from sight all the same.
+        for (const auto& failed : std::exchange(m_app->failedSaves, {}))
+            qWarning().noquote() << failed.error;
     }
     if (m_app->store && m_app->store->WantsSummaryCache()) {
         for (const auto& folder : m_app->folders) {

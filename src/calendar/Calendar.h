@@ -192,6 +192,13 @@ private:
     std::shared_ptr<detail::AppState> m_app;
 };
 
+// A save the store refused after Save had returned.
+struct SaveFailure {
+    QString entryId; // the item's UID
+    long number = 0;
+    QString description;
+};
+
 class Application {
 public:
     // The application already running in this process (GetObject), or nullptr.
@@ -208,6 +215,10 @@ public:
     // Makes every item saved so far durable: a batch of saves is flushed to disk together here
     // (each save is atomic on its own). Raises 57 naming a file the disk refused.
     void Commit();
+    // The saves a store refused after Save had returned, since the last call: a CalDAV server
+    // answers a batch of saves while later ones go out, all of them by the end of Commit. Each
+    // such item stands in its folder as the store holds it (a new one not at all).
+    QList<SaveFailure> TakeSaveFailures();
     // Commits, writes the search caches and closes the store; the application is no longer
     // running.
     void Quit();

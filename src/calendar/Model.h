@@ -142,6 +142,8 @@ struct Resource : std::enable_shared_from_this<Resource> {
     // Changes were begun on a version newer than the one the item was read as: another program
     // changed the file in between. The next Save is refused once.
     bool conflict = false;
+    // Saved to a store that answers later (a CalDAV server): the outcome has not come yet.
+    bool pending = false;
 };
 
 struct AppState;
@@ -168,6 +170,8 @@ struct FolderData {
 
 struct AppState {
     std::unique_ptr<Store> store;
+    // Saves the store refused after Save had returned: the item's UID and why.
+    QList<WriteOutcome> failedSaves; // etag holds the UID
     QString location;
     bool quit = false;
     std::shared_ptr<FolderData> folders[3];

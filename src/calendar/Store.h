@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <functional>
 #include <memory>
 
 namespace cal {
@@ -20,6 +21,15 @@ struct ResourceInfo {
     QString name;    // unique in its collection, e.g. "<uid>.ics"
     QByteArray etag; // changes whenever the resource changes
 };
+
+// How a write that a store finished later ended: the new etag, or the error Write would have
+// raised (number and description).
+struct WriteOutcome {
+    QByteArray etag;
+    long number = 0;
+    QString error; // empty: written
+};
+using WriteDone = std::function<void(const WriteOutcome&)>;
 
 class Store {
 public:
@@ -39,6 +49,15 @@ public:
     virtual QByteArray Write(Collection collection, const QString& name, const QByteArray& data,
                              const QByteArray& ifMatch) = 0;
     virtual void Remove(Collection collection, const QString& name, const QByteArray& ifMatch) = 0;
+    // Write, for a store that can have several writes under way (a CalDAV server): it may send
+    // the write on and return before it is done; done then gets the outcome later, at the
+    // latest in Commit(), and must not raise. What can be refused at once raises here as Write
+    // does. The default writes at once and calls done before returning.
+    virtual void WriteLater(Collection collection, const QString& name, const QByteArray& data,
+                            const QByteArray& ifMatch, const WriteDone& done)
+    {
+        done(WriteOutcome{Write(collection, name, data, ifMatch), 0, QString()});
+    }
 
     // The name a new item with this UID gets.
     virtual QString NameForUid(const QString& uid) const;
@@ -48,7 +67,8 @@ public:
 
     // Makes every write so far durable. A store may make a batch of writes durable together
     // here instead of one by one (each write is atomic all the same); the default: each write
-    // was durable when it returned. Raises 57 when the disk refuses.
+    // was durable when it returned. Waits for the writes WriteLater left under way, whose
+    // outcomes all come before it returns. Raises 57 when the disk refuses.
     virtual void Commit() {}
     // True when Read may be called from several threads at once (opening reads the resources
     // the summary cache lacks on every core).

@@ -4,6 +4,7 @@
 #include "platform/Locale.h"
 
 #include <QDebug>
+#include <QScopeGuard>
 #include <optional>
 
 const QString COutLook::IngenTräff = QStringLiteral("<Ingen träff!ó>");
@@ -126,8 +127,23 @@ void COutLook::LäsOm()
 
 void COutLook::Commit()
 {
-    if (m_app && !m_app->HasQuit())
-        m_app->Commit();
+    m_ejSparade.clear();
+    if (!m_app || m_app->HasQuit())
+        return;
+    const auto refusals = qScopeGuard([this] {
+        for (const cal::SaveFailure& failure : m_app->TakeSaveFailures()) {
+            m_ejSparade.append({m_sparade.value(failure.entryId), failure.description});
+            vb::ShowErr(Fel(vb::ErrObject(failure.number, failure.description), QStringLiteral("Commit")));
+        }
+        m_sparade.clear();
+    });
+    m_app->Commit();
+}
+
+void COutLook::Sparad(const cal::Item& item, const QString& marker)
+{
+    // One occurrence's EntryID carries its start after the UID.
+    m_sparade.insert(item.EntryID().section(QLatin1Char('#'), 0, 0), marker);
 }
 
 bool COutLook::InDateRange(const cal::Item& item) const
@@ -413,6 +429,7 @@ bool COutLook::DuplicateAppointment(AppointmentRec& rec, bool bDelete)
         item.SetStart(vb::CDate(rec.Start));
         erl = 10;
         item.Save();
+        Sparad(item, rec.BillingInformation);
         if (bDelete) {
             erl = 11;
             item.Delete();
@@ -453,6 +470,7 @@ QString COutLook::LinkAppointment(const QString& entryId, const QDateTime& start
         item.SetMileage(marker);
         item.SetReminderSoundFile(marker);
         item.Save();
+        Sparad(item, marker);
         return QString();
     } catch (...) {
         return Beskrivning(vb::CurrentError());
@@ -496,6 +514,7 @@ bool COutLook::NewAppointment(AppointmentRec& rec)
         item.SetMileage(rec.Mileage);
         erl = 14;
         item.Save();
+        Sparad(item, rec.BillingInformation);
         return true;
     } catch (...) {
         const vb::ErrObject e = vb::CurrentError();

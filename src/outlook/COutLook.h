@@ -102,7 +102,18 @@ public:
     QString LinkAppointment(const QString& entryId, const QDateTime& start, const QString& marker);
     // Makes every appointment written so far durable: the calendar flushes a run's writes
     // together. Raises 57 naming a file the disk refused; the run is then not done.
+    // A calendar on a server gets a batch of writes several at a time and answers them by the
+    // end of Commit: a write it refused then (another client changed the appointment, the
+    // server went away) is shown, and listed in EjSparade.
     void Commit();
+    // A write the calendar refused after DuplicateAppointment, NewAppointment or
+    // LinkAppointment had answered that it was done: the booking number and why.
+    struct EjSparad {
+        QString marker;
+        QString varför;
+    };
+    // The refusals the last Commit found. Such a booking is not done.
+    const QList<EjSparad>& EjSparade() const { return m_ejSparade; }
 
     bool StartadHär() const { return m_startadHär; }
     // Where the calendar is (a folder, a file or a URL), for locks and messages.
@@ -124,6 +135,7 @@ private:
     enum class Slag { Uppgifter, Anteckningar, Möten };
     QList<cal::Item> GetAll(Slag slag, const QString& sCriteria, const QString& procedure);
     QString DatumTextFör(qint64 secs);
+    void Sparad(const cal::Item& item, const QString& marker);
 
     const IDatumFönster* m_dates = nullptr;
     std::shared_ptr<cal::Application> m_app;
@@ -135,6 +147,9 @@ private:
     bool m_duplicateFailed = false;
     QStringList m_kopior;
     QString m_writeError;
+    // The booking number of each appointment saved since the last Commit, by UID.
+    QHash<QString, QString> m_sparade;
+    QList<EjSparad> m_ejSparade;
     // The date texts of the current listing by UTC second: a month's appointments share few
     // times, and formatting one is far dearer than finding it again.
     QHash<qint64, QString> m_datumTexter;

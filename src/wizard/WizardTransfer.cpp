@@ -94,14 +94,22 @@ bool frmWizard::Utför()
         m_anmärkningar.clear();
         if (optExport->isChecked()) {
             UtförExport(db);
-            // What the summary counts as done is on disk before it says so.
+            // What the summary counts as done is on disk before it says so; a calendar on a
+            // server answers the last of a batch of writes here.
             oOutLook->Commit();
+            for (const COutLook::EjSparad& refused : oOutLook->EjSparade()) {
+                --m_done;
+                EjKlar(T("R6002") + QLatin1Char(' ') + refused.marker, T("R6011") + QLatin1Char(' ') + refused.varför);
+            }
             gsBekräftelse = QString::number(m_done) + QStringLiteral(" / ") + QString::number(m_handled) +
                             QLatin1Char(' ') + T("R2146");
         } else if (optImport->isChecked()) {
             const bool toTheEnd = UtförImport(db);
             // The links written into appointments are on disk too, also when the run stopped.
             oOutLook->Commit();
+            for (const COutLook::EjSparad& refused : oOutLook->EjSparade())
+                EjKlar(T("R6002") + QLatin1Char(' ') + refused.marker,
+                       T("R6010") + QLatin1Char(' ') + refused.marker + QStringLiteral(": ") + refused.varför);
             if (!toTheEnd) {
                 // A database server that went away mid-run is a database that cannot be
                 // opened, not an error of one item.

@@ -9,6 +9,7 @@
 #include "support/TestEnv.h"
 
 #include <QDir>
+#include <QSet>
 
 using testenv::Run;
 
@@ -307,6 +308,43 @@ private slots:
                                    .arg(QUrl(url).adjusted(QUrl::RemovePath).toString());
         QVERIFY2(third.err.contains(reason), qPrintable(third.err));
         QCOMPARE(server.Stored(QStringLiteral("planum"), QStringLiteral("bookings")), stored);
+        QVERIFY(vb::WritePrivateProfileString(QStringLiteral("System"), QStringLiteral("Calendar"), QString(), ini));
+    }
+
+    void theCalDavServerDiesMidRun()
+    {
+        testenv::Radicale server(testenv::Root() + QStringLiteral("/radicale-dies"));
+        server.AddCalendar(QStringLiteral("planum"), QStringLiteral("bookings"), QStringLiteral("Bokningar"));
+        server.DieAfterWrites(3);
+        QVERIFY(server.Start());
+        const QString url = server.Url(QStringLiteral("planum"), QStringLiteral("bookings"));
+        const QString host = QUrl(url).adjusted(QUrl::RemovePath).toString();
+        const QString ini = Documents() + QStringLiteral("/Planum.ini");
+        QVERIFY(vb::WritePrivateProfileString(QStringLiteral("System"), QStringLiteral("Calendar"), url, ini));
+
+        // Three items written, the third never answered: the run ends with the items not done
+        // named and why, and says so in its status.
+        const Run first = Almbro({QStringLiteral("/auto"), QStringLiteral("NIGHTLY"), QStringLiteral("d7")}, QString());
+        QCOMPARE(first.status, 6);
+        QVERIFY2(first.err.contains(QStringLiteral("The calendar server %1 could not be reached").arg(host)),
+                 qPrintable(first.err));
+        QVERIFY(server.Stored(QStringLiteral("planum"), QStringLiteral("bookings")).size() == 3);
+
+        // Back again: the next run finds what the server kept, updates it and makes the rest, once.
+        server.Stop();
+        server.DieAfterWrites(0);
+        QVERIFY(server.Start());
+        const Run second = Almbro({QStringLiteral("/auto"), QStringLiteral("NIGHTLY"), QStringLiteral("d7")}, QString());
+        QVERIFY2(second.status == 0, qPrintable(second.err));
+        QCOMPARE(second.out.trimmed(), QStringLiteral("%1 / %1 ").arg(m_expected) + Text("R2146"));
+        const QMap<QString, QByteArray> stored = server.Stored(QStringLiteral("planum"), QStringLiteral("bookings"));
+        QCOMPARE(int(stored.size()), m_expected);
+        QSet<QString> markers;
+        for (const QByteArray& ics : stored)
+            for (const QByteArray& line : ics.split('\n'))
+                if (line.startsWith("UID:"))
+                    markers.insert(QString::fromUtf8(line.mid(4).trimmed()).section(QLatin1Char('-'), 0, 1));
+        QCOMPARE(int(markers.size()), m_expected); // one appointment per booking
         QVERIFY(vb::WritePrivateProfileString(QStringLiteral("System"), QStringLiteral("Calendar"), QString(), ini));
     }
 };

@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <memory>
 
 namespace testenv {
@@ -58,6 +59,14 @@ public:
         return m_certificate;
     }
 
+    // Behind a front server that authenticates: the user it names in X-Remote-User is the user,
+    // who may reach only their own collections.
+    void TrustFrontServer() { m_trustFront = true; }
+    quint16 Port() const { return m_port; }
+    // The server dies (SIGKILL, from its own storage hook) right after its n-th write, before it
+    // answers it: a server gone mid-run, at a moment a test can name. 0: it does not.
+    void DieAfterWrites(int n) { m_dieAfter = n; }
+
     // Starts on a free port (the same one again after Stop); false when it does not answer.
     bool Start()
     {
@@ -76,7 +85,10 @@ public:
                          m_folder + QStringLiteral("/store"),
                          QStringLiteral("--logging-level"),
                          QStringLiteral("info")};
-        if (m_user.isEmpty()) {
+        if (m_trustFront) {
+            args << QStringLiteral("--auth-type") << QStringLiteral("http_x_remote_user")
+                 << QStringLiteral("--rights-type") << QStringLiteral("owner_only");
+        } else if (m_user.isEmpty()) {
             // Anyone may read and write everything.
             QFile rights(m_folder + QStringLiteral("/rights"));
             if (!rights.open(QIODevice::WriteOnly))
@@ -96,6 +108,11 @@ public:
                  << QStringLiteral("--auth-htpasswd-encryption") << QStringLiteral("plain")
                  << QStringLiteral("--rights-type") << QStringLiteral("owner_only");
         }
+        if (m_dieAfter > 0)
+            args << QStringLiteral("--storage-hook")
+                 << QStringLiteral("n=$(( $(cat ../writes 2>/dev/null || echo 0) + 1 )); echo $n > ../writes; "
+                                   "[ $n -lt %1 ] || kill -9 $PPID")
+                        .arg(m_dieAfter);
         if (!m_certificate.isEmpty())
             args << QStringLiteral("--ssl") << QStringLiteral("True") << QStringLiteral("--certificate")
                  << m_certificate << QStringLiteral("--key") << m_key;
@@ -151,6 +168,25 @@ public:
         return int(text.count(QRegularExpression(QStringLiteral("\\] %1 request for ").arg(method))));
     }
 
+    // The most requests of one method the server was working on at one time: each is logged
+    // when it comes in and again when it is answered.
+    int MostAtOnce(const QString& method) const
+    {
+        QFile log(m_folder + QStringLiteral("/radicale.log"));
+        if (!log.open(QIODevice::ReadOnly))
+            return 0;
+        int open = 0, most = 0;
+        const QString came = QStringLiteral("] %1 request for ").arg(method);
+        const QString went = QStringLiteral("] %1 response status for ").arg(method);
+        for (const QString& line : QString::fromUtf8(log.readAll()).split(QLatin1Char('\n'))) {
+            if (line.contains(came))
+                most = std::max(most, ++open);
+            else if (line.contains(went))
+                --open;
+        }
+        return most;
+    }
+
     // The .ics files the server stores in a collection, by name, with their contents.
     QMap<QString, QByteArray> Stored(const QString& owner, const QString& name) const
     {
@@ -195,6 +231,8 @@ private:
     QString m_certificate;
     QString m_key;
     quint16 m_port = 0;
+    bool m_trustFront = false;
+    int m_dieAfter = 0;
     std::unique_ptr<QProcess> m_process;
 };
 
