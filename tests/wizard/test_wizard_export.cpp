@@ -9,6 +9,8 @@
 #include "ui/clsListView.h"
 #include "wizard/frmAvslutning.h"
 
+#include <QDir>
+#include <QFile>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTest>
@@ -197,6 +199,59 @@ private slots:
         w->cmdNav[4]->click();
         QCOMPARE(gsBekräftelse, summary);
         check(ticked);
+    }
+
+    // Another run writes a booking's appointment while this wizard shows its list: the transfer
+    // reads the calendar afresh and updates that appointment instead of making a second one.
+    void appointmentWrittenMeanwhileIsUpdatedNotDoubled()
+    {
+        AddBookings(m_db, 3, m_monday);
+        frmWizard* w = f.wizard;
+        ChooseExport(m_monday, m_monday);
+        w->cmdNav[3]->click();
+        QCOMPARE(w->lvVisa->Count(), 3);
+        // The session has read the calendar (empty) before the other run writes.
+        QVERIFY(w->oOutLook->GetAllAppointments().isEmpty());
+        const QString nyckel = w->lvVisa->Item(2)->Key().mid(1);
+        const QString folder = w->oOutLook->Plats() + QStringLiteral("/Calendar");
+        QVERIFY(QDir().mkpath(folder));
+        const QString uid = QStringLiteral("almbro-%1-4f1c2a7e-other-run").arg(nyckel);
+        {
+            QFile file(folder + QLatin1Char('/') + uid + QStringLiteral(".ics"));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            const QString day = m_monday.toString(QStringLiteral("yyyyMMdd"));
+            file.write(QStringLiteral("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Other run//EN\r\n"
+                                      "BEGIN:VEVENT\r\nUID:%1\r\nDTSTAMP:%2T050000Z\r\n"
+                                      "DTSTART:%2T060000\r\nDTEND:%2T070000\r\nSUMMARY:Written meanwhile\r\n"
+                                      "X-ALMBRO-BILLINGINFORMATION:%3\r\nX-ALMBRO-MILEAGE:%3\r\n"
+                                      "X-ALMBRO-REMINDERSOUNDFILE:%3\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n")
+                           .arg(uid, day, nyckel)
+                           .toUtf8());
+        }
+        QTest::mouseClick(w->cmdAlla[1], Qt::LeftButton);
+        w->cmdNav[3]->click();
+        Map(QStringLiteral("Notering"), "R2298");
+        w->cmdNav[3]->click();
+        QCOMPARE(f.Step(), 4);
+        AnswerFinishDialog(false);
+        w->cmdNav[4]->click();
+        QCOMPARE(gsBekräftelse, QStringLiteral("3 / 3 ") + T("R2146"));
+
+        // Three files, one per booking; the other run's file is the booking's, rewritten.
+        const QStringList files = QDir(folder).entryList({QStringLiteral("*.ics")}, QDir::Files);
+        QCOMPARE(files.size(), 3);
+        QVERIFY(files.contains(uid + QStringLiteral(".ics")));
+        int carrying = 0;
+        for (const QString& name : files) {
+            QFile file(folder + QLatin1Char('/') + name);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            const QByteArray text = file.readAll();
+            if (text.contains("X-ALMBRO-BILLINGINFORMATION:" + nyckel.toUtf8())) {
+                ++carrying;
+                QVERIFY(!text.contains("Written meanwhile"));
+            }
+        }
+        QCOMPARE(carrying, 1);
     }
 
     void stopEndsTheRunBetweenItems()
