@@ -2,6 +2,7 @@
 
 #include "calendar/CalDavCredentials.h"
 #include "calendar/CalDavDiscovery.h"
+#include "platform/Logging.h"
 #include "calendar/CalDavHttp.h"
 #include "calendar/CalDavXml.h"
 #include "calendar/Compare.h"
@@ -20,8 +21,6 @@
 #include <QStandardPaths>
 
 namespace cal::detail {
-
-Q_LOGGING_CATEGORY(lcCalDav, "almbro.caldav", QtWarningMsg)
 
 namespace {
 // The texts of this store.
