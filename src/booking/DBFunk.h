@@ -120,13 +120,13 @@ public:
     qint32 Anropskod() const;
 
     QString PersonNamn(qint32 personID);
-    bool Krockar(qint32 personID, const QDateTime& start, const QDateTime& slut, bool medStatus, qint32 status,
+    [[nodiscard]] bool Krockar(qint32 personID, const QDateTime& start, const QDateTime& slut, bool medStatus, qint32 status,
                  const QString& nyckel);
     void SparaPost(DBPost& post, bool somNy, qint32& nyttNummer, qint32& resultat);
     void FyllAllaResurser(ListBoxSink& lista, qint32 visning, qint32 sortering, qint32 utanNamnlösa, qint32 läggTill,
                           qint32& antal, qint32 utelämna, qint32 högst);
-    std::optional<DBPost> HämtaPost(qint32 nyckel);
-    qint32 ÖppnaDatabas(const QString& sökväg, qint32 väntetid, qint32 läge);
+    [[nodiscard]] std::optional<DBPost> HämtaPost(qint32 nyckel);
+    [[nodiscard]] qint32 ÖppnaDatabas(const QString& sökväg, qint32 väntetid, qint32 läge);
     bool SättProgram(const DBProgram& program);
     Recordset HämtaStatusar();
     Recordset HämtaPersoner(qint32 sortering, qint32 utanNamnlösa, qint32 utelämna, qint32 endastID, qint32 högst);

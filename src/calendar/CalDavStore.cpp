@@ -2,6 +2,7 @@
 
 #include "calendar/CalDavCredentials.h"
 #include "calendar/CalDavDiscovery.h"
+#include "platform/Logging.h"
 #include "calendar/CalDavHttp.h"
 #include "calendar/CalDavXml.h"
 #include "calendar/Compare.h"
@@ -23,8 +24,6 @@
 #include <optional>
 
 namespace cal::detail {
-
-Q_LOGGING_CATEGORY(lcCalDav, "almbro.caldav", QtWarningMsg)
 
 namespace {
 // The texts of this store.

@@ -2,6 +2,7 @@
 
 #include "calendar/Model.h"
 #include "platform/ErrObject.h"
+#include "platform/Logging.h"
 
 #include <QDebug>
 #include <QSet>
@@ -227,7 +228,7 @@ void EnsureLoaded(FolderData& f)
     for (const QString& e : errors)
         if (!e.isEmpty()) {
             f.loadErrors << e;
-            qWarning().noquote() << e;
+            qCWarning(lcCalendar).noquote() << e;
         }
     for (std::shared_ptr<Resource>& r : found) {
         if (!r)
@@ -242,7 +243,7 @@ void EnsureLoaded(FolderData& f)
         try {
             WriteCache(cachePath, f);
         } catch (...) {
-            qWarning().noquote() << vb::CurrentError().Description();
+            qCWarning(lcCalendar).noquote() << vb::CurrentError().Description();
         }
     } else if (changed) {
         f.cacheDirty = true;
@@ -844,7 +845,7 @@ cal::Item Items::Find(const QString& filterText)
                     .arg(kMaxOccurrences);
             if (!f.loadErrors.contains(reason)) {
                 f.loadErrors << reason;
-                qWarning().noquote() << reason;
+                qCWarning(lcCalendar).noquote() << reason;
             }
             return;
         }
@@ -942,7 +943,7 @@ cal::Item Items::FindNext()
             // One unreadable file does not end the search; it is reported and skipped.
             const vb::ErrObject e = vb::CurrentError();
             s.folder->loadErrors << e.Description();
-            qWarning().noquote() << e.Description();
+            qCWarning(lcCalendar).noquote() << e.Description();
         }
     }
     return cal::Item();
@@ -1069,7 +1070,7 @@ void Application::Quit()
         try {
             m_app->store->Commit();
         } catch (...) {
-            qWarning().noquote() << vb::CurrentError().Description();
+            qCWarning(lcCalendar).noquote() << vb::CurrentError().Description();
         }
         // Nobody asked for these: they are not lost from sight all the same.
         for (const auto& failed : std::exchange(m_app->failedSaves, {}))
@@ -1083,7 +1084,7 @@ void Application::Quit()
                 WriteCache(CachePath(m_app->location, folder->collection), *folder);
                 folder->cacheDirty = false;
             } catch (...) {
-                qWarning().noquote() << vb::CurrentError().Description();
+                qCWarning(lcCalendar).noquote() << vb::CurrentError().Description();
             }
         }
     }

@@ -46,7 +46,7 @@ public:
     // Replaces or creates the resource atomically, durably at the latest at Commit(); returns
     // the new etag. ifMatch is the etag that was read (empty for a new resource); a resource
     // that changed meanwhile is not overwritten: that raises ErrCalendar.
-    virtual QByteArray Write(Collection collection, const QString& name, const QByteArray& data,
+    [[nodiscard]] virtual QByteArray Write(Collection collection, const QString& name, const QByteArray& data,
                              const QByteArray& ifMatch) = 0;
     virtual void Remove(Collection collection, const QString& name, const QByteArray& ifMatch) = 0;
     // Write, for a store that can have several writes under way (a CalDAV server): it may send

@@ -16,7 +16,7 @@ public:
     QString Describe(Collection collection, const QString& name) const override;
     QList<ResourceInfo> List(Collection collection) override;
     QByteArray Read(Collection collection, const QString& name, QByteArray* etag) override;
-    QByteArray Write(Collection collection, const QString& name, const QByteArray& data,
+    [[nodiscard]] QByteArray Write(Collection collection, const QString& name, const QByteArray& data,
                      const QByteArray& ifMatch) override;
     void Remove(Collection collection, const QString& name, const QByteArray& ifMatch) override;
     bool WantsSummaryCache() const override { return true; }

@@ -1,6 +1,7 @@
 #include "outlook/COutLook.h"
 
 #include "platform/ErrObject.h"
+#include "platform/Logging.h"
 #include "platform/Locale.h"
 
 #include <QDebug>
@@ -78,7 +79,7 @@ COutLook::COutLook(const IDatumFönster* dates, bool& okFlag)
         const vb::ErrObject e = vb::CurrentError();
         if (e.Number() == vb::ErrCannotCreateObject && steg == QLatin1String("CreateObject")) {
             // The person at the console sees which store could not be opened, and why.
-            qWarning().noquote() << e.Description();
+            qCWarning(lcOutlook).noquote() << e.Description();
             throw vb::ErrObject(vb::ErrCannotCreateObject, QStringLiteral("Kan inte skapa kontakt med Outlook!"));
         }
         vb::ShowErr(Fel(e, QStringLiteral("Class_Initialize")) + kCrLf + steg);

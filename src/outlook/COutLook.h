@@ -78,8 +78,8 @@ public:
     QList<cal::Item> GetAllNotes(const QString& sCriteria = QString());
     QList<cal::Item> GetAllAppointments(const QString& sCriteria = QString());
 
-    bool DuplicateAppointment(AppointmentRec& rec, bool bDelete);
-    bool NewAppointment(AppointmentRec& rec);
+    [[nodiscard]] bool DuplicateAppointment(AppointmentRec& rec, bool bDelete);
+    [[nodiscard]] bool NewAppointment(AppointmentRec& rec);
     // After DuplicateAppointment answered False: whether it failed (it could not search the
     // calendar, or found the booking's appointment but could not save it), and why. Such a
     // booking is not done; a new appointment could only be a second copy of it.

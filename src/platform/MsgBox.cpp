@@ -2,6 +2,7 @@
 
 #include <QTextStream>
 #include <cstdio>
+#include <iterator>
 
 namespace vb {
 
@@ -17,20 +18,12 @@ QString DefaultTitle()
 
 QList<int> MsgBoxRequest::Answers() const
 {
-    switch (ButtonSet()) {
-    case vbOKCancel:
-        return {vbOK, vbCancel};
-    case vbAbortRetryIgnore:
-        return {vbAbort, vbRetry, vbIgnore};
-    case vbYesNoCancel:
-        return {vbYes, vbNo, vbCancel};
-    case vbYesNo:
-        return {vbYes, vbNo};
-    case vbRetryCancel:
-        return {vbRetry, vbCancel};
-    default:
-        return {vbOK};
-    }
+    // The buttons of each set, left to right.
+    static const QList<int> sets[] = {
+        {vbOK}, {vbOK, vbCancel}, {vbAbort, vbRetry, vbIgnore}, {vbYes, vbNo, vbCancel}, {vbYes, vbNo}, {vbRetry, vbCancel},
+    };
+    const int set = ButtonSet();
+    return set < int(std::size(sets)) ? sets[set] : sets[vbOKOnly];
 }
 
 int MsgBoxRequest::DefaultAnswer() const
@@ -40,42 +33,33 @@ int MsgBoxRequest::DefaultAnswer() const
     return answers.value(index, answers.first());
 }
 
+const MsgBoxAnswerInfo* FindAnswer(int result)
+{
+    for (const MsgBoxAnswerInfo& info : kMsgBoxAnswers) {
+        if (info.result == result)
+            return &info;
+    }
+    return nullptr;
+}
+
+const MsgBoxIconInfo& FindIcon(int icon)
+{
+    for (const MsgBoxIconInfo& info : kMsgBoxIcons) {
+        if (info.icon == icon)
+            return info;
+    }
+    return kMsgBoxIcons[0];
+}
+
 QString ResultName(int result)
 {
-    switch (result) {
-    case vbOK:
-        return QStringLiteral("OK");
-    case vbCancel:
-        return QStringLiteral("Cancel");
-    case vbAbort:
-        return QStringLiteral("Abort");
-    case vbRetry:
-        return QStringLiteral("Retry");
-    case vbIgnore:
-        return QStringLiteral("Ignore");
-    case vbYes:
-        return QStringLiteral("Yes");
-    case vbNo:
-        return QStringLiteral("No");
-    default:
-        return QString::number(result);
-    }
+    const MsgBoxAnswerInfo* info = FindAnswer(result);
+    return info ? QString::fromLatin1(info->name) : QString::number(result);
 }
 
 QString IconName(int icon)
 {
-    switch (icon) {
-    case vbCritical:
-        return QStringLiteral("Critical");
-    case vbQuestion:
-        return QStringLiteral("Question");
-    case vbExclamation:
-        return QStringLiteral("Exclamation");
-    case vbInformation:
-        return QStringLiteral("Information");
-    default:
-        return QStringLiteral("None");
-    }
+    return QString::fromLatin1(FindIcon(icon).name);
 }
 
 void SetMsgBoxSink(MsgBoxSink* sink)

@@ -39,7 +39,35 @@ struct MsgBoxRequest {
     int DefaultAnswer() const;  // the result of the default button
 };
 
-QString ResultName(int result); // "OK", "Yes", ...
+// Everything known of an answer and an icon, in one table each. qt is the matching
+// QMessageBox::StandardButton or QMessageBox::Icon value (the widget half checks them at
+// compile time), so this library never needs the widgets.
+struct MsgBoxAnswerInfo {
+    int result;
+    const char* name;
+    int qt;
+};
+struct MsgBoxIconInfo {
+    int icon;
+    const char* name;
+    int qt;
+};
+inline constexpr MsgBoxAnswerInfo kMsgBoxAnswers[] = {
+    {vbOK, "OK", 0x00000400},         {vbCancel, "Cancel", 0x00400000}, {vbAbort, "Abort", 0x00040000},
+    {vbRetry, "Retry", 0x00080000},   {vbIgnore, "Ignore", 0x00100000}, {vbYes, "Yes", 0x00004000},
+    {vbNo, "No", 0x00010000},
+};
+inline constexpr MsgBoxIconInfo kMsgBoxIcons[] = {
+    {0, "None", 0},
+    {vbCritical, "Critical", 3},
+    {vbQuestion, "Question", 4},
+    {vbExclamation, "Exclamation", 2},
+    {vbInformation, "Information", 1},
+};
+const MsgBoxAnswerInfo* FindAnswer(int result); // nullptr for an unknown result
+const MsgBoxIconInfo& FindIcon(int icon);       // "None" for an unknown icon
+
+QString ResultName(int result); // "OK", "Yes", ... or the number
 QString IconName(int icon);     // "Critical", "Question", ... or "None"
 
 class MsgBoxSink {

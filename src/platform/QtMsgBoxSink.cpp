@@ -12,42 +12,24 @@
 namespace vb {
 
 namespace {
+// The table in MsgBox.h carries Qt's values as numbers; they must be Qt's.
+static_assert(kMsgBoxAnswers[0].qt == QMessageBox::Ok && kMsgBoxAnswers[1].qt == QMessageBox::Cancel &&
+              kMsgBoxAnswers[2].qt == QMessageBox::Abort && kMsgBoxAnswers[3].qt == QMessageBox::Retry &&
+              kMsgBoxAnswers[4].qt == QMessageBox::Ignore && kMsgBoxAnswers[5].qt == QMessageBox::Yes &&
+              kMsgBoxAnswers[6].qt == QMessageBox::No);
+static_assert(kMsgBoxIcons[0].qt == QMessageBox::NoIcon && kMsgBoxIcons[1].qt == QMessageBox::Critical &&
+              kMsgBoxIcons[2].qt == QMessageBox::Question && kMsgBoxIcons[3].qt == QMessageBox::Warning &&
+              kMsgBoxIcons[4].qt == QMessageBox::Information);
+
 QMessageBox::StandardButton ToButton(int result)
 {
-    switch (result) {
-    case vbOK:
-        return QMessageBox::Ok;
-    case vbCancel:
-        return QMessageBox::Cancel;
-    case vbAbort:
-        return QMessageBox::Abort;
-    case vbRetry:
-        return QMessageBox::Retry;
-    case vbIgnore:
-        return QMessageBox::Ignore;
-    case vbYes:
-        return QMessageBox::Yes;
-    case vbNo:
-        return QMessageBox::No;
-    default:
-        return QMessageBox::NoButton;
-    }
+    const MsgBoxAnswerInfo* info = FindAnswer(result);
+    return info ? QMessageBox::StandardButton(info->qt) : QMessageBox::NoButton;
 }
 
 QMessageBox::Icon ToIcon(int icon)
 {
-    switch (icon) {
-    case vbCritical:
-        return QMessageBox::Critical;
-    case vbQuestion:
-        return QMessageBox::Question;
-    case vbExclamation:
-        return QMessageBox::Warning;
-    case vbInformation:
-        return QMessageBox::Information;
-    default:
-        return QMessageBox::NoIcon;
-    }
+    return QMessageBox::Icon(FindIcon(icon).qt);
 }
 } // namespace
 

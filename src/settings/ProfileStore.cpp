@@ -2,11 +2,9 @@
 
 #include "platform/ErrObject.h"
 #include "platform/Ini.h"
-#include "platform/MsgBox.h"
 #include "settings/CTexter.h"
 #include "settings/ProgramState.h"
 
-#include <QComboBox>
 #include <QStringList>
 
 using namespace vb;
@@ -77,29 +75,23 @@ QString HämtaProfil(QString& ProfileName)
         ModuleError("HämtaProfil"));
 }
 
-void FyllProfiler(QComboBox* first, QComboBox* second)
+QStringList ProfilNamn()
 {
-    TrapVoid(
-        [&] {
+    return Trap<QStringList>(
+        [] {
             QString buffer;
             GetPrivateProfileSectionNames(buffer, 2048, gsIniFil);
-            first->clear();
-            second->clear();
+            QStringList names;
             for (const QString& name : buffer.split(QChar(0))) {
-                if (name.isEmpty() || name == QLatin1String("System"))
-                    continue;
-                first->addItem(name);
-                second->addItem(name);
+                if (!name.isEmpty() && name != QLatin1String("System"))
+                    names << name;
             }
+            return names;
         },
-        ModuleError("FyllProfiler"));
+        QStringList(), ModuleError("FyllProfiler"));
 }
 
-bool TaBortProfil(QString& ProfileName)
+bool TaBortProfil(const QString& ProfileName)
 {
-    const int answer = MsgBox(QStringLiteral("Ska du ta bort profilen '") + ProfileName + QStringLiteral("'?"),
-                              vbYesNo | vbQuestion, goTexter->TextTillAndra(QStringLiteral("R2307")));
-    if (answer != vbYes)
-        return false;
     return WritePrivateProfileString(ProfileName, QString(), QString(), gsIniFil);
 }

@@ -8,9 +8,8 @@
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <QStringList>
 #include <optional>
-
-class QComboBox;
 
 struct ProfileChoices {
     bool optImport = false;
@@ -34,7 +33,7 @@ std::optional<QString> ProfileField(const QString& text, const QString& name);
 
 void SparaProfil(QString& ProfileName, const ProfileChoices& choices);
 QString HämtaProfil(QString& ProfileName);
-// Fills both combo boxes with the profile names in file order.
-void FyllProfiler(QComboBox* first, QComboBox* second);
-// Asks, then deletes the profile's section; true when it was deleted.
-bool TaBortProfil(QString& ProfileName);
+// The profile names in file order (every section but "System").
+QStringList ProfilNamn();
+// Deletes the profile's section; true when the settings file was written. The caller asks first.
+bool TaBortProfil(const QString& ProfileName);

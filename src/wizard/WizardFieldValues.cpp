@@ -8,22 +8,24 @@
 #include "platform/Locale.h"
 
 #include <cmath>
+#include <optional>
 
 using namespace vb;
 using booking::DBPost;
 using booking::PostText;
 
 namespace {
-enum class Write { Joined, Replaced, Number, Terms, None };
+enum class Write { Joined, Replaced, Number, Terms };
 
 struct Field {
     const char* name;
-    PostText text; // the property behind the name (the text ones)
+    std::optional<PostText> text; // the text property behind the name; none for the terms
     Write write;
 };
 
 // The fields a mapping can name. "Pris" and "Följesedelsnr" share one property.
 constexpr Field kFields[] = {
+    {"Betalningsvillkor", std::nullopt, Write::Terms},
     {"Bokningsnr", PostText::Bokningsnr, Write::Number},
     {"Beställare", PostText::Beställare, Write::Joined},
     {"Beställningsdatum", PostText::Beställningsdatum, Write::Replaced},
@@ -60,22 +62,25 @@ QString Decimal(double value)
 {
     return QString::number(value, 'g', 15);
 }
+
+// The payment terms as the lists show them.
+QString TermsText(qint16 terms)
+{
+    switch (terms) {
+    case 0:
+        return QStringLiteral("Ej klar");
+    case 1:
+        return QStringLiteral("Faktura");
+    case 2:
+        return QStringLiteral("Kontant");
+    default:
+        return QString();
+    }
+}
 } // namespace
 
 QString frmWizard::SättDelVärde(const QString& fält, const DBPost& post) const
 {
-    if (fält == QLatin1String("Betalningsvillkor")) {
-        switch (post.Betalningsvillkor()) {
-        case 0:
-            return QStringLiteral("Ej klar");
-        case 1:
-            return QStringLiteral("Faktura");
-        case 2:
-            return QStringLiteral("Kontant");
-        default:
-            return QString();
-        }
-    }
     if (fält == QLatin1String("Starttid"))
         return FormatGeneralDate(post.StartTid());
     if (fält == QLatin1String("Sluttid"))
@@ -83,7 +88,9 @@ QString frmWizard::SättDelVärde(const QString& fält, const DBPost& post) cons
     const Field* field = Find(fält);
     if (!field)
         return QString();
-    const QString value = post.Text(field->text);
+    if (field->write == Write::Terms)
+        return TermsText(post.Betalningsvillkor());
+    const QString value = post.Text(*field->text);
     if (fält == QLatin1String("Kundnamn") && value.isEmpty())
         return QStringLiteral("<Ej angiven>");
     return value;
@@ -123,27 +130,24 @@ void frmWizard::EgnaVal(DBPost& post, int row)
         for (int j = 1; j <= lvKopplingar->Count(); ++j) {
             const QString fält = lvKopplingar->Item(j)->SubItem(1);
             const QString value = FältVärde(row, lvKopplingar->Item(j)->SubItem(2));
-            if (fält == QLatin1String("Betalningsvillkor")) {
-                post.Betalningsvillkor(CInt(Val(value)));
-                continue;
-            }
             const Field* field = Find(fält);
             if (!field)
                 continue;
             switch (field->write) {
+            case Write::Terms:
+                post.Betalningsvillkor(CInt(Val(value)));
+                break;
             case Write::Number:
-                post.Text(field->text, Decimal(Val(value)));
+                post.Text(*field->text, Decimal(Val(value)));
                 break;
             case Write::Replaced:
-                post.Text(field->text, value);
+                post.Text(*field->text, value);
                 break;
             case Write::Joined: {
-                const QString old = post.Text(field->text);
-                post.Text(field->text, !old.isEmpty() && !frånPlanum ? old + QStringLiteral(", ") + value : value);
+                const QString old = post.Text(*field->text);
+                post.Text(*field->text, !old.isEmpty() && !frånPlanum ? old + QStringLiteral(", ") + value : value);
                 break;
             }
-            default:
-                break;
             }
         }
         for (PostText text : {PostText::Beställare, PostText::Dokument, PostText::Kundnamn,

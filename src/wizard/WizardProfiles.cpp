@@ -13,7 +13,11 @@ using namespace vb;
 
 void frmWizard::FyllProfiler()
 {
-    ::FyllProfiler(cboProfiler[0], cboProfiler[1]);
+    const QStringList names = ProfilNamn();
+    for (QComboBox* box : {cboProfiler[0], cboProfiler[1]}) {
+        box->clear();
+        box->addItems(names);
+    }
     // No profile is chosen until the user chooses one.
     cboProfiler[0]->setCurrentIndex(-1);
     cboProfiler[1]->setCurrentIndex(-1);
@@ -132,8 +136,10 @@ void frmWizard::cboProfiler_Click(int Index)
 void frmWizard::cmdProfilerTaBort_Click()
 {
     if (cboProfiler[0]->currentIndex() >= 0) {
-        QString name = cboProfiler[0]->currentText();
-        if (TaBortProfil(name))
+        const QString name = cboProfiler[0]->currentText();
+        const int answer = MsgBox(QStringLiteral("Ska du ta bort profilen '") + name + QStringLiteral("'?"),
+                                  vbYesNo | vbQuestion, goTexter->TextTillAndra(QStringLiteral("R2307")));
+        if (answer == vbYes && TaBortProfil(name))
             FyllProfiler();
         return;
     }

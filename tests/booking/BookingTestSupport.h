@@ -184,7 +184,7 @@ private:
     do {                                                                                                               \
         bool raised_ = false;                                                                                          \
         try {                                                                                                          \
-            statement;                                                                                                 \
+            (void)(statement);                                                                                               \
         } catch (const vb::ErrObject& e_) {                                                                            \
             raised_ = true;                                                                                            \
             QCOMPARE(e_.Number(), long(number));                                                                       \

@@ -1,6 +1,7 @@
 // Export from end to end through the real wizard: a seeded booking database, an empty calendar,
 // the item list, the mapping, Finish; then the same export again after a booking changed.
 #include "WizardFixture.h"
+#include "support/Gui.h"
 #include "booking/BulkWriter.h"
 #include "planumdb/Seed.h"
 #include "platform/ControlType.h"
@@ -9,6 +10,8 @@
 #include "ui/clsListView.h"
 #include "wizard/frmAvslutning.h"
 
+#include <QDir>
+#include <QFile>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTest>
@@ -20,27 +23,12 @@ using testenv::T;
 
 namespace {
 // Answers the next finish dialog, ticking "close the wizard" or not.
-void AnswerFinishDialog(bool closeWizard)
+std::shared_ptr<bool> AnswerFinishDialog(bool closeWizard)
 {
-    auto attempt = std::make_shared<std::function<void()>>();
-    *attempt = [closeWizard, attempt] {
-        auto* dialog = qobject_cast<frmAvslutning*>(QApplication::activeModalWidget());
-        if (!dialog) {
-            QTimer::singleShot(10, *attempt);
-            return;
-        }
+    return testenv::WhenModal<frmAvslutning>([closeWizard](frmAvslutning* dialog) {
         dialog->chkSlut->setChecked(closeWizard);
-        dialog->cmdOK->click();
-    };
-    QTimer::singleShot(10, *attempt);
-}
-
-int Row(QListWidget* list, const QString& text)
-{
-    for (int i = 0; i < list->count(); ++i)
-        if (list->item(i)->text() == text)
-            return i;
-    return -1;
+        testenv::Click(dialog->cmdOK);
+    });
 }
 
 // Bookings all on one day, one resource, one hour each.
@@ -71,18 +59,17 @@ class TestWizardExport : public QObject {
     void ChooseExport(const QDate& from, const QDate& to)
     {
         frmWizard* w = f.wizard;
-        w->optExport->setChecked(true);
-        w->optExport_Click();
+        testenv::Click(w->optExport);
         w->dtpStartTid->setDateTime(QDateTime(from, QTime(0, 0)));
         w->dtpSlutTid->setDateTime(QDateTime(to, QTime(23, 0)));
     }
     void Map(const QString& planum, const char* outlookId)
     {
         frmWizard* w = f.wizard;
-        w->lstFält->setCurrentRow(Row(w->lstFält, planum));
-        w->lstOutLook->setCurrentRow(Row(w->lstOutLook, T(outlookId)));
+        testenv::ClickItem(w->lstFält, planum);
+        testenv::ClickItem(w->lstOutLook, T(outlookId));
         QVERIFY(w->lstFält->currentRow() >= 0 && w->lstOutLook->currentRow() >= 0);
-        w->cmdLäggTill_Click();
+        testenv::Click(w->cmdLäggTill);
     }
 
 private slots:
@@ -146,8 +133,9 @@ private slots:
         w->cmdNav[3]->click();
         QCOMPARE(f.Step(), 4);
 
-        AnswerFinishDialog(false);
-        w->cmdNav[4]->click();
+        const auto answered = AnswerFinishDialog(false);
+        testenv::Click(w->cmdNav[4]);
+        QTRY_VERIFY(*answered);
         const QString summary = QStringLiteral("%1 / %1 ").arg(ticked) + T("R2146");
         QCOMPARE(gsBekräftelse, summary);
         QCOMPARE(f.Step(), 4);
@@ -193,10 +181,65 @@ private slots:
         w->cmdNav[2]->click();
         w->cmdNav[3]->click();
         QCOMPARE(f.Step(), 4);
-        AnswerFinishDialog(false);
-        w->cmdNav[4]->click();
+        const auto answeredAgain = AnswerFinishDialog(false);
+        testenv::Click(w->cmdNav[4]);
+        QTRY_VERIFY(*answeredAgain);
         QCOMPARE(gsBekräftelse, summary);
         check(ticked);
+    }
+
+    // Another run writes a booking's appointment while this wizard shows its list: the transfer
+    // reads the calendar afresh and updates that appointment instead of making a second one.
+    void appointmentWrittenMeanwhileIsUpdatedNotDoubled()
+    {
+        AddBookings(m_db, 3, m_monday);
+        frmWizard* w = f.wizard;
+        ChooseExport(m_monday, m_monday);
+        w->cmdNav[3]->click();
+        QCOMPARE(w->lvVisa->Count(), 3);
+        // The session has read the calendar (empty) before the other run writes.
+        QVERIFY(w->oOutLook->GetAllAppointments().isEmpty());
+        const QString nyckel = w->lvVisa->Item(2)->Key().mid(1);
+        const QString folder = w->oOutLook->Plats() + QStringLiteral("/Calendar");
+        QVERIFY(QDir().mkpath(folder));
+        const QString uid = QStringLiteral("almbro-%1-4f1c2a7e-other-run").arg(nyckel);
+        {
+            QFile file(folder + QLatin1Char('/') + uid + QStringLiteral(".ics"));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            const QString day = m_monday.toString(QStringLiteral("yyyyMMdd"));
+            file.write(QStringLiteral("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Other run//EN\r\n"
+                                      "BEGIN:VEVENT\r\nUID:%1\r\nDTSTAMP:%2T050000Z\r\n"
+                                      "DTSTART:%2T060000\r\nDTEND:%2T070000\r\nSUMMARY:Written meanwhile\r\n"
+                                      "X-ALMBRO-BILLINGINFORMATION:%3\r\nX-ALMBRO-MILEAGE:%3\r\n"
+                                      "X-ALMBRO-REMINDERSOUNDFILE:%3\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n")
+                           .arg(uid, day, nyckel)
+                           .toUtf8());
+        }
+        QTest::mouseClick(w->cmdAlla[1], Qt::LeftButton);
+        w->cmdNav[3]->click();
+        Map(QStringLiteral("Notering"), "R2298");
+        w->cmdNav[3]->click();
+        QCOMPARE(f.Step(), 4);
+        const auto answered = AnswerFinishDialog(false);
+        testenv::Click(w->cmdNav[4]);
+        QTRY_VERIFY(*answered);
+        QCOMPARE(gsBekräftelse, QStringLiteral("3 / 3 ") + T("R2146"));
+
+        // Three files, one per booking; the other run's file is the booking's, rewritten.
+        const QStringList files = QDir(folder).entryList({QStringLiteral("*.ics")}, QDir::Files);
+        QCOMPARE(files.size(), 3);
+        QVERIFY(files.contains(uid + QStringLiteral(".ics")));
+        int carrying = 0;
+        for (const QString& name : files) {
+            QFile file(folder + QLatin1Char('/') + name);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            const QByteArray text = file.readAll();
+            if (text.contains("X-ALMBRO-BILLINGINFORMATION:" + nyckel.toUtf8())) {
+                ++carrying;
+                QVERIFY(!text.contains("Written meanwhile"));
+            }
+        }
+        QCOMPARE(carrying, 1);
     }
 
     void stopEndsTheRunBetweenItems()
@@ -291,8 +334,9 @@ private slots:
         w->cmdNav[3]->click();
         Map(QStringLiteral("Notering"), "R2298");
         w->cmdNav[3]->click();
-        AnswerFinishDialog(false);
-        w->cmdNav[4]->click();
+        const auto answered = AnswerFinishDialog(false);
+        testenv::Click(w->cmdNav[4]);
+        QTRY_VERIFY(*answered);
         const QList<cal::Item> items = w->oOutLook->GetAllAppointments();
         QCOMPARE(int(items.size()), 1);
         QCOMPARE(items[0].ReminderSet(), reminderSet);
@@ -305,7 +349,7 @@ private slots:
     {
         const qint32 other = [&] {
             booking::DBFunk db;
-            db.ÖppnaDatabas(m_db, 0, 0);
+            testenv::OpenTestDatabase(db, m_db);
             booking::BulkWriter writer(db);
             const qint32 named =
                 writer.AddResource(QStringLiteral("Bil"), QStringLiteral("Ett"), QStringLiteral("Garage"));
@@ -341,13 +385,12 @@ private slots:
         QCOMPARE(resources, (QStringList{"Bil Ett", T("R2162"), "Bil Ett", T("R2162")}));
 
         // Only one resource's bookings.
-        w->cboResurser->setCurrentIndex(w->cboResurser->findData(other));
-        w->cboResurser_Click();
+        testenv::Pick(w->cboResurser, w->cboResurser->findData(other));
         QCOMPARE(w->lvVisa->Count(), 2);
         // Sorting: every header click flips the one order flag, first to descending.
-        w->lvVisa_ColumnClick(3);
+        testenv::ClickHeader(w->lvVisa, 3);
         QCOMPARE(w->lvVisa->Item(1)->SubItem(3), QStringLiteral("Citerad"));
-        w->lvVisa_ColumnClick(0);
+        testenv::ClickHeader(w->lvVisa, 0);
         QCOMPARE(w->lvVisa->Item(1)->Text(),
                  FormatShortDate(m_monday) + QLatin1Char(' ') + FormatShortTime(QTime(8, 0)));
     }
@@ -429,8 +472,7 @@ private slots:
         QFETCH(int, profileStatus);
         QFETCH(QString, picked);
         frmWizard* w = f.wizard;
-        w->optImport->setChecked(true);
-        w->optImport_Click();
+        testenv::Click(w->optImport);
         w->optNotering->setChecked(true); // notes list nothing: no message about an empty calendar
         w->FyllLista(); // opens the lists' connection
         glStatus = profileStatus;

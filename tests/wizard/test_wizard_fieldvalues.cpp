@@ -1,6 +1,7 @@
 // Booking fields by name in both directions, and the import half of the transfer run on
 // rows built here.
 #include "WizardFixture.h"
+#include "support/Gui.h"
 #include "booking/BulkWriter.h"
 #include "platform/ControlType.h"
 #include "platform/Locale.h"
@@ -189,8 +190,7 @@ private:
         frmWizard* w = f.wizard;
         gsDataBas = path;
         w->txtDB->setText(path);
-        w->optImport->setChecked(true);
-        w->optImport_Click();
+        testenv::Click(w->optImport);
         for (const auto& [name, id] :
              {std::pair{QStringLiteral("Anna Berg"), m_anna}, std::pair{QStringLiteral("Bil Ett"), m_bil}})
             f.AddResource(name, id);
@@ -206,13 +206,13 @@ private:
     std::optional<DBPost> Booking(qint32 nyckel)
     {
         booking::DBFunk db;
-        db.ÖppnaDatabas(gsDataBas, 0, 0);
+        testenv::OpenTestDatabase(db, gsDataBas);
         return db.HämtaPost(nyckel);
     }
     QList<DBPost> BookingsOf(qint32 resource)
     {
         booking::DBFunk db;
-        db.ÖppnaDatabas(gsDataBas, 0, 0);
+        testenv::OpenTestDatabase(db, gsDataBas);
         booking::Recordset set =
             db.HämtaPoster(QStringLiteral("2026-12-07 00:00"), QStringLiteral("2026-12-07 23:59"), resource);
         QList<DBPost> posts;

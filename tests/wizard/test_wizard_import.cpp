@@ -1,6 +1,7 @@
 // The import list: the calendar's appointments of the range, ours in blue and others in red,
 // then an import of them through the transfer run.
 #include "WizardFixture.h"
+#include "support/Gui.h"
 #include "calendar/Calendar.h"
 #include "platform/Locale.h"
 #include "wizard/frmAvslutning.h"
@@ -62,8 +63,7 @@ class TestWizardImport : public QObject {
     {
         frmWizard* w = f.wizard;
         f.UseNewDatabase();
-        w->optImport->setChecked(true);
-        w->optImport_Click();
+        testenv::Click(w->optImport);
         (type ? type : w->optKalender)->setChecked(true);
         w->chkPlanumBokningar->setChecked(onlyOurs);
         w->dtpStartTid->setDateTime(QDateTime(kDay, QTime(12, 0)));
@@ -89,7 +89,7 @@ class TestWizardImport : public QObject {
     {
         const QString db = f.UseNewDatabase();
         booking::DBFunk funk;
-        funk.ÖppnaDatabas(db, 0, 0);
+        testenv::OpenTestDatabase(funk, db);
         booking::BulkWriter writer(funk);
         const qint32 resource = writer.AddResource(QStringLiteral("Sal"), QStringLiteral("A"), QStringLiteral("Lund"));
         for (booking::DBPost post : posts) {
@@ -104,7 +104,7 @@ class TestWizardImport : public QObject {
     qint64 BookingCount()
     {
         booking::DBFunk funk;
-        funk.ÖppnaDatabas(gsDataBas, 0, 0);
+        testenv::OpenTestDatabase(funk, gsDataBas);
         return funk.AntalBokningar();
     }
     // Import over kDay through the steps as a person goes: Next, tick every row, Next, the
@@ -257,13 +257,12 @@ private slots:
         qint32 resource = 0;
         {
             booking::DBFunk funk;
-            funk.ÖppnaDatabas(db, 0, 0);
+            testenv::OpenTestDatabase(funk, db);
             booking::BulkWriter writer(funk);
             resource = writer.AddResource(QStringLiteral("Sal"), QStringLiteral("A"), QStringLiteral("Lund"));
             writer.Commit();
         }
-        w->optImport->setChecked(true);
-        w->optImport_Click();
+        testenv::Click(w->optImport);
         w->dtpStartTid->setDateTime(QDateTime(kDay, QTime(0, 0)));
         w->dtpSlutTid->setDateTime(QDateTime(kDay, QTime(0, 0)));
         w->cmdNav[3]->click();
@@ -285,7 +284,7 @@ private slots:
         QVERIFY(w->Utför());
         QCOMPARE(gsBekräftelse, QStringLiteral("1 / 1 ") + T("R2147"));
         booking::DBFunk funk;
-        funk.ÖppnaDatabas(db, 0, 0);
+        testenv::OpenTestDatabase(funk, db);
         booking::Recordset set = funk.HämtaPoster(QStringLiteral("2026-11-16 00:00"), QStringLiteral("2026-11-16 23:59"), resource);
         QCOMPARE(set.RecordCount(), 1);
         const booking::DBPost post = *funk.HämtaPost(set[QStringLiteral("Nyckel")].toInt());
@@ -499,7 +498,7 @@ private slots:
         }
         QCOMPARE(BookingCount(), bookings);
         booking::DBFunk funk;
-        funk.ÖppnaDatabas(gsDataBas, 0, 0);
+        testenv::OpenTestDatabase(funk, gsDataBas);
         // Updating moves the booking itself; anything else leaves it where it was.
         QCOMPARE(funk.HämtaPost(numbers[0])->StartTid(), QDateTime(kDay, QTime(updateExisting ? 9 : 8, updateExisting ? 45 : 0)));
     }

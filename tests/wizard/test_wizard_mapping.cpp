@@ -1,5 +1,6 @@
 // The mapping step: field lists, the add and remove buttons, serial keys, sorting.
 #include "WizardFixture.h"
+#include "support/Gui.h"
 
 #include <QTest>
 
@@ -10,12 +11,11 @@ class TestWizardMapping : public QObject {
     Q_OBJECT
     testenv::WizardFixture f;
 
+    // Clicks a row of each field list, as the user picks a pair.
     void Pick(int planum, int outlook)
     {
-        f.wizard->lstFält->setCurrentRow(planum);
-        f.wizard->lstFält_Click();
-        f.wizard->lstOutLook->setCurrentRow(outlook);
-        f.wizard->lstOutLook_Click();
+        testenv::ClickItem(f.wizard->lstFält, f.wizard->lstFält->item(planum)->text());
+        testenv::ClickItem(f.wizard->lstOutLook, f.wizard->lstOutLook->item(outlook)->text());
     }
     QStringList Keys() const
     {
@@ -90,13 +90,11 @@ private slots:
         frmWizard* w = f.wizard;
         w->PlanumFält(false);
         QVERIFY(!w->cmdLäggTill->isEnabled());
-        w->lstFält->setCurrentRow(1);
-        w->lstFält_Click();
+        testenv::ClickItem(w->lstFält, w->lstFält->item(1)->text());
         QVERIFY(!w->cmdLäggTill->isEnabled());
-        w->lstOutLook->setCurrentRow(2);
-        w->lstOutLook_Click();
+        testenv::ClickItem(w->lstOutLook, w->lstOutLook->item(2)->text());
         QVERIFY(w->cmdLäggTill->isEnabled());
-        w->cmdLäggTill->click();
+        testenv::Click(w->cmdLäggTill);
         QCOMPARE(w->lvKopplingar->Count(), 1);
         ListItem* row = w->lvKopplingar->Item(1);
         QCOMPARE(row->Key(), QStringLiteral("k0"));
@@ -116,15 +114,15 @@ private slots:
         frmWizard* w = f.wizard;
         w->PlanumFält(false);
         Pick(0, 0);
-        w->cmdLäggTill_Click();
+        testenv::Click(w->cmdLäggTill);
         Pick(0, 0);
-        w->cmdLäggTill_Click(); // the same pair again: a second row
+        testenv::Click(w->cmdLäggTill); // the same pair again: a second row
         QCOMPARE(Keys(), (QStringList{"k0", "k1"}));
-        w->cmdTaBortAlla->click();
+        testenv::Click(w->cmdTaBortAlla);
         QCOMPARE(w->lvKopplingar->Count(), 0);
         QVERIFY(!w->cmdTaBortAlla->isEnabled());
         Pick(2, 1);
-        w->cmdLäggTill_Click();
+        testenv::Click(w->cmdLäggTill);
         QCOMPARE(Keys(), (QStringList{"k2"}));
     }
 
@@ -134,20 +132,20 @@ private slots:
         w->PlanumFält(false);
         for (int i = 0; i < 3; ++i) {
             Pick(i, i);
-            w->cmdLäggTill_Click();
+            testenv::Click(w->cmdLäggTill);
         }
-        w->lvKopplingar_ItemClick(w->lvKopplingar->Item(2));
+        testenv::ClickRow(w->lvKopplingar, w->lvKopplingar->Item(2));
         QVERIFY(w->cmdTaBort->isEnabled());
-        w->cmdTaBort->click();
+        testenv::Click(w->cmdTaBort);
         QCOMPARE(Keys(), (QStringList{"k0", "k2"}));
         QVERIFY(!w->cmdTaBort->isEnabled());
         QVERIFY(w->cmdTaBortAlla->isEnabled());
 
         // Removing the last ones disables "remove all".
-        w->lvKopplingar_ItemClick(w->lvKopplingar->Item(1));
-        w->cmdTaBort_Click();
-        w->lvKopplingar_ItemClick(w->lvKopplingar->Item(1));
-        w->cmdTaBort_Click();
+        testenv::ClickRow(w->lvKopplingar, w->lvKopplingar->Item(1));
+        testenv::Click(w->cmdTaBort);
+        testenv::ClickRow(w->lvKopplingar, w->lvKopplingar->Item(1));
+        testenv::Click(w->cmdTaBort);
         QCOMPARE(w->lvKopplingar->Count(), 0);
         QVERIFY(!w->cmdTaBortAlla->isEnabled());
     }
@@ -157,10 +155,10 @@ private slots:
         frmWizard* w = f.wizard;
         w->PlanumFält(false);
         Pick(0, 0);
-        w->cmdLäggTill_Click();
-        w->cmdTaBortAlla_Click();
+        testenv::Click(w->cmdLäggTill);
+        testenv::Click(w->cmdTaBortAlla);
         w->cmdTaBort->setEnabled(true);
-        w->cmdTaBort_Click();
+        testenv::Click(w->cmdTaBort);
         ALMBRO_EXPECT_BOX(*f.boxes,
                           "Error no: 35601 (Element not found) in procedure cmdTaBort_Click in Form frmWizard",
                           vbOKOnly, 0, "Almbro");
@@ -175,7 +173,7 @@ private slots:
         w->PlanumFält(false);
         w->lvKopplingar->AddItem(-1, QStringLiteral("k7"), QStringLiteral("0"));
         Pick(0, 0);
-        w->cmdLäggTill_Click();
+        testenv::Click(w->cmdLäggTill);
         QCOMPARE(Keys(), (QStringList{"k7", "k8"}));
     }
 
@@ -184,11 +182,11 @@ private slots:
         frmWizard* w = f.wizard;
         w->PlanumFält(false);
         Pick(1, 2); // Outlook field: R2267
-        w->cmdLäggTill_Click();
+        testenv::Click(w->cmdLäggTill);
         Pick(2, 0); // R2234
-        w->cmdLäggTill_Click();
+        testenv::Click(w->cmdLäggTill);
         Pick(3, 1); // R2298
-        w->cmdLäggTill_Click();
+        testenv::Click(w->cmdLäggTill);
         auto outlookColumn = [&] {
             QStringList texts;
             for (int i = 1; i <= w->lvKopplingar->Count(); ++i)
@@ -201,25 +199,28 @@ private slots:
         QStringList descending = ascending;
         std::reverse(descending.begin(), descending.end());
         // The list starts ascending, so the first click sorts descending.
-        w->lvKopplingar_ColumnClick(2);
+        testenv::ClickHeader(w->lvKopplingar, 2);
         QCOMPARE(outlookColumn(), descending);
-        w->lvKopplingar_ColumnClick(2);
+        testenv::ClickHeader(w->lvKopplingar, 2);
         QCOMPARE(outlookColumn(), ascending);
     }
 
     void updateExistingDisablesTheResourceList()
     {
         frmWizard* w = f.wizard;
+        // The resource step of an import, where the box is shown.
+        w->optImport->setChecked(true);
+        w->optImport_Click();
+        w->SetStep(2, 0);
         f.AddResource(QStringLiteral("Bil 1"), 1);
         f.AddResource(QStringLiteral("Bil 2"), 2);
         w->lstResurser->setCurrentRow(1);
-        w->chkAnvändNyckel->setChecked(true);
-        w->chkAnvändNyckel_Click();
+        testenv::Click(w->chkAnvändNyckel);
+        QVERIFY(w->chkAnvändNyckel->isChecked());
         QVERIFY(!w->lstResurser->isEnabledTo(w->fraStep[2]));
         QVERIFY(w->lstResurser->selectedItems().isEmpty());
         QCOMPARE(w->lstResurser->currentRow(), -1);
-        w->chkAnvändNyckel->setChecked(false);
-        w->chkAnvändNyckel_Click();
+        testenv::Click(w->chkAnvändNyckel);
         QVERIFY(w->lstResurser->isEnabledTo(w->fraStep[2]));
         QVERIFY(w->lstResurser->selectedItems().isEmpty());
     }

@@ -1,5 +1,6 @@
 // Profiles saved from and listed in the wizard, and the database location.
 #include "WizardFixture.h"
+#include "support/Gui.h"
 #include "platform/Ini.h"
 #include "wizard/frmSokvag.h"
 
@@ -90,8 +91,7 @@ private slots:
         QCOMPARE(gsDataBas, QStringLiteral("/data/kund.db"));
         QCOMPARE(w->txtDB->text(), QStringLiteral("/data/kund.db"));
         QCOMPARE(w->txtDB->toolTip(), QStringLiteral("/data/kund.db"));
-        w->optExport->setChecked(true);
-        w->optExport_Click();
+        testenv::Click(w->optExport);
         w->cboResurser->addItem(QStringLiteral("Alla"), -99);
         w->cboResurser->addItem(QStringLiteral("Anna Berg"), 12);
         w->cboResurser->setCurrentIndex(1);
@@ -143,17 +143,17 @@ private slots:
         WriteIni("[Kund1]\nValues=a\n[Bilar]\nValues=b\n");
         f.Start();
         frmWizard* w = f.wizard;
-        w->cboProfiler[0]->setCurrentIndex(1);
+        testenv::Pick(w->cboProfiler[0], 1);
         const QByteArray before = IniBytes();
         f.boxes->Answer(vbNo);
-        w->cmdProfilerTaBort->click();
+        testenv::Click(w->cmdProfilerTaBort);
         ALMBRO_EXPECT_BOX(*f.boxes, "Ska du ta bort profilen 'Bilar'?", vbYesNo, vbQuestion, "Almbro");
         QCOMPARE(IniBytes(), before);
         QCOMPARE(Entries(w->cboProfiler[0]), (QStringList{"Kund1", "Bilar"}));
         QCOMPARE(w->cboProfiler[0]->currentText(), QStringLiteral("Bilar"));
 
         f.boxes->Answer(vbYes);
-        w->cmdProfilerTaBort->click();
+        testenv::Click(w->cmdProfilerTaBort);
         ALMBRO_EXPECT_BOX(*f.boxes, "Ska du ta bort profilen 'Bilar'?", vbYesNo, vbQuestion, "Almbro");
         QCOMPARE(IniBytes(), QByteArray("[Kund1]\nValues=a\n"));
         QCOMPARE(Entries(w->cboProfiler[0]), (QStringList{"Kund1"}));
@@ -164,7 +164,7 @@ private slots:
     {
         WriteIni("[Kund1]\nValues=a\n");
         f.Start();
-        f.wizard->cmdProfilerTaBort->click();
+        testenv::Click(f.wizard->cmdProfilerTaBort);
         QCOMPARE(f.boxes->Boxes().value(0).beepsBefore, 1);
         ALMBRO_EXPECT_BOX(*f.boxes, T("R1944"), vbOKOnly, vbExclamation, "Almbro");
         QCOMPARE(IniBytes(), QByteArray("[Kund1]\nValues=a\n"));
@@ -177,8 +177,7 @@ private slots:
                  T("R2234").toUtf8() + ";Koppling2=Notering," + T("R2267").toUtf8() + "\n");
         f.Start();
         frmWizard* w = f.wizard;
-        w->cboProfiler[0]->setCurrentIndex(0);
-        w->cboProfiler_Click(0);
+        testenv::Pick(w->cboProfiler[0], 0);
         QCOMPARE(w->cboProfiler[1]->currentText(), QStringLiteral("Kund1"));
         QVERIFY(w->optImport->isChecked());
         QCOMPARE(w->lblValdTyp->palette().color(QPalette::WindowText), QColor(0, 0, 255));
@@ -207,11 +206,9 @@ private slots:
                  "[Bare]\nValues=DataBas=/data/b.db\n");
         f.Start();
         frmWizard* w = f.wizard;
-        w->cboProfiler[0]->setCurrentIndex(0);
-        w->cboProfiler_Click(0);
+        testenv::Pick(w->cboProfiler[0], 0);
         QVERIFY(w->optNotering->isChecked());
-        w->cboProfiler[0]->setCurrentIndex(1);
-        w->cboProfiler_Click(0);
+        testenv::Pick(w->cboProfiler[0], 1);
         QCOMPARE(gsDataBas, QStringLiteral("/data/b.db"));
         QVERIFY(w->optExport->isChecked()); // without "optImport=True" the direction is export
         QVERIFY(w->optNotering->isChecked());
@@ -231,8 +228,7 @@ private slots:
             values += ";Koppling" + QByteArray::number(n) + "=Telefon," + T("R2298").toUtf8();
         WriteIni("[Many]\nValues=" + values + "\n");
         f.Start();
-        f.wizard->cboProfiler[0]->setCurrentIndex(0);
-        f.wizard->cboProfiler_Click(0);
+        testenv::Pick(f.wizard->cboProfiler[0], 0);
         QCOMPARE(f.wizard->lstFält->count(), 11);
         QCOMPARE(f.wizard->lvKopplingar->Count(), 11);
     }

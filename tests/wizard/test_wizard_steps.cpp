@@ -1,7 +1,9 @@
 // The wizard's steps: entry checks, navigation, Finish, closing.
 #include "WizardFixture.h"
+#include "support/Gui.h"
 
 #include <QDateTimeEdit>
+#include <QRadioButton>
 #include <QTest>
 
 using namespace vb;
@@ -45,6 +47,37 @@ private slots:
         QCOMPARE(w->lblValdTyp->palette().color(QPalette::WindowText), QColor(0, 0, 192));
     }
 
+    // What the user clicks on the start step shows in lblValdTyp: the kind as its text, the
+    // direction as its colour, and the direction's own controls.
+    void startStepOptionsByClick_data()
+    {
+        QTest::addColumn<QString>("direction");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QColor>("colour");
+        QTest::addColumn<bool>("importControls");
+        QTest::newRow("export, notes") << "optExport" << "optNotering" << "R2229" << QColor(255, 0, 0) << false;
+        QTest::newRow("import, tasks") << "optImport" << "optUppgifter" << "R2276" << QColor(0, 0, 255) << true;
+        QTest::newRow("import, calendar after tasks")
+            << "optImport" << "optUppgifter,optKalender" << "R1011" << QColor(0, 0, 255) << true;
+    }
+    void startStepOptionsByClick()
+    {
+        QFETCH(QString, direction);
+        QFETCH(QString, kind);
+        QFETCH(QString, text);
+        QFETCH(QColor, colour);
+        QFETCH(bool, importControls);
+        frmWizard* w = f.wizard;
+        testenv::Click(w->findChild<QRadioButton*>(direction));
+        for (const QString& name : kind.split(QLatin1Char(',')))
+            testenv::Click(w->findChild<QRadioButton*>(name));
+        QCOMPARE(w->lblValdTyp->text(), T(qPrintable(text)));
+        QCOMPARE(w->lblValdTyp->palette().color(QPalette::WindowText), colour);
+        QCOMPARE(!w->chkOverLapp->isHidden(), importControls);
+        QCOMPARE(w->chkPlanumBokningar->isEnabled(), importControls);
+    }
+
     void startStepChecks_data()
     {
         QTest::addColumn<bool>("startAfterEnd");
@@ -68,8 +101,7 @@ private slots:
         if (startAfterEnd)
             w->dtpStartTid->setDateTime(w->dtpSlutTid->dateTime().addSecs(60));
         if (direction) {
-            w->optExport->setChecked(true);
-            w->optExport_Click();
+            testenv::Click(w->optExport);
         }
         w->txtDB->setText(database);
         Next();
@@ -81,8 +113,7 @@ private slots:
     void exportSkipsTheResourceStepBothWays()
     {
         frmWizard* w = f.wizard;
-        w->optExport->setChecked(true);
-        w->optExport_Click();
+        testenv::Click(w->optExport);
         QCOMPARE(w->lblValdTyp->palette().color(QPalette::WindowText), QColor(255, 0, 0));
         w->SetStep(1, 0);
         f.AddRow(QStringLiteral("k1"));
@@ -103,8 +134,7 @@ private slots:
     void importEntryChecks()
     {
         frmWizard* w = f.wizard;
-        w->optImport->setChecked(true);
-        w->optImport_Click();
+        testenv::Click(w->optImport);
         QCOMPARE(w->lblValdTyp->palette().color(QPalette::WindowText), QColor(0, 0, 255));
         f.UseNewDatabase();
         w->optNotering->setChecked(true); // notes list nothing: no message about an empty calendar
@@ -162,8 +192,7 @@ private slots:
     void finishOnlyOnTheLastStep()
     {
         frmWizard* w = f.wizard;
-        w->optExport->setChecked(true);
-        w->optExport_Click();
+        testenv::Click(w->optExport);
         for (short step : {0, 1, 3}) {
             w->SetStep(step, 0);
             QVERIFY2(!w->cmdNav[4]->isEnabled(), qPrintable(QString::number(step)));
@@ -206,8 +235,7 @@ private slots:
         QFETCH(bool, result);
         frmWizard* w = f.wizard;
         QRadioButton* direction = import ? w->optImport : w->optExport;
-        direction->setChecked(true);
-        import ? w->optImport_Click() : w->optExport_Click();
+        testenv::Click(direction);
         f.AddRow(QStringLiteral("k1"), ticked);
         if (resource) {
             f.AddResource(QStringLiteral("Bil 1"), 3);
@@ -231,8 +259,7 @@ private slots:
     void finishWithoutMappingsYesStaysOnTheLastStep()
     {
         frmWizard* w = f.wizard;
-        w->optExport->setChecked(true);
-        w->optExport_Click();
+        testenv::Click(w->optExport);
         f.AddRow(QStringLiteral("k1"));
         w->SetStep(4, 0);
         f.boxes->Answer(vbYes);

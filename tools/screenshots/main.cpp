@@ -70,7 +70,8 @@ int main(int argc, char** argv)
     booking::DBFunk::SkapaDatabas(db);
     {
         booking::DBFunk funk;
-        funk.ÖppnaDatabas(db, 0, 0);
+        if (funk.ÖppnaDatabas(db, 0, 0) != 1)
+            qFatal("%s does not open: %s", qPrintable(db), qPrintable(funk.SenasteFel()));
         planumdb::SeedOptions options;
         options.resources = 8;
         options.bookings = 120;

@@ -1,0 +1,131 @@
+#pragma once
+// What the calendar library's tests share: a place of their own for each store, the data folder,
+// and small calendar texts written as other programs write them.
+#include "calendar/Calendar.h"
+#include "calendar/FileIo.h"
+#include "calendar/Model.h"
+#include "platform/ErrObject.h"
+#include "platform/Locale.h"
+#include "support/TestEnv.h"
+#include <algorithm>
+#include <QCryptographicHash>
+#include <QDirIterator>
+#include <QLockFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QThread>
+#include <QTimeZone>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTest>
+
+namespace caltest {
+using namespace cal;
+
+inline QDateTime At(int y, int mo, int d, int h = 0, int mi = 0)
+{
+    return QDateTime(QDate(y, mo, d), QTime(h, mi));
+}
+
+inline QString NewPlace(const QString& suffix = QString())
+{
+    static int n = 0;
+    return testenv::Root() + QStringLiteral("/store-%1%2").arg(++n).arg(suffix);
+}
+
+inline QString DataFile(const QString& name)
+{
+    return QStringLiteral(ALMBRO_SOURCE_DIR "/tests/calendar/data/") + name;
+}
+
+inline QByteArray ReadAll(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return f.readAll();
+}
+
+inline void WriteText(const QString& path, const QByteArray& text)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(text);
+}
+
+inline QStringList IcsFiles(const QString& dir)
+{
+    return QDir(dir).entryList({QStringLiteral("*.ics")}, QDir::Files, QDir::Name);
+}
+
+// "start|end|subject" of every item a search gives, in its order.
+inline QStringList Listing(Items items, const QString& filter)
+{
+    QStringList out;
+    for (Item i = items.Find(filter); i; i = items.FindNext())
+        out << i.Start().toString(QStringLiteral("yyyy-MM-dd HH:mm")) + QLatin1Char('|') +
+                   i.End().toString(QStringLiteral("yyyy-MM-dd HH:mm")) + QLatin1Char('|') + i.Subject();
+    return out;
+}
+
+inline Items SortedWithRecurrences(const std::shared_ptr<Application>& app)
+{
+    Items items = app->GetNamespace(QStringLiteral("MAPI")).GetDefaultFolder(olFolderCalendar).Items();
+    items.Sort(QStringLiteral("[Start]"));
+    items.SetIncludeRecurrences(true);
+    return items;
+}
+
+inline QByteArray Series(const QString& uid, const QByteArray& dtstart, const QByteArray& rule, const QByteArray& extra = {})
+{
+    return "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//test//EN\r\nBEGIN:VEVENT\r\nUID:" + uid.toUtf8() +
+           "\r\nDTSTAMP:20200101T000000Z\r\nDTSTART;TZID=Europe/Stockholm:" + dtstart +
+           "\r\nDURATION:PT1H\r\nSUMMARY:" + uid.toUtf8() + "\r\nRRULE:" + rule + "\r\n" + extra +
+           "END:VEVENT\r\nEND:VCALENDAR\r\n";
+}
+// A calendar whose zone changes its offset every minute from 1601 on, with one event in it.
+inline QByteArray MinutelyZone()
+{
+    return "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//test//EN\r\nBEGIN:VTIMEZONE\r\nTZID:Minutzon\r\n"
+           "BEGIN:STANDARD\r\nDTSTART:16010101T000000\r\nRRULE:FREQ=MINUTELY;BYSECOND=0\r\nTZOFFSETFROM:+0200\r\n"
+           "TZOFFSETTO:+0100\r\nEND:STANDARD\r\nBEGIN:DAYLIGHT\r\nDTSTART:16010101T000030\r\nRRULE:FREQ=MINUTELY;BYSECOND=30\r\n"
+           "TZOFFSETFROM:+0100\r\nTZOFFSETTO:+0200\r\nEND:DAYLIGHT\r\nEND:VTIMEZONE\r\nBEGIN:VEVENT\r\nUID:minutzon\r\n"
+           "DTSTART;TZID=Minutzon:20260305T100000\r\nDTEND;TZID=Minutzon:20260305T110000\r\nSUMMARY:minutzon\r\n"
+           "END:VEVENT\r\nEND:VCALENDAR\r\n";
+}
+
+inline QByteArray Single(const QString& uid, const QByteArray& dtstart, const QByteArray& extra = {})
+{
+    return "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//test//EN\r\nBEGIN:VEVENT\r\nUID:" + uid.toUtf8() +
+           "\r\nDTSTART;TZID=Europe/Stockholm:" + dtstart + "\r\nDURATION:PT1H\r\nSUMMARY:" + uid.toUtf8() + "\r\n" + extra +
+           "END:VEVENT\r\nEND:VCALENDAR\r\n";
+}
+
+// Writes a calendar text as one item file of a vdir or as the whole single file.
+inline QString StoreHolding(const QByteArray& text, bool vdir)
+{
+    const QString place = NewPlace(vdir ? QString() : QStringLiteral(".ics"));
+    WriteText(vdir ? place + QStringLiteral("/Calendar/item.ics") : place, text);
+    return place;
+}
+
+// Every calendar test runs in Swedish, in a zone with summer time.
+inline void InitCalendarTest()
+{
+    vb::SetLocaleForTest(QLocale(QLocale::Swedish, QLocale::Sweden));
+    QCOMPARE(QTimeZone::systemTimeZoneId(), QByteArray("Europe/Stockholm"));
+}
+
+// Each test starts without a running application.
+inline void QuitRunningApplication()
+{
+    if (auto app = Application::GetRunning())
+        app->Quit();
+}
+} // namespace caltest

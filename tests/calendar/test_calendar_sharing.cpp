@@ -1,0 +1,389 @@
+// A calendar shared with other programs: their files read and kept, their changes seen (also
+// past the summary cache), and their items never overwritten.
+#include "CalendarTestSupport.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <QThread>
+#include <algorithm>
+
+using namespace cal;
+using namespace caltest;
+
+class TestCalendarSharing : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { InitCalendarTest(); }
+    void cleanup() { QuitRunningApplication(); }
+
+    void foreignFiles_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("appointments"); // in the file as a whole
+        QTest::addColumn<int>("fileErrors");   // events in the file that cannot be used
+        QTest::addColumn<QString>("error");    // part of the error for the file in a vdir; empty: none
+        QTest::newRow("Windows zone export") << "desktop_client_export_windows_zone.ics" << 3 << 0 << "";
+        QTest::newRow("Google alarm") << "alarm_google_future.ics" << 1 << 0 << "";
+        QTest::newRow("byte-order mark, no events") << "bom_calendar.ics" << 0 << 0 << "";
+        QTest::newRow("unicode, no events") << "calendar_with_unicode.ics" << 0 << 0 << "";
+        QTest::newRow("RDATE periods with a Windows TZID") << "issue_156_RDATE_with_PERIOD_TZID_khal.ics" << 1 << 0 << "";
+        QTest::newRow("missing VTIMEZONEs, two events without a start") << "issue_722_missing_timezones.ics" << 1 << 2 << "";
+        QTest::newRow("unknown TZID") << "issue_218_bad_tzid.ics" << 1 << 0 << "";
+        QTest::newRow("several zones") << "multiple_timezones.ics" << 3 << 0 << "";
+        QTest::newRow("stray semicolons that libical reads past") << "broken_ical.ics" << 1 << 0 << "";
+        QTest::newRow("start that is no date") << "broken_dtstart.ics" << 0 << 1 << "has no valid start (DTSTART)";
+        QTest::newRow("impossible length") << "invalid_duration.ics" << 0 << 1 << "has a length (DURATION) no event can have";
+    }
+
+    void foreignFiles()
+    {
+        QFETCH(QString, file);
+        QFETCH(int, appointments);
+        QFETCH(int, fileErrors);
+        QFETCH(QString, error);
+        // In a vdir, as one file among ours (its first event is the item); the file is never
+        // changed by reading it.
+        const QString place = NewPlace();
+        const QString copy = place + QStringLiteral("/Calendar/") + file;
+        QDir().mkpath(place + QStringLiteral("/Calendar"));
+        QVERIFY(QFile::copy(DataFile(file), copy));
+        const QByteArray before = ReadAll(copy);
+        auto app = Application::Create(place);
+        const MAPIFolder calendar = app->GetNamespace(QStringLiteral("MAPI")).GetDefaultFolder(olFolderCalendar);
+        const QStringList errors = calendar.LoadErrors();
+        if (error.isEmpty()) {
+            QVERIFY2(errors.isEmpty(), qPrintable(errors.join(QLatin1Char('\n'))));
+            QCOMPARE(calendar.Items().Count(), appointments ? 1 : 0);
+        } else {
+            QCOMPARE(errors.size(), 1);
+            QVERIFY2(errors.first().startsWith(copy) && errors.first().contains(error), qPrintable(errors.first()));
+            QCOMPARE(calendar.Items().Count(), 0);
+        }
+        app->Quit();
+        QCOMPARE(ReadAll(copy), before);
+
+        // As a single calendar file, every event is an item.
+        const QString single = NewPlace(QStringLiteral(".ics"));
+        QVERIFY(QFile::copy(DataFile(file), single));
+        auto whole = Application::Create(single);
+        const MAPIFolder all = whole->GetNamespace(QStringLiteral("MAPI")).GetDefaultFolder(olFolderCalendar);
+        QCOMPARE(all.Items().Count(), appointments);
+        QCOMPARE(all.LoadErrors().size(), fileErrors);
+        for (const QString& e : all.LoadErrors())
+            QVERIFY2(e.startsWith(single), qPrintable(e));
+        Items items = SortedWithRecurrences(whole);
+        for (Item i = items.Find(QStringLiteral("[Start] >= \"2000-01-01\" AND [End] <= \"2040-01-01\"")); i; i = items.FindNext()) {
+            QVERIFY(i.Start() <= i.End());
+            i.Subject();
+            i.Body();
+            i.BusyStatus();
+            i.ReminderMinutesBeforeStart();
+        }
+        whole->Quit();
+        QCOMPARE(ReadAll(single), before);
+    }
+
+    void windowsZoneIsReadInItsZone()
+    {
+        const QString file = NewPlace(QStringLiteral(".ics"));
+        QVERIFY(QFile::copy(DataFile(QStringLiteral("desktop_client_export_windows_zone.ics")), file));
+        auto app = Application::Create(file);
+        const Item item = app->GetNamespace(QStringLiteral("MAPI")).GetDefaultFolder(olFolderCalendar).Items()
+                              .Find(QStringLiteral("[Subject] = \"Möte med Byggbolaget AB\""));
+        QVERIFY(item);
+        QCOMPARE(item.Start().toUTC(), QDateTime(QDate(2026, 12, 3), QTime(9, 0), Qt::UTC));
+        QCOMPARE(item.ReminderMinutesBeforeStart(), 15);
+        QCOMPARE(item.BusyStatus(), int(olBusy));
+        QCOMPARE(item.Body(), QStringLiteral("Genomgång av offert med kunden.\r\nTa med ritningarna för plan 2.\r\n"));
+        QCOMPARE(item.Location(), QStringLiteral("Konferensrum Ekö"));
+    }
+
+    void unknownPropertiesSurviveASave()
+    {
+        const QString file = NewPlace(QStringLiteral(".ics"));
+        QVERIFY(QFile::copy(DataFile(QStringLiteral("desktop_client_export_windows_zone.ics")), file));
+        {
+            auto app = Application::Create(file);
+            Item item = app->GetNamespace(QStringLiteral("MAPI")).GetDefaultFolder(olFolderCalendar).Items()
+                            .Find(QStringLiteral("[Subject] = \"Möte med Byggbolaget AB\""));
+            item.SetSubject(QStringLiteral("Möte med Byggbolaget AB, flyttat"));
+            item.SetStart(At(2026, 12, 4, 10));
+            item.Save();
+        }
+        const QByteArray text = ReadAll(file).replace("\r\n ", "");
+        for (const char* kept : {"X-MS-OLK-FORCEINSPECTOROPEN:TRUE", "METHOD:PUBLISH", "X-MICROSOFT-CDO-IMPORTANCE:1",
+                                 "X-MS-OLK-AUTOFILLLOCATION:FALSE", "PRIORITY:5", "CLASS:PUBLIC",
+                                 "SUMMARY;LANGUAGE=sv:Veckomöte (flyttat)", "EXDATE;TZID=\"W. Europe Standard Time\":20261116T083000",
+                                 "TZID:W. Europe Standard Time", "SUMMARY:Möte med Byggbolaget AB\\, flyttat",
+                                 "DTSTART;TZID=Europe/Stockholm:20261204T100000", "DTEND;TZID=Europe/Stockholm:20261204T113000",
+                                 "TRIGGER:-PT15M"})
+            QVERIFY2(text.contains(kept), kept);
+        auto again = Application::Create(file);
+        QCOMPARE(again->GetNamespace(QStringLiteral("MAPI")).GetDefaultFolder(olFolderCalendar).Items().Count(), 3);
+    }
+
+    void changedFileIsReadAgainAfterTheCache()
+    {
+        const QString place = NewPlace();
+        QString name;
+        {
+            auto app = Application::Create(place);
+            Item item = app->CreateItem(olAppointmentItem);
+            item.SetStart(At(2026, 2, 2, 9));
+            item.SetBillingInformation(QStringLiteral("55"));
+            item.Save();
+            name = place + QStringLiteral("/Calendar/") + item.EntryID() + QStringLiteral(".ics");
+        }
+        QByteArray text = ReadAll(name);
+        text.replace("T090000", "T140000").replace("BILLINGINFORMATION:55", "BILLINGINFORMATION:56");
+        QFile::remove(name);
+        WriteText(name, text);
+        auto app = Application::Create(place);
+        Items items = app->GetNamespace(QStringLiteral("MAPI")).GetDefaultFolder(olFolderCalendar).Items();
+        QVERIFY(!items.Find(QStringLiteral("[BillingInformation] = 55")));
+        const Item item = items.Find(QStringLiteral("[BillingInformation] = 56"));
+        QVERIFY(item);
+        QCOMPARE(item.Start(), At(2026, 2, 2, 14));
+    }
+
+    // Editors and copying tools write into the file itself: same name, inode and size; some
+    // then set the modification time back.
+    void fileChangedInPlaceIsReadAgain_data()
+    {
+        QTest::addColumn<bool>("timeSetBack");
+        QTest::newRow("new modification time") << false;
+        QTest::newRow("modification time set back") << true;
+    }
+
+    void fileChangedInPlaceIsReadAgain()
+    {
+        QFETCH(bool, timeSetBack);
+        const QString place = NewPlace();
+        QString name;
+        {
+            auto app = Application::Create(place);
+            Item item = app->CreateItem(olAppointmentItem);
+            item.SetStart(At(2026, 2, 2, 9));
+            item.SetBillingInformation(QStringLiteral("55"));
+            item.Save();
+            name = place + QStringLiteral("/Calendar/") + item.EntryID() + QStringLiteral(".ics");
+        }
+        {
+            // Opened once more, so that the cache holds the item as it is now.
+            auto app = Application::Create(place);
+            QVERIFY(app->GetNamespace(QStringLiteral("MAPI")).GetDefaultFolder(olFolderCalendar).Items().Find(
+                QStringLiteral("[BillingInformation] = 55")));
+        }
+        const QByteArray path = QFile::encodeName(name);
+        struct stat before;
+        QCOMPARE(::stat(path.constData(), &before), 0);
+        QByteArray text = ReadAll(name);
+        text.replace("T090000", "T140000").replace("BILLINGINFORMATION:55", "BILLINGINFORMATION:56");
+        QThread::msleep(20); // file times may be kept to a clock tick: let one pass
+        {
+            QFile file(name);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QCOMPARE(file.write(text), text.size());
+        }
+        timespec times[2] = {before.st_atim, before.st_mtim};
+        if (!timeSetBack)
+            times[1].tv_sec += 1;
+        QCOMPARE(::utimensat(AT_FDCWD, path.constData(), times, 0), 0);
+        struct stat after;
+        QCOMPARE(::stat(path.constData(), &after), 0);
+        QCOMPARE(after.st_ino, before.st_ino);
+        QCOMPARE(after.st_size, before.st_size);
+
+        auto app = Application::Create(place);
+        Items items = app->GetNamespace(QStringLiteral("MAPI")).GetDefaultFolder(olFolderCalendar).Items();
+        QVERIFY(!items.Find(QStringLiteral("[BillingInformation] = 55")));
+        const Item item = items.Find(QStringLiteral("[BillingInformation] = 56"));
+        QVERIFY(item);
+        QCOMPARE(item.Start(), At(2026, 2, 2, 14));
+    }
+
+    // Written again, the cache copies the texts of items nobody asked about as they were read,
+    // and encodes those that were decoded or parsed.
+    void cacheKeepsTextsDecodedOrNot()
+    {
+        const QString place = NewPlace();
+        const QString subject = QStringLiteral("Möte om ☕ och 𝄞");
+        QString cachePath;
+        {
+            auto app = Application::Create(place);
+            cachePath = cal::detail::CachePath(app->Location(), cal::Collection::Calendar);
+            for (int i = 0; i < 2; ++i) {
+                Item item = app->CreateItem(olAppointmentItem);
+                item.SetStart(At(2026, 2, 2 + i, 9));
+                item.SetSubject(subject + QString::number(i));
+                item.SetBody(QStringLiteral("rad ett\r\nrad två ") + QString::number(i));
+                item.SetLocation(i ? QString() : QStringLiteral("Rum å"));
+                item.SetMileage(QString::number(40 + i));
+                item.Save();
+            }
+        }
+        cal::detail::Cache cache = cal::detail::ReadCache(cachePath);
+        QCOMPARE(cache.items.size(), size_t(2));
+        cal::detail::FolderData folder;
+        for (cal::detail::CachedItem& c : cache.items) {
+            QVERIFY(c.resource->summary.lazyTexts);
+            c.resource->name = c.name.toString();
+            c.resource->etag = c.etag.toByteArray();
+            folder.items.push_back(c.resource);
+        }
+        // Which item is which follows from its start: the cache is in file-name order.
+        const auto numberOf = [&](const cal::detail::Summary& summary) {
+            return summary.start == At(2026, 2, 2, 9).toSecsSinceEpoch() ? 0 : 1;
+        };
+        const size_t first = numberOf(folder.items[0]->summary) == 0 ? 0 : 1;
+        QCOMPARE(folder.items[first]->summary.Texts().subject, subject + QLatin1Char('0')); // decoded, the other not
+        QVERIFY(!folder.items[first]->summary.lazyTexts);
+        QVERIFY(folder.items[1 - first]->summary.lazyTexts);
+        const QString again = cachePath + QStringLiteral(".again");
+        cal::detail::WriteCache(again, folder);
+        const cal::detail::Cache reread = cal::detail::ReadCache(again);
+        QCOMPARE(reread.items.size(), size_t(2));
+        for (const cal::detail::CachedItem& r : reread.items) {
+            const cal::detail::Summary& s = r.resource->summary;
+            const int i = numberOf(s);
+            const auto original = std::find_if(folder.items.begin(), folder.items.end(),
+                                               [&](const auto& item) { return r.name == QStringView(item->name); });
+            QVERIFY(original != folder.items.end());
+            QCOMPARE(r.etag, QByteArrayView((*original)->etag));
+            QCOMPARE(s.Texts().subject, subject + QString::number(i));
+            QCOMPARE(s.Texts().body, QStringLiteral("rad ett\r\nrad två ") + QString::number(i));
+            QCOMPARE(s.Texts().location, i ? QString() : QStringLiteral("Rum å"));
+            QCOMPARE(s.Texts().uid, (*original)->summary.Texts().uid);
+            QCOMPARE(s.markers[1], QString::number(40 + i));
+            QCOMPARE(s.start, At(2026, 2, 2 + i, 9).toSecsSinceEpoch());
+        }
+    }
+
+    void cacheMeetsFilesAddedRemovedAndSavedSinceIt()
+    {
+        const QString place = NewPlace();
+        const QString dir = place + QStringLiteral("/Calendar/");
+        WriteText(dir + QStringLiteral("m.ics"), Series(QStringLiteral("m"), "20260302T080000", "FREQ=DAILY;COUNT=1"));
+        WriteText(dir + QStringLiteral("z.ics"), Series(QStringLiteral("z"), "20260303T080000", "FREQ=DAILY;COUNT=1"));
+        {
+            auto app = Application::Create(place);
+            QCOMPARE(app->GetNamespace(QStringLiteral("MAPI")).GetDefaultFolder(olFolderCalendar).Items().Count(), 2);
+            // Saved after the load: the cache lists it after z, out of name order.
+            Item item = app->CreateItem(olAppointmentItem);
+            item.SetStart(At(2026, 3, 4, 8));
+            item.SetSubject(QStringLiteral("ny"));
+            item.Save();
+            app->Quit();
+        }
+        QVERIFY(QFile::remove(dir + QStringLiteral("m.ics")));
+        WriteText(dir + QStringLiteral("a.ics"), Series(QStringLiteral("a"), "20260301T080000", "FREQ=DAILY;COUNT=1"));
+        for (int run = 0; run < 2; ++run) { // from the cache as the last run left it, then as this one did
+            auto app = Application::Create(place);
+            QCOMPARE(Listing(SortedWithRecurrences(app), QStringLiteral("[Start] >= \"2026-03-01\" AND [End] <= \"2026-04-01\"")),
+                     (QStringList{"2026-03-01 08:00|2026-03-01 09:00|a", "2026-03-03 08:00|2026-03-03 09:00|z",
+                                  "2026-03-04 08:00|2026-03-04 08:00|ny"}));
+            app->Quit();
+        }
+    }
+
+    void damagedCacheIsIgnored_data()
+    {
+        QTest::addColumn<bool>("cut");
+        QTest::newRow("cut in half") << true;
+        QTest::newRow("one letter changed, every length kept: only the checksum tells") << false;
+    }
+
+    void damagedCacheIsIgnored()
+    {
+        QFETCH(bool, cut);
+        const QString place = NewPlace();
+        {
+            auto app = Application::Create(place);
+            Item item = app->CreateItem(olAppointmentItem);
+            item.SetStart(At(2026, 2, 2, 9));
+            item.SetSubject(QStringLiteral("Tandläkare"));
+            item.SetMileage(QStringLiteral("9"));
+            item.Save();
+        }
+        const QString cache = detail::CachePath(place, Collection::Calendar);
+        QByteArray data = ReadAll(cache);
+        QVERIFY(data.contains("Tandläkare"));
+        if (cut)
+            data.truncate(data.size() / 2);
+        else
+            data.replace("Tandläkare", "Tandlökare");
+        WriteText(cache, data);
+        auto app = Application::Create(place);
+        const Item item = app->GetNamespace(QStringLiteral("MAPI")).GetDefaultFolder(olFolderCalendar).Items().Find(QStringLiteral("[Mileage] = 9"));
+        QVERIFY(item);
+        QCOMPARE(item.Subject(), QStringLiteral("Tandläkare"));
+    }
+
+    void itemChangedElsewhereIsNotOverwritten_data()
+    {
+        QTest::addColumn<QString>("suffix");
+        QTest::newRow("vdir") << "";
+        QTest::newRow("single file") << ".ics";
+    }
+
+    void itemChangedElsewhereIsNotOverwritten()
+    {
+        QFETCH(QString, suffix);
+        const QString place = NewPlace(suffix);
+        auto app = Application::Create(place);
+        Item item = app->CreateItem(olAppointmentItem);
+        item.SetStart(At(2026, 2, 2, 9));
+        item.SetSubject(QStringLiteral("Vårt"));
+        item.Save();
+        const QString file = suffix.isEmpty() ? place + QStringLiteral("/Calendar/") + item.EntryID() + QStringLiteral(".ics") : place;
+        item.Subject(); // read it, as a user of the item would
+
+        // Another program changes the same item.
+        QByteArray text = ReadAll(file);
+        text.replace("SUMMARY:Vårt", "SUMMARY:Deras");
+        QFile::remove(file);
+        WriteText(file, text);
+
+        item.SetSubject(QStringLiteral("Vårt igen"));
+        try {
+            item.Save();
+            QFAIL("overwrote the other program's change");
+        } catch (const vb::ErrObject& e) {
+            QCOMPARE(int(e.Number()), int(ErrCalendar));
+            QVERIFY2(e.Description().startsWith(file) && e.Description().contains(QLatin1String("changed or removed by another program")),
+                     qPrintable(e.Description()));
+        }
+        QCOMPARE(ReadAll(file), text);
+    }
+
+    void singleFileKeepsWhatAnotherProgramAdded()
+    {
+        const QString file = NewPlace(QStringLiteral(".ics"));
+        auto app = Application::Create(file);
+        Item ours = app->CreateItem(olAppointmentItem);
+        ours.SetStart(At(2026, 2, 2, 9));
+        ours.SetSubject(QStringLiteral("Vårt"));
+        ours.Save();
+        // Another program adds an event to the file.
+        QByteArray text = ReadAll(file);
+        text.replace("END:VCALENDAR", "BEGIN:VEVENT\r\nUID:deras-1\r\nDTSTAMP:20260101T000000Z\r\nDTSTART:20260203T100000Z\r\n"
+                                      "SUMMARY:Deras\r\nEND:VEVENT\r\nEND:VCALENDAR");
+        QFile::remove(file);
+        WriteText(file, text);
+        Item second = app->CreateItem(olAppointmentItem);
+        second.SetStart(At(2026, 2, 4, 9));
+        second.SetSubject(QStringLiteral("Vårt andra"));
+        second.Save();
+        app->Quit();
+        auto again = Application::Create(file);
+        QStringList subjects;
+        Items items = again->GetNamespace(QStringLiteral("MAPI")).GetDefaultFolder(olFolderCalendar).Items();
+        items.Sort(QStringLiteral("Start"));
+        for (int i = 1; i <= items.Count(); ++i)
+            subjects << items.Item(i).Subject();
+        QCOMPARE(subjects, (QStringList{"Vårt", "Deras", "Vårt andra"}));
+    }
+};
+
+ALMBRO_TEST_MAIN(TestCalendarSharing)
+#include "test_calendar_sharing.moc"

@@ -1,0 +1,270 @@
+// Where a calendar store lives and how it is opened, the application object, and writes that
+// stay whole: locks, temporary files, file modes, a writer killed mid-save.
+#include "CalendarTestSupport.h"
+
+#include <signal.h>
+#include <sys/stat.h>
+#include <QProcess>
+#include <QElapsedTimer>
+#include <QLockFile>
+#include <QRegularExpression>
+
+using namespace cal;
+using namespace caltest;
+
+class TestCalendarStore : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { InitCalendarTest(); }
+    void cleanup() { QuitRunningApplication(); }
+
+    void defaultStoreIsAVdirInTheDataFolder()
+    {
+        qunsetenv("ALMBRO_CALENDAR");
+        const QString expected = qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/almbro/calendar");
+        QCOMPARE(StoreLocation(), expected);
+        auto app = Application::Create();
+        for (const char* sub : {"Calendar", "Notes", "Tasks"})
+            QVERIFY2(QFileInfo(expected + QLatin1Char('/') + QLatin1String(sub)).isDir(), sub);
+        Item item = app->CreateItem(olAppointmentItem);
+        item.SetStart(At(2026, 12, 3, 10));
+        item.SetSubject(QStringLiteral("Standard"));
+        item.Save();
+        QCOMPARE(IcsFiles(expected + QStringLiteral("/Calendar")), QStringList{item.EntryID() + QStringLiteral(".ics")});
+    }
+
+    void settingPicksTheStore_data()
+    {
+        QTest::addColumn<QString>("suffix");
+        QTest::addColumn<bool>("singleFile");
+        QTest::newRow("folder") << "/cal" << false;
+        QTest::newRow("file") << "/mina.ics" << true;
+        QTest::newRow("file, upper case") << "/MINA.ICS" << true;
+    }
+
+    void settingPicksTheStore()
+    {
+        QFETCH(QString, suffix);
+        QFETCH(bool, singleFile);
+        const QString location = NewPlace() + suffix;
+        qputenv("ALMBRO_CALENDAR", location.toUtf8());
+        QCOMPARE(StoreLocation(), location);
+        auto app = Application::Create();
+        qunsetenv("ALMBRO_CALENDAR");
+        Item item = app->CreateItem(olAppointmentItem);
+        item.SetStart(At(2026, 12, 3, 10));
+        item.Save();
+        QCOMPARE(QFileInfo(location).isFile(), singleFile);
+        QCOMPARE(QFileInfo(location + QStringLiteral("/Calendar")).isDir(), !singleFile);
+    }
+
+    void storeThatCannotBeOpened_data()
+    {
+        QTest::addColumn<QString>("location");
+        QTest::addColumn<QByteArray>("content"); // written at location first; "dir" makes a folder
+        QTest::addColumn<QString>("description");
+        const QString base = NewPlace();
+        QTest::newRow("folder path is a file") << base + "/fil" << QByteArray("x")
+                                               << "The calendar folder " + base + "/fil is not a folder";
+        QTest::newRow("folder under a file") << base + "/fil2/under" << QByteArray()
+                                             << "Cannot create the calendar folder " + base + "/fil2/under/Calendar";
+        QTest::newRow("ics file that is not iCalendar") << base + "/text.ics" << QByteArray("hej\n")
+                                                        << base + "/text.ics is not an iCalendar file (it does not begin with BEGIN:VCALENDAR)";
+        QTest::newRow("ics path that is a folder") << base + "/mapp.ics" << QByteArray("dir")
+                                                   << "The calendar file " + base + "/mapp.ics is not a file";
+        QTest::newRow("CalDAV server that is not there")
+            << "http://127.0.0.1:1/dav/" << QByteArray()
+            << "The calendar server http://127.0.0.1:1 could not be reached: Connection refused";
+    }
+
+    void storeThatCannotBeOpened()
+    {
+        QFETCH(QString, location);
+        QFETCH(QByteArray, content);
+        QFETCH(QString, description);
+        if (content == "dir")
+            QDir().mkpath(location);
+        else if (!content.isEmpty())
+            WriteText(location, content);
+        if (QTest::currentDataTag() == QLatin1String("folder under a file"))
+            WriteText(location.section(QLatin1Char('/'), 0, -2), "x");
+        try {
+            Application::Create(location);
+            QFAIL("opened");
+        } catch (const vb::ErrObject& e) {
+            QCOMPARE(int(e.Number()), int(vb::ErrCannotCreateObject));
+            QCOMPARE(e.Description(), description);
+        }
+        QVERIFY(!Application::GetRunning());
+        if (content == "hej\n")
+            QCOMPARE(ReadAll(location), content); // never touched
+    }
+
+    void runningApplicationIsJoinedAndQuitEndsIt()
+    {
+        QVERIFY(!Application::GetRunning());
+        auto app = Application::Create(NewPlace());
+        QCOMPARE(Application::GetRunning(), app);
+        app->Quit();
+        QVERIFY(!Application::GetRunning());
+        QVERIFY_THROWS_EXCEPTION(vb::ErrObject, app->GetNamespace(QStringLiteral("MAPI")));
+    }
+
+    void namespaceAndFolders_data()
+    {
+        QTest::addColumn<int>("folder");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("calendar") << 9 << "Calendar";
+        QTest::newRow("notes") << 12 << "Notes";
+        QTest::newRow("tasks") << 13 << "Tasks";
+        QTest::newRow("inbox is not there") << 6 << "";
+    }
+
+    void namespaceAndFolders()
+    {
+        QFETCH(int, folder);
+        QFETCH(QString, name);
+        auto app = Application::Create(NewPlace());
+        QVERIFY_THROWS_EXCEPTION(vb::ErrObject, app->GetNamespace(QStringLiteral("XYZ")));
+        const NameSpace ns = app->GetNamespace(QStringLiteral("mapi"));
+        if (name.isEmpty()) {
+            try {
+                ns.GetDefaultFolder(folder);
+                QFAIL("no error");
+            } catch (const vb::ErrObject& e) {
+                QCOMPARE(int(e.Number()), int(vb::ErrInvalidProcedureCall));
+            }
+            return;
+        }
+        QCOMPARE(ns.GetDefaultFolder(folder).Name(), name);
+    }
+
+    void singleFileLockedByAnotherProgram()
+    {
+        const QString file = NewPlace(QStringLiteral(".ics"));
+        auto app = Application::Create(file);
+        QLockFile other(file + QStringLiteral(".lock"));
+        QVERIFY(other.tryLock());
+        Item item = app->CreateItem(olAppointmentItem);
+        item.SetStart(At(2026, 2, 2, 9));
+        try {
+            item.Save();
+            QFAIL("saved past the lock");
+        } catch (const vb::ErrObject& e) {
+            QCOMPARE(int(e.Number()), int(vb::ErrPermissionDenied));
+            QCOMPARE(e.Description(), QStringLiteral("The calendar file %1 is locked by another program (%1.lock)").arg(file));
+        }
+        other.unlock();
+        item.Save();
+        QVERIFY(ReadAll(file).contains("BEGIN:VEVENT"));
+    }
+
+    void temporaryFileNames_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("suffix");
+        QTest::addColumn<bool>("ours");
+        const QString made = QString::fromLatin1(detail::TempName("abc.ics"));
+        QTest::newRow("one we make") << made << ".ics" << true;
+        QTest::newRow("cache") << QString::fromLatin1(detail::TempName("calendar-1f.cache")) << ".cache" << true;
+        QTest::newRow("a cache's for an item folder") << QString::fromLatin1(detail::TempName("calendar-1f.cache")) << ".ics" << false;
+        QTest::newRow("a user's dotfile") << ".bashrc" << ".ics" << false;
+        QTest::newRow("similar, more after the counter") << made + QStringLiteral(".bak") << ".ics" << false;
+        QTest::newRow("similar, letters for the process") << ".abc.ics.almbro-tmp-12x-3" << ".ics" << false;
+        QTest::newRow("similar, no final name") << ".almbro-tmp-12-3" << ".ics" << false;
+        QTest::newRow("not hidden") << made.mid(1) << ".ics" << false;
+    }
+
+    void temporaryFileNames()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, suffix);
+        QFETCH(bool, ours);
+        long pid = 0;
+        QCOMPARE(detail::IsOurTempName(name.toLatin1().constData(), suffix.toLatin1().constData(), &pid), ours);
+        if (ours)
+            QCOMPARE(pid, long(::getpid()));
+    }
+
+    void rewrittenFileKeepsItsMode_data()
+    {
+        QTest::addColumn<bool>("vdir");
+        QTest::newRow("vdir") << true;
+        QTest::newRow("single file") << false;
+    }
+
+    void rewrittenFileKeepsItsMode()
+    {
+        QFETCH(bool, vdir);
+        const QString place = NewPlace(vdir ? QString() : QStringLiteral(".ics"));
+        QString path;
+        {
+            auto app = Application::Create(place);
+            Item item = app->CreateItem(olAppointmentItem);
+            item.SetStart(At(2026, 2, 2, 9));
+            item.SetBillingInformation(QStringLiteral("17"));
+            item.Save();
+            path = vdir ? place + QStringLiteral("/Calendar/") + IcsFiles(place + QStringLiteral("/Calendar")).first() : place;
+        }
+        QVERIFY(::chmod(QFile::encodeName(path).constData(), 0600) == 0);
+        {
+            auto app = Application::Create(place);
+            Item item = app->GetNamespace(QStringLiteral("MAPI")).GetDefaultFolder(olFolderCalendar).Items().Find(QStringLiteral("[BillingInformation] = 17"));
+            item.SetSubject(QStringLiteral("Ändrad"));
+            item.Save();
+        }
+        struct stat st;
+        QVERIFY(::stat(QFile::encodeName(path).constData(), &st) == 0);
+        QCOMPARE(int(st.st_mode & 07777), 0600);
+    }
+
+    void killedWriterLeavesOnlyWholeItems()
+    {
+        const QString place = NewPlace();
+        QProcess writer;
+        writer.setProgram(QStringLiteral(ALMBRO_BINARY_DIR "/tests/calendar/calendar_writer"));
+        writer.setArguments({place});
+        writer.start();
+        QVERIFY(writer.waitForStarted());
+        const QString folder = place + QStringLiteral("/Calendar");
+        QElapsedTimer timer;
+        timer.start();
+        while (IcsFiles(folder).size() < 25 && timer.elapsed() < 60000)
+            QTest::qWait(20);
+        QVERIFY2(IcsFiles(folder).size() >= 25, "the writer did not get going");
+        ::kill(pid_t(writer.processId()), SIGKILL);
+        QVERIFY(writer.waitForFinished());
+
+        const QStringList all = QDir(folder).entryList(QDir::Files | QDir::Hidden);
+        for (const QString& name : all)
+            QVERIFY2(name.endsWith(QLatin1String(".ics")) ? !name.startsWith(QLatin1Char('.')) : name.startsWith(QLatin1Char('.')),
+                     qPrintable(name));
+        auto app = Application::Create(place);
+        const MAPIFolder calendar = app->GetNamespace(QStringLiteral("MAPI")).GetDefaultFolder(olFolderCalendar);
+        QCOMPARE(calendar.LoadErrors(), QStringList());
+        QCOMPARE(calendar.Items().Count(), int(IcsFiles(folder).size()));
+        Items items = calendar.Items();
+        for (int i = 1; i <= items.Count(); ++i)
+            QCOMPARE(items.Item(i).Body().size(), 200000); // every saved item whole
+        // The dead writer's temporary file is gone after the folder was read.
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden).filter(QRegularExpression(QStringLiteral("^\\."))), QStringList());
+        app->Quit();
+
+        // Run again to the end: the bookings it had written are updated, none is doubled.
+        const int written = int(IcsFiles(folder).size());
+        QProcess again;
+        again.start(QStringLiteral(ALMBRO_BINARY_DIR "/tests/calendar/calendar_writer"), {place, QString::number(written + 5)});
+        QVERIFY(again.waitForFinished(120000));
+        QCOMPARE(again.exitCode(), 0);
+        QCOMPARE(int(IcsFiles(folder).size()), written + 5);
+        auto after = Application::Create(place);
+        Items rerun = after->GetNamespace(QStringLiteral("MAPI")).GetDefaultFolder(olFolderCalendar).Items();
+        QSet<QString> markers;
+        for (int i = 1; i <= rerun.Count(); ++i)
+            markers.insert(rerun.Item(i).BillingInformation());
+        QCOMPARE(int(markers.size()), written + 5);
+    }
+};
+
+ALMBRO_TEST_MAIN(TestCalendarStore)
+#include "test_calendar_store.moc"
