@@ -439,7 +439,7 @@ QByteArray CalDavStore::Read(Collection collection, const QString& name, QByteAr
 }
 
 QByteArray CalDavStore::Write(Collection collection, const QString& name, const QByteArray& data,
-                              const QByteArray& ifMatch)
+                              const QByteArray& ifMatch, WriteKind kind)
 {
     const auto it = m_entries.constFind(name);
     const QString where = Describe(collection, name);
@@ -451,11 +451,13 @@ QByteArray CalDavStore::Write(Collection collection, const QString& name, const 
         if (it->etag != ifMatch)
             vb::Raise(ErrCalendar, QString::fromLatin1(kChanged).arg(where));
         // The item as it is on the server: nothing to send.
-        try {
-            if (SameItem(m_mirror->Read(Mirrored(), name, nullptr), data))
-                return ifMatch;
-        } catch (...) {
-            // an unreadable mirror file: the server gets the item
+        if (kind == WriteKind::MaybeSame) {
+            try {
+                if (SameItem(m_mirror->Read(Mirrored(), name, nullptr), data))
+                    return ifMatch;
+            } catch (...) {
+                // an unreadable mirror file: the server gets the item
+            }
         }
     }
     const QString path = it != m_entries.cend() ? it->href : m_collection.path(QUrl::FullyDecoded) + name;

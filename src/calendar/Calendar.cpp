@@ -502,7 +502,13 @@ void Item::SetProp(int prop, const QVariant& value)
                                                      GoverningComponent(vcal, f.collection, m_resource->summary, m_rid))
                                     : MainComponent(vcal, f.collection);
     const qint64 key = m_occurrence ? m_rid : kNoTime;
-    detail::SetProp(vcal, c, prop, value, m_resource->endSet.contains(key));
+    // An export sets every field of an appointment that is mostly as it was: a value equal to
+    // the stored one changes nothing, and an item without a change is not written again.
+    if (m_occurrence || m_resource->changed || m_resource->name.isEmpty() ||
+        detail::SetPropChanges(vcal, c, prop, value)) {
+        detail::SetProp(vcal, c, prop, value, m_resource->endSet.contains(key));
+        m_resource->changed = true;
+    }
     m_resource->dirty = true;
     if (!m_resource->name.isEmpty())
         f.dirty.insert(m_resource.get());
@@ -585,8 +591,15 @@ void Item::Save()
                                               "overwritten")
                                    .arg(store.Describe(f.collection, r->name)));
     }
-    PrepareForSave(vcal);
     const bool isNew = r->name.isEmpty();
+    if (!isNew && !r->changed) {
+        // Every value set was the one stored: the file, and its etag, stay as they are.
+        r->dirty = false;
+        f.dirty.remove(r.get());
+        r->endSet.clear();
+        return;
+    }
+    PrepareForSave(vcal);
     const QString where = isNew ? store.Location() : store.Describe(f.collection, r->name);
     Summary s = Summarize(vcal, f.collection, where, FallbackUid(r->name));
     if (f.collection == Collection::Calendar && s.end != kNoTime && s.end < s.start)
@@ -605,13 +618,14 @@ void Item::Save()
         f.items.push_back(r);
         ByName(f).insert(name, r);
     } else {
-        const QByteArray etag = store.Write(f.collection, r->name, data, r->etag);
+        const QByteArray etag = store.Write(f.collection, r->name, data, r->etag, Store::WriteKind::Changed);
         IndexRemove(f, r.get());
         r->etag = etag;
     }
     r->summary = std::move(s);
     IndexAdd(f, r.get());
     r->dirty = false;
+    r->changed = false;
     f.dirty.remove(r.get());
     r->endSet.clear();
     // A long export must not keep every item it wrote parsed in memory.
@@ -631,6 +645,7 @@ void Item::Delete()
     if (m_occurrence) {
         AddExdate(EnsureParsed(f, m_resource), f.collection, m_rid);
         m_resource->dirty = true;
+        m_resource->changed = true;
         f.dirty.insert(m_resource.get());
         Item series = SearchState::Make(m_folder, m_resource);
         series.Save();

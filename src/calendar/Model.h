@@ -136,6 +136,9 @@ struct Resource : std::enable_shared_from_this<Resource> {
     Summary summary;
     ComponentPtr vcalendar; // the full parse, when loaded
     bool dirty = false;     // changed in memory since read or saved
+    // A property was given a value other than the one it had since the item was read or saved
+    // (dirty alone may mean only that values equal to the stored ones were set).
+    bool changed = false;
     bool deleted = false;
     qint64 order = 0;
     QSet<qint64> endSet; // components (by rid) whose End was set since the last save
@@ -196,6 +199,9 @@ QVariant GetProp(icalcomponent* vcalendar, icalcomponent* component, int prop);
 // Sets one property on component; for Start and End, endWasSet tells whether End was set
 // explicitly since the last save (then a new Start keeps that End, not the length).
 void SetProp(icalcomponent* vcalendar, icalcomponent* component, int prop, const QVariant& value, bool endWasSet);
+// False when setting the property to value would leave the item as it is (the same text, the
+// same instant of a date-time start or end); true when it changes it or when that is not certain.
+bool SetPropChanges(icalcomponent* vcalendar, icalcomponent* component, int prop, const QVariant& value);
 // Stamps DTSTAMP and LAST-MODIFIED and adds the VTIMEZONEs the item's times need.
 void PrepareForSave(icalcomponent* vcalendar);
 // Marks one occurrence as removed (EXDATE on the series).

@@ -35,9 +35,12 @@ public:
     virtual QByteArray Read(Collection collection, const QString& name, QByteArray* etag = nullptr) = 0;
     // Replaces or creates the resource atomically, durably at the latest at Commit(); returns
     // the new etag. ifMatch is the etag that was read (empty for a new resource); a resource
-    // that changed meanwhile is not overwritten: that raises ErrCalendar.
+    // that changed meanwhile is not overwritten: that raises ErrCalendar. With MaybeSame a
+    // resource equal in meaning to the stored one is left as it is (and keeps its etag); with
+    // Changed the caller knows it differs from what was read, and the store need not compare.
+    enum class WriteKind { MaybeSame, Changed };
     virtual QByteArray Write(Collection collection, const QString& name, const QByteArray& data,
-                             const QByteArray& ifMatch) = 0;
+                             const QByteArray& ifMatch, WriteKind kind = WriteKind::MaybeSame) = 0;
     virtual void Remove(Collection collection, const QString& name, const QByteArray& ifMatch) = 0;
 
     // The name a new item with this UID gets.

@@ -158,7 +158,7 @@ QByteArray VdirStore::Read(Collection collection, const QString& name, QByteArra
 }
 
 QByteArray VdirStore::Write(Collection collection, const QString& name, const QByteArray& data,
-                            const QByteArray& ifMatch)
+                            const QByteArray& ifMatch, WriteKind kind)
 {
     CheckName(name);
     const QString path = Describe(collection, name);
@@ -170,7 +170,7 @@ QByteArray VdirStore::Write(Collection collection, const QString& name, const QB
                   QStringLiteral("%1 was changed or removed by another program since it was read; it was not "
                                  "overwritten")
                       .arg(path));
-    if (!ifMatch.isEmpty()) {
+    if (!ifMatch.isEmpty() && kind == WriteKind::MaybeSame) {
         // An item equal to the stored one: the file, and its etag, stay as they are.
         try {
             if (SameItem(ReadWholeFile(path), data))
