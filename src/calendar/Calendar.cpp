@@ -191,9 +191,14 @@ void EnsureLoaded(FolderData& f)
                 const ResourceInfo& info = list[toRead[k]];
                 auto r = std::make_shared<Resource>();
                 r->name = info.name;
-                const QString where = store.Describe(f.collection, info.name);
                 try {
                     const QByteArray data = store.Read(f.collection, info.name, &r->etag);
+                    if (auto quick = QuickSummary(data, f.collection, FallbackUid(info.name))) {
+                        r->summary = std::move(*quick);
+                        found[size_t(toRead[k])] = std::move(r);
+                        continue;
+                    }
+                    const QString where = store.Describe(f.collection, info.name);
                     ComponentPtr vcal = ParseCalendar(data, where);
                     // A vdir collection may hold other kinds of items too (tasks beside events):
                     // those are not ours to list, and not errors.
@@ -600,14 +605,18 @@ void Item::Save()
         return;
     }
     PrepareForSave(vcal);
-    const QString where = isNew ? store.Location() : store.Describe(f.collection, r->name);
-    Summary s = Summarize(vcal, f.collection, where, FallbackUid(r->name));
+    const QByteArray data = Serialize(vcal);
+    // Read back from the text written, as the next opening will read it; the parsed item
+    // answers whatever that reading is not sure of.
+    std::optional<Summary> quick = QuickSummary(data, f.collection, FallbackUid(r->name));
+    Summary s = quick ? std::move(*quick)
+                      : Summarize(vcal, f.collection, isNew ? store.Location() : store.Describe(f.collection, r->name),
+                                  FallbackUid(r->name));
     if (f.collection == Collection::Calendar && s.end != kNoTime && s.end < s.start)
         vb::Raise(ErrCalendar, QStringLiteral("The appointment \"%1\" ends (%2) before it starts (%3); it was not saved")
                                    .arg(detail::GetProp(vcal, MainComponent(vcal, f.collection), pSubject).toString(),
                                         QDateTime::fromSecsSinceEpoch(s.end).toString(Qt::ISODate),
                                         QDateTime::fromSecsSinceEpoch(s.start).toString(Qt::ISODate)));
-    const QByteArray data = Serialize(vcal);
     if (isNew) {
         const QString name = store.NameForUid(s.Texts().uid);
         if (ByName(f).contains(name))

@@ -12,13 +12,13 @@
 
 namespace cal::detail {
 
-namespace {
-
 const char kXBilling[] = "X-ALMBRO-BILLINGINFORMATION";
 const char kXMileage[] = "X-ALMBRO-MILEAGE";
 const char kXSoundFile[] = "X-ALMBRO-REMINDERSOUNDFILE";
 const char kXPlaySound[] = "X-ALMBRO-REMINDERPLAYSOUND";
 const char kXBusy[] = "X-MICROSOFT-CDO-BUSYSTATUS";
+
+namespace {
 
 const PropDef kProps[pPropCount] = {
     {"Subject", PropType::Text, pSubject},
@@ -73,6 +73,8 @@ private:
     Collection m_collection;
 };
 
+} // namespace
+
 // --- texts: Outlook's CR LF line breaks outside, LF inside the file ---
 QString ToOutlookText(const char* text)
 {
@@ -82,6 +84,8 @@ QString ToOutlookText(const char* text)
     s.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
     return s;
 }
+
+namespace {
 
 QByteArray ToIcalText(const QString& text)
 {
@@ -297,6 +301,8 @@ int ToInt(const QVariant& value, int prop)
     return n;
 }
 
+} // namespace
+
 int BusyFromText(const QString& text)
 {
     const QString t = text.trimmed().toUpper();
@@ -310,6 +316,8 @@ int BusyFromText(const QString& text)
         return olWorkingElsewhere;
     return olBusy;
 }
+
+namespace {
 
 const char* BusyText(int status)
 {
