@@ -148,10 +148,10 @@ QByteArray VdirStore::Read(Collection collection, const QString& name, QByteArra
 {
     CheckName(name);
     const QString path = Describe(collection, name);
-    // The stamp before the read: if the file changes while we read it, the next listing
-    // shows a newer etag and it is read again.
-    const auto stamp = StatFile(path);
-    QByteArray data = ReadWholeFile(path);
+    // The stamp before the read (of the file opened): if the file changes while we read it,
+    // the next listing shows a newer etag and it is read again.
+    std::optional<FileStamp> stamp;
+    QByteArray data = ReadWholeFile(path, &stamp);
     if (etag)
         *etag = stamp ? stamp->Etag() : QByteArray();
     return data;
@@ -179,8 +179,8 @@ QByteArray VdirStore::Write(Collection collection, const QString& name, const QB
             // unreadable: it is replaced
         }
     }
-    AtomicWrite(CollectionPath(collection), name, data, &m_pending);
-    const auto written = StatFile(path);
+    std::optional<FileStamp> written;
+    AtomicWrite(CollectionPath(collection), name, data, &m_pending, &written);
     return written ? written->Etag() : QByteArray();
 }
 
