@@ -4,6 +4,7 @@
 #include "platform/ErrObject.h"
 
 #include <QDebug>
+#include <QElapsedTimer>
 #include <QSet>
 
 #include <algorithm>
@@ -19,6 +20,15 @@ using namespace detail;
 QDateTime EmptyDate()
 {
     return QDateTime(QDate(4501, 1, 1), QTime(0, 0));
+}
+
+namespace {
+OpenProgress g_openProgress;
+}
+
+void SetOpenProgress(OpenProgress progress)
+{
+    g_openProgress = std::move(progress);
 }
 
 namespace detail {
@@ -184,10 +194,28 @@ void EnsureLoaded(FolderData& f)
     // that is the whole calendar.
     std::vector<QString> errors(toRead.size());
     std::atomic<size_t> next{0};
-    auto work = [&] {
+    std::atomic<size_t> done{0};
+    // Whoever shows the progress hears of it on this thread only, never more than every 50 ms.
+    const OpenProgress progress = toRead.empty() ? OpenProgress() : g_openProgress;
+    QElapsedTimer sinceReport;
+    auto report = [&](size_t count) {
+        if (!progress)
+            return;
+        try {
+            progress(store.Location(), qint64(count), qint64(toRead.size()));
+        } catch (...) {
+            // a display that failed stops nothing
+        }
+        sinceReport.start();
+    };
+    report(0);
+    auto work = [&](bool reporting) {
         constexpr size_t kChunk = 64;
         for (size_t begin; (begin = next.fetch_add(kChunk)) < toRead.size();) {
-            for (size_t k = begin; k < std::min(toRead.size(), begin + kChunk); ++k) {
+            const size_t chunkEnd = std::min(toRead.size(), begin + kChunk);
+            if (reporting && progress && sinceReport.elapsed() >= 50)
+                report(done.load());
+            for (size_t k = begin; k < chunkEnd; ++k) {
                 const ResourceInfo& info = list[toRead[k]];
                 auto r = std::make_shared<Resource>();
                 r->name = info.name;
@@ -211,6 +239,7 @@ void EnsureLoaded(FolderData& f)
                     errors[k] = vb::CurrentError().Description();
                 }
             }
+            done.fetch_add(chunkEnd - begin);
         }
     };
     std::vector<std::thread> helpers;
@@ -218,15 +247,17 @@ void EnsureLoaded(FolderData& f)
         const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
         for (unsigned t = 1; t < cores; ++t) {
             try {
-                helpers.emplace_back(work);
+                helpers.emplace_back(work, false);
             } catch (...) {
                 break; // no thread to be had: the others do it all
             }
         }
     }
-    work();
+    work(true);
     for (std::thread& t : helpers)
         t.join();
+    if (!toRead.empty())
+        report(toRead.size());
     for (const QString& e : errors)
         if (!e.isEmpty()) {
             f.loadErrors << e;
