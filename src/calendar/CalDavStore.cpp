@@ -464,10 +464,10 @@ void CalDavStore::Commit()
 }
 
 QByteArray CalDavStore::Write(Collection collection, const QString& name, const QByteArray& data,
-                              const QByteArray& ifMatch)
+                              const QByteArray& ifMatch, WriteKind kind)
 {
     std::optional<WriteOutcome> outcome;
-    WriteLater(collection, name, data, ifMatch, [&outcome](const WriteOutcome& o) { outcome = o; });
+    WriteLater(collection, name, data, ifMatch, [&outcome](const WriteOutcome& o) { outcome = o; }, kind);
     m_client->Wait([&outcome] { return outcome.has_value(); });
     if (!outcome)
         vb::Raise(vb::ErrDeviceIO, QString::fromLatin1(kNoAnswer).arg(Describe(collection, name)));
@@ -477,7 +477,7 @@ QByteArray CalDavStore::Write(Collection collection, const QString& name, const 
 }
 
 void CalDavStore::WriteLater(Collection collection, const QString& name, const QByteArray& data,
-                             const QByteArray& ifMatch, const WriteDone& done)
+                             const QByteArray& ifMatch, const WriteDone& done, WriteKind kind)
 {
     // An item goes to the server once at a time, and a new write waits for a place on the wire.
     WaitFor(name);
@@ -493,10 +493,12 @@ void CalDavStore::WriteLater(Collection collection, const QString& name, const Q
             vb::Raise(ErrCalendar, QString::fromLatin1(kChanged).arg(where));
         // The item as it is on the server: nothing to send.
         bool same = false;
-        try {
-            same = SameItem(m_mirror->Read(Mirrored(), name, nullptr), data);
-        } catch (...) {
-            // an unreadable mirror file: the server gets the item
+        if (kind == WriteKind::MaybeSame) {
+            try {
+                same = SameItem(m_mirror->Read(Mirrored(), name, nullptr), data);
+            } catch (...) {
+                // an unreadable mirror file: the server gets the item
+            }
         }
         if (same) {
             done(WriteOutcome{ifMatch, 0, QString()});

@@ -34,12 +34,12 @@ public:
     QList<ResourceInfo> List(Collection collection) override;
     QByteArray Read(Collection collection, const QString& name, QByteArray* etag) override;
     [[nodiscard]] QByteArray Write(Collection collection, const QString& name, const QByteArray& data,
-                     const QByteArray& ifMatch) override;
+                     const QByteArray& ifMatch, WriteKind kind = WriteKind::MaybeSame) override;
     void Remove(Collection collection, const QString& name, const QByteArray& ifMatch) override;
     // Sends the PUT and returns while it is under way: a batch of saves keeps several on the
     // wire. Waits only when every place is taken, or for an earlier write of the same item.
     void WriteLater(Collection collection, const QString& name, const QByteArray& data, const QByteArray& ifMatch,
-                    const WriteDone& done) override;
+                    const WriteDone& done, WriteKind kind = WriteKind::MaybeSame) override;
     // Waits for every write under way, then keeps the mirror's record.
     void Commit() override;
     bool WantsSummaryCache() const override { return true; }

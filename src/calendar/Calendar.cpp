@@ -5,6 +5,7 @@
 #include "platform/Logging.h"
 
 #include <QDebug>
+#include <QElapsedTimer>
 #include <QSet>
 
 #include <algorithm>
@@ -22,6 +23,15 @@ using namespace detail;
 QDateTime EmptyDate()
 {
     return QDateTime(QDate(4501, 1, 1), QTime(0, 0));
+}
+
+namespace {
+OpenProgress g_openProgress;
+}
+
+void SetOpenProgress(OpenProgress progress)
+{
+    g_openProgress = std::move(progress);
 }
 
 namespace detail {
@@ -187,16 +197,39 @@ void EnsureLoaded(FolderData& f)
     // that is the whole calendar.
     std::vector<QString> errors(toRead.size());
     std::atomic<size_t> next{0};
-    auto work = [&] {
+    std::atomic<size_t> done{0};
+    // Whoever shows the progress hears of it on this thread only, never more than every 50 ms.
+    const OpenProgress progress = toRead.empty() ? OpenProgress() : g_openProgress;
+    QElapsedTimer sinceReport;
+    auto report = [&](size_t count) {
+        if (!progress)
+            return;
+        try {
+            progress(store.Location(), qint64(count), qint64(toRead.size()));
+        } catch (...) {
+            // a display that failed stops nothing
+        }
+        sinceReport.start();
+    };
+    report(0);
+    auto work = [&](bool reporting) {
         constexpr size_t kChunk = 64;
         for (size_t begin; (begin = next.fetch_add(kChunk)) < toRead.size();) {
-            for (size_t k = begin; k < std::min(toRead.size(), begin + kChunk); ++k) {
+            const size_t chunkEnd = std::min(toRead.size(), begin + kChunk);
+            if (reporting && progress && sinceReport.elapsed() >= 50)
+                report(done.load());
+            for (size_t k = begin; k < chunkEnd; ++k) {
                 const ResourceInfo& info = list[toRead[k]];
                 auto r = std::make_shared<Resource>();
                 r->name = info.name;
-                const QString where = store.Describe(f.collection, info.name);
                 try {
                     const QByteArray data = store.Read(f.collection, info.name, &r->etag);
+                    if (auto quick = QuickSummary(data, f.collection, FallbackUid(info.name))) {
+                        r->summary = std::move(*quick);
+                        found[size_t(toRead[k])] = std::move(r);
+                        continue;
+                    }
+                    const QString where = store.Describe(f.collection, info.name);
                     ComponentPtr vcal = ParseCalendar(data, where);
                     // A vdir collection may hold other kinds of items too (tasks beside events):
                     // those are not ours to list, and not errors.
@@ -209,6 +242,7 @@ void EnsureLoaded(FolderData& f)
                     errors[k] = vb::CurrentError().Description();
                 }
             }
+            done.fetch_add(chunkEnd - begin);
         }
     };
     std::vector<std::thread> helpers;
@@ -216,15 +250,17 @@ void EnsureLoaded(FolderData& f)
         const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
         for (unsigned t = 1; t < cores; ++t) {
             try {
-                helpers.emplace_back(work);
+                helpers.emplace_back(work, false);
             } catch (...) {
                 break; // no thread to be had: the others do it all
             }
         }
     }
-    work();
+    work(true);
     for (std::thread& t : helpers)
         t.join();
+    if (!toRead.empty())
+        report(toRead.size());
     for (const QString& e : errors)
         if (!e.isEmpty()) {
             f.loadErrors << e;
@@ -508,7 +544,13 @@ void Item::SetProp(int prop, const QVariant& value)
                                                      GoverningComponent(vcal, f.collection, m_resource->summary, m_rid))
                                     : MainComponent(vcal, f.collection);
     const qint64 key = m_occurrence ? m_rid : kNoTime;
-    detail::SetProp(vcal, c, prop, value, m_resource->endSet.contains(key));
+    // An export sets every field of an appointment that is mostly as it was: a value equal to
+    // the stored one changes nothing, and an item without a change is not written again.
+    if (m_occurrence || m_resource->changed || m_resource->name.isEmpty() ||
+        detail::SetPropChanges(vcal, c, prop, value)) {
+        detail::SetProp(vcal, c, prop, value, m_resource->endSet.contains(key));
+        m_resource->changed = true;
+    }
     m_resource->dirty = true;
     if (!m_resource->name.isEmpty())
         f.dirty.insert(m_resource.get());
@@ -638,16 +680,27 @@ void Item::Save()
                                               "overwritten")
                                    .arg(store.Describe(f.collection, r->name)));
     }
-    PrepareForSave(vcal);
     const bool isNew = r->name.isEmpty();
-    const QString where = isNew ? store.Location() : store.Describe(f.collection, r->name);
-    Summary s = Summarize(vcal, f.collection, where, FallbackUid(r->name));
+    if (!isNew && !r->changed) {
+        // Every value set was the one stored: the file, and its etag, stay as they are.
+        r->dirty = false;
+        f.dirty.remove(r.get());
+        r->endSet.clear();
+        return;
+    }
+    PrepareForSave(vcal);
+    const QByteArray data = Serialize(vcal);
+    // Read back from the text written, as the next opening will read it; the parsed item
+    // answers whatever that reading is not sure of.
+    std::optional<Summary> quick = QuickSummary(data, f.collection, FallbackUid(r->name));
+    Summary s = quick ? std::move(*quick)
+                      : Summarize(vcal, f.collection, isNew ? store.Location() : store.Describe(f.collection, r->name),
+                                  FallbackUid(r->name));
     if (f.collection == Collection::Calendar && s.end != kNoTime && s.end < s.start)
         vb::Raise(ErrCalendar, QStringLiteral("The appointment \"%1\" ends (%2) before it starts (%3); it was not saved")
                                    .arg(detail::GetProp(vcal, MainComponent(vcal, f.collection), pSubject).toString(),
                                         QDateTime::fromSecsSinceEpoch(s.end).toString(Qt::ISODate),
                                         QDateTime::fromSecsSinceEpoch(s.start).toString(Qt::ISODate)));
-    const QByteArray data = Serialize(vcal);
     const QString name = isNew ? store.NameForUid(s.Texts().uid) : r->name;
     if (isNew && ByName(f).contains(name))
         vb::Raise(ErrCalendar, QStringLiteral("%1 already exists; it was not overwritten").arg(store.Describe(f.collection, name)));
@@ -660,13 +713,16 @@ void Item::Save()
     auto call = std::make_shared<Call>();
     const std::shared_ptr<FolderData> folder = m_folder;
     const QString uid = s.Texts().uid;
-    store.WriteLater(f.collection, name, data, isNew ? QByteArray() : r->etag,
-                     [call, folder, r, isNew, uid](const WriteOutcome& outcome) {
-                         if (!call->returned)
-                             call->early = outcome;
-                         else
-                             SaveAnswered(*folder, r, isNew, uid, outcome);
-                     });
+    // An update is known to differ from what was read (an unchanged item returned above).
+    store.WriteLater(
+        f.collection, name, data, isNew ? QByteArray() : r->etag,
+        [call, folder, r, isNew, uid](const WriteOutcome& outcome) {
+            if (!call->returned)
+                call->early = outcome;
+            else
+                SaveAnswered(*folder, r, isNew, uid, outcome);
+        },
+        isNew ? Store::WriteKind::MaybeSame : Store::WriteKind::Changed);
     call->returned = true;
     if (call->early && !call->early->error.isEmpty())
         vb::Raise(call->early->number, call->early->error);
@@ -683,6 +739,7 @@ void Item::Save()
     r->summary = std::move(s);
     IndexAdd(f, r.get());
     r->dirty = false;
+    r->changed = false;
     f.dirty.remove(r.get());
     r->endSet.clear();
     // A long export must not keep every item it wrote parsed in memory.
@@ -702,6 +759,7 @@ void Item::Delete()
     if (m_occurrence) {
         AddExdate(EnsureParsed(f, m_resource), f.collection, m_rid);
         m_resource->dirty = true;
+        m_resource->changed = true;
         f.dirty.insert(m_resource.get());
         Item series = SearchState::Make(m_folder, m_resource);
         series.Save();

@@ -12,6 +12,7 @@
 #include <QList>
 #include <QString>
 #include <QVariant>
+#include <functional>
 #include <limits>
 #include <memory>
 
@@ -198,6 +199,14 @@ struct SaveFailure {
     long number = 0;
     QString description;
 };
+
+// How an opening comes on that must read files its summary cache lacks (every file, the first
+// time): the calendar's location, the files read so far and the files to read. Called on the
+// thread that opens, at the start (0 of total), about every 50 ms and at the end (total of
+// total), so that a window can show it and stay drawn; not called for an opening the cache
+// answers. One for the process; an empty function stops it.
+using OpenProgress = std::function<void(const QString& location, qint64 done, qint64 total)>;
+void SetOpenProgress(OpenProgress progress);
 
 class Application {
 public:

@@ -12,13 +12,13 @@
 
 namespace cal::detail {
 
-namespace {
-
 const char kXBilling[] = "X-ALMBRO-BILLINGINFORMATION";
 const char kXMileage[] = "X-ALMBRO-MILEAGE";
 const char kXSoundFile[] = "X-ALMBRO-REMINDERSOUNDFILE";
 const char kXPlaySound[] = "X-ALMBRO-REMINDERPLAYSOUND";
 const char kXBusy[] = "X-MICROSOFT-CDO-BUSYSTATUS";
+
+namespace {
 
 const PropDef kProps[pPropCount] = {
     {"Subject", PropType::Text, pSubject},
@@ -73,6 +73,8 @@ private:
     Collection m_collection;
 };
 
+} // namespace
+
 // --- texts: Outlook's CR LF line breaks outside, LF inside the file ---
 QString ToOutlookText(const char* text)
 {
@@ -82,6 +84,8 @@ QString ToOutlookText(const char* text)
     s.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
     return s;
 }
+
+namespace {
 
 QByteArray ToIcalText(const QString& text)
 {
@@ -297,6 +301,8 @@ int ToInt(const QVariant& value, int prop)
     return n;
 }
 
+} // namespace
+
 int BusyFromText(const QString& text)
 {
     const QString t = text.trimmed().toUpper();
@@ -310,6 +316,8 @@ int BusyFromText(const QString& text)
         return olWorkingElsewhere;
     return olBusy;
 }
+
+namespace {
 
 const char* BusyText(int status)
 {
@@ -902,6 +910,48 @@ QVariant GetProp(icalcomponent* vcal, icalcomponent* c, int prop)
     }
     }
     return QVariant();
+}
+
+namespace {
+// True when the component holds exactly one property of kind with exactly these text bytes,
+// or none and the text is empty.
+bool HoldsText(icalcomponent* c, icalproperty_kind kind, const QByteArray& text)
+{
+    icalproperty* p = icalcomponent_get_first_property(c, kind);
+    if (!p)
+        return text.isEmpty();
+    if (icalcomponent_get_next_property(c, kind))
+        return false;
+    icalvalue* v = icalproperty_get_value(p);
+    if (!v || icalvalue_isa(v) != ICAL_TEXT_VALUE || icalproperty_get_first_parameter(p, ICAL_ANY_PARAMETER))
+        return false;
+    const char* held = icalvalue_get_text(v);
+    return held && QByteArrayView(held) == text;
+}
+} // namespace
+
+bool SetPropChanges(icalcomponent* vcal, icalcomponent* c, int prop, const QVariant& value)
+{
+    const bool event = icalcomponent_isa(c) == ICAL_VEVENT_COMPONENT;
+    switch (prop) {
+    case pSubject: return !HoldsText(c, ICAL_SUMMARY_PROPERTY, ToIcalText(value.toString()));
+    case pBody: return !HoldsText(c, ICAL_DESCRIPTION_PROPERTY, ToIcalText(value.toString()));
+    case pLocation: return !HoldsText(c, ICAL_LOCATION_PROPERTY, ToIcalText(value.toString()));
+    case pStart:
+    case pEnd: {
+        if (!event || (value.metaType().id() != QMetaType::QDateTime && value.metaType().id() != QMetaType::QDate))
+            return true;
+        const qint64 wanted = FromLocal(value, prop);
+        qint64 start = kNoTime, end = kNoTime;
+        bool wasDate = false, ok = true;
+        StartEnd(vcal, c, &start, &end, &wasDate, &ok);
+        // A date start becomes a date-time one when set: that is a change even at the same instant.
+        if (!ok || wasDate || start == kNoTime || wanted == kNoTime)
+            return true;
+        return wanted != (prop == pStart ? start : end);
+    }
+    default: return true;
+    }
 }
 
 void SetProp(icalcomponent* vcal, icalcomponent* c, int prop, const QVariant& value, bool endWasSet)

@@ -213,7 +213,8 @@ void PendingWrites::Commit()
         vb::Raise(vb::ErrDeviceIO, QStringLiteral("Cannot write %1: %2").arg(firstFailed, SystemReason(firstError)));
 }
 
-void AtomicWrite(const QString& dir, const QString& name, const QByteArray& data, PendingWrites* pending)
+void AtomicWrite(const QString& dir, const QString& name, const QByteArray& data, PendingWrites* pending,
+                 std::optional<FileStamp>* written)
 {
     const QByteArray dirPath = QFile::encodeName(dir);
     const QByteArray finalName = QFile::encodeName(name);
@@ -238,19 +239,24 @@ void AtomicWrite(const QString& dir, const QString& name, const QByteArray& data
         ::unlink(tempPath.constData());
         throw;
     }
-    ::close(fd);
     if (::rename(tempPath.constData(), finalPath.constData()) != 0) {
         const int err = errno;
+        ::close(fd);
         ::unlink(tempPath.constData());
         vb::Raise(vb::ErrDeviceIO, QStringLiteral("Cannot write %1: %2").arg(shown, SystemReason(err)));
     }
+    // The file still open is the one renamed into place, whatever another program did since.
+    struct stat st;
+    if (written)
+        *written = ::fstat(fd, &st) == 0 ? std::optional<FileStamp>(FromStat(st)) : std::nullopt;
+    ::close(fd);
     if (pending)
         pending->Add(dirPath, finalName);
     else
         SyncFolder(dirPath, shown);
 }
 
-QByteArray ReadWholeFile(const QString& path)
+QByteArray ReadWholeFile(const QString& path, std::optional<FileStamp>* stamp)
 {
     // Plain system calls, one read of the size the file has: opening a large calendar reads
     // every file once, and QFile's buffering and growing copies cost more than the reading.
@@ -268,6 +274,8 @@ QByteArray ReadWholeFile(const QString& path)
     if (::fstat(fd, &st) != 0) {
         err = errno;
     } else {
+        if (stamp)
+            *stamp = S_ISREG(st.st_mode) ? std::optional<FileStamp>(FromStat(st)) : std::nullopt;
         data.resize(qsizetype(st.st_size) + 1);
         for (;;) {
             if (done == data.size())

@@ -54,10 +54,14 @@ private:
 // Without pending, the data is flushed before the rename and the folder after it; with pending,
 // both wait for pending->Commit(). Raises 57 (device I/O error) with the path and the system's
 // reason when any step fails; the old file is then untouched.
-void AtomicWrite(const QString& dir, const QString& name, const QByteArray& data, PendingWrites* pending = nullptr);
+// written, when given, gets the new file's version.
+void AtomicWrite(const QString& dir, const QString& name, const QByteArray& data, PendingWrites* pending = nullptr,
+                 std::optional<FileStamp>* written = nullptr);
 
-// Reads a whole file; raises 53 when it is missing and 57 when it cannot be read.
-QByteArray ReadWholeFile(const QString& path);
+// Reads a whole file; raises 53 when it is missing and 57 when it cannot be read. stamp, when
+// given, gets the file's version as it was before the read (nothing for a file that is not a
+// regular one).
+QByteArray ReadWholeFile(const QString& path, std::optional<FileStamp>* stamp = nullptr);
 
 QString SystemReason(int err);
 

@@ -274,9 +274,10 @@ void IcsFileStore::Replace(Collection collection, const QString& name, const QBy
     m_stamp = StatFile(m_path);
 }
 
-QByteArray IcsFileStore::Write(Collection collection, const QString& name, const QByteArray& data, const QByteArray& ifMatch)
+QByteArray IcsFileStore::Write(Collection collection, const QString& name, const QByteArray& data, const QByteArray& ifMatch,
+                               WriteKind kind)
 {
-    if (!ifMatch.isEmpty()) {
+    if (!ifMatch.isEmpty() && kind == WriteKind::MaybeSame) {
         // An item equal to the stored one leaves the file as it is.
         Reload(false);
         const auto current = m_entries[Slot(collection)].constFind(name);

@@ -11,6 +11,7 @@
 #include <QSet>
 #include <QStringList>
 #include <deque>
+#include <optional>
 #include <memory>
 #include <vector>
 
@@ -136,6 +137,9 @@ struct Resource : std::enable_shared_from_this<Resource> {
     Summary summary;
     ComponentPtr vcalendar; // the full parse, when loaded
     bool dirty = false;     // changed in memory since read or saved
+    // A property was given a value other than the one it had since the item was read or saved
+    // (dirty alone may mean only that values equal to the stored ones were set).
+    bool changed = false;
     bool deleted = false;
     qint64 order = 0;
     QSet<qint64> endSet; // components (by rid) whose End was set since the last save
@@ -179,6 +183,17 @@ struct AppState {
 
 // --- iCalendar mapping (Codec.cpp) ---
 
+// The X- properties that hold Outlook's fields iCalendar has no property for.
+extern const char kXBilling[];
+extern const char kXMileage[];
+extern const char kXSoundFile[];
+extern const char kXPlaySound[];
+extern const char kXBusy[];
+// A text as Outlook gives it: CR LF line breaks.
+QString ToOutlookText(const char* text);
+// The busy status an X-MICROSOFT-CDO-BUSYSTATUS value names (busy for anything unknown).
+int BusyFromText(const QString& text);
+
 icalcomponent_kind ComponentKind(Collection collection);
 // A new calendar holding one new item with a fresh UID, DTSTAMP and CREATED.
 ComponentPtr NewItemCalendar(Collection collection, const QString& uidPrefix = QString());
@@ -200,6 +215,9 @@ QVariant GetProp(icalcomponent* vcalendar, icalcomponent* component, int prop);
 // Sets one property on component; for Start and End, endWasSet tells whether End was set
 // explicitly since the last save (then a new Start keeps that End, not the length).
 void SetProp(icalcomponent* vcalendar, icalcomponent* component, int prop, const QVariant& value, bool endWasSet);
+// False when setting the property to value would leave the item as it is (the same text, the
+// same instant of a date-time start or end); true when it changes it or when that is not certain.
+bool SetPropChanges(icalcomponent* vcalendar, icalcomponent* component, int prop, const QVariant& value);
 // Stamps DTSTAMP and LAST-MODIFIED and adds the VTIMEZONEs the item's times need.
 void PrepareForSave(icalcomponent* vcalendar);
 // Marks one occurrence as removed (EXDATE on the series).
@@ -212,6 +230,15 @@ void AddExdate(icalcomponent* vcalendar, Collection collection, qint64 rid);
 constexpr int kMaxOccurrences = 10000;
 constexpr int kMaxSteps = 100000;
 bool Expand(const Summary& summary, icalcomponent* vcalendar, qint64 low, qint64 high, std::vector<Occurrence>& out);
+
+// --- the summary from the text alone (QuickSummary.cpp) ---
+// The summary of a resource read straight from its text, for the shape nearly every file of a
+// large calendar has: one event that does not recur, times in UTC, floating, as dates or in a
+// zone of the system's database, plain texts. Equal to Summarize over a full parse whenever it
+// answers; nothing when the text holds anything else (recurrence, a zone only the file defines,
+// other components, parameters or escapes it does not know, anything malformed): then the
+// full parse decides.
+std::optional<Summary> QuickSummary(QByteArrayView text, Collection collection, const QString& fallbackUid);
 
 // --- summary cache (Cache.cpp) ---
 QString CachePath(const QString& location, Collection collection);

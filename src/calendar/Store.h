@@ -45,18 +45,22 @@ public:
     virtual QByteArray Read(Collection collection, const QString& name, QByteArray* etag = nullptr) = 0;
     // Replaces or creates the resource atomically, durably at the latest at Commit(); returns
     // the new etag. ifMatch is the etag that was read (empty for a new resource); a resource
-    // that changed meanwhile is not overwritten: that raises ErrCalendar.
+    // that changed meanwhile is not overwritten: that raises ErrCalendar. With MaybeSame a
+    // resource equal in meaning to the stored one is left as it is (and keeps its etag); with
+    // Changed the caller knows it differs from what was read, and the store need not compare.
+    enum class WriteKind { MaybeSame, Changed };
     [[nodiscard]] virtual QByteArray Write(Collection collection, const QString& name, const QByteArray& data,
-                             const QByteArray& ifMatch) = 0;
+                             const QByteArray& ifMatch, WriteKind kind = WriteKind::MaybeSame) = 0;
     virtual void Remove(Collection collection, const QString& name, const QByteArray& ifMatch) = 0;
     // Write, for a store that can have several writes under way (a CalDAV server): it may send
     // the write on and return before it is done; done then gets the outcome later, at the
     // latest in Commit(), and must not raise. What can be refused at once raises here as Write
     // does. The default writes at once and calls done before returning.
     virtual void WriteLater(Collection collection, const QString& name, const QByteArray& data,
-                            const QByteArray& ifMatch, const WriteDone& done)
+                            const QByteArray& ifMatch, const WriteDone& done,
+                            WriteKind kind = WriteKind::MaybeSame)
     {
-        done(WriteOutcome{Write(collection, name, data, ifMatch), 0, QString()});
+        done(WriteOutcome{Write(collection, name, data, ifMatch, kind), 0, QString()});
     }
 
     // The name a new item with this UID gets.

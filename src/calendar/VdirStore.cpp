@@ -148,17 +148,17 @@ QByteArray VdirStore::Read(Collection collection, const QString& name, QByteArra
 {
     CheckName(name);
     const QString path = Describe(collection, name);
-    // The stamp before the read: if the file changes while we read it, the next listing
-    // shows a newer etag and it is read again.
-    const auto stamp = StatFile(path);
-    QByteArray data = ReadWholeFile(path);
+    // The stamp before the read (of the file opened): if the file changes while we read it,
+    // the next listing shows a newer etag and it is read again.
+    std::optional<FileStamp> stamp;
+    QByteArray data = ReadWholeFile(path, &stamp);
     if (etag)
         *etag = stamp ? stamp->Etag() : QByteArray();
     return data;
 }
 
 QByteArray VdirStore::Write(Collection collection, const QString& name, const QByteArray& data,
-                            const QByteArray& ifMatch)
+                            const QByteArray& ifMatch, WriteKind kind)
 {
     CheckName(name);
     const QString path = Describe(collection, name);
@@ -170,7 +170,7 @@ QByteArray VdirStore::Write(Collection collection, const QString& name, const QB
                   QStringLiteral("%1 was changed or removed by another program since it was read; it was not "
                                  "overwritten")
                       .arg(path));
-    if (!ifMatch.isEmpty()) {
+    if (!ifMatch.isEmpty() && kind == WriteKind::MaybeSame) {
         // An item equal to the stored one: the file, and its etag, stay as they are.
         try {
             if (SameItem(ReadWholeFile(path), data))
@@ -179,8 +179,8 @@ QByteArray VdirStore::Write(Collection collection, const QString& name, const QB
             // unreadable: it is replaced
         }
     }
-    AtomicWrite(CollectionPath(collection), name, data, &m_pending);
-    const auto written = StatFile(path);
+    std::optional<FileStamp> written;
+    AtomicWrite(CollectionPath(collection), name, data, &m_pending, &written);
     return written ? written->Etag() : QByteArray();
 }
 

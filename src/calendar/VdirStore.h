@@ -17,7 +17,7 @@ public:
     QList<ResourceInfo> List(Collection collection) override;
     QByteArray Read(Collection collection, const QString& name, QByteArray* etag) override;
     [[nodiscard]] QByteArray Write(Collection collection, const QString& name, const QByteArray& data,
-                     const QByteArray& ifMatch) override;
+                     const QByteArray& ifMatch, WriteKind kind = WriteKind::MaybeSame) override;
     void Remove(Collection collection, const QString& name, const QByteArray& ifMatch) override;
     bool WantsSummaryCache() const override { return true; }
     bool ReadsInParallel() const override { return true; }

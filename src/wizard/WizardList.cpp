@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "booking/DBFunk.h"
+#include "wizard/OpeningProgress.h"
 #include "platform/ControlType.h"
 #include "platform/ErrObject.h"
 #include "platform/ListView.h"
@@ -135,7 +136,12 @@ void frmWizard::FyllLista()
     try {
         goDBFunk = std::make_unique<booking::DBFunk>();
         goDBFunk->Anropskod(-9);
-        if (goDBFunk->ÖppnaDatabas(gsDataBas, 0, 0) != 1) {
+        int opened = 0;
+        {
+            OpeningProgress::Database opening(this, gsDataBas);
+            opened = goDBFunk->ÖppnaDatabas(gsDataBas, 0, 0);
+        }
+        if (opened != 1) {
             MsgBox(T("R0722"), vbExclamation, T("R2307"));
             // Whoever looks after an unattended run needs the database's own reason too
             // (a server that is down, a refused login).

@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "booking/DBFunk.h"
+#include "wizard/OpeningProgress.h"
 #include "platform/ControlType.h"
 #include "platform/ErrObject.h"
 #include "platform/ListView.h"
@@ -54,7 +55,12 @@ bool frmWizard::Utför()
     booking::DBFunk db;
     try {
         db.Anropskod(-9);
-        if (db.ÖppnaDatabas(gsDataBas, 0, 0) != 1) {
+        int opened = 0;
+        {
+            OpeningProgress::Database opening(this, gsDataBas);
+            opened = db.ÖppnaDatabas(gsDataBas, 0, 0);
+        }
+        if (opened != 1) {
             MsgBox(T("R2181"), vbExclamation, T("R2307"));
             // Whoever looks after an unattended run needs the database's own reason too
             // (a server that is down, a refused login).

@@ -1,6 +1,7 @@
 #include "wizard/frmWizard.h"
 
 #include "booking/DBFunk.h"
+#include "wizard/OpeningProgress.h"
 #include "platform/ErrObject.h"
 #include "platform/ListView.h"
 #include "platform/Locale.h"
@@ -170,6 +171,9 @@ void frmWizard::Form_Load()
         mbUpptagen = true;
         mbKanSlutföra = false;
 
+        // A calendar whose opening reads many files (the first time) shows how far it has come.
+        if (!findChild<OpeningProgress*>())
+            new OpeningProgress(this);
         try {
             oOutLook = std::make_unique<COutLook>(this, gbOutlookOK);
         } catch (...) {

@@ -4,6 +4,7 @@
 #include "calendar/Calendar.h"
 #include "calendar/FileIo.h"
 #include "calendar/Model.h"
+#include "calendar/RawIcs.h"
 #include "platform/ErrObject.h"
 #include "platform/Locale.h"
 #include "support/TestEnv.h"

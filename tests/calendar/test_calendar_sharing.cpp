@@ -202,6 +202,237 @@ private slots:
         QCOMPARE(item.Start(), At(2026, 2, 2, 14));
     }
 
+    // Setting every field an export sets to the value it has leaves the file as it is (same
+    // inode and bytes); one value that differs writes the item, and the next opening reads it.
+    void saveOfEqualValuesWritesNothing_data()
+    {
+        QTest::addColumn<QString>("subject");
+        QTest::addColumn<int>("startHour");
+        QTest::addColumn<bool>("written");
+        QTest::newRow("all as stored") << QStringLiteral("Möte") << 9 << false;
+        QTest::newRow("another subject") << QStringLiteral("Möte 2") << 9 << true;
+        QTest::newRow("another start") << QStringLiteral("Möte") << 10 << true;
+    }
+
+    void saveOfEqualValuesWritesNothing()
+    {
+        QFETCH(QString, subject);
+        QFETCH(int, startHour);
+        QFETCH(bool, written);
+        const QString place = NewPlace();
+        QString file;
+        {
+            auto app = Application::Create(place);
+            Item item = app->CreateItem(olAppointmentItem);
+            item.SetStart(At(2026, 5, 4, 9));
+            item.SetEnd(At(2026, 5, 4, 10));
+            item.SetSubject(QStringLiteral("Möte"));
+            item.SetBody(QStringLiteral("rad 1\r\nrad 2"));
+            item.SetLocation(QStringLiteral("Sal"));
+            item.Save();
+            file = place + QStringLiteral("/Calendar/") + item.EntryID() + QStringLiteral(".ics");
+            app->Quit();
+        }
+        const QByteArray before = ReadAll(file);
+        struct stat was;
+        QCOMPARE(::stat(QFile::encodeName(file).constData(), &was), 0);
+        {
+            auto app = Application::Create(place);
+            Items items = app->GetNamespace(QStringLiteral("MAPI")).GetDefaultFolder(olFolderCalendar).Items();
+            Item item = items.Find(QStringLiteral("[Subject] = \"Möte\""));
+            QVERIFY(item);
+            // In the order an export sets them: the end first, then the start.
+            item.SetBody(QStringLiteral("rad 1\r\nrad 2"));
+            item.SetLocation(QStringLiteral("Sal"));
+            item.SetSubject(subject);
+            item.SetEnd(At(2026, 5, 4, startHour + 1));
+            item.SetStart(At(2026, 5, 4, startHour));
+            item.Save();
+            app->Quit();
+        }
+        struct stat now;
+        QCOMPARE(::stat(QFile::encodeName(file).constData(), &now), 0);
+        QCOMPARE(now.st_ino != was.st_ino, written);
+        QCOMPARE(ReadAll(file) != before, written);
+        auto app = Application::Create(place);
+        Items items = app->GetNamespace(QStringLiteral("MAPI")).GetDefaultFolder(olFolderCalendar).Items();
+        const Item item = items.Find(QStringLiteral("[Subject] = \"") + subject + QLatin1Char('"'));
+        QVERIFY(item);
+        QCOMPARE(item.Start(), At(2026, 5, 4, startHour));
+        QCOMPARE(item.End(), At(2026, 5, 4, startHour + 1));
+        QCOMPARE(item.Body(), QStringLiteral("rad 1\r\nrad 2"));
+    }
+
+    // The summary read from the text alone, where it answers at all, is the one the full parse
+    // gives, field by field: for the usual shapes (each of which it must answer), for forms it
+    // must leave to the parser, and for every event of the other programs' calendars.
+    void quickSummaryEqualsFullParse_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<bool>("mustAnswer");
+        const QByteArray head = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//test//EN\r\n";
+        const QByteArray tail = "END:VCALENDAR\r\n";
+        auto event = [&](const QByteArray& lines) {
+            return head + "BEGIN:VEVENT\r\nUID:q-1\r\nDTSTAMP:20260101T000000Z\r\n" + lines + "END:VEVENT\r\n" + tail;
+        };
+        const QByteArray zone = ReadAll(DataFile(QStringLiteral("corpus/almbro_allday_over_dst.ics")));
+        const qsizetype zoneFrom = zone.indexOf("BEGIN:VTIMEZONE"), zoneTo = zone.indexOf("END:VTIMEZONE");
+        const QByteArray vtimezone = zoneFrom >= 0 && zoneTo > zoneFrom ? zone.mid(zoneFrom, zoneTo - zoneFrom) + "END:VTIMEZONE\r\n"
+                                                                        : QByteArray();
+        struct Row {
+            const char* name;
+            QByteArray text;
+            bool mustAnswer;
+        };
+        const Row rows[] = {
+            {"zone of the system's database, with its VTIMEZONE",
+             head + vtimezone + "BEGIN:VEVENT\r\nUID:q-2\r\nDTSTART;TZID=Europe/Stockholm:20260329T013000\r\n"
+                                "DTEND;TZID=Europe/Stockholm:20260329T033000\r\nSUMMARY:Möte, rum 3; plan\r\nEND:VEVENT\r\n" + tail,
+             true},
+            {"UTC", event("DTSTART:20261025T003000Z\r\nDTEND:20261025T013000Z\r\nSUMMARY:utc\r\n"), true},
+            {"floating", event("DTSTART:20261025T023000\r\nDURATION:PT1H30M\r\n"), true},
+            {"date alone", event("DTSTART;VALUE=DATE:20260329\r\nSUMMARY:heldag\r\n"), true},
+            {"dates", event("DTSTART;VALUE=DATE:20260328\r\nDTEND;VALUE=DATE:20260331\r\n"), true},
+            {"date and days", event("DTSTART;VALUE=DATE:20261024\r\nDURATION:P2D\r\n"), true},
+            {"weeks", event("DTSTART:20260105T080000\r\nDURATION:P1W\r\n"), true},
+            {"days and hours", event("DTSTART:20260105T080000\r\nDURATION:P1DT2H3M4S\r\n"), true},
+            {"Windows zone name", event("DTSTART;TZID=W. Europe Standard Time:20260601T100000\r\nDURATION:PT1H\r\n"), true},
+            {"libical's prefix", event("DTSTART;TZID=/freeassociation.sourceforge.net/America/New_York:20260601T100000\r\n"), true},
+            {"escapes and folds",
+             event("DTSTART:20260601T100000Z\r\nSUMMARY:a\\, b\\; c\\\\ d\\nrad två\\Nrad tre\r\nDESCRIPTION:lång rad som\r\n  viks"
+                   "\r\n\tpå två ställen\r\nLOCATION:Sal\\, 4\r\n"),
+             true},
+            {"line breaks alone, byte-order mark",
+             QByteArray("\xEF\xBB\xBF") + event("DTSTART:20260601T100000Z\r\nSUMMARY:lf\r\n").replace("\r\n", "\n"), true},
+            {"lower-case names", event("dtstart:20260601T100000Z\r\nsummary:small\r\n"), true},
+            {"an X- name in small letters", event("DTSTART:20260601T100000Z\r\nx-almbro-mileage:42\r\n"), false},
+            {"no UID", head + "BEGIN:VEVENT\r\nDTSTART:20260601T100000Z\r\nEND:VEVENT\r\n" + tail, true},
+            {"free, markers, alarm",
+             event("DTSTART:20260601T100000Z\r\nTRANSP:TRANSPARENT\r\nX-ALMBRO-BILLINGINFORMATION:77\r\nX-ALMBRO-MILEAGE:77\r\n"
+                   "X-ALMBRO-REMINDERSOUNDFILE:77\r\nX-ALMBRO-REMINDERPLAYSOUND:true\r\nBEGIN:VALARM\r\nACTION:DISPLAY\r\n"
+                   "DESCRIPTION:Reminder\r\nTRIGGER:-PT15M\r\nEND:VALARM\r\nBEGIN:VALARM\r\nTRIGGER:-PT1H\r\nEND:VALARM\r\n"),
+             true},
+            {"busy status named, alarm after the end",
+             event("DTSTART:20260601T100000Z\r\nX-MICROSOFT-CDO-BUSYSTATUS:OOF\r\nTRANSP:TRANSPARENT\r\nBEGIN:VALARM\r\n"
+                   "TRIGGER;RELATED=END:PT5M\r\nEND:VALARM\r\n"),
+             true},
+            {"unknown properties and parameters elsewhere",
+             event("DTSTART:20260601T100000Z\r\nATTENDEE;CN=\"Doe, Jane\":mailto:jane@example.org\r\nX-OTHER;X-P=1:v\r\n"
+                   "CATEGORIES:a,b\r\nEXDATE:20260601T100000Z\r\n"),
+             true},
+            {"a series", event("DTSTART:20260601T100000Z\r\nRRULE:FREQ=DAILY;COUNT=3\r\n"), false},
+            {"an occurrence alone", event("DTSTART:20260601T100000Z\r\nRECURRENCE-ID:20260601T100000Z\r\n"), false},
+            {"a zone only the file defines",
+             head + "BEGIN:VTIMEZONE\r\nTZID:Egen\r\nBEGIN:STANDARD\r\nDTSTART:19700101T000000\r\nTZOFFSETFROM:+0500\r\n"
+                    "TZOFFSETTO:+0500\r\nEND:STANDARD\r\nEND:VTIMEZONE\r\nBEGIN:VEVENT\r\nUID:q-3\r\n"
+                    "DTSTART;TZID=Egen:20260601T100000\r\nEND:VEVENT\r\n" + tail,
+             false},
+            {"a zone whose rules change every minute",
+             head + "BEGIN:VTIMEZONE\r\nTZID:Europe/Stockholm\r\nBEGIN:STANDARD\r\nDTSTART:16010101T000000\r\n"
+                    "RRULE:FREQ=MINUTELY\r\nTZOFFSETFROM:+0200\r\nTZOFFSETTO:+0100\r\nEND:STANDARD\r\nEND:VTIMEZONE\r\n"
+                    "BEGIN:VEVENT\r\nUID:q-4\r\nDTSTART;TZID=Europe/Stockholm:20260601T100000\r\nEND:VEVENT\r\n" + tail,
+             false},
+            {"blanks around a text", event("DTSTART:20260601T100000Z\r\nSUMMARY:  kant  \r\n"), false},
+            {"a tab escape", event("DTSTART:20260601T100000Z\r\nSUMMARY:a\\tb\r\n"), false},
+            {"a text with parameters", event("DTSTART:20260601T100000Z\r\nSUMMARY;LANGUAGE=sv:hej\r\n"), false},
+            {"a time with a zone and Z", event("DTSTART;TZID=Europe/Stockholm:20260601T100000Z\r\n"), false},
+            {"a date written without VALUE", event("DTSTART:20260601\r\n"), false},
+            {"no such day", event("DTSTART:20260230T100000Z\r\n"), false},
+            {"an impossible length", event("DTSTART:20260601T100000Z\r\nDURATION:P999999999W\r\n"), false},
+            {"two events", event("DTSTART:20260601T100000Z\r\nEND:VEVENT\r\nBEGIN:VEVENT\r\nUID:q-5\r\nDTSTART:20260602T100000Z\r\n"), false},
+            {"a task beside the event", event("DTSTART:20260601T100000Z\r\nEND:VEVENT\r\nBEGIN:VTODO\r\nUID:q-6\r\nEND:VTODO\r\nBEGIN:VEVENT\r\nUID:q-7\r\n"), false},
+            {"no start", event("SUMMARY:ingen start\r\n"), false},
+            {"not UTF-8", event("DTSTART:20260601T100000Z\r\nSUMMARY:\xff\xfe\r\n"), false},
+            {"a second calendar after the first", event("DTSTART:20260601T100000Z\r\n") + event("DTSTART:20260602T100000Z\r\n"), false},
+        };
+        for (const Row& row : rows)
+            QTest::newRow(row.name) << row.text << row.mustAnswer;
+
+        // What this program writes itself: the shape of every item an export leaves.
+        {
+            const QString place = NewPlace();
+            auto app = Application::Create(place);
+            Item item = app->CreateItem(olAppointmentItem, QStringLiteral("almbro-1-"));
+            item.SetStart(At(2026, 3, 29, 1, 30));
+            item.SetEnd(At(2026, 3, 29, 4, 0));
+            item.SetSubject(QStringLiteral("Bokning 1"));
+            item.SetBody(QStringLiteral("Resurs 4\r\nExporterad, två rader"));
+            item.SetLocation(QStringLiteral("Sal 2"));
+            item.SetReminderMinutesBeforeStart(30);
+            item.SetBusyStatus(olOutOfOffice);
+            item.SetBillingInformation(QStringLiteral("100001"));
+            item.SetMileage(QStringLiteral("100001"));
+            item.SetReminderSoundFile(QStringLiteral("100001"));
+            item.Save();
+            const QString file = place + QStringLiteral("/Calendar/") + item.EntryID() + QStringLiteral(".ics");
+            app->Quit();
+            QTest::newRow("an item this program saved") << ReadAll(file) << true;
+        }
+
+        // Every event of the other programs' calendars on its own, with the calendar's zones.
+        const QString corpus = DataFile(QStringLiteral("corpus"));
+        for (const QString& name : IcsFiles(corpus)) {
+            const QByteArray text = ReadAll(corpus + QLatin1Char('/') + name);
+            const detail::RawCalendar split = detail::SplitCalendar(text);
+            if (!split.ok)
+                continue;
+            QByteArray zones;
+            for (const detail::RawComponent& c : split.components)
+                if (c.kind == "VTIMEZONE")
+                    zones += text.mid(c.begin, c.end - c.begin);
+            int n = 0;
+            for (const detail::RawComponent& c : split.components) {
+                if (c.kind != "VEVENT")
+                    continue;
+                QTest::newRow(qPrintable(QStringLiteral("%1 #%2").arg(name).arg(++n)))
+                    << head + zones + text.mid(c.begin, c.end - c.begin) + tail << false;
+            }
+            QTest::newRow(qPrintable(name)) << text << false;
+        }
+    }
+
+    void quickSummaryEqualsFullParse()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(bool, mustAnswer);
+        const auto quick = detail::QuickSummary(text, Collection::Calendar, QStringLiteral("fallback"));
+        if (mustAnswer)
+            QVERIFY(quick);
+        if (!quick)
+            return;
+        detail::Summary full;
+        try {
+            detail::ComponentPtr vcal = detail::ParseCalendar(text, QStringLiteral("test"));
+            QVERIFY(detail::MainComponent(vcal.get(), Collection::Calendar));
+            full = detail::Summarize(vcal.get(), Collection::Calendar, QStringLiteral("test"), QStringLiteral("fallback"));
+        } catch (...) {
+            QFAIL(qPrintable(QStringLiteral("the full parse refuses what the quick reading took: ") +
+                             vb::CurrentError().Description()));
+        }
+        const detail::Summary& q = *quick;
+        QCOMPARE(q.start, full.start);
+        QCOMPARE(q.end, full.end);
+        QCOMPARE(q.allDay, full.allDay);
+        QCOMPARE(q.recurring, full.recurring);
+        QCOMPARE(q.orphans, full.orphans);
+        QCOMPARE(q.seriesEnd, full.seriesEnd);
+        QCOMPARE(q.Texts().uid, full.Texts().uid);
+        QCOMPARE(q.Texts().subject, full.Texts().subject);
+        QCOMPARE(q.Texts().body, full.Texts().body);
+        QCOMPARE(q.Texts().location, full.Texts().location);
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(q.markers[i], full.markers[i]);
+        QCOMPARE(q.busyStatus, full.busyStatus);
+        QCOMPARE(q.reminderMinutes, full.reminderMinutes);
+        QCOMPARE(q.reminderSet, full.reminderSet);
+        QCOMPARE(q.playSound, full.playSound);
+        QCOMPARE(q.zoneKey, full.zoneKey);
+        QCOMPARE(q.zoneInFile, full.zoneInFile);
+        QCOMPARE(q.dtstart, full.dtstart);
+        QVERIFY(q.rrules == full.rrules && q.exdates == full.exdates && q.rdates.isEmpty() && full.rdates.isEmpty() &&
+                q.overrides.isEmpty() && full.overrides.isEmpty());
+    }
+
     // Written again, the cache copies the texts of items nobody asked about as they were read,
     // and encodes those that were decoded or parsed.
     void cacheKeepsTextsDecodedOrNot()
