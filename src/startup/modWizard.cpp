@@ -48,6 +48,10 @@ void Main()
         glStatus = -1;
         glLstResurser = -1;
 
+        // "/plan" or "--plan" beside "/auto": the run says what it would do and writes nothing.
+        // It is no part of the profile's argument, wherever it stands.
+        if (Command().toUpper().contains(QLatin1String("/AUTO")))
+            gbPlan = TakeArgument({QStringLiteral("/plan"), QStringLiteral("--plan")});
         const QString command = Command();
         const qsizetype autoAt = command.toUpper().indexOf(QLatin1String("/AUTO"));
         if (autoAt >= 0) {

@@ -324,7 +324,7 @@ void frmWizard::closeEvent(QCloseEvent* event)
     }
     event->accept();
     m_closed = true;
-    if (gbAuto)
+    if (gbAuto && !gbPlan)
         LogUnattendedRun();
     oOutLook.reset();
     for (QWidget* form : QApplication::topLevelWidgets())
@@ -341,6 +341,8 @@ bool frmWizard::VisaAvslutning()
     if (oOutLook && !goTexter->TextTillAndra(QStringLiteral("R6108")).isEmpty())
         dialog.lblConfirm->setText(dialog.lblConfirm->text() + QStringLiteral("\r\n") +
                                    goTexter->TextTillAndra(QStringLiteral("R6108")).arg(oOutLook->Plats()));
+    // What the run did, counted as the finish step's plan counted it.
+    dialog.lblConfirm->setText(dialog.lblConfirm->text() + QStringLiteral("\r\n") + RäkningText());
     dialog.VisaEjKlara(m_ejKlara, m_anmärkningar);
     dialog.exec();
     return dialog.chkSlut->isChecked();
