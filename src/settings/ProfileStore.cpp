@@ -97,7 +97,11 @@ void FyllProfiler(QComboBox* first, QComboBox* second)
 
 bool TaBortProfil(QString& ProfileName)
 {
-    const int answer = MsgBox(QStringLiteral("Ska du ta bort profilen '") + ProfileName + QStringLiteral("'?"),
+    // In the language in use; the built-in Swedish where the language file lacks the key.
+    QString question = goTexter->TextTillAndra(QStringLiteral("R6321"));
+    if (!question.contains(QLatin1String("%1")))
+        question = QStringLiteral("Ska du ta bort profilen '%1'?");
+    const int answer = MsgBox(question.arg(ProfileName),
                               vbYesNo | vbQuestion, goTexter->TextTillAndra(QStringLiteral("R2307")));
     if (answer != vbYes)
         return false;

@@ -84,6 +84,8 @@ void frmWizard::VisaPlan()
     QStringList lines;
     if (m_transferOutcome == TransferOutcome::CannotOpen)
         lines << T("R2181");
+    else if (m_transferOutcome == TransferOutcome::Error && !m_planRader.isEmpty())
+        lines << m_planRader.constFirst();
     else
         lines << T("R6305") + QLatin1Char(' ') + RäkningText();
     ui.lblPlan->setText(lines.join(QLatin1Char('\n')));
@@ -194,7 +196,12 @@ bool frmWizard::Utför()
     } catch (...) {
         if (db.FörbindelsenBröts())
             m_transferOutcome = TransferOutcome::CannotOpen;
-        ShowErr(FormErrText(CurrentError(), QStringLiteral("Utför"), QStringLiteral("frmWizard")));
+        const QString text = FormErrText(CurrentError(), QStringLiteral("Utför"), QStringLiteral("frmWizard"));
+        // A plan on the finish step says it there; the run itself will show the message.
+        if (m_plan && !gbAuto)
+            m_planRader.prepend(text);
+        else
+            ShowErr(text);
         return false;
     }
 }

@@ -187,8 +187,12 @@ void frmWizard::Form_Load()
             return;
         }
 
-        if (!gbAuto)
+        if (!gbAuto) {
             goTexter->SetTextOfForm(this);
+            // The kind of item shown before a direction is chosen: the calendar, in the language in use.
+            if (const QString kind = goTexter->TextTillAndra(QStringLiteral("R1011")); !kind.isEmpty())
+                lblValdTyp->setText(kind);
+        }
 
         SättListView();
         FyllProfiler();

@@ -112,7 +112,7 @@ private slots:
             << QStringList{"/auto", "nosuch", "d1"} << 4 << "Almbro: Cannot find the profile: nosuch d1!";
         QTest::newRow("no count part") << QStringList{"/auto", "Nightly"} << 4
                                        << "Almbro: Cannot find the profile: nightly!";
-        QTest::newRow("usage text") << QStringList{"?"} << 0 << "Almbro: Modulen kan köras automatiskt.";
+        QTest::newRow("usage text") << QStringList{"?"} << 0 << "Almbro: " + Text("R6322");
     }
     void outcomes()
     {
