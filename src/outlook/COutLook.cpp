@@ -414,9 +414,17 @@ QList<COutLook::Fält> COutLook::Skillnader(const cal::Item& item, const Appoint
         changed << Fält::Body;
     if (differ(item.Location(), rec.Location))
         changed << Fält::Location;
-    if (item.Start() != vb::CDate(rec.Start))
+    // A text that is no date counts as a change: writing it raises where the write says so.
+    const auto differsFrom = [](const QDateTime& when, const QString& text) {
+        try {
+            return when != vb::CDate(text);
+        } catch (...) {
+            return true;
+        }
+    };
+    if (differsFrom(item.Start(), rec.Start))
         changed << Fält::Start;
-    if (item.End() != vb::CDate(rec.End))
+    if (differsFrom(item.End(), rec.End))
         changed << Fält::End;
     return changed;
 }

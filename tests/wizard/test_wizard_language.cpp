@@ -41,7 +41,7 @@ QStringList ForeignWords(const QString& lang)
             "will",     "this",     "not",      "database", "resource", "items",   "item",     "update",
             "existing", "overlapping", "notes", "tasks",    "click",   "transfer", "mapping",  "example",
             "days",     "weeks",    "back",     "cannot",   "find",    "done",     "clear",    "add",
-            "remove",   "exit",     "wizard",   "selected", "saved",   "name"};
+            "remove",   "exit",     "wizard",   "selected", "saved",   "name",     "finished", "map",      "items"};
 }
 
 // The words of texts that belong to the other language, each with the text it was found in.
