@@ -95,7 +95,7 @@ int main(int argc, char** argv)
                                                   return settings::SystemTal(settings::kMeddelandeSekunder,
                                                                              settings::kStandardMeddelandeSekunder, 1);
                                               },
-                                              [] { return RunLogFile(); }});
+                                              [] { return gbPlan ? QString() : RunLogFile(); }});
     if (!NeedsWindow(vb::Command()) && vb::Command().toUpper().contains(QLatin1String("/AUTO")))
         vb::SetMsgBoxSink(&unattendedBoxes);
     else if (onScreen)

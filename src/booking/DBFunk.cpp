@@ -916,6 +916,37 @@ std::optional<DBPost> DBFunk::HämtaPost(qint32 nyckel)
     return post;
 }
 
+namespace {
+// Why post cannot be saved (the result numbers of SparaPost), 0 when it can: the one check of
+// a save, made inside its transaction and by a plan that writes nothing.
+qint32 Hinder(DBFunk::Impl& d, const DBPost& post, bool somNy)
+{
+    const QDateTime& start = post.StartTid();
+    const QDateTime& end = post.SlutTid();
+    if (!start.isValid() || !end.isValid() || WallSeconds(end) < WallSeconds(start))
+        return 2;
+    if (!somNy && !RowExists(d, QStringLiteral("SELECT 1 FROM \"Bokningar\" WHERE \"Nyckel\" = ?"), post.Nyckel()))
+        return 3;
+    const QString personSql = QStringLiteral("SELECT 1 FROM \"Personer\" WHERE \"ID\" = ?");
+    if (!RowExists(d, personSql, post.PersonID()) ||
+        (post.ExtraPersonID() != 0 && !RowExists(d, personSql, post.ExtraPersonID())))
+        return 4;
+    if (!RowExists(d, QStringLiteral("SELECT 1 FROM \"Statusar\" WHERE \"ID\" = ?"), post.Status()))
+        return 5;
+    if (!d.överlapp && post.Aktiv() &&
+        ClashExists(d, post.PersonID(), WallSeconds(start), WallSeconds(end), true, post.Status(),
+                    somNy ? 0 : post.Nyckel()))
+        return 1;
+    return 0;
+}
+} // namespace
+
+qint32 DBFunk::PrövaPost(const DBPost& post, bool somNy)
+{
+    d->CheckOpen();
+    return Hinder(*d, post, somNy);
+}
+
 void DBFunk::SparaPost(DBPost& post, bool somNy, qint32& nyttNummer, qint32& resultat)
 {
     nyttNummer = 0;
@@ -923,7 +954,7 @@ void DBFunk::SparaPost(DBPost& post, bool somNy, qint32& nyttNummer, qint32& res
     const QDateTime& start = post.m_startTid;
     const QDateTime& end = post.m_slutTid;
     if (!start.isValid() || !end.isValid() || WallSeconds(end) < WallSeconds(start)) {
-        resultat = 2;
+        resultat = 2; // no transaction is needed to know that
         return;
     }
     Transaction write(*d, true);
@@ -935,26 +966,9 @@ void DBFunk::SparaPost(DBPost& post, bool somNy, qint32& nyttNummer, qint32& res
         d->Exec(query);
         query.finish();
     }
-    if (!somNy && !RowExists(*d, QStringLiteral("SELECT 1 FROM \"Bokningar\" WHERE \"Nyckel\" = ?"), post.m_nyckel)) {
-        resultat = 3;
+    resultat = Hinder(*d, post, somNy);
+    if (resultat != 0)
         return;
-    }
-    const QString personSql = QStringLiteral("SELECT 1 FROM \"Personer\" WHERE \"ID\" = ?");
-    if (!RowExists(*d, personSql, post.m_personID) ||
-        (post.m_extraPersonID != 0 && !RowExists(*d, personSql, post.m_extraPersonID))) {
-        resultat = 4;
-        return;
-    }
-    if (!RowExists(*d, QStringLiteral("SELECT 1 FROM \"Statusar\" WHERE \"ID\" = ?"), post.m_status)) {
-        resultat = 5;
-        return;
-    }
-    if (!d->överlapp && post.m_aktiv &&
-        ClashExists(*d, post.m_personID, WallSeconds(start), WallSeconds(end), true, post.m_status,
-                    somNy ? 0 : post.m_nyckel)) {
-        resultat = 1;
-        return;
-    }
     qint32 number = post.m_nyckel;
     if (somNy) {
         QSqlQuery& insert = d->Prepared(Impl::InsertSql());

@@ -123,6 +123,9 @@ public:
     [[nodiscard]] bool Krockar(qint32 personID, const QDateTime& start, const QDateTime& slut, bool medStatus, qint32 status,
                  const QString& nyckel);
     void SparaPost(DBPost& post, bool somNy, qint32& nyttNummer, qint32& resultat);
+    // The result SparaPost would give post now (0: it would be saved), with nothing written;
+    // also on a connection opened read-only.
+    qint32 PrövaPost(const DBPost& post, bool somNy);
     void FyllAllaResurser(ListBoxSink& lista, qint32 visning, qint32 sortering, qint32 utanNamnlösa, qint32 läggTill,
                           qint32& antal, qint32 utelämna, qint32 högst);
     [[nodiscard]] std::optional<DBPost> HämtaPost(qint32 nyckel);

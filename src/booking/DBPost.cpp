@@ -37,4 +37,27 @@ void DBPost::Typ(qint32 v)
     m_typ = v;
 }
 
+QStringList Skillnader(const DBPost& före, const DBPost& efter)
+{
+    QStringList changed;
+    for (int i = 0; i < kPostTextCount; ++i)
+        if (före.Text(PostText(i)) != efter.Text(PostText(i)))
+            changed << PostTextName(PostText(i));
+    const auto differs = [&](bool d, const char* name) {
+        if (d)
+            changed << QLatin1String(name);
+    };
+    differs(före.StartTid() != efter.StartTid(), "StartTid");
+    differs(före.SlutTid() != efter.SlutTid(), "SlutTid");
+    differs(före.PersonID() != efter.PersonID(), "PersonID");
+    differs(före.ExtraPersonID() != efter.ExtraPersonID(), "ExtraPersonID");
+    differs(före.Antal() != efter.Antal(), "Antal");
+    differs(före.Typ() != efter.Typ(), "Typ");
+    differs(före.Status() != efter.Status(), "Status");
+    differs(före.Aktiv() != efter.Aktiv(), "Aktiv");
+    differs(före.Betalningsvillkor() != efter.Betalningsvillkor(), "Betalningsvillkor");
+    differs(före.Minuter() != efter.Minuter(), "Minuter");
+    return changed;
+}
+
 } // namespace booking

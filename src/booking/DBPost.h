@@ -3,6 +3,7 @@
 // (DBFunk::SparaPost). Properties are read with Name() and written with Name(value).
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <array>
 
 namespace booking {
@@ -119,5 +120,9 @@ private:
     double m_minuter = 0.0;
     qint32 m_nyckel = 0;
 };
+
+// The properties in which two bookings differ, by their column names (Kundnamn, StartTid, ...);
+// the number (Nyckel) is not compared.
+QStringList Skillnader(const DBPost& före, const DBPost& efter);
 
 } // namespace booking

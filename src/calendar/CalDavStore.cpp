@@ -107,8 +107,11 @@ CalDavStore::CalDavStore(const QString& location) : m_location(location)
         QCryptographicHash::hash((user + QLatin1Char('@') + m_collection.toString()).toUtf8(), QCryptographicHash::Sha1)
             .toHex()
             .left(24);
-    m_mirror = std::make_unique<VdirStore>(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
-                                           QStringLiteral("/almbro/caldav/") + QString::fromLatin1(key));
+    // The mirrors' folder is ours to make; a mirror is made only inside it.
+    const QString mirrors =
+        QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + QStringLiteral("/almbro/caldav");
+    QDir().mkpath(mirrors);
+    m_mirror = std::make_unique<VdirStore>(mirrors + QLatin1Char('/') + QString::fromLatin1(key));
     LoadState();
     Sync();
 }

@@ -9,6 +9,8 @@
 
 #include <QCryptographicHash>
 #include <QRegularExpression>
+#include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 namespace cal {
@@ -47,12 +49,19 @@ QString CalendarSetting(const char* environment, const QString& iniKey)
         .trimmed();
 }
 
+namespace {
+QString StandardLocation()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/almbro/calendar");
+}
+} // namespace
+
 QString StoreLocation()
 {
     const QString configured = CalendarSetting("ALMBRO_CALENDAR", QStringLiteral("Calendar"));
     if (!configured.isEmpty())
         return configured;
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/almbro/calendar");
+    return StandardLocation();
 }
 
 std::unique_ptr<Store> OpenStore(const QString& location)
@@ -62,6 +71,10 @@ std::unique_ptr<Store> OpenStore(const QString& location)
         return std::make_unique<detail::CalDavStore>(location);
     if (location.endsWith(QLatin1String(".ics"), Qt::CaseInsensitive))
         return std::make_unique<detail::IcsFileStore>(location);
+    // The standard place is ours, folders and all; a place given by the user must exist up to
+    // its parent folder.
+    if (QDir::cleanPath(location) == QDir::cleanPath(StandardLocation()))
+        QDir().mkpath(QFileInfo(StandardLocation()).path());
     return std::make_unique<detail::VdirStore>(location);
 }
 

@@ -54,7 +54,17 @@ VdirStore::VdirStore(const QString& root)
     const QFileInfo rootInfo(m_root);
     if (rootInfo.exists() && !rootInfo.isDir())
         vb::Raise(vb::ErrCannotCreateObject, QStringLiteral("The calendar folder %1 is not a folder").arg(m_root));
+    // A mistyped location must not become a new tree of folders that no calendar client shows.
+    if (!rootInfo.exists() && !QFileInfo(rootInfo.absolutePath()).isDir())
+        vb::Raise(vb::ErrCannotCreateObject, QStringLiteral("The calendar folder %1 cannot be made: %2 is not an "
+                                                            "existing folder")
+                                                 .arg(m_root, rootInfo.absolutePath()));
+    // A folder that already holds .ics files is another client's collection (vdirsyncer, khal):
+    // it is the calendar itself. Three collections are made only in an empty or new folder.
+    m_enkel = rootInfo.isDir() && !QDir(m_root).entryList({QStringLiteral("*.ics")}, QDir::Files).isEmpty();
     for (const Collection c : {Collection::Calendar, Collection::Notes, Collection::Tasks}) {
+        if (m_enkel && c != Collection::Calendar)
+            continue;
         const QString path = CollectionPath(c);
         const QFileInfo info(path);
         if (info.exists() && !info.isDir())
@@ -70,6 +80,8 @@ VdirStore::VdirStore(const QString& root)
 
 QString VdirStore::CollectionPath(Collection collection) const
 {
+    if (m_enkel)
+        return collection == Collection::Calendar ? m_root : QString();
     return m_root + QLatin1Char('/') + CollectionName(collection);
 }
 
@@ -81,6 +93,8 @@ QString VdirStore::Describe(Collection collection, const QString& name) const
 QList<ResourceInfo> VdirStore::List(Collection collection)
 {
     const QString path = CollectionPath(collection);
+    if (path.isEmpty())
+        return {}; // another client's collection holds appointments only
     DIR* dir = ::opendir(QFile::encodeName(path).constData());
     if (!dir)
         vb::Raise(vb::ErrPathNotFound, QStringLiteral("Cannot read the calendar folder %1: %2").arg(path, SystemReason(errno)));
@@ -161,6 +175,8 @@ QByteArray VdirStore::Write(Collection collection, const QString& name, const QB
                             const QByteArray& ifMatch, WriteKind kind)
 {
     CheckName(name);
+    if (CollectionPath(collection).isEmpty())
+        vb::Raise(ErrCalendar, QStringLiteral("The calendar folder %1 holds appointments only").arg(m_root));
     const QString path = Describe(collection, name);
     const auto current = StatFile(path);
     if (ifMatch.isEmpty() && current)
@@ -201,6 +217,8 @@ VdirStore::~VdirStore()
 void VdirStore::Remove(Collection collection, const QString& name, const QByteArray& ifMatch)
 {
     CheckName(name);
+    if (CollectionPath(collection).isEmpty())
+        vb::Raise(ErrCalendar, QStringLiteral("The calendar folder %1 holds appointments only").arg(m_root));
     const QString path = Describe(collection, name);
     const auto current = StatFile(path);
     if (!current)

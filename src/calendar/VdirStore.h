@@ -7,8 +7,10 @@ namespace cal::detail {
 
 class VdirStore : public Store {
 public:
-    // Creates the root and the three collection folders when they are missing; raises 429
-    // naming the folder when that fails or the folder cannot be read.
+    // A folder that holds .ics files is one collection, the calendar (no notes, no tasks).
+    // Otherwise creates the root and the three collection folders when they are missing; raises
+    // 429 naming the folder when that fails, the folder cannot be read, or the root's parent
+    // folder does not exist.
     explicit VdirStore(const QString& root);
     ~VdirStore() override;
 
@@ -25,10 +27,12 @@ public:
     // here (and when the store is closed).
     void Commit() override;
 
+    // Empty for notes and tasks of a single collection.
     QString CollectionPath(Collection collection) const;
 
 private:
     QString m_root;
+    bool m_enkel = false; // one collection: the root is the calendar
     PendingWrites m_pending;
 };
 

@@ -376,6 +376,94 @@ QString COutLook::UidPrefix(const QString& marker)
     return marker.isEmpty() ? QString() : QStringLiteral("almbro-") + marker + QLatin1Char('-');
 }
 
+std::optional<cal::Item> COutLook::BokningensMöte(const AppointmentRec& rec, int& erl)
+{
+    m_kopior.clear();
+    erl = 1;
+    if (!m_ns)
+        IngenSökning();
+    cal::Items items = m_ns->GetDefaultFolder(cal::olFolderCalendar).Items();
+    erl = 2;
+    const QString filter = QStringLiteral("[BillingInformation] = ") + rec.BillingInformation +
+                           QStringLiteral(" OR [Mileage] = ") + rec.Mileage +
+                           QStringLiteral(" OR [ReminderSoundFile] = ") + rec.ReminderSoundFile;
+    erl = 3;
+    // Every appointment that carries the number. The booking's own is the one an export made
+    // for it (its UID says so), else one that carries the number in all three fields (made
+    // before UIDs said it, or linked by an import). Copies made by calendar clients and
+    // stray numbers in one field are left alone.
+    QList<cal::Item> candidates;
+    for (cal::Item found = items.Find(filter); found; found = items.FindNext())
+        if (found.BillingInformation() == rec.BillingInformation || found.Mileage() == rec.Mileage ||
+            found.ReminderSoundFile() == rec.ReminderSoundFile)
+            candidates.append(found);
+    erl = 4;
+    const QString prefix = UidPrefix(rec.BillingInformation);
+    qsizetype chosen = -1;
+    for (qsizetype i = 0; i < candidates.size() && chosen < 0; ++i)
+        if (candidates[i].EntryID().startsWith(prefix))
+            chosen = i;
+    for (qsizetype i = 0; i < candidates.size() && chosen < 0; ++i)
+        if (candidates[i].BillingInformation() == rec.BillingInformation &&
+            candidates[i].Mileage() == rec.Mileage && candidates[i].ReminderSoundFile() == rec.ReminderSoundFile)
+            chosen = i;
+    for (qsizetype i = 0; i < candidates.size(); ++i)
+        if (i != chosen)
+            m_kopior << QLatin1Char('\'') + candidates[i].Subject() + QStringLiteral("' ") +
+                            DatumTextFör(candidates[i].StartSecs());
+    if (chosen < 0)
+        return std::nullopt;
+    return candidates[chosen];
+}
+
+QList<COutLook::Fält> COutLook::Skillnader(const cal::Item& item, const AppointmentRec& rec)
+{
+    // The calendar keeps one kind of line break: texts that differ only in theirs are the same.
+    const auto differ = [](QString a, QString b) {
+        for (QString* t : {&a, &b})
+            t->replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+        return a != b;
+    };
+    QList<Fält> changed;
+    if (differ(item.Subject(), rec.Subject))
+        changed << Fält::Subject;
+    if (differ(item.Body(), rec.Body))
+        changed << Fält::Body;
+    if (differ(item.Location(), rec.Location))
+        changed << Fält::Location;
+    // A text that is no date counts as a change: writing it raises where the write says so.
+    const auto differsFrom = [](const QDateTime& when, const QString& text) {
+        try {
+            return when != vb::CDate(text);
+        } catch (...) {
+            return true;
+        }
+    };
+    if (differsFrom(item.Start(), rec.Start))
+        changed << Fält::Start;
+    if (differsFrom(item.End(), rec.End))
+        changed << Fält::End;
+    return changed;
+}
+
+COutLook::Besked COutLook::Pröva(const AppointmentRec& rec)
+{
+    Besked besked;
+    m_writeError.clear();
+    int erl = 0;
+    try {
+        const std::optional<cal::Item> item = BokningensMöte(rec, erl);
+        if (item) {
+            besked.hittat = true;
+            besked.ändras = Skillnader(*item, rec);
+        }
+    } catch (...) {
+        besked.misslyckades = true;
+        m_writeError = Beskrivning(vb::CurrentError());
+    }
+    return besked;
+}
+
 bool COutLook::DuplicateAppointment(AppointmentRec& rec, bool bDelete)
 {
     int erl = 0;
@@ -383,41 +471,13 @@ bool COutLook::DuplicateAppointment(AppointmentRec& rec, bool bDelete)
     m_writeError.clear();
     m_kopior.clear();
     try {
-        erl = 1;
-        if (!m_ns)
-            IngenSökning();
-        cal::Items items = m_ns->GetDefaultFolder(cal::olFolderCalendar).Items();
-        erl = 2;
-        const QString filter = QStringLiteral("[BillingInformation] = ") + rec.BillingInformation +
-                               QStringLiteral(" OR [Mileage] = ") + rec.Mileage +
-                               QStringLiteral(" OR [ReminderSoundFile] = ") + rec.ReminderSoundFile;
-        erl = 3;
-        // Every appointment that carries the number. The booking's own is the one an export made
-        // for it (its UID says so), else one that carries the number in all three fields (made
-        // before UIDs said it, or linked by an import). Copies made by calendar clients and
-        // stray numbers in one field are left alone.
-        QList<cal::Item> candidates;
-        for (cal::Item found = items.Find(filter); found; found = items.FindNext())
-            if (found.BillingInformation() == rec.BillingInformation || found.Mileage() == rec.Mileage ||
-                found.ReminderSoundFile() == rec.ReminderSoundFile)
-                candidates.append(found);
-        erl = 4;
-        const QString prefix = UidPrefix(rec.BillingInformation);
-        qsizetype chosen = -1;
-        for (qsizetype i = 0; i < candidates.size() && chosen < 0; ++i)
-            if (candidates[i].EntryID().startsWith(prefix))
-                chosen = i;
-        for (qsizetype i = 0; i < candidates.size() && chosen < 0; ++i)
-            if (candidates[i].BillingInformation() == rec.BillingInformation &&
-                candidates[i].Mileage() == rec.Mileage && candidates[i].ReminderSoundFile() == rec.ReminderSoundFile)
-                chosen = i;
-        for (qsizetype i = 0; i < candidates.size(); ++i)
-            if (i != chosen)
-                m_kopior << QLatin1Char('\'') + candidates[i].Subject() + QStringLiteral("' ") +
-                                DatumTextFör(candidates[i].StartSecs());
-        if (chosen < 0)
+        std::optional<cal::Item> found = BokningensMöte(rec, erl);
+        if (!found)
             return false;
-        cal::Item item = candidates[chosen];
+        cal::Item& item = *found;
+        // An appointment that already says what the booking says is left as it is, file and all.
+        if (!bDelete && Skillnader(item, rec).isEmpty())
+            return true;
         erl = 5;
         item.SetBody(rec.Body);
         erl = 6;

@@ -11,6 +11,7 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <optional>
 
 // One appointment as texts and numbers, handed between the wizard and the adapter.
 struct AppointmentRec {
@@ -79,6 +80,16 @@ public:
     QList<cal::Item> GetAllAppointments(const QString& sCriteria = QString());
 
     [[nodiscard]] bool DuplicateAppointment(AppointmentRec& rec, bool bDelete);
+    // The appointment fields a transfer writes, as a plan names them.
+    enum class Fält { Subject, Body, Location, Start, End };
+    // What writing rec would do, decided as DuplicateAppointment decides it, with nothing
+    // written: whether the booking's appointment exists and which of its fields would change.
+    struct Besked {
+        bool hittat = false;
+        bool misslyckades = false; // the calendar could not be searched; WriteError says why
+        QList<Fält> ändras;
+    };
+    Besked Pröva(const AppointmentRec& rec);
     [[nodiscard]] bool NewAppointment(AppointmentRec& rec);
     // After DuplicateAppointment answered False: whether it failed (it could not search the
     // calendar, or found the booking's appointment but could not save it), and why. Such a
@@ -136,6 +147,10 @@ private:
     QList<cal::Item> GetAll(Slag slag, const QString& sCriteria, const QString& procedure);
     QString DatumTextFör(qint64 secs);
     void Sparad(const cal::Item& item, const QString& marker);
+    // The appointment an export made for rec's booking, as DuplicateAppointment updates it; the
+    // other appointments with its number go to Kopior. erl: how far it came, for the message.
+    std::optional<cal::Item> BokningensMöte(const AppointmentRec& rec, int& erl);
+    static QList<Fält> Skillnader(const cal::Item& item, const AppointmentRec& rec);
 
     const IDatumFönster* m_dates = nullptr;
     std::shared_ptr<cal::Application> m_app;

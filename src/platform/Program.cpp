@@ -41,6 +41,12 @@ QStringList ProcessArguments()
     return g_args;
 }
 
+bool TakeArgument(const QStringList& names)
+{
+    const auto matches = [&names](const QString& arg) { return names.contains(arg, Qt::CaseInsensitive); };
+    return g_args.removeIf(matches) > 0;
+}
+
 StartMode GetStartMode()
 {
     return g_mode;

@@ -19,6 +19,9 @@ void SetProcessArguments(const QStringList& args);
 QString Command();
 // The arguments as the shell handed them over, the host flag left out.
 QStringList ProcessArguments();
+// Removes every argument equal to one of names (letter case ignored) from the command line;
+// true when there was one.
+bool TakeArgument(const QStringList& names);
 StartMode GetStartMode();
 
 // Ends the program with an exit status. Tests install their own handler to see it happen.

@@ -6,6 +6,7 @@
 QString gsIniFil;
 QString gsSpråkfil;
 bool gbAuto = false;
+bool gbPlan = false;
 QString gsAutoArg;
 QString gsDataBas;
 qint32 glStatus = -1;
@@ -19,6 +20,7 @@ void ResetProgramState()
     gsIniFil.clear();
     gsSpråkfil.clear();
     gbAuto = false;
+    gbPlan = false;
     gsAutoArg.clear();
     gsDataBas.clear();
     glStatus = -1;

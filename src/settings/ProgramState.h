@@ -9,6 +9,7 @@ class CTexter;
 extern QString gsIniFil;                  // the settings file: documents folder + "/Planum/Planum.ini"
 extern QString gsSpråkfil;                // the language file: language folder + "Lang" + code + ".ini"
 extern bool gbAuto;                       // unattended run ("/AUTO" on the command line)
+extern bool gbPlan;                       // an unattended run that only tells what it would do ("/plan")
 extern QString gsAutoArg;                 // the text after "/AUTO", lower-cased and trimmed
 extern QString gsDataBas;                 // the booking database in use
 extern qint32 glStatus;                   // status chosen by an applied profile; -1 when none

@@ -20,12 +20,20 @@ const QString kCrLf = QStringLiteral("\r\n");
 
 QString UsageText()
 {
-    return QStringLiteral("Modulen kan köras automatiskt. Ange 'Almbro /auto <profilnamn> <dX|wX>'") + kCrLf +
-           QStringLiteral("<profilnamn> = en befintlig sparad profil i Almbro.") + kCrLf +
-           QStringLiteral("X ersätts med antal dagar(d) ELLER antal veckor (w) bakåt i tden från dagens datum.") +
-           kCrLf +
-           QStringLiteral("Exempel: Almbro /auto MinProfil d5. Kör profilen MinProfil och tar med allt 5 dagar "
-                          "tillbaka.");
+    // The built-in Swedish, line by line, where the language file in use lacks a line.
+    static const char* const keys[] = {"R6322", "R6323", "R6324", "R6325"};
+    const QString builtIn[] = {
+        QStringLiteral("Modulen kan köras automatiskt. Ange 'Almbro /auto <profilnamn> <dX|wX>'"),
+        QStringLiteral("<profilnamn> = en befintlig sparad profil i Almbro."),
+        QStringLiteral("X ersätts med antal dagar(d) ELLER antal veckor (w) bakåt i tden från dagens datum."),
+        QStringLiteral("Exempel: Almbro /auto MinProfil d5. Kör profilen MinProfil och tar med allt 5 dagar "
+                       "tillbaka.")};
+    QStringList lines;
+    for (int i = 0; i < 4; ++i) {
+        const QString text = goTexter ? goTexter->TextTillAndra(QString::fromLatin1(keys[i])) : QString();
+        lines << (text.isEmpty() ? builtIn[i] : text);
+    }
+    return lines.join(kCrLf);
 }
 
 bool ÄrTerminalServer()
@@ -48,6 +56,10 @@ void Main()
         glStatus = -1;
         glLstResurser = -1;
 
+        // "/plan" or "--plan" beside "/auto": the run says what it would do and writes nothing.
+        // It is no part of the profile's argument, wherever it stands.
+        if (Command().toUpper().contains(QLatin1String("/AUTO")))
+            gbPlan = TakeArgument({QStringLiteral("/plan"), QStringLiteral("--plan")});
         const QString command = Command();
         const qsizetype autoAt = command.toUpper().indexOf(QLatin1String("/AUTO"));
         if (autoAt >= 0) {
@@ -57,7 +69,20 @@ void Main()
         } else {
             gbAuto = false;
             if (command.contains(QLatin1Char('?'))) {
+                // In the language of Planum.ini when the language files are there.
+                const QString folder = SpecialMapp(ÄrTerminalServer() ? CSIDL_COMMON_APPDATA : CSIDL_PERSONAL) +
+                                       QStringLiteral("/Planum/");
+                const QString code = GetPrivateProfileString(QStringLiteral("System"), QStringLiteral("Lang"), QString(),
+                                                             255, SpecialMapp(CSIDL_PERSONAL) +
+                                                                      QStringLiteral("/Planum/Planum.ini"))
+                                         .trimmed();
+                if (!goTexter && FileExists(folder + QStringLiteral("Lang.ini"))) {
+                    goTexter = std::make_unique<CTexter>();
+                    goTexter->SetSpråkfil(folder + QStringLiteral("Lang") + (code.isEmpty() ? QStringLiteral("EN") : code) +
+                                         QStringLiteral(".ini"));
+                }
                 MsgBox(UsageText(), vbInformation, QStringLiteral("Almbro"));
+                goTexter.reset(); // nothing else runs: the program starts no further
                 EndProgram(ExitOk);
                 return;
             }

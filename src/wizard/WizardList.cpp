@@ -502,7 +502,13 @@ void frmWizard::LogUnattendedRun() const
                    QStringLiteral("..") + dtpSlutTid->dateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")) +
                    QStringLiteral("\tdone=") + QString::number(m_done) + QStringLiteral("\thandled=") +
                    QString::number(m_handled) + QStringLiteral("\tstatus=") + QString::number(m_endStatus) +
-                   QLatin1Char(' ') + ExitStatusName(m_endStatus) + QLatin1Char('\n');
+                   QLatin1Char(' ') + ExitStatusName(m_endStatus) +
+                   // What a "/plan" run said it would do, counted the same way.
+                   QStringLiteral("\tcreated=%1\tupdated=%2\tunchanged=%3\trefused=%4\n")
+                       .arg(m_räkning.nya)
+                       .arg(m_räkning.ändrade)
+                       .arg(m_räkning.oförändrade)
+                       .arg(m_räkning.avvisade);
     for (const QString& item : m_ejKlara + m_anmärkningar) {
         text += QStringLiteral("\t") + item + QLatin1Char('\n');
         std::fprintf(stderr, "%s: %s\n", qPrintable(T("R2307")), item.toLocal8Bit().constData());

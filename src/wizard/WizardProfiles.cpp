@@ -137,8 +137,12 @@ void frmWizard::cmdProfilerTaBort_Click()
 {
     if (cboProfiler[0]->currentIndex() >= 0) {
         const QString name = cboProfiler[0]->currentText();
-        const int answer = MsgBox(QStringLiteral("Ska du ta bort profilen '") + name + QStringLiteral("'?"),
-                                  vbYesNo | vbQuestion, goTexter->TextTillAndra(QStringLiteral("R2307")));
+        // In the language in use; the built-in Swedish where the language file lacks the key.
+        QString question = goTexter->TextTillAndra(QStringLiteral("R6321"));
+        if (!question.contains(QLatin1String("%1")))
+            question = QStringLiteral("Ska du ta bort profilen '%1'?");
+        const int answer =
+            MsgBox(question.arg(name), vbYesNo | vbQuestion, goTexter->TextTillAndra(QStringLiteral("R2307")));
         if (answer == vbYes && TaBortProfil(name))
             FyllProfiler();
         return;

@@ -86,6 +86,9 @@ void frmWizard::SetStep(short NewStep, short Direction)
             break;
         case 4:
             mbKanSlutföra = true;
+            // What Finish will do, before it is pressed; an unattended run just does it.
+            if (!gbAuto)
+                VisaPlan();
             break;
         default:
             break;
@@ -150,6 +153,10 @@ void frmWizard::cmdNav_Click(int Index)
             // step again: a second click or Enter must not run the same transfer twice.
             mbKanSlutföra = false;
             SetNavBtns(miAktuelltSteg);
+            if (gbAuto && gbPlan) {
+                VisaUnattendedPlan();
+                return;
+            }
             const bool done = Utför();
             if (gbAuto)
                 SetEndStatus(UnattendedStatus());

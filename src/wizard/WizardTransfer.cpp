@@ -5,6 +5,7 @@
 
 #include <QScopeGuard>
 #include <algorithm>
+#include <cstdio>
 
 #include "booking/DBFunk.h"
 #include "wizard/OpeningProgress.h"
@@ -48,19 +49,89 @@ void Append(QString& text, const QString& separator, const QString& value)
 }
 } // namespace
 
+bool frmWizard::Planera()
+{
+    m_plan = true;
+    const auto back = qScopeGuard([this] { m_plan = false; });
+    return Utför();
+}
+
+QString frmWizard::RäkningText() const
+{
+    return T("R6300")
+        .arg(m_räkning.nya)
+        .arg(m_räkning.ändrade)
+        .arg(m_räkning.oförändrade)
+        .arg(m_räkning.avvisade);
+}
+
+void frmWizard::Utfall(Utfallsslag slag, const QString& vad, const QString& detalj)
+{
+    static const char* const ord[] = {"R6301", "R6302", "R6303", "R6304"};
+    switch (slag) {
+    case Utfallsslag::Ny: ++m_räkning.nya; break;
+    case Utfallsslag::Ändras: ++m_räkning.ändrade; break;
+    case Utfallsslag::Oförändrad: ++m_räkning.oförändrade; break;
+    case Utfallsslag::Avvisas: ++m_räkning.avvisade; break;
+    }
+    if (m_plan)
+        m_planRader << T(ord[int(slag)]) + QStringLiteral(": ") + vad +
+                           (detalj.isEmpty() ? QString() : QStringLiteral(": ") + detalj);
+}
+
+void frmWizard::VisaPlan()
+{
+    Planera();
+    QStringList lines;
+    if (m_transferOutcome == TransferOutcome::CannotOpen)
+        lines << T("R2181");
+    else if (m_transferOutcome == TransferOutcome::Error && !m_planRader.isEmpty())
+        lines << m_planRader.constFirst();
+    else
+        lines << T("R6305") + QLatin1Char(' ') + RäkningText();
+    ui.lblPlan->setText(lines.join(QLatin1Char('\n')));
+    // The items themselves, for whoever wants to know which ones.
+    const qsizetype shown = std::min<qsizetype>(m_planRader.size(), 40);
+    QString tip = m_planRader.mid(0, shown).join(QLatin1Char('\n'));
+    if (shown < m_planRader.size())
+        tip += QStringLiteral("\n...");
+    ui.lblPlan->setToolTip(tip);
+}
+
+void frmWizard::VisaUnattendedPlan()
+{
+    Planera();
+    QString out;
+    for (const QString& line : std::as_const(m_planRader))
+        out += line + QLatin1Char('\n');
+    if (m_transferOutcome == TransferOutcome::Completed)
+        out += RäkningText() + QLatin1Char('\n');
+    std::fputs(out.toLocal8Bit().constData(), stdout);
+    std::fflush(stdout);
+    SetEndStatus(UnattendedStatus());
+    close();
+}
+
 bool frmWizard::Utför()
 {
     WaitCursor hourglass;
     m_transferOutcome = TransferOutcome::Error;
+    m_räkning = {};
+    m_planRader.clear();
     booking::DBFunk db;
     try {
         db.Anropskod(-9);
         int opened = 0;
         {
             OpeningProgress::Database opening(this, gsDataBas);
-            opened = db.ÖppnaDatabas(gsDataBas, 0, 0);
+            // A plan reads: its connection cannot write, whatever the run would do.
+            opened = db.ÖppnaDatabas(gsDataBas, 0, m_plan ? 1 : 0);
         }
         if (opened != 1) {
+            if (m_plan && !gbAuto) {
+                m_transferOutcome = TransferOutcome::CannotOpen;
+                return true; // the finish step says so; the run itself will show the message
+            }
             MsgBox(T("R2181"), vbExclamation, T("R2307"));
             // Whoever looks after an unattended run needs the database's own reason too
             // (a server that is down, a refused login).
@@ -71,10 +142,11 @@ bool frmWizard::Utför()
         }
         // One run at a time writes to a calendar or a database; always in this order, so that
         // two runs never wait for each other.
+        // A plan writes nothing, not even a lock file.
         const int wait = settings::SystemTal(settings::kLasVantetid, settings::kStandardLasVantetid);
         std::unique_ptr<RunLock> locks[2];
         const QString places[2] = {oOutLook->Plats(), gsDataBas};
-        for (int k = 0; k < 2; ++k) {
+        for (int k = 0; k < 2 && !m_plan; ++k) {
             QString holder;
             locks[k] = RunLock::Acquire(places[k], wait, &holder);
             if (!locks[k]) {
@@ -100,6 +172,10 @@ bool frmWizard::Utför()
         m_anmärkningar.clear();
         if (optExport->isChecked()) {
             UtförExport(db);
+            if (m_plan) {
+                m_transferOutcome = TransferOutcome::Completed;
+                return true;
+            }
             // What the summary counts as done is on disk before it says so; a calendar on a
             // server answers the last of a batch of writes here.
             oOutLook->Commit();
@@ -111,6 +187,10 @@ bool frmWizard::Utför()
                             QLatin1Char(' ') + T("R2146");
         } else if (optImport->isChecked()) {
             const bool toTheEnd = UtförImport(db);
+            if (m_plan) {
+                m_transferOutcome = TransferOutcome::Completed;
+                return true;
+            }
             // The links written into appointments are on disk too, also when the run stopped.
             oOutLook->Commit();
             for (const COutLook::EjSparad& refused : oOutLook->EjSparade())
@@ -130,7 +210,12 @@ bool frmWizard::Utför()
     } catch (...) {
         if (db.FörbindelsenBröts())
             m_transferOutcome = TransferOutcome::CannotOpen;
-        ShowErr(FormErrText(CurrentError(), QStringLiteral("Utför"), QStringLiteral("frmWizard")));
+        const QString text = FormErrText(CurrentError(), QStringLiteral("Utför"), QStringLiteral("frmWizard"));
+        // A plan on the finish step says it there; the run itself will show the message.
+        if (m_plan && !gbAuto)
+            m_planRader.prepend(text);
+        else
+            ShowErr(text);
         return false;
     }
 }
@@ -154,7 +239,8 @@ void frmWizard::UtförExport(booking::DBFunk& db)
     // The mapping's captions, looked up once: each look-up reads the language file.
     const QString startText = T("R2252"), endText = T("R2247"), bodyText = T("R2267"), locationText = T("R2234"),
                   subjectText = T("R2298");
-    TransferProgress progress(this, AntalAttHantera(false), !gbAuto);
+    // A plan only reads; it is over before a progress dialog could be read.
+    TransferProgress progress(this, m_plan ? 0 : AntalAttHantera(false), !gbAuto);
     const auto stopped = qScopeGuard([&] { Stoppad(progress); });
     for (int i = 1; i <= lvVisa->Count(); ++i) {
         vb::ListItem* row = lvVisa->Item(i);
@@ -206,20 +292,37 @@ void frmWizard::UtförExport(booking::DBFunk& db)
             rec.Mileage = marker;
             rec.ReminderSoundFile = marker;
             rec.BillingInformation = marker;
-            // Never delete: a re-export, attended or not, updates the earlier appointment in place.
-            const bool updated = oOutLook->DuplicateAppointment(rec, false);
+            // What is done with the booking is decided here, for a plan and a run alike; a run
+            // then writes what was decided. Never delete: a re-export, attended or not, updates
+            // the earlier appointment in place.
+            const QString vad = T("R6002") + QLatin1Char(' ') + marker;
+            const COutLook::Besked besked = oOutLook->Pröva(rec);
             for (const QString& copy : oOutLook->Kopior())
-                m_anmärkningar << T("R6002") + QLatin1Char(' ') + marker + QStringLiteral(": ") + T("R6016") +
-                                      QLatin1Char(' ') + copy;
-            if (updated) {
-                ++m_done;
-            } else if (oOutLook->DuplicateFailed()) {
+                m_anmärkningar << vad + QStringLiteral(": ") + T("R6016") + QLatin1Char(' ') + copy;
+            QStringList fält;
+            for (const COutLook::Fält f : besked.ändras)
+                fält << MötesFältNamn(f);
+            const Utfallsslag slag = !besked.hittat           ? Utfallsslag::Ny
+                                     : besked.ändras.isEmpty() ? Utfallsslag::Oförändrad
+                                                               : Utfallsslag::Ändras;
+            if (besked.misslyckades) {
                 // The booking may well have its appointment: a new one would be a second copy.
-                EjKlar(T("R6002") + QLatin1Char(' ') + marker, T("R6011") + QLatin1Char(' ') + oOutLook->WriteError());
+                EjKlar(vad, T("R6011") + QLatin1Char(' ') + oOutLook->WriteError());
+            } else if (m_plan || slag == Utfallsslag::Oförändrad) {
+                ++m_done;
+                Utfall(slag, vad, fält.join(QStringLiteral(", ")));
+            } else if (slag == Utfallsslag::Ändras) {
+                if (oOutLook->DuplicateAppointment(rec, false)) {
+                    ++m_done;
+                    Utfall(slag, vad, fält.join(QStringLiteral(", ")));
+                } else {
+                    EjKlar(vad, T("R6011") + QLatin1Char(' ') + oOutLook->WriteError());
+                }
             } else if (oOutLook->NewAppointment(rec)) {
                 ++m_done;
+                Utfall(slag, vad, QString());
             } else {
-                EjKlar(T("R6002") + QLatin1Char(' ') + marker, T("R6011") + QLatin1Char(' ') + oOutLook->WriteError());
+                EjKlar(vad, T("R6011") + QLatin1Char(' ') + oOutLook->WriteError());
                 if (MsgBox(T("R2199"), vbYesNo | vbQuestion, T("R1770")) == vbNo)
                     return;
             }
@@ -241,12 +344,15 @@ bool frmWizard::UtförImport(booking::DBFunk& db)
         const int limit = settings::SystemTal(settings::kMaxNyaBokningar, settings::kStandardMaxNyaBokningar);
         if (newBookings > limit) {
             const QString text = T("R6014").arg(newBookings).arg(limit);
-            MsgBox(text, vbExclamation, T("R2307"));
+            if (m_plan)
+                m_planRader << text;
+            else
+                MsgBox(text, vbExclamation, T("R2307"));
             m_ejKlara << text;
             return true;
         }
     }
-    TransferProgress progress(this, AntalAttHantera(gbAuto), !gbAuto);
+    TransferProgress progress(this, m_plan ? 0 : AntalAttHantera(gbAuto), !gbAuto);
     const auto stopped = qScopeGuard([&] { Stoppad(progress); });
     for (int i = 1; i <= lvVisa->Count(); ++i) {
         vb::ListItem* row = lvVisa->Item(i);
@@ -256,16 +362,18 @@ bool frmWizard::UtförImport(booking::DBFunk& db)
         const QString what = ImportPostNamn(i);
         if (!progress.Next(m_handled, what))
             return true; // the person stopped the run: what was done stands
-        std::optional<booking::DBPost> post;
+        std::optional<booking::DBPost> post, före;
         bool asNew = true;
         if (key >= 0) {
             post = db.HämtaPost(key);
+            före = post;
             // Unattended, each row on its own: one that came from a booking updates it, whatever
             // the other rows of the window are. Copying it would grow the database every night.
             asNew = !gbAuto && !chkAnvändNyckel->isChecked();
         } else {
             if (lstResurser->selectedItems().isEmpty()) {
-                MsgBox(T("R2175") + FältVärde(i, QStringLiteral("Text")) + T("R2143") + kCrLf + T("R2190"),
+                if (!m_plan)
+                    MsgBox(T("R2175") + FältVärde(i, QStringLiteral("Text")) + T("R2143") + kCrLf + T("R2190"),
                        vbExclamation);
                 EjKlar(what, T("R6008"));
                 ++m_handled;
@@ -284,7 +392,8 @@ bool frmWizard::UtförImport(booking::DBFunk& db)
             post->SlutTid(CDate(row->SubItem(1)));
         }
         if (!post) {
-            MsgBox(T("R2177") + QLatin1Char(' ') + QString::number(key) + QLatin1Char(' ') + T("R2144") + kCrLf +
+            if (!m_plan)
+                MsgBox(T("R2177") + QLatin1Char(' ') + QString::number(key) + QLatin1Char(' ') + T("R2144") + kCrLf +
                        kCrLf + T("R2179"),
                    vbExclamation);
             EjKlar(what, T("R6005"));
@@ -307,25 +416,38 @@ bool frmWizard::UtförImport(booking::DBFunk& db)
         // overlaps the user allowed; the component must then not refuse what was allowed here.
         const bool clashAllowed = chkAnvändNyckel->isChecked() || overlapsAllowed;
         if (clash && !clashAllowed) {
-            Beep();
+            if (!m_plan)
+                Beep();
             if (post->StartTid() > post->SlutTid()) {
-                MsgBox(T("R2268"), vbCritical, T("R2307"));
+                if (!m_plan)
+                    MsgBox(T("R2268"), vbCritical, T("R2307"));
                 EjKlar(what, T("R6004"));
-            } else {
+            } else if (!m_plan) {
                 MsgBox(T("R2176") + FormatGeneralDate(post->StartTid()) + QStringLiteral("' ") + T("R2148") +
                            QLatin1Char('\'') + post->Notering() + QStringLiteral("' ") + T("R2149") +
                            QLatin1Char('\'') + db.PersonNamn(post->PersonID()) + QStringLiteral("'.") + kCrLf + kCrLf +
                            T("R2250"),
                        vbExclamation, T("R2305") + QStringLiteral("  ") + T("R2307"));
                 EjKlar(what, T("R6003"));
+            } else {
+                EjKlar(what, T("R6003"));
             }
+        } else if (const QStringList fält = asNew ? QStringList() : booking::Skillnader(*före, *post);
+                   !asNew && fält.isEmpty()) {
+            // The booking already says what the appointment says: nothing to save.
+            ++m_done;
+            Utfall(Utfallsslag::Oförändrad, what, QString());
         } else {
             qint32 number = 0;
             qint32 result = -1;
             QString error;
             db.Överlapp(clashAllowed);
             try {
-                db.SparaPost(*post, asNew, number, result);
+                // A plan asks the database what the save would answer; a run saves.
+                if (m_plan)
+                    result = db.PrövaPost(*post, asNew);
+                else
+                    db.SparaPost(*post, asNew, number, result);
             } catch (...) {
                 const vb::ErrObject e = CurrentError();
                 error = e.Description().isEmpty() ? QStringLiteral("error %1").arg(e.Number()) : e.Description();
@@ -333,18 +455,20 @@ bool frmWizard::UtförImport(booking::DBFunk& db)
             db.Överlapp(overlapsAllowed);
             if (!error.isEmpty()) {
                 EjKlar(what, T("R6009") + QLatin1Char(' ') + error);
-                if (MsgBox(T("R2199"), vbYesNo | vbCritical | vbDefaultButton2, T("R2307")) == vbNo)
+                if (!m_plan && MsgBox(T("R2199"), vbYesNo | vbCritical | vbDefaultButton2, T("R2307")) == vbNo)
                     return false;
             } else if (result == 0) {
                 ++m_done;
+                Utfall(asNew ? Utfallsslag::Ny : Utfallsslag::Ändras, what, fält.join(QStringLiteral(", ")));
                 // A new booking from an appointment that carried no number: mark the appointment
                 // with it, so that the next import updates this booking instead of making another.
-                if (key < 0) {
+                if (key < 0 && !m_plan) {
                     const QString linkError =
                         oOutLook->LinkAppointment(row->Tag(), post->StartTid(), QString::number(number));
                     if (!linkError.isEmpty())
-                        EjKlar(what, T("R6010") + QLatin1Char(' ') + QString::number(number) + QStringLiteral(": ") +
-                                         linkError);
+                        // The booking was made: a note, not an item refused.
+                        m_ejKlara << what + QStringLiteral(": ") + T("R6010") + QLatin1Char(' ') +
+                                         QString::number(number) + QStringLiteral(": ") + linkError;
                 }
             } else {
                 static const char* const reasons[] = {"R6003", "R6004", "R6005", "R6006", "R6007"};
@@ -359,6 +483,20 @@ bool frmWizard::UtförImport(booking::DBFunk& db)
 void frmWizard::EjKlar(const QString& vad, const QString& varför)
 {
     m_ejKlara << vad + QStringLiteral(": ") + varför;
+    Utfall(Utfallsslag::Avvisas, vad, varför);
+}
+
+QString frmWizard::MötesFältNamn(COutLook::Fält fält)
+{
+    // The captions the mapping step shows for the calendar's fields.
+    switch (fält) {
+    case COutLook::Fält::Subject: return T("R2298");
+    case COutLook::Fält::Body: return T("R2267");
+    case COutLook::Fält::Location: return T("R2234");
+    case COutLook::Fält::Start: return T("R2252");
+    case COutLook::Fält::End: return T("R2247");
+    }
+    return QString();
 }
 
 QString frmWizard::ImportPostNamn(int row) const

@@ -191,8 +191,12 @@ void frmWizard::Form_Load()
             return;
         }
 
-        if (!gbAuto)
+        if (!gbAuto) {
             goTexter->SetTextOfForm(this);
+            // The kind of item shown before a direction is chosen: the calendar, in the language in use.
+            if (const QString kind = goTexter->TextTillAndra(QStringLiteral("R1011")); !kind.isEmpty())
+                lblValdTyp->setText(kind);
+        }
 
         SättListView();
         FyllProfiler();
@@ -328,7 +332,7 @@ void frmWizard::closeEvent(QCloseEvent* event)
     }
     event->accept();
     m_closed = true;
-    if (gbAuto)
+    if (gbAuto && !gbPlan)
         LogUnattendedRun();
     oOutLook.reset();
     for (QWidget* form : QApplication::topLevelWidgets())
@@ -345,6 +349,8 @@ bool frmWizard::VisaAvslutning()
     if (oOutLook && !goTexter->TextTillAndra(QStringLiteral("R6108")).isEmpty())
         dialog.lblConfirm->setText(dialog.lblConfirm->text() + QStringLiteral("\r\n") +
                                    goTexter->TextTillAndra(QStringLiteral("R6108")).arg(oOutLook->Plats()));
+    // What the run did, counted as the finish step's plan counted it.
+    dialog.lblConfirm->setText(dialog.lblConfirm->text() + QStringLiteral("\r\n") + RäkningText());
     dialog.VisaEjKlara(m_ejKlara, m_anmärkningar);
     dialog.exec();
     return dialog.chkSlut->isChecked();

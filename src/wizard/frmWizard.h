@@ -133,6 +133,19 @@ public:
 
     // The transfer and the finish dialog
     bool Utför();
+    // The plan of the transfer Utför would run now: the same decision for every item, with
+    // nothing written anywhere (no message box either). Counts() and PlanRader() tell it.
+    bool Planera();
+    // What the last run or plan did (or would do) with the items it took in hand.
+    struct Räkning {
+        int nya = 0, ändrade = 0, oförändrade = 0, avvisade = 0;
+    };
+    const Räkning& Counts() const { return m_räkning; }
+    // The counts as one line in the language in use.
+    QString RäkningText() const;
+    // The last plan, one line per item: what would be done with it and why.
+    const QStringList& PlanRader() const { return m_planRader; }
+    bool ÄrPlan() const { return m_plan; }
     bool VisaAvslutning(); // shows frmAvslutning; true when chkSlut was ticked
     // How the last transfer run ended (an unattended run's exit status says it).
     enum class TransferOutcome { NotRun, CannotOpen, Busy, Completed, Stopped, Error };
@@ -169,6 +182,19 @@ private:
     // After a run the person stopped: one line that says how far it came.
     void Stoppad(const TransferProgress& progress);
     void EjKlar(const QString& vad, const QString& varför);
+    // moc cannot read enumerators with Swedish letters and never needs these.
+#ifndef Q_MOC_RUN
+    enum class Utfallsslag { Ny, Ändras, Oförändrad, Avvisas };
+#else
+    enum class Utfallsslag;
+#endif
+    // Counts what was (or, in a plan, would be) done with one item, and in a plan says it.
+    void Utfall(Utfallsslag slag, const QString& vad, const QString& detalj);
+    static QString MötesFältNamn(COutLook::Fält fält);
+    // The finish step's line that says what Finish will do.
+    void VisaPlan();
+    // An unattended "/plan" run: the plan on standard output, then the end of the program.
+    void VisaUnattendedPlan();
     QString ImportPostNamn(int row) const;
 
     short m_nextSerial = 0;
@@ -183,6 +209,9 @@ private:
     int m_done = 0;
     int m_handled = 0;
     QStringList m_ejKlara;
+    bool m_plan = false;
+    Räkning m_räkning;
+    QStringList m_planRader;
     QStringList m_anmärkningar; // what was left alone on purpose (copies of an appointment)
     QStringList m_profilFel; // the mappings of the applied profile that name no field
 };

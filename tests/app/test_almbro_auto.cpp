@@ -113,7 +113,7 @@ private slots:
             << QStringList{"/auto", "nosuch", "d1"} << 4 << "Almbro: Cannot find the profile: nosuch d1!";
         QTest::newRow("no count part") << QStringList{"/auto", "Nightly"} << 4
                                        << "Almbro: Cannot find the profile: nightly!";
-        QTest::newRow("usage text") << QStringList{"?"} << 0 << "Almbro: Modulen kan köras automatiskt.";
+        QTest::newRow("usage text") << QStringList{"?"} << 0 << "Almbro: " + Text("R6322");
     }
     void outcomes()
     {
@@ -177,6 +177,38 @@ private slots:
         const Run run = Almbro({QStringLiteral("/auto"), QStringLiteral("gone"), QStringLiteral("w1")});
         QCOMPARE(run.status, 5);
         QVERIFY2(run.err.contains(QStringLiteral("Almbro: ") + Text("R0722")), qPrintable(run.err));
+    }
+
+    // A mistyped calendar location is an error, never a new tree of folders; a folder of another
+    // client's .ics files is used as it is, appointments beside its own.
+    void calendarLocation_data()
+    {
+        QTest::addColumn<QString>("location");
+        QTest::addColumn<int>("status");
+        QTest::newRow("parent folder missing") << testenv::Root() + "/no-such-folder/calendar" << 5;
+        QTest::newRow("another client's collection") << testenv::Root() + "/khal-collection" << 0;
+    }
+    void calendarLocation()
+    {
+        QFETCH(QString, location);
+        QFETCH(int, status);
+        if (status == 0) {
+            QDir().mkpath(location);
+            QFile other(location + QStringLiteral("/other@example.org.ics"));
+            QVERIFY(other.open(QIODevice::WriteOnly));
+            other.write("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Example//Other 1.0//EN\r\nBEGIN:VEVENT\r\n"
+                        "UID:other@example.org\r\nDTSTAMP:20261101T080000Z\r\nDTSTART:20261102T090000Z\r\n"
+                        "DTEND:20261102T100000Z\r\nSUMMARY:Other\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n");
+        }
+        const Run run = Almbro({QStringLiteral("/auto"), QStringLiteral("nightly"), QStringLiteral("d7")}, location);
+        QVERIFY2(run.status == status, qPrintable(run.err));
+        if (status != 0) {
+            QVERIFY2(run.err.contains(QStringLiteral("is not an existing folder")), qPrintable(run.err));
+            QVERIFY(!QFileInfo::exists(testenv::Root() + QStringLiteral("/no-such-folder")));
+        } else {
+            QCOMPARE(int(QDir(location).entryList({QStringLiteral("*.ics")}, QDir::Files).size()), m_expected + 1);
+            QVERIFY(!QFileInfo::exists(location + QStringLiteral("/Calendar")));
+        }
     }
 
     // The same nightly run on a shared PostgreSQL database: the location in the profile is a

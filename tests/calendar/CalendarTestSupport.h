@@ -23,6 +23,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QTest>
 
 namespace caltest {
@@ -35,8 +36,11 @@ inline QDateTime At(int y, int mo, int d, int h = 0, int mi = 0)
 
 inline QString NewPlace(const QString& suffix = QString())
 {
+    // A folder that exists and is empty: a calendar may be made in it.
     static int n = 0;
-    return testenv::Root() + QStringLiteral("/store-%1%2").arg(++n).arg(suffix);
+    const QString place = testenv::Root() + QStringLiteral("/store-%1").arg(++n);
+    QDir().mkpath(place);
+    return place + suffix;
 }
 
 inline QString DataFile(const QString& name)

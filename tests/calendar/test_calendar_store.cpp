@@ -58,6 +58,54 @@ private slots:
         QCOMPARE(QFileInfo(location + QStringLiteral("/Calendar")).isDir(), !singleFile);
     }
 
+    // What the location names is what is used: a new or empty folder gets the three collections,
+    // a folder of another client's .ics files is the calendar itself.
+    void locationMeansWhatItSays_data()
+    {
+        QTest::addColumn<QString>("before"); // "", "empty", "ours", "foreign"
+        QTest::addColumn<QString>("appointments"); // where a new appointment lands, under the location
+        QTest::addColumn<bool>("collections");     // whether Calendar/, Notes/ and Tasks/ exist afterwards
+        QTest::addColumn<int>("listed");           // appointments listed before the new one
+        QTest::newRow("new folder") << "" << "/Calendar" << true << 0;
+        QTest::newRow("empty folder") << "empty" << "/Calendar" << true << 0;
+        QTest::newRow("Almbro's own layout") << "ours" << "/Calendar" << true << 1;
+        QTest::newRow("another client's collection") << "foreign" << "" << false << 1;
+    }
+    void locationMeansWhatItSays()
+    {
+        QFETCH(QString, before);
+        QFETCH(QString, appointments);
+        QFETCH(bool, collections);
+        QFETCH(int, listed);
+        const QString location = NewPlace() + QStringLiteral("/kal");
+        const QByteArray event = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Example//Other 1.0//EN\r\nBEGIN:VEVENT\r\n"
+                                 "UID:other-1@example.org\r\nDTSTAMP:20261101T080000Z\r\nDTSTART:20261102T090000Z\r\n"
+                                 "DTEND:20261102T100000Z\r\nSUMMARY:Other\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
+        if (!before.isEmpty())
+            QDir().mkpath(location);
+        if (before == QLatin1String("ours")) {
+            QDir().mkpath(location + QStringLiteral("/Calendar"));
+            WriteText(location + QStringLiteral("/Calendar/other-1.ics"), event);
+        } else if (before == QLatin1String("foreign")) {
+            WriteText(location + QStringLiteral("/other-1.ics"), event);
+        }
+        auto app = Application::Create(location);
+        const auto quit = qScopeGuard([&] { app->Quit(); });
+        Items items = app->GetNamespace(QStringLiteral("MAPI")).GetDefaultFolder(olFolderCalendar).Items();
+        QCOMPARE(items.Count(), listed);
+        // Notes and tasks of another client's collection: none, and nothing made for them.
+        QCOMPARE(app->GetNamespace(QStringLiteral("MAPI")).GetDefaultFolder(olFolderNotes).Items().Count(), 0);
+        Item item = app->CreateItem(olAppointmentItem);
+        item.SetSubject(QStringLiteral("Ny"));
+        item.SetStart(QDateTime(QDate(2026, 11, 3), QTime(9, 0)));
+        item.SetEnd(QDateTime(QDate(2026, 11, 3), QTime(10, 0)));
+        item.Save();
+        app->Commit();
+        QCOMPARE(int(QDir(location + appointments).entryList({QStringLiteral("*.ics")}, QDir::Files).size()), listed + 1);
+        for (const char* collection : {"/Calendar", "/Notes", "/Tasks"})
+            QCOMPARE(QFileInfo(location + QLatin1String(collection)).isDir(), collections);
+    }
+
     void storeThatCannotBeOpened_data()
     {
         QTest::addColumn<QString>("location");
@@ -67,7 +115,11 @@ private slots:
         QTest::newRow("folder path is a file") << base + "/fil" << QByteArray("x")
                                                << "The calendar folder " + base + "/fil is not a folder";
         QTest::newRow("folder under a file") << base + "/fil2/under" << QByteArray()
-                                             << "Cannot create the calendar folder " + base + "/fil2/under/Calendar";
+                                             << "The calendar folder " + base + "/fil2/under cannot be made: " + base +
+                                                    "/fil2 is not an existing folder";
+        QTest::newRow("folder whose parent is missing")
+            << base + "/saknas/kal" << QByteArray()
+            << "The calendar folder " + base + "/saknas/kal cannot be made: " + base + "/saknas is not an existing folder";
         QTest::newRow("ics file that is not iCalendar") << base + "/text.ics" << QByteArray("hej\n")
                                                         << base + "/text.ics is not an iCalendar file (it does not begin with BEGIN:VCALENDAR)";
         QTest::newRow("ics path that is a folder") << base + "/mapp.ics" << QByteArray("dir")

@@ -105,10 +105,11 @@ private slots:
         Main();
         ALMBRO_EXPECT_BOX(
             recorder,
-            "Modulen kan köras automatiskt. Ange 'Almbro /auto <profilnamn> <dX|wX>'\r\n"
-            "<profilnamn> = en befintlig sparad profil i Almbro.\r\n"
-            "X ersätts med antal dagar(d) ELLER antal veckor (w) bakåt i tden från dagens datum.\r\n"
-            "Exempel: Almbro /auto MinProfil d5. Kör profilen MinProfil och tar med allt 5 dagar tillbaka.",
+            // In the language of Planum.ini (none given: English).
+            "The module can run unattended. Give 'Almbro /auto <profile name> <dX|wX>'\r\n"
+            "<profile name> = an existing profile saved in Almbro.\r\n"
+            "X is replaced by a number of days (d) OR a number of weeks (w) back in time from today's date.\r\n"
+            "Example: Almbro /auto MyProfile d5. Runs the profile MyProfile and takes in everything 5 days back.",
             vbOKOnly, vbInformation, "Almbro");
         ALMBRO_EXPECT_NO_MORE_BOXES(recorder);
         QCOMPARE(m_endStatus, int(ExitOk));

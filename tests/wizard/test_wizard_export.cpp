@@ -12,6 +12,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTest>
@@ -132,12 +133,21 @@ private slots:
         Map(QStringLiteral("Leveransadress"), "R2234");
         w->cmdNav[3]->click();
         QCOMPARE(f.Step(), 4);
+        // The finish step says what Finish will do; the run then does just that.
+        const auto counts = [](int created, int updated, int unchanged, int refused) {
+            return T("R6300").arg(created).arg(updated).arg(unchanged).arg(refused);
+        };
+        auto* plan = w->findChild<QLabel*>(QStringLiteral("lblPlan"));
+        QVERIFY(plan && plan->isVisibleTo(w));
+        QCOMPARE(plan->text(), T("R6305") + QLatin1Char(' ') + counts(ticked, 0, 0, 0));
+        QVERIFY(w->oOutLook->GetAllAppointments().isEmpty()); // the plan wrote nothing
 
         const auto answered = AnswerFinishDialog(false);
         testenv::Click(w->cmdNav[4]);
         QTRY_VERIFY(*answered);
         const QString summary = QStringLiteral("%1 / %1 ").arg(ticked) + T("R2146");
         QCOMPARE(gsBekräftelse, summary);
+        QCOMPARE(w->RäkningText(), counts(ticked, 0, 0, 0));
         QCOMPARE(f.Step(), 4);
 
         booking::DBFunk db;
@@ -181,10 +191,16 @@ private slots:
         w->cmdNav[2]->click();
         w->cmdNav[3]->click();
         QCOMPARE(f.Step(), 4);
+        QCOMPARE(plan->text(), T("R6305") + QLatin1Char(' ') + counts(0, 1, ticked - 1, 0));
+        QVERIFY2(plan->toolTip().contains(T("R6302") + QStringLiteral(": ") + T("R6002") + QLatin1Char(' ') +
+                                          QString::number(changed.Nyckel()) + QStringLiteral(": ") + T("R2298") +
+                                          QStringLiteral(", ") + T("R2247")),
+                 qPrintable(plan->toolTip()));
         const auto answeredAgain = AnswerFinishDialog(false);
         testenv::Click(w->cmdNav[4]);
         QTRY_VERIFY(*answeredAgain);
         QCOMPARE(gsBekräftelse, summary);
+        QCOMPARE(w->RäkningText(), counts(0, 1, ticked - 1, 0));
         check(ticked);
     }
 

@@ -6,6 +6,7 @@
 #include "platform/Locale.h"
 #include "wizard/frmAvslutning.h"
 
+#include <QLabel>
 #include <QHeaderView>
 #include <QTest>
 #include <QScopeGuard>
@@ -151,7 +152,13 @@ class TestWizardImport : public QObject {
             QTest::qFail("Next did not reach the finish step", __FILE__, __LINE__);
             return named;
         }
+        // What the finish step said Finish would do is what it did.
+        auto* plan = f.wizard->findChild<QLabel*>(QStringLiteral("lblPlan"));
+        const QString planned = plan ? plan->text() : QString();
         QTest::mouseClick(f.wizard->cmdNav[4], Qt::LeftButton);
+        if (planned != T("R6305") + QLatin1Char(' ') + f.wizard->RäkningText())
+            QTest::qFail(qPrintable(QStringLiteral("planned \"%1\", done \"%2\"").arg(planned, f.wizard->RäkningText())),
+                         __FILE__, __LINE__);
         return named;
     }
 

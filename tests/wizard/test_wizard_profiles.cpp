@@ -147,14 +147,14 @@ private slots:
         const QByteArray before = IniBytes();
         f.boxes->Answer(vbNo);
         testenv::Click(w->cmdProfilerTaBort);
-        ALMBRO_EXPECT_BOX(*f.boxes, "Ska du ta bort profilen 'Bilar'?", vbYesNo, vbQuestion, "Almbro");
+        ALMBRO_EXPECT_BOX(*f.boxes, T("R6321").arg(QStringLiteral("Bilar")), vbYesNo, vbQuestion, "Almbro");
         QCOMPARE(IniBytes(), before);
         QCOMPARE(Entries(w->cboProfiler[0]), (QStringList{"Kund1", "Bilar"}));
         QCOMPARE(w->cboProfiler[0]->currentText(), QStringLiteral("Bilar"));
 
         f.boxes->Answer(vbYes);
         testenv::Click(w->cmdProfilerTaBort);
-        ALMBRO_EXPECT_BOX(*f.boxes, "Ska du ta bort profilen 'Bilar'?", vbYesNo, vbQuestion, "Almbro");
+        ALMBRO_EXPECT_BOX(*f.boxes, T("R6321").arg(QStringLiteral("Bilar")), vbYesNo, vbQuestion, "Almbro");
         QCOMPARE(IniBytes(), QByteArray("[Kund1]\nValues=a\n"));
         QCOMPARE(Entries(w->cboProfiler[0]), (QStringList{"Kund1"}));
         QCOMPARE(Entries(w->cboProfiler[1]), (QStringList{"Kund1"}));

@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QProgressDialog>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -122,6 +123,10 @@ int main(int argc, char** argv)
         Shoot(w, out + QStringLiteral("/step2-%1.png").arg(lang));
         w->optExport->setChecked(true);
         w->optExport_Click();
+        // Back to the export's bookings, every other one ticked, for the finish step and the run.
+        w->FyllLista();
+        for (int i = 1; i <= w->lvVisa->Count(); i += 2)
+            w->lvVisa->Item(i)->SetChecked(true);
 
         w->SetStep(3, 0);
         for (const auto& [planum, outlook] :
@@ -137,7 +142,19 @@ int main(int argc, char** argv)
         w->cboProfiler[1]->setEditText(QStringLiteral("Veckoexport"));
         Shoot(w, out + QStringLiteral("/step4-%1.png").arg(lang));
 
-        // Finish: the transfer, then the finish dialog as it shows the summary.
+        // Finish: the transfer with its progress a third of the way, then the finish dialog as it
+        // shows the summary.
+        QTimer watch;
+        watch.setInterval(0);
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            auto* progress = w->findChild<QProgressDialog*>(QStringLiteral("dlgProgress"));
+            if (!progress || progress->value() < progress->maximum() / 3)
+                return;
+            watch.stop();
+            progress->move(w->x() + 120, w->y() + 160);
+            Shoot(progress, out + QStringLiteral("/progress-%1.png").arg(lang));
+        });
+        watch.start();
         QTimer::singleShot(300, [&] {
             if (auto* dialog = qobject_cast<frmAvslutning*>(QApplication::activeModalWidget())) {
                 dialog->move(w->x() + 120, w->y() + 160);

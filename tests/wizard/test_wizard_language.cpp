@@ -1,0 +1,229 @@
+// One language at a time: every text a person sees on every step of the wizard, in the finish
+// dialog and in the program's messages is in the language chosen, never in the other one.
+#include "WizardFixture.h"
+#include "planumdb/Seed.h"
+#include "startup/modWizard.h"
+#include "wizard/frmAvslutning.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QRegularExpression>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <functional>
+#include <memory>
+
+using testenv::T;
+
+namespace {
+// Words only the other language uses, as whole words, letter case ignored. English texts also
+// never name Outlook: the calendar here is a folder, a file or a server.
+QStringList ForeignWords(const QString& lang)
+{
+    if (lang == QLatin1String("EN"))
+        return {"och",       "eller",     "välj",     "från",       "för",      "bokning",  "bokningar",
+                "kalendern", "kalender",  "objekt",   "startsida",  "notering", "noteringar", "uppgifter",
+                "avbryt",    "nästa",     "föreg",    "slutför",    "profiler", "profilen", "fält",
+                "resurs",    "resurser",  "databas",  "guiden",     "överför",  "kopplingar", "koppla",
+                "markera",   "klicka",    "ej",       "endast",     "skall",    "vald",     "valt",
+                "bort",      "rensa",     "lägg",     "avsluta",    "arbeta",   "med",      "att",
+                "som",       "den",       "det",      "är",         "inte",     "kan",      "modulen",
+                "ange",      "antal",     "dagar",    "veckor",     "exempel",  "kör",      "tillbaka",
+                "outlook",   "saknas",    "ingen",    "utför",      "nya",      "ändrade",  "ogiltig"};
+    return {"the",      "and",      "or",       "select",   "choose",  "booking",  "bookings", "calendar",
+            "field",    "fields",   "profile",  "profiles", "delete",  "cancel",   "next",     "previous",
+            "finish",   "only",     "new",      "updated",  "unchanged", "with",   "from",     "of",
+            "will",     "this",     "not",      "database", "resource", "items",   "item",     "update",
+            "existing", "overlapping", "notes", "tasks",    "click",   "transfer", "mapping",  "example",
+            "days",     "weeks",    "back",     "cannot",   "find",    "done",     "clear",    "add",
+            "remove",   "exit",     "wizard",   "selected", "saved",   "name",     "finished", "map",      "items"};
+}
+
+// The words of texts that belong to the other language, each with the text it was found in.
+QStringList Offenders(const QStringList& texts, const QString& lang)
+{
+    static const QRegularExpression word(QStringLiteral("[\\p{L}]+"));
+    const QStringList foreign = ForeignWords(lang);
+    // Planum's booking fields go by the database's field names (Kundnamn, Notering, ...), the
+    // same in both language files.
+    QStringList fieldNames;
+    for (const char* id : {"R0967", "R0038", "R0639", "R0640", "R0641", "R0643", "R0933", "R0321", "R0646",
+                           "R0348", "R0649", "R0048", "R0039"})
+        fieldNames << T(id).remove(QLatin1Char('&'));
+    QStringList found;
+    for (const QString& text : texts) {
+        if (fieldNames.contains(QString(text).remove(QLatin1Char('&'))))
+            continue;
+        QString plain = text;
+        plain.remove(QLatin1Char('&'));
+        for (auto it = word.globalMatch(plain); it.hasNext();) {
+            const QString w = it.next().captured().toLower();
+            if (foreign.contains(w))
+                found << QStringLiteral("\"%1\" in \"%2\"").arg(w, text);
+        }
+    }
+    return found;
+}
+
+// Every text of a window a person can see now: captions, titles, tool tips, column headers and
+// the entries of lists that the program fills itself. Lists of data (bookings, resources,
+// statuses from the database) are left out: they are in whatever language they were written.
+QStringList VisibleTexts(QWidget* window)
+{
+    static const QStringList dataLists = {QStringLiteral("lvVisa"), QStringLiteral("lvwStatus"),
+                                          QStringLiteral("lstResurser"), QStringLiteral("cboResurser"),
+                                          QStringLiteral("cboProfiler_0"), QStringLiteral("cboProfiler_1"),
+                                          QStringLiteral("lvKopplingar"), QStringLiteral("txtDB")};
+    QStringList texts{window->windowTitle()};
+    for (QWidget* w : window->findChildren<QWidget*>()) {
+        if (!w->isVisibleTo(window))
+            continue;
+        texts << w->toolTip();
+        if (auto* b = qobject_cast<QAbstractButton*>(w))
+            texts << b->text();
+        else if (auto* l = qobject_cast<QLabel*>(w))
+            texts << l->text();
+        else if (auto* g = qobject_cast<QGroupBox*>(w))
+            texts << g->title();
+        if (auto* tree = qobject_cast<QTreeWidget*>(w)) {
+            for (int c = 0; c < tree->columnCount(); ++c)
+                if (!tree->isColumnHidden(c) && tree->header()->sectionSize(c) > 0)
+                    texts << tree->headerItem()->text(c);
+        }
+        if (dataLists.contains(w->objectName()))
+            continue;
+        if (auto* list = qobject_cast<QListWidget*>(w))
+            for (int i = 0; i < list->count(); ++i)
+                texts << list->item(i)->text();
+        if (auto* combo = qobject_cast<QComboBox*>(w))
+            for (int i = 0; i < combo->count(); ++i)
+                texts << combo->itemText(i);
+    }
+    texts.removeAll(QString());
+    return texts;
+}
+} // namespace
+
+class TestWizardLanguage : public QObject {
+    Q_OBJECT
+    testenv::WizardFixture f;
+
+private slots:
+    void oneLanguage_data()
+    {
+        QTest::addColumn<QString>("lang");
+        QTest::addColumn<bool>("import");
+        QTest::newRow("English, export") << "EN" << false;
+        QTest::newRow("English, import") << "EN" << true;
+        QTest::newRow("Swedish, export") << "SV" << false;
+        QTest::newRow("Swedish, import") << "SV" << true;
+    }
+    void oneLanguage()
+    {
+        QFETCH(QString, lang);
+        QFETCH(bool, import);
+        static int n = 0;
+        ++n;
+        testenv::StartProgram(lang);
+        QFile::remove(gsIniFil);
+        qputenv("ALMBRO_CALENDAR", (testenv::Root() + QStringLiteral("/kal-%1").arg(n)).toUtf8());
+        const QString db = testenv::Root() + QStringLiteral("/language-%1.db").arg(n);
+        booking::DBFunk::SkapaDatabas(db);
+        {
+            booking::DBFunk funk;
+            QCOMPARE(funk.ÖppnaDatabas(db, 0, 0), 1);
+            planumdb::SeedOptions options;
+            options.resources = 2;
+            options.bookings = 6;
+            options.from = QDate::currentDate();
+            options.days = 1;
+            planumdb::Seed(funk, options);
+        }
+        f.Start(lang);
+        const auto stop = qScopeGuard([this] { f.Stop(); });
+        frmWizard* w = f.wizard;
+        gsDataBas = db;
+        w->txtDB->setText(db);
+        QStringList offenders;
+        const auto scan = [&](QWidget* window, const QString& where) {
+            for (const QString& o : Offenders(VisibleTexts(window), lang))
+                offenders << where + QStringLiteral(": ") + o;
+        };
+        scan(w, QStringLiteral("start step"));
+        // The question before a profile is deleted (answered No).
+        {
+            QFile ini(gsIniFil);
+            QVERIFY(ini.open(QIODevice::WriteOnly));
+            ini.write("[X1]\nValues=optImport=False;optKalender=True\n");
+        }
+        w->FyllProfiler();
+        QVERIFY(w->cboProfiler[0]->count() > 0);
+        w->cboProfiler[0]->setCurrentIndex(0);
+        f.boxes->Answer(vb::vbNo);
+        w->cmdProfilerTaBort_Click();
+        QCOMPARE(int(f.boxes->Boxes().size()), 1);
+        if (import) {
+            w->optImport->setChecked(true);
+            w->optImport_Click();
+            // One appointment to list: an export of the day first.
+        } else {
+            w->optExport->setChecked(true);
+            w->optExport_Click();
+        }
+        w->dtpStartTid->setDateTime(QDateTime(QDate::currentDate(), QTime(0, 0)));
+        w->dtpSlutTid->setDateTime(QDateTime(QDate::currentDate(), QTime(23, 0)));
+        scan(w, QStringLiteral("start step, direction chosen"));
+        for (int step = 1; step <= 4 && f.Step() < 4; ++step) {
+            w->cmdNav[3]->click();
+            if (f.Step() == 1)
+                w->cmdAlla[1]->click();
+            if (f.Step() == 2 && w->lstResurser->count() > 0)
+                w->lstResurser->setCurrentRow(0);
+            if (f.Step() == 3 && w->lstFält->count() > 0 && w->lstOutLook->count() > 0) {
+                w->lstFält->setCurrentRow(0);
+                w->lstOutLook->setCurrentRow(0);
+                w->cmdLäggTill_Click();
+            }
+            scan(w, QStringLiteral("step %1").arg(f.Step()));
+        }
+        // Every message box of the way there, and the program's fixed messages.
+        QStringList boxTexts;
+        for (const auto& box : f.boxes->Boxes())
+            boxTexts << box.text << box.title;
+        f.boxes->Clear();
+        boxTexts << UsageText();
+        for (const QString& o : Offenders(boxTexts, lang))
+            offenders << QStringLiteral("message: ") + o;
+
+        if (!import && f.Step() == 4) {
+            QStringList dialogTexts;
+            auto attempt = std::make_shared<std::function<void()>>();
+            *attempt = [&, attempt] {
+                auto* dialog = qobject_cast<frmAvslutning*>(QApplication::activeModalWidget());
+                if (!dialog) {
+                    QTimer::singleShot(10, *attempt);
+                    return;
+                }
+                dialogTexts = VisibleTexts(dialog);
+                dialog->cmdOK->click();
+            };
+            QTimer::singleShot(10, *attempt);
+            w->cmdNav[4]->click();
+            QVERIFY(!dialogTexts.isEmpty());
+            for (const QString& o : Offenders(dialogTexts, lang))
+                offenders << QStringLiteral("finish dialog: ") + o;
+        }
+        offenders.removeDuplicates();
+        for (const QString& o : std::as_const(offenders))
+            qInfo().noquote() << o;
+        QVERIFY2(offenders.isEmpty(), qPrintable(offenders.join(QLatin1Char('\n'))));
+    }
+};
+
+ALMBRO_GUI_TEST_MAIN(TestWizardLanguage)
+#include "test_wizard_language.moc"
