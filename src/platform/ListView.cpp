@@ -285,6 +285,19 @@ void ListView::keyPressEvent(QKeyEvent* event)
     QTreeWidget::keyPressEvent(event);
 }
 
+ListView::Fill::Fill(ListView* view) : m_view(view), m_sorted(view->m_sorted)
+{
+    view->m_sorted = false;
+    view->setUpdatesEnabled(false);
+}
+
+ListView::Fill::~Fill()
+{
+    if (m_sorted && !m_view->m_sorted)
+        m_view->SetSorted(true);
+    m_view->setUpdatesEnabled(true);
+}
+
 void ListView::SetSorted(bool sorted)
 {
     m_sorted = sorted;

@@ -99,6 +99,19 @@ public:
     Qt::SortOrder SortOrder() const { return m_sortOrder; }
     void SetSortOrder(Qt::SortOrder order) { m_sortOrder = order; }
     bool Sorted() const { return m_sorted; }
+    // While one lives, rows added are not sorted one by one (each sort costs the whole list)
+    // nor drawn; when it ends, a sorted list is sorted once and drawn.
+    class Fill {
+    public:
+        explicit Fill(ListView* view);
+        ~Fill();
+        Fill(const Fill&) = delete;
+        Fill& operator=(const Fill&) = delete;
+
+    private:
+        ListView* m_view;
+        bool m_sorted;
+    };
     void SetSorted(bool sorted);
 
     // The background picture, drawn from the top-left corner of the rows and scrolled with them.

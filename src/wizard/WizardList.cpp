@@ -2,6 +2,8 @@
 #include "wizard/WizardTexts.h"
 #include "wizard/frmWizard.h"
 
+#include <optional>
+
 #include <cstdio>
 
 #include "booking/DBFunk.h"
@@ -229,7 +231,7 @@ void frmWizard::FyllExportLista()
     lvVisa->ClearItems();
     const int selected = cboResurser->currentIndex();
     const qint32 onlyPerson = selected > 0 ? cboResurser->itemData(selected).toInt() : 0;
-    lvVisa->setUpdatesEnabled(false);
+    std::optional<vb::ListView::Fill> fill(lvVisa);
     while (!bookings.Eof()) {
         const qint32 person = bookings[QStringLiteral("PersonID")].toInt();
         if (selected <= 0 || person == onlyPerson) {
@@ -248,7 +250,7 @@ void frmWizard::FyllExportLista()
         }
         bookings.MoveNext();
     }
-    lvVisa->setUpdatesEnabled(true);
+    fill.reset();
     bookings.Close();
     if (gbAuto)
         for (int i = 1; i <= lvVisa->Count(); ++i)
@@ -318,6 +320,7 @@ void frmWizard::FyllImportLista()
     setUpdateExisting(true);
     const bool onlyOwn = chkPlanumBokningar->isChecked() && !gbAuto;
     int n = 1;
+    std::optional<vb::ListView::Fill> fill(lvVisa);
     do {
         if ((!onlyOwn || ÄrÖverförd(rec)) && !rec.Start.isEmpty()) {
             const QDateTime start = CDate(rec.Start);
@@ -345,6 +348,7 @@ void frmWizard::FyllImportLista()
         }
         rec = oOutLook->GetAppointment(QString(), true);
     } while (rec.Body != COutLook::IngenTräff);
+    fill.reset();
     chkAnvändNyckel->setEnabled(chkAnvändNyckel->isChecked());
     if (n > 1) {
         lvVisa->SetSorted(true);
