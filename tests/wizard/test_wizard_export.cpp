@@ -20,19 +20,19 @@ using testenv::T;
 
 namespace {
 // Answers the next finish dialog, ticking "close the wizard" or not.
+// Until the dialog is there, each try schedules the next one (a function that held itself
+// would never be freed).
 void AnswerFinishDialog(bool closeWizard)
 {
-    auto attempt = std::make_shared<std::function<void()>>();
-    *attempt = [closeWizard, attempt] {
+    QTimer::singleShot(10, [closeWizard] {
         auto* dialog = qobject_cast<frmAvslutning*>(QApplication::activeModalWidget());
         if (!dialog) {
-            QTimer::singleShot(10, *attempt);
+            AnswerFinishDialog(closeWizard);
             return;
         }
         dialog->chkSlut->setChecked(closeWizard);
         dialog->cmdOK->click();
-    };
-    QTimer::singleShot(10, *attempt);
+    });
 }
 
 int Row(QListWidget* list, const QString& text)
@@ -233,11 +233,11 @@ private slots:
         stopper.start();
         QStringList notDone;
         QString confirm;
-        auto attempt = std::make_shared<std::function<void()>>();
-        *attempt = [&, attempt] {
+        std::function<void()> attempt;
+        attempt = [&] {
             auto* dialog = qobject_cast<frmAvslutning*>(QApplication::activeModalWidget());
             if (!dialog) {
-                QTimer::singleShot(10, *attempt);
+                QTimer::singleShot(10, attempt);
                 return;
             }
             for (int i = 0; i < dialog->lstEjKlara->count(); ++i)
@@ -245,7 +245,7 @@ private slots:
             confirm = dialog->lblConfirm->text();
             dialog->cmdOK->click();
         };
-        QTimer::singleShot(10, *attempt);
+        QTimer::singleShot(10, attempt);
         QTest::mouseClick(w->cmdNav[4], Qt::LeftButton);
 
         QCOMPARE(seenTotal, 20);
