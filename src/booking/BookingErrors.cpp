@@ -59,6 +59,15 @@ QString texts::OpenResultText(qint32 result)
     }
 }
 
+QString texts::LockedBy(const QString& description, const QStringList& holders)
+{
+    if (holders.isEmpty())
+        return description;
+    const QString head = Description(ErrLocked);
+    const QString who = QStringLiteral(" (%1)").arg(holders.join(QStringLiteral("; ")));
+    return description.startsWith(head) ? QString(description).insert(head.size(), who) : description + who;
+}
+
 QString texts::NotADate(const QString& what)
 {
     return QStringLiteral("Type mismatch: %1 är inget datum").arg(what);

@@ -52,6 +52,8 @@ QString NotADate(const QString& what);
 QString NotABookingNumber(const QString& text);
 QString YearOutOfRange(int year);
 QString EndBeforeStart(const QString& end, const QString& start);
+// The message of a busy database with the processes that hold it named after its first words.
+QString LockedBy(const QString& description, const QStringList& holders);
 QString MustBeOneOf(const QString& name, const QString& allowed, qint32 value);
 QString MustNotBeNegative(const QString& name, qint32 value);
 QString RecordsetClosed();

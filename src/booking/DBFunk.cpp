@@ -4,6 +4,7 @@
 #include "booking/Schema.h"
 #include "booking/ServerQuery.h"
 #include "platform/Locale.h"
+#include "platform/RunLock.h"
 
 #include <QCollator>
 #include <QDir>
@@ -285,7 +286,18 @@ void DBFunk::Impl::Fail(const QSqlError& error) const
            (kind == BackendKind::PostgreSQL && db.isValid() && !db.isOpen());
     if (lost)
         RaiseBooking(ErrDiskIO, texts::ConnectionLost(detail::ShownLocation(path), wasLost ? QString() : error.text()));
-    RaiseBooking(detail::ErrorNumberFor(kind, error), error.text());
+    const long number = detail::ErrorNumberFor(kind, error);
+    if (number == ErrLocked)
+        vb::Raise(number, texts::LockedBy(texts::Description(number) + QStringLiteral(": ") + error.text(), LockHolders()));
+    RaiseBooking(number, error.text());
+}
+
+QStringList DBFunk::Impl::LockHolders() const
+{
+    // A file's holders are the processes with a lock on it or on its write-ahead log's index.
+    if (kind != detail::BackendKind::SQLite || path.isEmpty())
+        return {};
+    return vb::RunLock::FileLockHolders({path, path + QStringLiteral("-shm"), path + QStringLiteral("-wal")});
 }
 
 void DBFunk::Impl::CheckOpen() const
@@ -568,7 +580,7 @@ qint32 DBFunk::ÖppnaDatabas(const QString& sökväg, qint32 väntetid, qint32 l
                 detail::ExecStatement(d->db, QStringLiteral("PRAGMA journal_mode = WAL"));
         }
     } catch (const vb::ErrObject& e) {
-        return refuse(KanInteÖppna, e.Description());
+        return refuse(KanInteÖppna, e.Number() == ErrLocked ? texts::LockedBy(e.Description(), d->LockHolders()) : e.Description());
     }
     d->open = true;
     return Öppnad;

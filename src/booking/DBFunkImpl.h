@@ -36,6 +36,8 @@ struct DBFunk::Impl {
     QElapsedTimer namesChecked;
 
     [[noreturn]] void Fail(const QSqlError& error) const;
+    // The other processes holding the database file locked, for the message of a busy one.
+    QStringList LockHolders() const;
     void CheckOpen() const;
     void CheckWritable() const;
     // A prepared statement of this connection, made once per SQL text.

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <map>
 
 namespace cal::detail {
 
@@ -177,16 +178,18 @@ void EnsureVTimezone(icalcomponent* vcal, const QByteArray& key)
         if (VTimezoneId(z) == key)
             return;
     }
+    // One truncated copy per zone, made once; the map owns them, so they are freed at exit
+    // like everything else (a leak checker sees no component without an owner).
     static QMutex mutex;
-    static QHash<QByteArray, icalcomponent*> templates; // kept for the life of the process
+    static std::map<QByteArray, ComponentPtr> templates;
     icalcomponent* vtz = nullptr;
     {
         QMutexLocker lock(&mutex);
         auto it = templates.find(key);
         if (it == templates.end())
-            it = templates.insert(key, VTimezoneFor(key, 1970));
-        if (it.value())
-            vtz = icalcomponent_new_clone(it.value());
+            it = templates.emplace(key, ComponentPtr(VTimezoneFor(key, 1970))).first;
+        if (it->second)
+            vtz = icalcomponent_new_clone(it->second.get());
     }
     if (!vtz)
         return;

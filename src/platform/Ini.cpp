@@ -1,12 +1,15 @@
 #include "platform/Ini.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
+#include <QRandomGenerator>
 #include <QSaveFile>
 #include <QSet>
 #include <QStringDecoder>
 #include <QStringList>
+#include <QThread>
 #include <vector>
 
 namespace vb {
@@ -216,8 +219,16 @@ bool WritePrivateProfileString(const QString& section, const QString& key, const
         return Fail(QStringLiteral("No section name was given for %1.").arg(file));
     QLockFile lock(file + QStringLiteral(".lock"));
     lock.setStaleLockTime(30000);
-    if (!lock.tryLock(g_lockTimeoutMs))
-        return Fail(QStringLiteral("%1 is locked by another program (lock file %1.lock).").arg(file));
+    // Short pauses between tries, not QLockFile's own waiting, which doubles its pause up to
+    // seconds: another writer that writes key after key would then hold the file for the whole
+    // wait, as each of its writes takes the lock again at once.
+    QElapsedTimer waited;
+    waited.start();
+    while (!lock.tryLock(0)) {
+        if (lock.error() != QLockFile::LockFailedError || waited.elapsed() >= g_lockTimeoutMs)
+            return Fail(QStringLiteral("%1 is locked by another program (lock file %1.lock).").arg(file));
+        QThread::msleep(5 + QRandomGenerator::global()->bounded(10));
+    }
 
     IniText ini = ReadIni(file);
     if (QFileInfo::exists(file) && !QFileInfo(file).isReadable())

@@ -1,4 +1,5 @@
 #include "platform/QtMsgBoxSink.h"
+#include "platform/LogFile.h"
 
 #include <QApplication>
 #include <algorithm>
@@ -105,11 +106,8 @@ int UnattendedMsgBoxSink::Show(const MsgBoxRequest& request)
             << Qt::endl;
     }
     const QString logFile = m_options.logFile ? m_options.logFile() : QString();
-    if (!logFile.isEmpty()) {
-        QFile log(logFile);
-        if (log.open(QIODevice::Append | QIODevice::Text))
-            log.write(LogLine(request, answer, byCountdown).toUtf8());
-    }
+    if (!logFile.isEmpty())
+        AppendToLog(logFile, LogLine(request, answer, byCountdown));
     return answer;
 }
 

@@ -8,10 +8,13 @@
 #include <QThread>
 #include <QUrl>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace vb {
@@ -80,6 +83,57 @@ std::unique_ptr<RunLock> RunLock::Acquire(const QString& what, int waitSeconds, 
     if (::ftruncate(fd, 0) == 0)
         (void)!::pwrite(fd, me.constData(), size_t(me.size()), 0);
     return std::unique_ptr<RunLock>(new RunLock(fd));
+}
+
+QStringList RunLock::FileLockHolders(const QStringList& files)
+{
+    struct Id {
+        unsigned major, minor;
+        quint64 inode;
+    };
+    QList<Id> ids;
+    for (const QString& file : files) {
+        struct stat st {};
+        if (::stat(QFile::encodeName(file).constData(), &st) == 0)
+            ids.append({unsigned(major(st.st_dev)), unsigned(minor(st.st_dev)), quint64(st.st_ino)});
+    }
+    QFile list(QStringLiteral("/proc/locks"));
+    if (ids.isEmpty() || !list.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {};
+    const qint64 self = QCoreApplication::applicationPid();
+    QList<qint64> writers, all;
+    // "1: POSIX  ADVISORY  WRITE 2161 fe:00:1839477 120 120"; a waiting request has "->" after
+    // the number and holds nothing.
+    const QList<QByteArray> lines = list.readAll().split('\n');
+    for (const QByteArray& line : lines) {
+        const QList<QByteArray> f = line.simplified().split(' ');
+        if (f.size() < 6 || f.at(1) == "->")
+            continue;
+        const QList<QByteArray> where = f.at(5).split(':');
+        bool okPid = false, okMajor = false, okMinor = false, okInode = false;
+        const qint64 pid = f.at(4).toLongLong(&okPid);
+        if (where.size() != 3 || !okPid || pid <= 0 || pid == self)
+            continue;
+        const Id id{where.at(0).toUInt(&okMajor, 16), where.at(1).toUInt(&okMinor, 16), where.at(2).toULongLong(&okInode)};
+        if (!okMajor || !okMinor || !okInode)
+            continue;
+        const bool ours = std::any_of(ids.cbegin(), ids.cend(), [&](const Id& i) {
+            return i.major == id.major && i.minor == id.minor && i.inode == id.inode;
+        });
+        if (!ours)
+            continue;
+        if (!all.contains(pid))
+            all.append(pid);
+        if (f.at(3) == "WRITE" && !writers.contains(pid))
+            writers.append(pid);
+    }
+    QStringList holders;
+    for (const qint64 pid : writers.isEmpty() ? all : writers) {
+        QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+        const QString name = comm.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(comm.readAll()).trimmed() : QString();
+        holders << (name.isEmpty() ? QStringLiteral("process %1").arg(pid) : QStringLiteral("process %1, %2").arg(pid).arg(name));
+    }
+    return holders;
 }
 
 RunLock::~RunLock()

@@ -5,6 +5,7 @@
 // (flock on a small file in the user's runtime folder), so a run that died never blocks: its
 // lock went with its process.
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 namespace vb {
@@ -22,6 +23,12 @@ public:
 
     // The file that carries the lock for what (for messages and tests).
     static QString LockFileFor(const QString& what);
+
+    // The processes other than this one that hold a lock on any of files, as the kernel lists
+    // them in /proc/locks: "process 1234, planumdb". Those that hold a write lock when there are
+    // any, else all. The files are looked up by their inode only, never opened: closing a
+    // descriptor of a database file would drop this process's own locks on it.
+    static QStringList FileLockHolders(const QStringList& files);
 
 private:
     explicit RunLock(int fd) : m_fd(fd) {}

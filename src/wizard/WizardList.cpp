@@ -11,6 +11,7 @@
 #include "platform/ControlType.h"
 #include "platform/ErrObject.h"
 #include "platform/ListView.h"
+#include "platform/LogFile.h"
 #include "platform/Locale.h"
 #include "platform/MsgBox.h"
 #include "platform/Program.h"
@@ -517,8 +518,5 @@ void frmWizard::LogUnattendedRun() const
         text += QStringLiteral("\t") + item + QLatin1Char('\n');
         std::fprintf(stderr, "%s: %s\n", qPrintable(T("R2307")), item.toLocal8Bit().constData());
     }
-    QFile log(RunLogFile());
-    if (!log.open(QIODevice::Append | QIODevice::Text) || log.write(text.toUtf8()) < 0)
-        std::fprintf(stderr, "%s: the run log %s could not be written: %s\n", qPrintable(T("R2307")),
-                     qPrintable(log.fileName()), qPrintable(log.errorString()));
+    vb::AppendToLog(RunLogFile(), text);
 }

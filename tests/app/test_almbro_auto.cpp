@@ -379,6 +379,41 @@ private slots:
         QCOMPARE(int(markers.size()), m_expected); // one appointment per booking
         QVERIFY(vb::WritePrivateProfileString(QStringLiteral("System"), QStringLiteral("Calendar"), QString(), ini));
     }
+
+    // A run log that cannot be written changes nothing of the run, but is said on standard error,
+    // once: by the message of a run that stops at a question, and by the summary of a whole run.
+    void aLogThatCannotBeWrittenIsSaid_data()
+    {
+        QTest::addColumn<QString>("blocker");
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("status");
+        for (const char* blocker : {"folder", "full disk"}) {
+            QTest::addRow("%s, a message", blocker) << QString::fromLatin1(blocker) << QStringList{"/auto", "nosuch", "d1"} << 4;
+            QTest::addRow("%s, a whole run", blocker) << QString::fromLatin1(blocker) << QStringList{"/auto", "nightly", "d7"} << 0;
+        }
+    }
+    void aLogThatCannotBeWrittenIsSaid()
+    {
+        QFETCH(QString, blocker);
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        const QString log = Documents() + QStringLiteral("/Almbro.log");
+        const QString kept = log + QStringLiteral(".kept");
+        QVERIFY(!QFile::exists(log) || QFile::rename(log, kept));
+        if (blocker == QLatin1String("folder"))
+            QVERIFY(QDir().mkdir(log));
+        else
+            QVERIFY(QFile::link(QStringLiteral("/dev/full"), log)); // every write: no space left
+        const Run run = Almbro(args);
+        if (blocker == QLatin1String("folder"))
+            QVERIFY(QDir(log).removeRecursively());
+        else
+            QVERIFY(QFile::remove(log));
+        QVERIFY(!QFile::exists(kept) || QFile::rename(kept, log));
+        QVERIFY2(run.status == status, qPrintable(run.err));
+        const QString said = QStringLiteral("Almbro: the run log %1 could not be written: ").arg(log);
+        QVERIFY2(run.err.count(said) == 1, qPrintable(run.err));
+    }
 };
 
 ALMBRO_TEST_MAIN(TestAlmbroAuto)

@@ -3,6 +3,7 @@
 // did, the other program would take itself for the last user, checkpoint and delete the
 // write-ahead log under us, and our next save would go into a deleted file.
 #include "BookingTestSupport.h"
+#include "platform/RunLock.h"
 
 #include <QProcess>
 
@@ -38,6 +39,35 @@ qint32 Save(DBFunk& db, qint32 person, const QString& start, const QString& end)
     db.SparaPost(post, true, number, result);
     return result == 0 ? number : 0;
 }
+
+// Another program holding the file: Python's own SQLite runs the statements, says "held" and
+// keeps its connection until its input closes.
+class Holder {
+public:
+    bool Start(const QString& path, const QStringList& statements)
+    {
+        static const char script[] = "import sqlite3, sys\n"
+                                     "c = sqlite3.connect(sys.argv[1], isolation_level=None)\n"
+                                     "for s in sys.argv[2:]:\n"
+                                     "    c.execute(s).fetchall()\n"
+                                     "print('held', flush=True)\n"
+                                     "sys.stdin.read()\n";
+        m_process.start(QStringLiteral(ALMBRO_PYTHON3), QStringList{QStringLiteral("-c"), QString::fromLatin1(script), path} + statements);
+        return m_process.waitForReadyRead(30000) && m_process.readAllStandardOutput().startsWith("held");
+    }
+    qint64 Pid() const { return m_process.processId(); }
+    QString Errors() { return QString::fromLocal8Bit(m_process.readAllStandardError()); }
+    ~Holder()
+    {
+        m_process.closeWriteChannel();
+        if (!m_process.waitForFinished(10000))
+            m_process.kill();
+        m_process.waitForFinished(10000);
+    }
+
+private:
+    QProcess m_process;
+};
 
 } // namespace
 
@@ -95,6 +125,69 @@ private slots:
             QCOMPARE(after.AntalBokningar(), qint64(ours.size() + 10));
             QCOMPARE(after.HämtaPersoner(0, 0, 0, 0, 0).RecordCount(), 3);
         }
+    }
+
+    // A database that another program keeps busy for longer than the busy timeout: the error
+    // names that program's process, as a run lock's message names the other run.
+    void aBusyFileNamesTheProcessHoldingIt_data()
+    {
+        QTest::addColumn<QStringList>("statements");
+        QTest::addColumn<bool>("openingRefused");
+        const QString add = QStringLiteral(
+            "INSERT INTO \"Personer\" (\"FörNamn\", \"EfterNamn\", \"Placering\") VALUES ('Lena', 'Ek', '')");
+        QTest::newRow("write transaction") << QStringList{QStringLiteral("BEGIN IMMEDIATE"), add} << false;
+        QTest::newRow("exclusive transaction") << QStringList{QStringLiteral("BEGIN EXCLUSIVE")} << false;
+        // The file itself held, not only the log's index: even reading it waits, so the
+        // opening is refused.
+        QTest::newRow("exclusive locking mode")
+            << QStringList{QStringLiteral("PRAGMA locking_mode = EXCLUSIVE"), QStringLiteral("BEGIN EXCLUSIVE"), add,
+                           QStringLiteral("COMMIT")}
+            << true;
+    }
+    void aBusyFileNamesTheProcessHoldingIt()
+    {
+        QFETCH(QStringList, statements);
+        QFETCH(bool, openingRefused);
+        const QString path = CreateDatabase();
+        Holder holder;
+        QVERIFY2(holder.Start(path, statements), qPrintable(holder.Errors()));
+        const QString named = QStringLiteral(" (process %1, ").arg(holder.Pid());
+
+        DBFunk db;
+        db.Anropskod(-9);
+        const qint32 verdict = db.ÖppnaDatabas(path, 200, 0);
+        if (openingRefused) {
+            QCOMPARE(verdict, qint32(KanInteÖppna));
+            QVERIFY2(db.SenasteFel().contains(texts::Description(ErrLocked) + named), qPrintable(db.SenasteFel()));
+            return;
+        }
+        QCOMPARE(verdict, qint32(Öppnad));
+        // The import's save: the booking is not done, and its reason names the holder.
+        DBPost post = Post(1, QStringLiteral("2026-12-07 08:00"), QStringLiteral("2026-12-07 09:00"));
+        qint32 number = 0;
+        qint32 result = -1;
+        try {
+            db.SparaPost(post, true, number, result);
+            QFAIL("a save beside another program's write transaction went through");
+        } catch (const vb::ErrObject& e) {
+            QCOMPARE(e.Number(), long(ErrLocked));
+            QVERIFY2(e.Description().startsWith(texts::Description(ErrLocked) + named), qPrintable(e.Description() + QStringLiteral(" / ") + named));
+        }
+    }
+
+    // Only other processes are named; this process's own connections are not "another program".
+    void ownConnectionsAreNotNamed()
+    {
+        const QString path = CreateDatabase();
+        RawConnection own(path);
+        QVERIFY(own.Exec(QStringLiteral("BEGIN IMMEDIATE")));
+        QVERIFY(vb::RunLock::FileLockHolders({path, path + QStringLiteral("-shm")}).isEmpty());
+        Holder other;
+        QVERIFY2(other.Start(path, {QStringLiteral("SELECT count(*) FROM \"Personer\"")}), qPrintable(other.Errors()));
+        const QStringList readers = vb::RunLock::FileLockHolders({path, path + QStringLiteral("-shm")});
+        QCOMPARE(readers.size(), 1);
+        QVERIFY2(readers.first().startsWith(QStringLiteral("process %1").arg(other.Pid())), qPrintable(readers.first()));
+        QVERIFY(own.Exec(QStringLiteral("COMMIT")));
     }
 };
 

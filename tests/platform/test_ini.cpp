@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QLockFile>
 #include <QProcess>
+#include <cstdio>
 #include <QSaveFile>
 
 using namespace vb;
@@ -214,8 +215,8 @@ private slots:
         b.start(self, {QStringLiteral("--write-keys"), file, QStringLiteral("B")});
         QVERIFY(a.waitForFinished(240000));
         QVERIFY(b.waitForFinished(240000));
-        QCOMPARE(a.exitCode(), 0);
-        QCOMPARE(b.exitCode(), 0);
+        QVERIFY2(a.exitCode() == 0, a.readAllStandardError().constData());
+        QVERIFY2(b.exitCode() == 0, b.readAllStandardError().constData());
         int found = 0;
         for (const char* writer : {"A", "B"})
             for (int i = 0; i < 1000; ++i)
@@ -230,8 +231,10 @@ private slots:
 static int WriteKeys(const QString& file, const QString& prefix)
 {
     for (int i = 0; i < 1000; ++i)
-        if (!WritePrivateProfileString(QStringLiteral("Keys"), prefix + QString::number(i), QString::number(i), file))
+        if (!WritePrivateProfileString(QStringLiteral("Keys"), prefix + QString::number(i), QString::number(i), file)) {
+            std::fprintf(stderr, "write %d: %s\n", i, qPrintable(IniLastError()));
             return 1;
+        }
     return 0;
 }
 

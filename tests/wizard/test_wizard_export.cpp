@@ -292,11 +292,11 @@ private slots:
         stopper.start();
         QStringList notDone;
         QString confirm;
-        auto attempt = std::make_shared<std::function<void()>>();
-        *attempt = [&, attempt] {
+        std::function<void()> attempt;
+        attempt = [&] {
             auto* dialog = qobject_cast<frmAvslutning*>(QApplication::activeModalWidget());
             if (!dialog) {
-                QTimer::singleShot(10, *attempt);
+                QTimer::singleShot(10, attempt);
                 return;
             }
             for (int i = 0; i < dialog->lstEjKlara->count(); ++i)
@@ -304,7 +304,7 @@ private slots:
             confirm = dialog->lblConfirm->text();
             dialog->cmdOK->click();
         };
-        QTimer::singleShot(10, *attempt);
+        QTimer::singleShot(10, attempt);
         QTest::mouseClick(w->cmdNav[4], Qt::LeftButton);
 
         QCOMPARE(seenTotal, 20);

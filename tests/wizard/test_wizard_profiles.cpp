@@ -30,13 +30,14 @@ void WriteIni(const QByteArray& bytes)
 
 // Answers the next file dialog: picks path, or cancels when path is empty. typed, when given,
 // stands in the path dialog's own field as if typed there before the file dialog was cancelled.
-void AnswerFileDialog(const QString& path, const QString& typed = QString())
+// Until the dialog is there, each try schedules the next one (a function that held itself
+// would never be freed).
+void AnswerFileDialog(const QString& path, const QString& typed = QString(), int delayMs = 10)
 {
-    auto attempt = std::make_shared<std::function<void()>>();
-    *attempt = [path, typed, attempt] {
+    QTimer::singleShot(delayMs, [path, typed] {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
         if (!dialog || !dialog->isVisible()) {
-            QTimer::singleShot(10, *attempt);
+            AnswerFileDialog(path, typed);
             return;
         }
         if (path.isEmpty()) {
@@ -50,10 +51,9 @@ void AnswerFileDialog(const QString& path, const QString& typed = QString())
             name->setText(path);
             QMetaObject::invokeMethod(dialog, "accept");
             if (dialog->isVisible())
-                QTimer::singleShot(20, *attempt); // not taken yet: once more
+                AnswerFileDialog(path, typed, 20); // not taken yet: once more
         }
-    };
-    QTimer::singleShot(10, *attempt);
+    });
 }
 
 QStringList Entries(QComboBox* combo)
