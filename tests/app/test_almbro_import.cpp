@@ -18,11 +18,6 @@ QString Documents()
     return testenv::PlanumDocuments();
 }
 
-QString Calendar()
-{
-    return testenv::CalendarLocation();
-}
-
 QString Folder()
 {
     return testenv::AppointmentFolder();
