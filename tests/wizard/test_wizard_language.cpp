@@ -1,6 +1,7 @@
 // One language at a time: every text a person sees on every step of the wizard, in the finish
 // dialog and in the program's messages is in the language chosen, never in the other one.
 #include "WizardFixture.h"
+#include "support/Gui.h"
 #include "planumdb/Seed.h"
 #include "startup/modWizard.h"
 #include "wizard/frmAvslutning.h"
@@ -202,18 +203,12 @@ private slots:
 
         if (!import && f.Step() == 4) {
             QStringList dialogTexts;
-            auto attempt = std::make_shared<std::function<void()>>();
-            *attempt = [&, attempt] {
-                auto* dialog = qobject_cast<frmAvslutning*>(QApplication::activeModalWidget());
-                if (!dialog) {
-                    QTimer::singleShot(10, *attempt);
-                    return;
-                }
+            const auto answered = testenv::WhenModal<frmAvslutning>([&dialogTexts](frmAvslutning* dialog) {
                 dialogTexts = VisibleTexts(dialog);
-                dialog->cmdOK->click();
-            };
-            QTimer::singleShot(10, *attempt);
-            w->cmdNav[4]->click();
+                testenv::Click(dialog->cmdOK);
+            });
+            testenv::Click(w->cmdNav[4]);
+            QTRY_VERIFY(*answered);
             QVERIFY(!dialogTexts.isEmpty());
             for (const QString& o : Offenders(dialogTexts, lang))
                 offenders << QStringLiteral("finish dialog: ") + o;
