@@ -120,6 +120,7 @@ int main(int argc, char** argv)
 {
     QTemporaryDir temp(QDir::tempPath() + QStringLiteral("/almbro-bench-XXXXXX"));
     const QString root = argc > 1 && argv[1][0] ? QString::fromLocal8Bit(argv[1]) : temp.path();
+    QDir().mkpath(root); // a calendar is made only in a folder that exists
     const int appointments = argc > 2 ? atoi(argv[2]) : 100000;
     const int exports = argc > 3 ? atoi(argv[3]) : 10000;
     const QString only = argc > 4 ? QString::fromLocal8Bit(argv[4]) : QString();

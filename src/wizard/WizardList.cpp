@@ -321,6 +321,8 @@ void frmWizard::FyllImportLista()
     setUpdateExisting(true);
     const bool onlyOwn = chkPlanumBokningar->isChecked() && !gbAuto;
     int n = 1;
+    // Read from the language file once, not once a row.
+    const QString ownTip = T("R2236"), foreignTip = T("R2235"), foreignText = T("R2194");
     std::optional<vb::ListView::Fill> fill(lvVisa);
     do {
         if ((!onlyOwn || ÄrÖverförd(rec)) && !rec.Start.isEmpty()) {
@@ -332,8 +334,8 @@ void frmWizard::FyllImportLista()
             if (!own)
                 setUpdateExisting(false);
             mItem->SetForeColor(own ? QColor(0, 0, 255) : QColor(255, 0, 0));
-            mItem->setToolTip(0, T(own ? "R2236" : "R2235"));
-            const QString foreign = own ? QString() : T("R2194");
+            mItem->setToolTip(0, own ? ownTip : foreignTip);
+            const QString foreign = own ? QString() : foreignText;
             mItem->SetSubItem(1, ListTime(end), QString(), own ? QString() : QStringLiteral("Ej från Planum!"));
             SetListTime(mItem, 1, end);
             mItem->SetSubItem(2, ListText(rec.Location), QString(), foreign);
