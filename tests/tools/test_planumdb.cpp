@@ -9,6 +9,7 @@
 #include "support/TestEnv.h"
 
 #include <QDir>
+#include "PlanumdbRun.h"
 #include <QProcess>
 #include <QSet>
 #include <QSqlDatabase>
@@ -18,19 +19,11 @@ using namespace booking;
 
 namespace {
 
-struct Outcome {
-    int status = -1;
-    QString out;
-    QString err;
-};
+using Outcome = testenv::PlanumdbOutcome;
 
 Outcome RunProgram(const QStringList& arguments)
 {
-    QProcess process;
-    process.start(QStringLiteral(PLANUMDB_EXE), arguments);
-    process.waitForFinished(120000);
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
+    return testenv::RunPlanumdb(arguments);
 }
 
 Outcome RunHere(const QStringList& arguments)

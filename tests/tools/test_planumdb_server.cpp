@@ -7,25 +7,18 @@
 #include "support/PgCluster.h"
 #include "support/TestEnv.h"
 
+#include "PlanumdbRun.h"
 #include <QProcess>
 
 using namespace booking;
 
 namespace {
 
-struct Outcome {
-    int status = -1;
-    QString out;
-    QString err;
-};
+using Outcome = testenv::PlanumdbOutcome;
 
 Outcome Planumdb(const QStringList& arguments)
 {
-    QProcess process;
-    process.start(QStringLiteral(PLANUMDB_EXE), arguments);
-    process.waitForFinished(300000);
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
+    return testenv::RunPlanumdb(arguments);
 }
 
 const QStringList kSeed = {QStringLiteral("--resources"), QStringLiteral("7"),          QStringLiteral("--bookings"),
