@@ -12,6 +12,7 @@
 #include "support/BoxAssert.h"
 #include "support/Lighttpd.h"
 #include "support/Radicale.h"
+#include "support/Raised.h"
 #include "support/TestEnv.h"
 
 #include <QJsonDocument>
@@ -155,12 +156,7 @@ QStringList Subjects(const QMap<QString, QByteArray>& items)
 // Opens the calendar at address as a run does: empty when it opens, else "number: description".
 QString OpenError(const QString& address)
 {
-    try {
-        Application::Create(address)->Quit();
-        return QString();
-    } catch (const vb::ErrObject& e) {
-        return QStringLiteral("%1: %2").arg(e.Number()).arg(e.Description());
-    }
+    return testenv::Raised([&address] { Application::Create(address)->Quit(); });
 }
 
 // A test's own Radicale in a folder of its own, holding the collection anna/work ("Arbete").
