@@ -160,6 +160,14 @@ inline QString StoreHolding(const QByteArray& text, bool vdir)
     return place;
 }
 
+// The rows of a test that runs on both kinds of local store: a vdir and a single file.
+inline void VdirAndSingleFileRows()
+{
+    QTest::addColumn<bool>("vdir");
+    QTest::newRow("vdir") << true;
+    QTest::newRow("single file") << false;
+}
+
 // Every calendar test runs in Swedish, in a zone with summer time.
 inline void InitCalendarTest()
 {
