@@ -504,23 +504,18 @@ private slots:
         QCOMPARE(item.Subject(), QStringLiteral("Tandläkare"));
     }
 
-    void itemChangedElsewhereIsNotOverwritten_data()
-    {
-        QTest::addColumn<QString>("suffix");
-        QTest::newRow("vdir") << "";
-        QTest::newRow("single file") << ".ics";
-    }
+    void itemChangedElsewhereIsNotOverwritten_data() { VdirAndSingleFileRows(); }
 
     void itemChangedElsewhereIsNotOverwritten()
     {
-        QFETCH(QString, suffix);
-        const QString place = NewPlace(suffix);
+        QFETCH(bool, vdir);
+        const QString place = NewPlace(vdir ? QString() : QStringLiteral(".ics"));
         auto app = Application::Create(place);
         Item item = app->CreateItem(olAppointmentItem);
         item.SetStart(At(2026, 2, 2, 9));
         item.SetSubject(QStringLiteral("Vårt"));
         item.Save();
-        const QString file = suffix.isEmpty() ? place + QStringLiteral("/Calendar/") + item.EntryID() + QStringLiteral(".ics") : place;
+        const QString file = vdir ? place + QStringLiteral("/Calendar/") + item.EntryID() + QStringLiteral(".ics") : place;
         item.Subject(); // read it, as a user of the item would
 
         // Another program changes the same item.
