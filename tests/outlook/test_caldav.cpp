@@ -90,6 +90,23 @@ QStringList ImportList(COutLook& o)
     return out;
 }
 
+// One run that exports bookings 1..n (see ExportAll) and ends its batch; false when the calendar
+// did not open, a booking was not done or a write was refused.
+bool ExportRun(int n, const QString& subject = QStringLiteral("Bokning %1"))
+{
+    bool ok = false;
+    COutLook o(nullptr, ok);
+    return ok && ExportAll(o, n, subject) && Commit(o).isEmpty();
+}
+
+// A run of its own that reads the import list.
+QStringList ImportRun()
+{
+    bool ok = false;
+    COutLook o(nullptr, ok);
+    return ImportList(o);
+}
+
 // The mirror of a collection: the folder under the cache whose record names it.
 QString MirrorOf(const QString& collection)
 {
@@ -352,12 +369,8 @@ private slots:
     {
         Work w;
         QVERIFY(w.Start());
+        QVERIFY(ExportRun(5));
         bool ok = false;
-        {
-            COutLook o(nullptr, ok);
-            QVERIFY(ok);
-            QVERIFY(ExportAll(o, 5));
-        }
         const QMap<QString, QByteArray> first = w.Stored();
         QCOMPARE(first.size(), 5);
         QCOMPARE(Essence(Mirrored(w.url)), Essence(first));
@@ -446,28 +459,18 @@ private slots:
     {
         Work w;
         QVERIFY(w.Start());
-        bool ok = false;
-        {
-            COutLook o(nullptr, ok);
-            QVERIFY(ExportAll(o, 3));
-        }
+        QVERIFY(ExportRun(3));
         QMap<QString, QByteArray> stored = w.Stored();
         const QString second = w.NameOf(QStringLiteral("Bokning 2"));
         QCOMPARE(w.server.Http("DELETE", w.url + second), 200);
-        {
-            COutLook o(nullptr, ok);
-            QCOMPARE(ImportList(o), (QStringList{"Bokning 1", "Bokning 3"}));
-        }
+        QCOMPARE(ImportRun(), (QStringList{"Bokning 1", "Bokning 3"}));
         stored.remove(second);
         QCOMPARE(Essence(Mirrored(w.url)), Essence(stored));
 
         // A file gone from the mirror (a cleaned cache) is fetched again; the server keeps it.
         const QString mirrored = MirrorOf(w.url) + QStringLiteral("/Calendar/") + stored.firstKey();
         QVERIFY(QFile::remove(mirrored));
-        {
-            COutLook o(nullptr, ok);
-            QCOMPARE(ImportList(o), (QStringList{"Bokning 1", "Bokning 3"}));
-        }
+        QCOMPARE(ImportRun(), (QStringList{"Bokning 1", "Bokning 3"}));
         QVERIFY(QFile::exists(mirrored));
         QCOMPARE(Essence(Mirrored(w.url)), Essence(w.Stored()));
     }
@@ -582,12 +585,8 @@ private slots:
         QVERIFY(w.Start());
         qputenv("ALMBRO_CALENDAR_REQUESTS", requests);
         const int n = 15, edited = 8;
+        QVERIFY(ExportRun(n));
         bool ok = false;
-        {
-            COutLook o(nullptr, ok);
-            QVERIFY(ExportAll(o, n));
-            QCOMPARE(Commit(o), QStringList());
-        }
         QCOMPARE(w.Stored().size(), n);
         const QString name = w.NameOf(QStringLiteral("Bokning %1").arg(edited));
         {
@@ -621,12 +620,9 @@ private slots:
         Work w;
         QVERIFY(w.Start());
         const QString host = QUrl(w.url).adjusted(QUrl::RemovePath).toString();
-        bool ok = false;
-        {
-            COutLook o(nullptr, ok);
-            QVERIFY(ExportAll(o, 3));
-        }
+        QVERIFY(ExportRun(3));
         const QMap<QString, QByteArray> before = w.Stored();
+        bool ok = false;
         {
             COutLook o(nullptr, ok);
             QCOMPARE(ImportList(o).size(), 3);
@@ -661,10 +657,7 @@ private slots:
         QCOMPARE(Essence(Mirrored(w.url)), Essence(before));
 
         QVERIFY(w.server.Start());
-        {
-            COutLook o(nullptr, ok);
-            QCOMPARE(ImportList(o), (QStringList{"Bokning 1", "Bokning 2", "Bokning 3"}));
-        }
+        QCOMPARE(ImportRun(), (QStringList{"Bokning 1", "Bokning 2", "Bokning 3"}));
     }
 
     void credentials_data()
@@ -703,10 +696,7 @@ private slots:
         // No Secret Service in the test's session: only the file counts.
         qunsetenv("DBUS_SESSION_BUS_ADDRESS");
         if (message.isEmpty()) {
-            bool ok = false;
-            COutLook o(nullptr, ok);
-            QVERIFY(Export(o, Booking(1, QStringLiteral("Bokning 1"))));
-            QCOMPARE(Commit(o), QStringList());
+            QVERIFY(ExportRun(1));
             QCOMPARE(w.Stored().size(), 1);
         } else {
             const QString error = OpenError(w.url);
@@ -900,12 +890,7 @@ private slots:
         }
         QCOMPARE(store.exitCode(), 0);
 
-        bool ok = false;
-        {
-            COutLook o(nullptr, ok);
-            QVERIFY(ok);
-            QVERIFY(Export(o, Booking(1, QStringLiteral("Bokning 1"))));
-        }
+        QVERIFY(ExportRun(1));
         QCOMPARE(w.Stored().size(), 1);
         qunsetenv("DBUS_SESSION_BUS_ADDRESS");
         keyring.terminate();
@@ -940,18 +925,12 @@ private slots:
                 out << info.etag;
             return out;
         };
-        bool ok = false;
-        {
-            COutLook o(nullptr, ok);
-            QVERIFY(ExportAll(o, 2));
-        }
+        QVERIFY(ExportRun(2));
         const QList<QByteArray> first = etags();
         QCOMPARE(first.size(), 2);
-        {
-            COutLook o(nullptr, ok);
-            QVERIFY(ExportAll(o, 2));
-        }
+        QVERIFY(ExportRun(2));
         QCOMPARE(etags(), first);
+        bool ok = false;
         {
             COutLook o(nullptr, ok);
             QVERIFY(Export(o, Booking(2, QStringLiteral("Bokning 2 flyttad"), 2)));
