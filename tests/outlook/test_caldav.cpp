@@ -4,7 +4,7 @@
 // rule every store keeps: an item saved unchanged is not written.
 #include "calendar/CalDavStore.h"
 #include "calendar/Calendar.h"
-#include "outlook/COutLook.h"
+#include "OutlookTestSupport.h"
 #include "platform/ErrObject.h"
 #include "platform/Ini.h"
 #include "platform/Locale.h"
@@ -34,16 +34,11 @@ QString NewFolder()
     return folder;
 }
 
+// A booking of March 2026, 09:00-10:30.
 AppointmentRec Booking(int key, const QString& subject, int day = 2)
 {
-    AppointmentRec rec;
-    rec.Start = QStringLiteral("2026-03-%1 09:00").arg(day, 2, 10, QLatin1Char('0'));
-    rec.End = QStringLiteral("2026-03-%1 10:30").arg(day, 2, 10, QLatin1Char('0'));
-    rec.Subject = subject;
-    rec.Body = QStringLiteral("Anteckning");
-    rec.Location = QStringLiteral("Sal 1");
-    rec.BillingInformation = rec.Mileage = rec.ReminderSoundFile = QString::number(key);
-    return rec;
+    const QString date = QStringLiteral("2026-03-%1 ").arg(day, 2, 10, QLatin1Char('0'));
+    return outlooktest::Booking(key, date + QStringLiteral("09:00"), date + QStringLiteral("10:30"), subject);
 }
 
 // As the transfer run writes a booking: update its appointment, and make a new one only when
@@ -79,15 +74,7 @@ QStringList Commit(COutLook& o)
 // The import list's walk over March 2026: subjects in start order.
 QStringList ImportList(COutLook& o)
 {
-    QStringList out;
-    const QString filter = QStringLiteral("[Start] >= \"%1\" AND [End] <= \"%2\"")
-                               .arg(vb::FormatShortDate(QDate(2026, 3, 1)), vb::FormatShortDate(QDate(2026, 4, 1)));
-    AppointmentRec r = o.GetAppointment(filter, false);
-    while (r.Body != COutLook::IngenTräff) {
-        out << r.Subject;
-        r = o.GetAppointment(QString(), true);
-    }
-    return out;
+    return outlooktest::Walk(o, outlooktest::ImportFilter(QDate(2026, 3, 1), QDate(2026, 3, 31)));
 }
 
 // One run that exports bookings 1..n (see ExportAll) and ends its batch; false when the calendar

@@ -1,7 +1,7 @@
 // COutLook against a real calendar store in the test's temporary folders: joining or starting
 // the calendar, the import search with its window, the records, writing and finding again by
 // the marker, and every message the adapter shows.
-#include "outlook/COutLook.h"
+#include "OutlookTestSupport.h"
 #include "platform/ErrObject.h"
 #include "platform/Locale.h"
 #include "platform/MsgBox.h"
@@ -14,6 +14,7 @@
 #include <optional>
 
 using namespace cal;
+using namespace outlooktest;
 
 namespace {
 struct Fönster : IDatumFönster {
@@ -30,39 +31,9 @@ QString NewStore()
     return place;
 }
 
-QString ImportFilter(const QDate& from, const QDate& to)
-{
-    // As the import list builds it: the end day plus one.
-    return QStringLiteral("[Start] >= \"%1\" AND [End] <= \"%2\"")
-        .arg(vb::FormatShortDate(from), vb::FormatShortDate(to.addDays(1)));
-}
-
-AppointmentRec Booking(int nyckel, const QString& start, const QString& end, const QString& subject = QStringLiteral("Bokning"))
-{
-    AppointmentRec rec;
-    rec.Start = start;
-    rec.End = end;
-    rec.Subject = subject;
-    rec.Body = QStringLiteral("Anteckning");
-    rec.Location = QStringLiteral("Sal 1");
-    rec.BillingInformation = rec.Mileage = rec.ReminderSoundFile = QString::number(nyckel);
-    return rec;
-}
-
 QStringList Files(const QString& place, const QString& folder = QStringLiteral("Calendar"))
 {
     return QDir(place + QLatin1Char('/') + folder).entryList({QStringLiteral("*.ics")}, QDir::Files);
-}
-
-QStringList Walk(COutLook& o, const QString& filter)
-{
-    QStringList out;
-    AppointmentRec r = o.GetAppointment(filter, false);
-    while (r.Body != COutLook::IngenTräff) {
-        out << r.Subject;
-        r = o.GetAppointment(QString(), true);
-    }
-    return out;
 }
 } // namespace
 
