@@ -144,7 +144,7 @@ private slots:
             RewriteElsewhere(name, change);
         } else {
             const QByteArray path = QFile::encodeName(name);
-            struct stat before;
+            struct stat before {};
             QCOMPARE(::stat(path.constData(), &before), 0);
             QByteArray text = ReadAll(name);
             for (const auto& [from, to] : change)
@@ -159,7 +159,7 @@ private slots:
             if (!timeSetBack)
                 times[1].tv_sec += 1;
             QCOMPARE(::utimensat(AT_FDCWD, path.constData(), times, 0), 0);
-            struct stat after;
+            struct stat after {};
             QCOMPARE(::stat(path.constData(), &after), 0);
             QCOMPARE(after.st_ino, before.st_ino);
             QCOMPARE(after.st_size, before.st_size);

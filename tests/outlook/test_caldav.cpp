@@ -185,30 +185,30 @@ struct Work {
         return true;
     }
 
-    QMap<QString, QByteArray> Stored() const { return server.Stored(QStringLiteral("anna"), QStringLiteral("work")); }
-    int Puts() const { return server.Count(QStringLiteral("PUT")); }
+    [[nodiscard]] QMap<QString, QByteArray> Stored() const { return server.Stored(QStringLiteral("anna"), QStringLiteral("work")); }
+    [[nodiscard]] int Puts() const { return server.Count(QStringLiteral("PUT")); }
 
     // The stored item whose subject this is.
-    QString NameOf(const QString& subject) const
+    [[nodiscard]] QString NameOf(const QString& subject) const
     {
         const QMap<QString, QByteArray> stored = Stored();
         for (auto it = stored.cbegin(); it != stored.cend(); ++it)
             if (Subject(it.value()) == subject)
                 return it.key();
-        return QString();
+        return {};
     }
 
     // A password file in the folder, named in ALMBRO_CALENDAR_PASSWORD_FILE; its path, empty when
     // it could not be written.
-    QString PasswordFile(const QByteArray& password,
+    [[nodiscard]] QString PasswordFile(const QByteArray& password,
                          QFile::Permissions permissions = QFile::ReadOwner | QFile::WriteOwner) const
     {
         QFile f(folder + QStringLiteral("/password"));
         if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(password + '\n') < 0)
-            return QString();
+            return {};
         f.close();
         if (!f.setPermissions(permissions))
-            return QString();
+            return {};
         qputenv("ALMBRO_CALENDAR_PASSWORD_FILE", f.fileName().toUtf8());
         return f.fileName();
     }

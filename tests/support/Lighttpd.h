@@ -24,7 +24,7 @@ public:
              const QString& realm = QStringLiteral("Almbro test"))
         : TestServer(folder), m_backendPort(backendPort), m_user(user), m_password(password), m_realm(realm)
     {
-        QDir().mkpath(m_folder + QStringLiteral("/www"));
+        QDir().mkpath(Folder() + QStringLiteral("/www"));
     }
 
     // Serve https with a self-signed certificate for 127.0.0.1; its PEM file's path.
@@ -43,10 +43,10 @@ public:
         QString modules = QStringLiteral("\"mod_auth\", \"mod_authn_file\", \"mod_setenv\", \"mod_proxy\", "
                                          "\"mod_accesslog\"");
         QString tls;
-        if (!m_certificate.isEmpty()) {
+        if (!Certificate().isEmpty()) {
             modules += QStringLiteral(", \"mod_openssl\"");
             tls = QStringLiteral("ssl.engine = \"enable\"\nssl.pemfile = \"%1\"\nssl.privkey = \"%2\"\n")
-                      .arg(m_certificate, m_key);
+                      .arg(Certificate(), Key());
         }
         const QString config =
             QStringLiteral("server.modules = (%1)\n"
@@ -62,14 +62,14 @@ public:
                            "setenv.add-request-header = ( \"X-Remote-User\" => \"%5\" )\n"
                            "proxy.server = ( \"\" => ( ( \"host\" => \"127.0.0.1\", \"port\" => %6 ) ) )\n"
                            "%7")
-                .arg(modules, m_folder)
+                .arg(modules, Folder())
                 .arg(PickPort())
                 .arg(m_realm, m_user)
                 .arg(m_backendPort)
                 .arg(tls);
         return WriteFile(QStringLiteral("lighttpd.conf"), config.toUtf8()) &&
                Launch(Executable(),
-                      {QStringLiteral("-D"), QStringLiteral("-f"), m_folder + QStringLiteral("/lighttpd.conf")},
+                      {QStringLiteral("-D"), QStringLiteral("-f"), Folder() + QStringLiteral("/lighttpd.conf")},
                       QStringLiteral("lighttpd.out"));
     }
 

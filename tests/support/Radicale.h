@@ -18,7 +18,7 @@ public:
     explicit Radicale(const QString& folder, const QString& user = QString(), const QString& password = QString())
         : TestServer(folder), m_user(user), m_password(password)
     {
-        QDir().mkpath(m_folder + QStringLiteral("/store/collection-root"));
+        QDir().mkpath(Folder() + QStringLiteral("/store/collection-root"));
     }
 
     // A calendar collection <owner>/<name>/ made in the storage before the server reads it.
@@ -26,7 +26,7 @@ public:
                      const QString& components = QStringLiteral("VEVENT,VJOURNAL,VTODO"))
     {
         const QString dir = QStringLiteral("store/collection-root/%1/%2").arg(owner, name);
-        QDir().mkpath(m_folder + QLatin1Char('/') + dir);
+        QDir().mkpath(Folder() + QLatin1Char('/') + dir);
         QVERIFY(WriteFile(dir + QStringLiteral("/.Radicale.props"),
                           QStringLiteral("{\"C:supported-calendar-component-set\": \"%1\", \"D:displayname\": \"%2\", "
                                          "\"tag\": \"VCALENDAR\"}")
@@ -54,7 +54,7 @@ public:
                          QStringLiteral("--server-hosts"),
                          QStringLiteral("127.0.0.1:%1").arg(PickPort()),
                          QStringLiteral("--storage-filesystem-folder"),
-                         m_folder + QStringLiteral("/store"),
+                         Folder() + QStringLiteral("/store"),
                          QStringLiteral("--logging-level"),
                          QStringLiteral("info")};
         if (m_trustFront) {
@@ -66,13 +66,13 @@ public:
                 return false;
             args << QStringLiteral("--auth-type") << QStringLiteral("none") << QStringLiteral("--rights-type")
                  << QStringLiteral("from_file") << QStringLiteral("--rights-file")
-                 << m_folder + QStringLiteral("/rights");
+                 << Folder() + QStringLiteral("/rights");
         } else {
             if (!WriteFile(QStringLiteral("users"),
                            (m_user + QLatin1Char(':') + m_password + QLatin1Char('\n')).toUtf8()))
                 return false;
             args << QStringLiteral("--auth-type") << QStringLiteral("htpasswd")
-                 << QStringLiteral("--auth-htpasswd-filename") << m_folder + QStringLiteral("/users")
+                 << QStringLiteral("--auth-htpasswd-filename") << Folder() + QStringLiteral("/users")
                  << QStringLiteral("--auth-htpasswd-encryption") << QStringLiteral("plain")
                  << QStringLiteral("--rights-type") << QStringLiteral("owner_only");
         }
@@ -81,9 +81,9 @@ public:
                  << QStringLiteral("n=$(( $(cat ../writes 2>/dev/null || echo 0) + 1 )); echo $n > ../writes; "
                                    "[ $n -lt %1 ] || kill -9 $PPID")
                         .arg(m_dieAfter);
-        if (!m_certificate.isEmpty())
+        if (!Certificate().isEmpty())
             args << QStringLiteral("--ssl") << QStringLiteral("True") << QStringLiteral("--certificate")
-                 << m_certificate << QStringLiteral("--key") << m_key;
+                 << Certificate() << QStringLiteral("--key") << Key();
         return Launch(QStringLiteral("/usr/bin/python3"), args, QStringLiteral("radicale.log"));
     }
 
@@ -120,7 +120,7 @@ public:
     QMap<QString, QByteArray> Stored(const QString& owner, const QString& name) const
     {
         QMap<QString, QByteArray> out;
-        const QDir dir(m_folder + QStringLiteral("/store/collection-root/") + owner + QLatin1Char('/') + name);
+        const QDir dir(Folder() + QStringLiteral("/store/collection-root/") + owner + QLatin1Char('/') + name);
         for (const QString& file : dir.entryList({QStringLiteral("*.ics")}, QDir::Files)) {
             QFile f(dir.filePath(file));
             if (f.open(QIODevice::ReadOnly))

@@ -7,12 +7,11 @@
 namespace testenv {
 
 // "number: description" of the error the call raises; empty when it raises none.
-template <typename Call>
-QString Raised(Call&& call)
+template <typename Call> QString Raised(Call&& call)
 {
     try {
         call();
-        return QString();
+        return {};
     } catch (const vb::ErrObject& e) {
         return QStringLiteral("%1: %2").arg(e.Number()).arg(e.Description());
     }

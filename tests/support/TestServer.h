@@ -10,19 +10,22 @@
 #include <QTest>
 
 #include <memory>
+#include <utility>
 
 namespace testenv {
 
 class TestServer {
 public:
-    explicit TestServer(const QString& folder) : m_folder(folder) { QDir().mkpath(m_folder); }
+    explicit TestServer(QString folder) : m_folder(std::move(folder)) { QDir().mkpath(m_folder); }
     virtual ~TestServer() { Stop(); }
     TestServer(const TestServer&) = delete;
     TestServer& operator=(const TestServer&) = delete;
+    TestServer(TestServer&&) = delete;
+    TestServer& operator=(TestServer&&) = delete;
 
-    quint16 Port() const { return m_port; }
+    [[nodiscard]] quint16 Port() const { return m_port; }
 
-    QString Root() const
+    [[nodiscard]] QString Root() const
     {
         return QStringLiteral("%1://127.0.0.1:%2/")
             .arg(m_certificate.isEmpty() ? QStringLiteral("http") : QStringLiteral("https"))
@@ -93,24 +96,28 @@ protected:
     }
 
     // A file of the folder written whole; false when it cannot be.
-    bool WriteFile(const QString& name, const QByteArray& contents) const
+    [[nodiscard]] bool WriteFile(const QString& name, const QByteArray& contents) const
     {
         QFile file(m_folder + QLatin1Char('/') + name);
         return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(contents) == contents.size();
     }
 
     // A file of the folder as text; empty when there is none.
-    QString ReadFile(const QString& name) const
+    [[nodiscard]] QString ReadFile(const QString& name) const
     {
         QFile file(m_folder + QLatin1Char('/') + name);
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
     }
 
+    [[nodiscard]] const QString& Folder() const { return m_folder; }
+    // The certificate and key MakeCertificate made; empty: plain http.
+    [[nodiscard]] const QString& Certificate() const { return m_certificate; }
+    [[nodiscard]] const QString& Key() const { return m_key; }
+
+private:
     QString m_folder;
     QString m_certificate;
     QString m_key;
-
-private:
     quint16 m_port = 0;
     std::unique_ptr<QProcess> m_process;
 };
