@@ -7,6 +7,7 @@
 #include "calendar/RawIcs.h"
 #include "platform/ErrObject.h"
 #include "platform/Locale.h"
+#include "support/Raised.h"
 #include "support/TestEnv.h"
 #include <algorithm>
 #include <QCryptographicHash>
@@ -28,6 +29,7 @@
 
 namespace caltest {
 using namespace cal;
+using testenv::Raised;
 
 inline QDateTime At(int y, int mo, int d, int h = 0, int mi = 0)
 {
@@ -64,6 +66,18 @@ inline void WriteText(const QString& path, const QByteArray& text)
     f.write(text);
 }
 
+// Another program writes the file anew (a new file of the same name), each pair's first text
+// replaced by its second; the text it wrote.
+inline QByteArray RewriteElsewhere(const QString& path, std::initializer_list<std::pair<QByteArray, QByteArray>> changes)
+{
+    QByteArray text = ReadAll(path);
+    for (const auto& [from, to] : changes)
+        text.replace(from, to);
+    QFile::remove(path);
+    WriteText(path, text);
+    return text;
+}
+
 inline QStringList IcsFiles(const QString& dir)
 {
     return QDir(dir).entryList({QStringLiteral("*.ics")}, QDir::Files, QDir::Name);
@@ -77,6 +91,32 @@ inline QStringList Listing(Items items, const QString& filter)
         out << i.Start().toString(QStringLiteral("yyyy-MM-dd HH:mm")) + QLatin1Char('|') +
                    i.End().toString(QStringLiteral("yyyy-MM-dd HH:mm")) + QLatin1Char('|') + i.Subject();
     return out;
+}
+
+// The items of the calendar folder.
+inline Items CalendarItems(const std::shared_ptr<Application>& app)
+{
+    return app->GetNamespace(QStringLiteral("MAPI")).GetDefaultFolder(olFolderCalendar).Items();
+}
+
+// A copy of the Windows client's export (three events, one a weekly series with an excluded and
+// a moved Monday) as a single calendar file of its own; empty when it could not be copied.
+inline QString WindowsExport()
+{
+    const QString file = NewPlace(QStringLiteral(".ics"));
+    return QFile::copy(DataFile(QStringLiteral("desktop_client_export_windows_zone.ics")), file) ? file : QString();
+}
+
+// An appointment made through an application of its own on place, set up by set and saved; the
+// path its file has in a vdir.
+template <typename Set>
+QString SaveAppointment(const QString& place, Set set, const QString& uidPrefix = QString())
+{
+    auto app = Application::Create(place);
+    Item item = app->CreateItem(olAppointmentItem, uidPrefix);
+    set(item);
+    item.Save();
+    return place + QStringLiteral("/Calendar/") + item.EntryID() + QStringLiteral(".ics");
 }
 
 inline Items SortedWithRecurrences(const std::shared_ptr<Application>& app)
@@ -118,6 +158,14 @@ inline QString StoreHolding(const QByteArray& text, bool vdir)
     const QString place = NewPlace(vdir ? QString() : QStringLiteral(".ics"));
     WriteText(vdir ? place + QStringLiteral("/Calendar/item.ics") : place, text);
     return place;
+}
+
+// The rows of a test that runs on both kinds of local store: a vdir and a single file.
+inline void VdirAndSingleFileRows()
+{
+    QTest::addColumn<bool>("vdir");
+    QTest::newRow("vdir") << true;
+    QTest::newRow("single file") << false;
 }
 
 // Every calendar test runs in Swedish, in a zone with summer time.

@@ -14,10 +14,7 @@ private slots:
     void propertiesRoundTripAndFileShape()
     {
         const QString place = NewPlace();
-        QString entry;
-        {
-            auto app = Application::Create(place);
-            Item item = app->CreateItem(olAppointmentItem);
+        const QString file = SaveAppointment(place, [](Item& item) {
             item.SetStart(At(2026, 7, 1, 9, 15));
             item.SetEnd(At(2026, 7, 1, 10, 45));
             item.SetSubject(QStringLiteral("Möte; med, kund"));
@@ -29,16 +26,13 @@ private slots:
             item.SetReminderSoundFile(QStringLiteral("4711"));
             item.SetBillingInformation(QStringLiteral("4711"));
             item.SetMileage(QStringLiteral("4711"));
-            item.Save();
-            entry = item.EntryID();
-            QVERIFY(!entry.isEmpty());
-            app->Quit();
-        }
+        });
+        QVERIFY(QFileInfo::exists(file) && !QFileInfo(file).completeBaseName().isEmpty());
         auto app = Application::Create(place);
-        Items items = app->GetNamespace(QStringLiteral("MAPI")).GetDefaultFolder(olFolderCalendar).Items();
+        Items items = CalendarItems(app);
         QCOMPARE(items.Count(), 1);
         const Item item = items.Item(1);
-        QCOMPARE(item.EntryID(), entry);
+        QCOMPARE(item.EntryID(), QFileInfo(file).completeBaseName());
         QCOMPARE(item.Start(), At(2026, 7, 1, 9, 15));
         QCOMPARE(item.End(), At(2026, 7, 1, 10, 45));
         QCOMPARE(item.Duration(), 90);
@@ -58,7 +52,7 @@ private slots:
         QCOMPARE(item.Get(QStringLiteral("mileage")).toString(), QStringLiteral("4711"));
 
         // Unfold the lines before looking.
-        const QByteArray text = ReadAll(place + QStringLiteral("/Calendar/") + entry + QStringLiteral(".ics")).replace("\r\n ", "");
+        const QByteArray text = ReadAll(file).replace("\r\n ", "");
         for (const char* line : {"DTSTART;TZID=Europe/Stockholm:20260701T091500", "DTEND;TZID=Europe/Stockholm:20260701T104500",
                                  "BEGIN:VTIMEZONE", "TZID:Europe/Stockholm", "TRANSP:OPAQUE", "X-MICROSOFT-CDO-BUSYSTATUS:TENTATIVE",
                                  "TRIGGER:-PT20M", "X-ALMBRO-BILLINGINFORMATION:4711", "X-ALMBRO-MILEAGE:4711",
@@ -107,8 +101,7 @@ private slots:
         item.SetStart(At(2026, 5, 4, 10));
         item.SetEnd(At(2026, 5, 4, 11, 30));
         item.Save();
-        Items items = app->GetNamespace(QStringLiteral("MAPI")).GetDefaultFolder(olFolderCalendar).Items();
-        Item again = items.Item(1);
+        Item again = CalendarItems(app).Item(1);
         auto time = [](const QString& s) { return QDateTime(QDate(2026, 5, 4), QTime::fromString(s, QStringLiteral("HH:mm"))); };
         for (const QString& step : steps) {
             if (step == QLatin1String("save"))
@@ -123,7 +116,7 @@ private slots:
         again.Save();
         app->Quit();
         auto reopened = Application::Create(app->Location());
-        const Item read = reopened->GetNamespace(QStringLiteral("MAPI")).GetDefaultFolder(olFolderCalendar).Items().Item(1);
+        const Item read = CalendarItems(reopened).Item(1);
         QCOMPARE(read.Start(), time(start));
         QCOMPARE(read.End(), time(end));
         QCOMPARE(read.Duration(), duration);
@@ -158,12 +151,8 @@ private slots:
         QFETCH(int, number);
         auto app = Application::Create(NewPlace());
         Item item = app->CreateItem(olAppointmentItem);
-        try {
-            item.Set(property, value);
-            QFAIL("accepted");
-        } catch (const vb::ErrObject& e) {
-            QCOMPARE(int(e.Number()), number);
-        }
+        const QString error = Raised([&] { item.Set(property, value); });
+        QVERIFY2(error.startsWith(QStringLiteral("%1: ").arg(number)), qPrintable(error));
     }
 
     void notesAndTasks()
@@ -201,7 +190,7 @@ private slots:
             item.SetReminderSoundFile(QLatin1String(marker));
             item.Save();
         }
-        Items items = app->GetNamespace(QStringLiteral("MAPI")).GetDefaultFolder(olFolderCalendar).Items();
+        Items items = CalendarItems(app);
         const QString find200 = QStringLiteral("[BillingInformation] = 200 OR [Mileage] = 200 OR [ReminderSoundFile] = 200");
         Item found = items.Find(find200);
         QVERIFY(found);
@@ -238,17 +227,17 @@ private slots:
             item.SetMileage(i == 2 ? QStringLiteral("x") : QStringLiteral("7"));
             item.Save();
         }
-        Items items = app->GetNamespace(QStringLiteral("MAPI")).GetDefaultFolder(olFolderCalendar).Items();
+        Items items = CalendarItems(app);
         QVERIFY_THROWS_EXCEPTION(vb::ErrObject, items.FindNext());
-        QStringList order;
-        for (Item i = items.Find(QStringLiteral("[Mileage] = 7")); i; i = items.FindNext())
-            order << i.Subject();
-        QCOMPARE(order, (QStringList{"0", "1", "3"})); // folder order: as they were made
+        const auto order = [&items] {
+            QStringList out;
+            for (Item i = items.Find(QStringLiteral("[Mileage] = 7")); i; i = items.FindNext())
+                out << i.Subject();
+            return out;
+        };
+        QCOMPARE(order(), (QStringList{"0", "1", "3"})); // folder order: as they were made
         items.Sort(QStringLiteral("[Start]"));
-        order.clear();
-        for (Item i = items.Find(QStringLiteral("[Mileage] = 7")); i; i = items.FindNext())
-            order << i.Subject();
-        QCOMPARE(order, (QStringList{"0", "3", "1"})); // days 5, 6, 8
+        QCOMPARE(order(), (QStringList{"0", "3", "1"})); // days 5, 6, 8
         items.Sort(QStringLiteral("Subject"), true);
         QCOMPARE(items.Item(1).Subject(), QStringLiteral("3"));
         QVERIFY_THROWS_EXCEPTION(vb::ErrObject, items.Item(5));

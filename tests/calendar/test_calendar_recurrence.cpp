@@ -2,8 +2,6 @@
 // that would cost without bound (skipped with a reason, the rest listed as ever).
 #include "CalendarTestSupport.h"
 
-#include <algorithm>
-
 using namespace cal;
 using namespace caltest;
 
@@ -45,18 +43,18 @@ private slots:
     {
         QFETCH(QString, filter);
         QFETCH(QStringList, expected);
-        const QString file = NewPlace(QStringLiteral(".ics"));
-        QVERIFY(QFile::copy(DataFile(QStringLiteral("desktop_client_export_windows_zone.ics")), file));
+        const QString file = WindowsExport();
+        QVERIFY(!file.isEmpty());
         auto app = Application::Create(file);
         QCOMPARE(Listing(SortedWithRecurrences(app), filter), expected);
     }
 
     void withoutSortOrRecurrencesASeriesIsOneItem()
     {
-        const QString file = NewPlace(QStringLiteral(".ics"));
-        QVERIFY(QFile::copy(DataFile(QStringLiteral("desktop_client_export_windows_zone.ics")), file));
+        const QString file = WindowsExport();
+        QVERIFY(!file.isEmpty());
         auto app = Application::Create(file);
-        Items items = app->GetNamespace(QStringLiteral("MAPI")).GetDefaultFolder(olFolderCalendar).Items();
+        Items items = CalendarItems(app);
         QCOMPARE(items.Count(), 3);
         items.SetIncludeRecurrences(true); // no effect without the sort on Start
         QCOMPARE(Listing(items, QStringLiteral("[Subject] = \"Veckomöte\"")),
@@ -68,8 +66,8 @@ private slots:
 
     void occurrenceEntryIdsAreStable()
     {
-        const QString file = NewPlace(QStringLiteral(".ics"));
-        QVERIFY(QFile::copy(DataFile(QStringLiteral("desktop_client_export_windows_zone.ics")), file));
+        const QString file = WindowsExport();
+        QVERIFY(!file.isEmpty());
         QStringList first, second;
         for (QStringList* ids : {&first, &second}) {
             auto app = Application::Create(file);
@@ -157,15 +155,17 @@ private slots:
         WriteText(place + QStringLiteral("/Calendar/counted.ics"),
                   Series(QStringLiteral("counted"), "20200120T073000", rule + ";COUNT=3000"));
         auto app = Application::Create(place);
-        QStringList open, counted;
         Items items = SortedWithRecurrences(app);
-        const QString window = QStringLiteral(" AND [Start] >= \"2031-01-01\" AND [End] <= \"2031-07-01\"");
-        for (Item i = items.Find(QStringLiteral("[Subject] = open") + window); i; i = items.FindNext())
-            open << i.Start().toString(Qt::ISODate);
-        for (Item i = items.Find(QStringLiteral("[Subject] = counted") + window); i; i = items.FindNext())
-            counted << i.Start().toString(Qt::ISODate);
+        const auto starts = [&items](const QString& subject) {
+            QStringList out;
+            for (Item i = items.Find(QStringLiteral("[Subject] = %1 AND [Start] >= \"2031-01-01\" AND [End] <= \"2031-07-01\"").arg(subject)); i;
+                 i = items.FindNext())
+                out << i.Start().toString(Qt::ISODate);
+            return out;
+        };
+        const QStringList counted = starts(QStringLiteral("counted"));
         QVERIFY(!counted.isEmpty());
-        QCOMPARE(open, counted);
+        QCOMPARE(starts(QStringLiteral("open")), counted);
     }
 
     void occurrencesGiveTheSeriesReminderAndTheirOwnTimes()
@@ -236,12 +236,7 @@ private slots:
 
     // An occurrence that follows a RANGE=THISANDFUTURE change, changed on its own: it keeps the
     // time and texts it followed, with the new subject, and the others still follow the change.
-    void occurrenceAfterAThisAndFutureChangeIsChangedAlone_data()
-    {
-        QTest::addColumn<bool>("vdir");
-        QTest::newRow("vdir") << true;
-        QTest::newRow("single file") << false;
-    }
+    void occurrenceAfterAThisAndFutureChangeIsChangedAlone_data() { VdirAndSingleFileRows(); }
 
     void occurrenceAfterAThisAndFutureChangeIsChangedAlone()
     {
@@ -270,7 +265,7 @@ private slots:
         const QByteArray body(16 << 20, 'x');
         const QString place = StoreHolding(Single(QStringLiteral("lang"), "20260310T090000", "DESCRIPTION:" + body + "\r\n"), true);
         auto app = Application::Create(place);
-        const Item item = app->GetNamespace(QStringLiteral("MAPI")).GetDefaultFolder(olFolderCalendar).Items().Find(QStringLiteral("[Subject] = lang"));
+        const Item item = CalendarItems(app).Find(QStringLiteral("[Subject] = lang"));
         QVERIFY(item);
         QCOMPARE(item.Body().size(), body.size());
     }

@@ -2,11 +2,6 @@
 // past the summary cache), and their items never overwritten.
 #include "CalendarTestSupport.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <QThread>
-#include <algorithm>
-
 using namespace cal;
 using namespace caltest;
 
@@ -85,11 +80,10 @@ private slots:
 
     void windowsZoneIsReadInItsZone()
     {
-        const QString file = NewPlace(QStringLiteral(".ics"));
-        QVERIFY(QFile::copy(DataFile(QStringLiteral("desktop_client_export_windows_zone.ics")), file));
+        const QString file = WindowsExport();
+        QVERIFY(!file.isEmpty());
         auto app = Application::Create(file);
-        const Item item = app->GetNamespace(QStringLiteral("MAPI")).GetDefaultFolder(olFolderCalendar).Items()
-                              .Find(QStringLiteral("[Subject] = \"Möte med Byggbolaget AB\""));
+        const Item item = CalendarItems(app).Find(QStringLiteral("[Subject] = \"Möte med Byggbolaget AB\""));
         QVERIFY(item);
         QCOMPARE(item.Start().toUTC(), QDateTime(QDate(2026, 12, 3), QTime(9, 0), Qt::UTC));
         QCOMPARE(item.ReminderMinutesBeforeStart(), 15);
@@ -100,12 +94,11 @@ private slots:
 
     void unknownPropertiesSurviveASave()
     {
-        const QString file = NewPlace(QStringLiteral(".ics"));
-        QVERIFY(QFile::copy(DataFile(QStringLiteral("desktop_client_export_windows_zone.ics")), file));
+        const QString file = WindowsExport();
+        QVERIFY(!file.isEmpty());
         {
             auto app = Application::Create(file);
-            Item item = app->GetNamespace(QStringLiteral("MAPI")).GetDefaultFolder(olFolderCalendar).Items()
-                            .Find(QStringLiteral("[Subject] = \"Möte med Byggbolaget AB\""));
+            Item item = CalendarItems(app).Find(QStringLiteral("[Subject] = \"Möte med Byggbolaget AB\""));
             item.SetSubject(QStringLiteral("Möte med Byggbolaget AB, flyttat"));
             item.SetStart(At(2026, 12, 4, 10));
             item.Save();
@@ -119,83 +112,60 @@ private slots:
                                  "TRIGGER:-PT15M"})
             QVERIFY2(text.contains(kept), kept);
         auto again = Application::Create(file);
-        QCOMPARE(again->GetNamespace(QStringLiteral("MAPI")).GetDefaultFolder(olFolderCalendar).Items().Count(), 3);
+        QCOMPARE(CalendarItems(again).Count(), 3);
     }
 
-    void changedFileIsReadAgainAfterTheCache()
+    // Another program changes an item's file after the cache was written: anew (a new file of
+    // the same name) or, as editors and copying tools do, in the file itself (same name, inode
+    // and size), some then setting the modification time back.
+    void fileChangedByAnotherProgramIsReadAgain_data()
     {
-        const QString place = NewPlace();
-        QString name;
-        {
-            auto app = Application::Create(place);
-            Item item = app->CreateItem(olAppointmentItem);
-            item.SetStart(At(2026, 2, 2, 9));
-            item.SetBillingInformation(QStringLiteral("55"));
-            item.Save();
-            name = place + QStringLiteral("/Calendar/") + item.EntryID() + QStringLiteral(".ics");
-        }
-        QByteArray text = ReadAll(name);
-        text.replace("T090000", "T140000").replace("BILLINGINFORMATION:55", "BILLINGINFORMATION:56");
-        QFile::remove(name);
-        WriteText(name, text);
-        auto app = Application::Create(place);
-        Items items = app->GetNamespace(QStringLiteral("MAPI")).GetDefaultFolder(olFolderCalendar).Items();
-        QVERIFY(!items.Find(QStringLiteral("[BillingInformation] = 55")));
-        const Item item = items.Find(QStringLiteral("[BillingInformation] = 56"));
-        QVERIFY(item);
-        QCOMPARE(item.Start(), At(2026, 2, 2, 14));
-    }
-
-    // Editors and copying tools write into the file itself: same name, inode and size; some
-    // then set the modification time back.
-    void fileChangedInPlaceIsReadAgain_data()
-    {
+        QTest::addColumn<bool>("inPlace");
         QTest::addColumn<bool>("timeSetBack");
-        QTest::newRow("new modification time") << false;
-        QTest::newRow("modification time set back") << true;
+        QTest::newRow("written anew") << false << false;
+        QTest::newRow("in place, new modification time") << true << false;
+        QTest::newRow("in place, modification time set back") << true << true;
     }
 
-    void fileChangedInPlaceIsReadAgain()
+    void fileChangedByAnotherProgramIsReadAgain()
     {
+        QFETCH(bool, inPlace);
         QFETCH(bool, timeSetBack);
         const QString place = NewPlace();
-        QString name;
-        {
-            auto app = Application::Create(place);
-            Item item = app->CreateItem(olAppointmentItem);
+        const QString name = SaveAppointment(place, [](Item& item) {
             item.SetStart(At(2026, 2, 2, 9));
             item.SetBillingInformation(QStringLiteral("55"));
-            item.Save();
-            name = place + QStringLiteral("/Calendar/") + item.EntryID() + QStringLiteral(".ics");
+        });
+        // Opened once more, so that the cache holds the item as it is now.
+        QVERIFY(CalendarItems(Application::Create(place)).Find(QStringLiteral("[BillingInformation] = 55")));
+        const std::initializer_list<std::pair<QByteArray, QByteArray>> change = {
+            {"T090000", "T140000"}, {"BILLINGINFORMATION:55", "BILLINGINFORMATION:56"}};
+        if (!inPlace) {
+            RewriteElsewhere(name, change);
+        } else {
+            const QByteArray path = QFile::encodeName(name);
+            struct stat before {};
+            QCOMPARE(::stat(path.constData(), &before), 0);
+            QByteArray text = ReadAll(name);
+            for (const auto& [from, to] : change)
+                text.replace(from, to);
+            QThread::msleep(20); // file times may be kept to a clock tick: let one pass
+            {
+                QFile file(name);
+                QVERIFY(file.open(QIODevice::ReadWrite));
+                QCOMPARE(file.write(text), text.size());
+            }
+            timespec times[2] = {before.st_atim, before.st_mtim};
+            if (!timeSetBack)
+                times[1].tv_sec += 1;
+            QCOMPARE(::utimensat(AT_FDCWD, path.constData(), times, 0), 0);
+            struct stat after {};
+            QCOMPARE(::stat(path.constData(), &after), 0);
+            QCOMPARE(after.st_ino, before.st_ino);
+            QCOMPARE(after.st_size, before.st_size);
         }
-        {
-            // Opened once more, so that the cache holds the item as it is now.
-            auto app = Application::Create(place);
-            QVERIFY(app->GetNamespace(QStringLiteral("MAPI")).GetDefaultFolder(olFolderCalendar).Items().Find(
-                QStringLiteral("[BillingInformation] = 55")));
-        }
-        const QByteArray path = QFile::encodeName(name);
-        struct stat before;
-        QCOMPARE(::stat(path.constData(), &before), 0);
-        QByteArray text = ReadAll(name);
-        text.replace("T090000", "T140000").replace("BILLINGINFORMATION:55", "BILLINGINFORMATION:56");
-        QThread::msleep(20); // file times may be kept to a clock tick: let one pass
-        {
-            QFile file(name);
-            QVERIFY(file.open(QIODevice::ReadWrite));
-            QCOMPARE(file.write(text), text.size());
-        }
-        timespec times[2] = {before.st_atim, before.st_mtim};
-        if (!timeSetBack)
-            times[1].tv_sec += 1;
-        QCOMPARE(::utimensat(AT_FDCWD, path.constData(), times, 0), 0);
-        struct stat after;
-        QCOMPARE(::stat(path.constData(), &after), 0);
-        QCOMPARE(after.st_ino, before.st_ino);
-        QCOMPARE(after.st_size, before.st_size);
-
         auto app = Application::Create(place);
-        Items items = app->GetNamespace(QStringLiteral("MAPI")).GetDefaultFolder(olFolderCalendar).Items();
+        Items items = CalendarItems(app);
         QVERIFY(!items.Find(QStringLiteral("[BillingInformation] = 55")));
         const Item item = items.Find(QStringLiteral("[BillingInformation] = 56"));
         QVERIFY(item);
@@ -220,26 +190,19 @@ private slots:
         QFETCH(int, startHour);
         QFETCH(bool, written);
         const QString place = NewPlace();
-        QString file;
-        {
-            auto app = Application::Create(place);
-            Item item = app->CreateItem(olAppointmentItem);
+        const QString file = SaveAppointment(place, [](Item& item) {
             item.SetStart(At(2026, 5, 4, 9));
             item.SetEnd(At(2026, 5, 4, 10));
             item.SetSubject(QStringLiteral("Möte"));
             item.SetBody(QStringLiteral("rad 1\r\nrad 2"));
             item.SetLocation(QStringLiteral("Sal"));
-            item.Save();
-            file = place + QStringLiteral("/Calendar/") + item.EntryID() + QStringLiteral(".ics");
-            app->Quit();
-        }
+        });
         const QByteArray before = ReadAll(file);
         struct stat was;
         QCOMPARE(::stat(QFile::encodeName(file).constData(), &was), 0);
         {
             auto app = Application::Create(place);
-            Items items = app->GetNamespace(QStringLiteral("MAPI")).GetDefaultFolder(olFolderCalendar).Items();
-            Item item = items.Find(QStringLiteral("[Subject] = \"Möte\""));
+            Item item = CalendarItems(app).Find(QStringLiteral("[Subject] = \"Möte\""));
             QVERIFY(item);
             // In the order an export sets them: the end first, then the start.
             item.SetBody(QStringLiteral("rad 1\r\nrad 2"));
@@ -255,8 +218,7 @@ private slots:
         QCOMPARE(now.st_ino != was.st_ino, written);
         QCOMPARE(ReadAll(file) != before, written);
         auto app = Application::Create(place);
-        Items items = app->GetNamespace(QStringLiteral("MAPI")).GetDefaultFolder(olFolderCalendar).Items();
-        const Item item = items.Find(QStringLiteral("[Subject] = \"") + subject + QLatin1Char('"'));
+        const Item item = CalendarItems(app).Find(QStringLiteral("[Subject] = \"") + subject + QLatin1Char('"'));
         QVERIFY(item);
         QCOMPARE(item.Start(), At(2026, 5, 4, startHour));
         QCOMPARE(item.End(), At(2026, 5, 4, startHour + 1));
@@ -349,10 +311,7 @@ private slots:
             QTest::newRow(row.name) << row.text << row.mustAnswer;
 
         // What this program writes itself: the shape of every item an export leaves.
-        {
-            const QString place = NewPlace();
-            auto app = Application::Create(place);
-            Item item = app->CreateItem(olAppointmentItem, QStringLiteral("almbro-1-"));
+        const auto exported = [](Item& item) {
             item.SetStart(At(2026, 3, 29, 1, 30));
             item.SetEnd(At(2026, 3, 29, 4, 0));
             item.SetSubject(QStringLiteral("Bokning 1"));
@@ -363,11 +322,9 @@ private slots:
             item.SetBillingInformation(QStringLiteral("100001"));
             item.SetMileage(QStringLiteral("100001"));
             item.SetReminderSoundFile(QStringLiteral("100001"));
-            item.Save();
-            const QString file = place + QStringLiteral("/Calendar/") + item.EntryID() + QStringLiteral(".ics");
-            app->Quit();
-            QTest::newRow("an item this program saved") << ReadAll(file) << true;
-        }
+        };
+        QTest::newRow("an item this program saved")
+            << ReadAll(SaveAppointment(NewPlace(), exported, QStringLiteral("almbro-1-"))) << true;
 
         // Every event of the other programs' calendars on its own, with the calendar's zones.
         const QString corpus = DataFile(QStringLiteral("corpus"));
@@ -498,7 +455,7 @@ private slots:
         WriteText(dir + QStringLiteral("z.ics"), Series(QStringLiteral("z"), "20260303T080000", "FREQ=DAILY;COUNT=1"));
         {
             auto app = Application::Create(place);
-            QCOMPARE(app->GetNamespace(QStringLiteral("MAPI")).GetDefaultFolder(olFolderCalendar).Items().Count(), 2);
+            QCOMPARE(CalendarItems(app).Count(), 2);
             // Saved after the load: the cache lists it after z, out of name order.
             Item item = app->CreateItem(olAppointmentItem);
             item.SetStart(At(2026, 3, 4, 8));
@@ -528,14 +485,11 @@ private slots:
     {
         QFETCH(bool, cut);
         const QString place = NewPlace();
-        {
-            auto app = Application::Create(place);
-            Item item = app->CreateItem(olAppointmentItem);
+        SaveAppointment(place, [](Item& item) {
             item.SetStart(At(2026, 2, 2, 9));
             item.SetSubject(QStringLiteral("Tandläkare"));
             item.SetMileage(QStringLiteral("9"));
-            item.Save();
-        }
+        });
         const QString cache = detail::CachePath(place, Collection::Calendar);
         QByteArray data = ReadAll(cache);
         QVERIFY(data.contains("Tandläkare"));
@@ -545,45 +499,32 @@ private slots:
             data.replace("Tandläkare", "Tandlökare");
         WriteText(cache, data);
         auto app = Application::Create(place);
-        const Item item = app->GetNamespace(QStringLiteral("MAPI")).GetDefaultFolder(olFolderCalendar).Items().Find(QStringLiteral("[Mileage] = 9"));
+        const Item item = CalendarItems(app).Find(QStringLiteral("[Mileage] = 9"));
         QVERIFY(item);
         QCOMPARE(item.Subject(), QStringLiteral("Tandläkare"));
     }
 
-    void itemChangedElsewhereIsNotOverwritten_data()
-    {
-        QTest::addColumn<QString>("suffix");
-        QTest::newRow("vdir") << "";
-        QTest::newRow("single file") << ".ics";
-    }
+    void itemChangedElsewhereIsNotOverwritten_data() { VdirAndSingleFileRows(); }
 
     void itemChangedElsewhereIsNotOverwritten()
     {
-        QFETCH(QString, suffix);
-        const QString place = NewPlace(suffix);
+        QFETCH(bool, vdir);
+        const QString place = NewPlace(vdir ? QString() : QStringLiteral(".ics"));
         auto app = Application::Create(place);
         Item item = app->CreateItem(olAppointmentItem);
         item.SetStart(At(2026, 2, 2, 9));
         item.SetSubject(QStringLiteral("Vårt"));
         item.Save();
-        const QString file = suffix.isEmpty() ? place + QStringLiteral("/Calendar/") + item.EntryID() + QStringLiteral(".ics") : place;
+        const QString file = vdir ? place + QStringLiteral("/Calendar/") + item.EntryID() + QStringLiteral(".ics") : place;
         item.Subject(); // read it, as a user of the item would
 
         // Another program changes the same item.
-        QByteArray text = ReadAll(file);
-        text.replace("SUMMARY:Vårt", "SUMMARY:Deras");
-        QFile::remove(file);
-        WriteText(file, text);
-
+        const QByteArray text = RewriteElsewhere(file, {{"SUMMARY:Vårt", "SUMMARY:Deras"}});
         item.SetSubject(QStringLiteral("Vårt igen"));
-        try {
-            item.Save();
-            QFAIL("overwrote the other program's change");
-        } catch (const vb::ErrObject& e) {
-            QCOMPARE(int(e.Number()), int(ErrCalendar));
-            QVERIFY2(e.Description().startsWith(file) && e.Description().contains(QLatin1String("changed or removed by another program")),
-                     qPrintable(e.Description()));
-        }
+        const QString error = Raised([&] { item.Save(); });
+        QVERIFY2(error.startsWith(QStringLiteral("%1: %2").arg(ErrCalendar).arg(file)) &&
+                     error.contains(QLatin1String("changed or removed by another program")),
+                 qPrintable(error));
         QCOMPARE(ReadAll(file), text);
     }
 
@@ -596,11 +537,8 @@ private slots:
         ours.SetSubject(QStringLiteral("Vårt"));
         ours.Save();
         // Another program adds an event to the file.
-        QByteArray text = ReadAll(file);
-        text.replace("END:VCALENDAR", "BEGIN:VEVENT\r\nUID:deras-1\r\nDTSTAMP:20260101T000000Z\r\nDTSTART:20260203T100000Z\r\n"
-                                      "SUMMARY:Deras\r\nEND:VEVENT\r\nEND:VCALENDAR");
-        QFile::remove(file);
-        WriteText(file, text);
+        RewriteElsewhere(file, {{"END:VCALENDAR", "BEGIN:VEVENT\r\nUID:deras-1\r\nDTSTAMP:20260101T000000Z\r\n"
+                                                  "DTSTART:20260203T100000Z\r\nSUMMARY:Deras\r\nEND:VEVENT\r\nEND:VCALENDAR"}});
         Item second = app->CreateItem(olAppointmentItem);
         second.SetStart(At(2026, 2, 4, 9));
         second.SetSubject(QStringLiteral("Vårt andra"));
@@ -608,7 +546,7 @@ private slots:
         app->Quit();
         auto again = Application::Create(file);
         QStringList subjects;
-        Items items = again->GetNamespace(QStringLiteral("MAPI")).GetDefaultFolder(olFolderCalendar).Items();
+        Items items = CalendarItems(again);
         items.Sort(QStringLiteral("Start"));
         for (int i = 1; i <= items.Count(); ++i)
             subjects << items.Item(i).Subject();

@@ -1,9 +1,6 @@
 // What we write is read the same by python3-icalendar, a reader that shares no code with ours:
 // start and end (with their offsets), subject and the three markers.
-#include "calendar/Calendar.h"
-#include "support/TestEnv.h"
-
-#include <QProcess>
+#include "CalendarTestSupport.h"
 
 using namespace cal;
 
@@ -35,8 +32,7 @@ private slots:
             item.SetMileage(r.marker);
             item.SetReminderSoundFile(r.marker);
             item.Save();
-            const Item back = app->GetNamespace(QStringLiteral("MAPI")).GetDefaultFolder(olFolderCalendar).Items()
-                                  .Find(QStringLiteral("[Subject] = '%1'").arg(r.subject));
+            const Item back = caltest::CalendarItems(app).Find(QStringLiteral("[Subject] = '%1'").arg(r.subject));
             QVERIFY(back);
             auto iso = [](const QDateTime& t) { return t.toOffsetFromUtc(t.offsetFromUtc()).toString(Qt::ISODate); };
             expected << QStringList{back.EntryID(), iso(back.Start()), iso(back.End()), back.Subject(), back.BillingInformation(),

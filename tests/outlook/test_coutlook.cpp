@@ -1,16 +1,20 @@
 // COutLook against a real calendar store in the test's temporary folders: joining or starting
 // the calendar, the import search with its window, the records, writing and finding again by
 // the marker, and every message the adapter shows.
-#include "outlook/COutLook.h"
+#include "OutlookTestSupport.h"
 #include "platform/ErrObject.h"
 #include "platform/Locale.h"
 #include "platform/MsgBox.h"
 #include "support/BoxAssert.h"
+#include "support/Raised.h"
 #include "support/TestEnv.h"
 
 #include <QProcess>
 
+#include <optional>
+
 using namespace cal;
+using namespace outlooktest;
 
 namespace {
 struct Fönster : IDatumFönster {
@@ -27,51 +31,26 @@ QString NewStore()
     return place;
 }
 
-QString ImportFilter(const QDate& from, const QDate& to)
-{
-    // As the import list builds it: the end day plus one.
-    return QStringLiteral("[Start] >= \"%1\" AND [End] <= \"%2\"")
-        .arg(vb::FormatShortDate(from), vb::FormatShortDate(to.addDays(1)));
-}
-
-AppointmentRec Booking(int nyckel, const QString& start, const QString& end, const QString& subject = QStringLiteral("Bokning"))
-{
-    AppointmentRec rec;
-    rec.Start = start;
-    rec.End = end;
-    rec.Subject = subject;
-    rec.Body = QStringLiteral("Anteckning");
-    rec.Location = QStringLiteral("Sal 1");
-    rec.BillingInformation = rec.Mileage = rec.ReminderSoundFile = QString::number(nyckel);
-    return rec;
-}
-
 QStringList Files(const QString& place, const QString& folder = QStringLiteral("Calendar"))
 {
     return QDir(place + QLatin1Char('/') + folder).entryList({QStringLiteral("*.ics")}, QDir::Files);
-}
-
-QStringList Walk(COutLook& o, const QString& filter)
-{
-    QStringList out;
-    AppointmentRec r = o.GetAppointment(filter, false);
-    while (r.Body != COutLook::IngenTräff) {
-        out << r.Subject;
-        r = o.GetAppointment(QString(), true);
-    }
-    return out;
 }
 } // namespace
 
 class TestCOutLook : public QObject {
     Q_OBJECT
+    // Every test asserts the boxes it expects; none may be left over.
+    std::optional<vb::MsgBoxRecorder> m_boxes;
+
 private slots:
     void initTestCase() { vb::SetLocaleForTest(QLocale(QLocale::Swedish, QLocale::Sweden)); }
+    void init() { m_boxes.emplace(); }
 
     void cleanup()
     {
         if (auto app = Application::GetRunning())
             app->Quit();
+        ALMBRO_EXPECT_NO_MORE_BOXES(*m_boxes);
     }
 
     void startedHereOrJoined_data()
@@ -84,7 +63,6 @@ private slots:
     void startedHereOrJoined()
     {
         QFETCH(bool, alreadyRunning);
-        vb::MsgBoxRecorder boxes;
         NewStore();
         std::shared_ptr<Application> running = alreadyRunning ? Application::Create() : nullptr;
         bool ok = false;
@@ -97,44 +75,33 @@ private slots:
                 QCOMPARE(Application::GetRunning(), running);
         }
         QCOMPARE(bool(Application::GetRunning()), alreadyRunning);
-        ALMBRO_EXPECT_NO_MORE_BOXES(boxes);
     }
 
     void calendarThatCannotBeStartedRaises429()
     {
-        vb::MsgBoxRecorder boxes;
         const QString file = testenv::Root() + QStringLiteral("/a-file");
         QFile f(file);
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.close();
         qputenv("ALMBRO_CALENDAR", (file + QStringLiteral("/cal")).toUtf8());
         bool ok = false;
-        try {
-            COutLook o(nullptr, ok);
-            QFAIL("made");
-        } catch (const vb::ErrObject& e) {
-            QCOMPARE(int(e.Number()), 429);
-            QCOMPARE(e.Description(), QStringLiteral("Kan inte skapa kontakt med Outlook!"));
-        }
+        QCOMPARE(testenv::Raised([&ok] { COutLook o(nullptr, ok); }),
+                 QStringLiteral("429: Kan inte skapa kontakt med Outlook!"));
         QVERIFY(!ok);
-        ALMBRO_EXPECT_NO_MORE_BOXES(boxes);
     }
 
     void searchThatFindsNothing()
     {
-        vb::MsgBoxRecorder boxes;
         NewStore();
         bool ok = false;
         COutLook o(nullptr, ok);
         const AppointmentRec r = o.GetAppointment(ImportFilter(QDate(2026, 12, 1), QDate(2026, 12, 31)), false);
         QCOMPARE(r.Body, QStringLiteral("<Ingen träff!ó>"));
         QVERIFY(r.Start.isEmpty() && r.End.isEmpty() && r.Subject.isEmpty() && r.EntryID.isEmpty());
-        ALMBRO_EXPECT_NO_MORE_BOXES(boxes);
     }
 
     void windowIsWholeDaysAndContainment()
     {
-        vb::MsgBoxRecorder boxes;
         NewStore();
         Fönster window;
         window.start = QDate(2026, 12, 1);
@@ -153,12 +120,10 @@ private slots:
         QCOMPARE(skipped.BillingInformation, QString());
         // The import list's own filter already holds only the contained ones.
         QCOMPARE(Walk(o, ImportFilter(window.start, window.slut)), (QStringList{"B sista dagen", "C till midnatt"}));
-        ALMBRO_EXPECT_NO_MORE_BOXES(boxes);
     }
 
     void recordFields()
     {
-        vb::MsgBoxRecorder boxes;
         NewStore();
         bool ok = false;
         COutLook o(nullptr, ok);
@@ -191,7 +156,6 @@ private slots:
         QCOMPARE(second.Start, QStringLiteral("2026-12-04")); // midnight: the date alone
         QCOMPARE(second.End, QStringLiteral("2026-12-05"));
         QCOMPARE(o.GetAppointment(QString(), true).Body, COutLook::IngenTräff);
-        ALMBRO_EXPECT_NO_MORE_BOXES(boxes);
     }
 
     void exportTwiceUpdatesInPlace_data()
@@ -208,7 +172,6 @@ private slots:
     {
         QFETCH(QString, start);
         QFETCH(QString, end);
-        vb::MsgBoxRecorder boxes;
         const QString place = NewStore();
         bool ok = false;
         COutLook o(nullptr, ok);
@@ -227,12 +190,10 @@ private slots:
         QCOMPARE(r.Start, vb::FormatGeneralDate(vb::CDate(start)));
         QCOMPARE(r.End, vb::FormatGeneralDate(vb::CDate(end)));
         QCOMPARE(r.ReminderSoundFile, QStringLiteral("501"));
-        ALMBRO_EXPECT_NO_MORE_BOXES(boxes);
     }
 
     void foundByTheOnlyMarkerLeft()
     {
-        vb::MsgBoxRecorder boxes;
         const QString place = NewStore();
         bool ok = false;
         COutLook o(nullptr, ok);
@@ -250,12 +211,10 @@ private slots:
         QVERIFY(o.DuplicateAppointment(rec, false));
         QCOMPARE(Files(place).size(), 1);
         QCOMPARE(o.GetAppointment(QStringLiteral("[ReminderSoundFile] = 42"), false).Subject, QStringLiteral("Uppdaterad"));
-        ALMBRO_EXPECT_NO_MORE_BOXES(boxes);
     }
 
     void deleteFlagRemovesAfterUpdating()
     {
-        vb::MsgBoxRecorder boxes;
         const QString place = NewStore();
         bool ok = false;
         COutLook o(nullptr, ok);
@@ -267,7 +226,6 @@ private slots:
         QCOMPARE(Files(place).size(), 1);
         QCOMPARE(o.GetAppointment(QStringLiteral("[Mileage] = 9"), false).Body, COutLook::IngenTräff);
         QCOMPARE(o.GetAppointment(QStringLiteral("[Mileage] = 10"), false).Subject, QStringLiteral("Bokning"));
-        ALMBRO_EXPECT_NO_MORE_BOXES(boxes);
     }
 
     void messages_data()
@@ -301,7 +259,6 @@ private slots:
     {
         QFETCH(QString, action);
         QFETCH(QString, text);
-        vb::MsgBoxRecorder boxes;
         const QString place = NewStore();
         bool ok = false;
         COutLook o(nullptr, ok);
@@ -328,8 +285,7 @@ private slots:
         } else if (action == QLatin1String("all-bad-date")) {
             QVERIFY(o.GetAllAppointments(QStringLiteral("Start snart")).isEmpty());
         }
-        ALMBRO_EXPECT_BOX(boxes, text, vb::vbOKOnly, 0, vb::DefaultTitle());
-        ALMBRO_EXPECT_NO_MORE_BOXES(boxes);
+        ALMBRO_EXPECT_BOX(*m_boxes, text, vb::vbOKOnly, 0, vb::DefaultTitle());
         QCOMPARE(Files(place).size(), 1); // nothing half-written, the earlier item untouched
     }
 
@@ -350,7 +306,6 @@ private slots:
     {
         QFETCH(QString, criteria);
         QFETCH(QStringList, subjects);
-        vb::MsgBoxRecorder boxes;
         NewStore();
         bool ok = false;
         COutLook o(nullptr, ok);
@@ -366,12 +321,10 @@ private slots:
         for (const Item& i : o.GetAllNotes(criteria))
             got << i.Subject();
         QCOMPARE(got, subjects);
-        ALMBRO_EXPECT_NO_MORE_BOXES(boxes);
     }
 
     void getNoteAndGetTask()
     {
-        vb::MsgBoxRecorder boxes;
         NewStore();
         bool ok = false;
         COutLook o(nullptr, ok);
@@ -396,12 +349,10 @@ private slots:
         QCOMPARE(t.Subject, QStringLiteral("Uppgift"));
         QCOMPARE(t.DateCompleted, QStringLiteral("Ej angivet!"));
         QCOMPARE(t.StartDate, QStringLiteral("Ej angivet!"));
-        ALMBRO_EXPECT_NO_MORE_BOXES(boxes);
     }
 
     void allAppointmentsBetweenDates()
     {
-        vb::MsgBoxRecorder boxes;
         NewStore();
         bool ok = false;
         COutLook o(nullptr, ok);
@@ -414,12 +365,10 @@ private slots:
         for (const Item& i : o.GetAllAppointments(QStringLiteral("Start 2026-12-01 10:00, End 2026-12-15 11:00")))
             got << i.Subject();
         QCOMPARE(got, (QStringList{"1", "15"}));
-        ALMBRO_EXPECT_NO_MORE_BOXES(boxes);
     }
 
     void folderTooLargeForTheCounter()
     {
-        vb::MsgBoxRecorder boxes;
         const QString place = NewStore();
         const QString notes = place + QStringLiteral("/Notes");
         QDir().mkpath(notes);
@@ -432,14 +381,12 @@ private slots:
         bool ok = false;
         COutLook o(nullptr, ok);
         QVERIFY(o.GetAllNotes().isEmpty());
-        ALMBRO_EXPECT_BOX(boxes, "Error no: 6 (Overflow) in procedure GetAllNotes i Class Module COutLook", vb::vbOKOnly, 0,
+        ALMBRO_EXPECT_BOX(*m_boxes, "Error no: 6 (Overflow) in procedure GetAllNotes i Class Module COutLook", vb::vbOKOnly, 0,
                           vb::DefaultTitle());
-        ALMBRO_EXPECT_NO_MORE_BOXES(boxes);
     }
 
     void readBackInAFreshProcess()
     {
-        vb::MsgBoxRecorder boxes;
         NewStore();
         {
             bool ok = false;
@@ -455,7 +402,6 @@ private slots:
         QCOMPARE(reader.exitCode(), 0);
         const QStringList lines = QString::fromUtf8(reader.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         QCOMPARE(lines, (QStringList{"2026-12-01 13:00:00|2026-12-01 14:00:00|Andra|302", "2026-12-02 08:00:00|2026-12-02 09:15:00|Första|301"}));
-        ALMBRO_EXPECT_NO_MORE_BOXES(boxes);
     }
 };
 
