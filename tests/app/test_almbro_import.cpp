@@ -1,36 +1,18 @@
 // Unattended imports as a nightly schedule runs them: a window of Almbro's own appointments and
 // one written by another program, imported twice, must add exactly one booking and link the
 // foreign appointment to it; nothing is copied, and the second run changes nothing.
-#include "booking/DBFunk.h"
-#include "planumdb/Seed.h"
 #include "support/AlmbroProcess.h"
 #include "support/PgCluster.h"
-#include "support/TestEnv.h"
 
 #include <QDir>
 #include <QRegularExpression>
 
-using testenv::Run;
+using namespace testenv;
 
 namespace {
-QString Documents()
+QMap<QString, QByteArray> Appointments()
 {
-    return testenv::PlanumDocuments();
-}
-
-QString Folder()
-{
-    return testenv::AppointmentFolder();
-}
-
-Run Almbro(const QString& profile)
-{
-    return testenv::RunProfile(profile);
-}
-
-QMap<QString, QByteArray> Snapshot()
-{
-    return testenv::Snapshot(Folder());
+    return Snapshot(AppointmentFolder());
 }
 
 // The content lines of an iCalendar text, unfolded.
@@ -58,14 +40,6 @@ bool Bookkeeping(const QString& line)
     return re.match(line).hasMatch();
 }
 
-qint64 Bookings(const QString& db)
-{
-    booking::DBFunk funk;
-    if (funk.ÖppnaDatabas(db, 0, 0) != 1)
-        return -1;
-    return funk.AntalBokningar();
-}
-
 const char kForeignName[] = "f00d-written-elsewhere@example.org.ics";
 
 // An appointment as another calendar program writes one, in local time.
@@ -87,33 +61,12 @@ class TestAlmbroImport : public QObject {
 private slots:
     void initTestCase()
     {
-        m_db = Documents() + QStringLiteral("/Planum.db");
-        booking::DBFunk::SkapaDatabas(m_db);
-        qint32 resource = 0;
-        {
-            booking::DBFunk db;
-            QCOMPARE(db.ÖppnaDatabas(m_db, 0, 0), 1);
-            planumdb::SeedOptions options;
-            options.resources = 4;
-            options.bookings = 30;
-            options.from = QDate::currentDate().addDays(-5);
-            options.days = 4;
-            options.seed = 7;
-            planumdb::Seed(db, options);
-            booking::Recordset persons = db.HämtaPersoner(0, 0, 0, 0, 0);
-            resource = persons[QStringLiteral("ID")].toInt();
-        }
-        QFile ini(Documents() + QStringLiteral("/Planum.ini"));
-        QVERIFY(ini.open(QIODevice::WriteOnly));
-        const QByteArray db = m_db.toUtf8();
-        ini.write("[System]\nLang=EN\nDataBas1=" + db +
-                  "\n[Export]\nValues=optImport=False;optKalender=True;optNotering=False;optUppgifter=False;"
-                  "cboResurser=-99;DataBas=" + db +
-                  ";chkPlanumBokningar=0;Koppling1=Kundnamn,Subject;Koppling2=Notering,Text\n"
-                  "[Import]\nValues=optImport=True;optKalender=True;optNotering=False;optUppgifter=False;lstResurser=" +
-                  QByteArray::number(resource) + ";DataBas=" + db +
-                  ";Status=1;chkPlanumBokningar=0;Koppling1=Notering,Text\n");
-        ini.close();
+        m_db = PlanumDocuments() + QStringLiteral("/Planum.db");
+        const qint32 resource = SeedDatabase(m_db, {4, 30, QDate::currentDate().addDays(-5), 4, 7});
+        QVERIFY(resource > 0);
+        QVERIFY(WriteIni("[System]\nLang=EN\nDataBas1=" + m_db.toUtf8() + "\n" + ExportProfile("Export", m_db) +
+                             ImportProfile("Import", m_db, resource),
+                         false));
 
         // The foreign appointment: yesterday morning, as another calendar program writes one, with
         // properties Almbro neither reads nor writes.
@@ -130,21 +83,21 @@ private slots:
 
     void foreignAppointmentBecomesOneLinkedBooking()
     {
-        const Run exported = Almbro(QStringLiteral("export"));
+        const Run exported = RunProfile(QStringLiteral("export"));
         QVERIFY2(exported.status == 0, qPrintable(exported.err));
         const qint64 before = Bookings(m_db);
         QVERIFY(before > 0);
-        QFile foreign(Folder() + QLatin1Char('/') + QLatin1String(kForeignName));
+        QFile foreign(AppointmentFolder() + QLatin1Char('/') + QLatin1String(kForeignName));
         QVERIFY(foreign.open(QIODevice::WriteOnly));
         foreign.write(m_foreign);
         foreign.close();
-        const QMap<QString, QByteArray> exportedFiles = Snapshot();
+        const QMap<QString, QByteArray> exportedFiles = Appointments();
 
-        const Run first = Almbro(QStringLiteral("import"));
+        const Run first = RunProfile(QStringLiteral("import"));
         QVERIFY2(first.status == 0, qPrintable(first.out + first.err));
         QCOMPARE(Bookings(m_db), before + 1); // the foreign one, and no copy of any other
 
-        const QMap<QString, QByteArray> linked = Snapshot();
+        const QMap<QString, QByteArray> linked = Appointments();
         QCOMPARE(linked.keys(), exportedFiles.keys()); // no appointment added or removed
         for (const QString& name : linked.keys())
             if (name != QLatin1String(kForeignName))
@@ -177,15 +130,15 @@ private slots:
         QVERIFY2(kept == was, qPrintable(kept.join(QLatin1Char('\n')) + QStringLiteral("\n--- was:\n") + was.join(QLatin1Char('\n'))));
 
         // Again: the foreign appointment is Almbro's now and updates its booking; nothing is added.
-        const Run second = Almbro(QStringLiteral("import"));
+        const Run second = RunProfile(QStringLiteral("import"));
         QVERIFY2(second.status == 0, qPrintable(second.out + second.err));
         QCOMPARE(Bookings(m_db), before + 1);
-        QCOMPARE(Snapshot(), linked);
+        QCOMPARE(Appointments(), linked);
 
         // The next export finds the linked appointment by its marker and updates it in place.
-        const Run again = Almbro(QStringLiteral("export"));
+        const Run again = RunProfile(QStringLiteral("export"));
         QVERIFY2(again.status == 0, qPrintable(again.out + again.err));
-        const QMap<QString, QByteArray> reexported = Snapshot();
+        const QMap<QString, QByteArray> reexported = Appointments();
         QCOMPARE(reexported.keys(), linked.keys());
         QVERIFY(Lines(reexported[QLatin1String(kForeignName)])
                     .contains(QStringLiteral("X-ALMBRO-MILEAGE:") + QString::number(number)));
@@ -214,20 +167,9 @@ private slots:
         QVERIFY2(server.Start(), qPrintable(server.Error()));
         const QString location = server.NewDatabase();
         const QString database = QUrl(location).path().mid(1);
-        booking::DBFunk::SkapaDatabas(location);
-        qint32 resource = 0;
-        {
-            booking::DBFunk db;
-            QCOMPARE(db.ÖppnaDatabas(location, 0, 0), 1);
-            planumdb::SeedOptions options; // resources, and bookings long before the import's week
-            options.resources = 3;
-            options.bookings = 20;
-            options.from = QDate(2020, 1, 6);
-            options.days = 5;
-            options.seed = 5;
-            planumdb::Seed(db, options);
-            resource = db.HämtaPersoner(0, 0, 0, 0, 0)[QStringLiteral("ID")].toInt();
-        }
+        // Resources, and bookings long before the import's week.
+        const qint32 resource = SeedDatabase(location, {3, 20, QDate(2020, 1, 6), 5, 5});
+        QVERIFY(resource > 0);
         const qint64 before = Bookings(location);
         QCOMPARE(before, qint64(20));
         QString error;
@@ -247,7 +189,7 @@ private slots:
                  qPrintable(error));
 
         // Six appointments of another program yesterday, half an hour each, an hour apart.
-        const QString calendar = testenv::Root() + QStringLiteral("/server-") + mode;
+        const QString calendar = Root() + QStringLiteral("/server-") + mode;
         QDir().mkpath(calendar + QStringLiteral("/Calendar"));
         QMap<QString, QDateTime> starts; // description -> start
         for (int i = 0; i < 6; ++i) {
@@ -260,16 +202,10 @@ private slots:
                                           description));
         }
         const QString profile = QStringLiteral("Server ") + mode;
-        QFile ini(Documents() + QStringLiteral("/Planum.ini"));
-        QVERIFY(ini.open(QIODevice::Append));
-        ini.write("[" + profile.toUtf8() +
-                  "]\nValues=optImport=True;optKalender=True;optNotering=False;optUppgifter=False;lstResurser=" +
-                  QByteArray::number(resource) + ";DataBas=" + location.toUtf8() +
-                  ";Status=1;chkPlanumBokningar=0;Koppling1=Notering,Text\n");
-        ini.close();
+        QVERIFY(WriteIni(ImportProfile(profile, location, resource)));
 
         QProcess run;
-        testenv::StartAlmbro(run, {QStringLiteral("/auto"), profile, QStringLiteral("d7")}, calendar);
+        StartAlmbro(run, {QStringLiteral("/auto"), profile, QStringLiteral("d7")}, calendar);
         QVERIFY(run.waitForStarted());
         // The third save is held back: the run's session sleeps in the trigger.
         const QString held = QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE wait_event = 'PgSleep' AND "
@@ -281,14 +217,12 @@ private slots:
         QCOMPARE(run.state(), QProcess::Running);
         server.Stop(mode);
 
-        const testenv::Run ended = testenv::Finish(run);
+        const Run ended = Finish(run);
         QVERIFY2(ended.status == 5, qPrintable(QString::number(ended.status) + QLatin1Char(' ') + ended.err));
         QVERIFY2(ended.err.contains(cause), qPrintable(ended.err));
         QVERIFY2(ended.err.contains(server.Socket()), qPrintable(ended.err)); // names the server
         QVERIFY2(!ended.err.contains(QString::fromUtf8(pgtest::Cluster::kPassword)), qPrintable(ended.err));
-        QFile log(Documents() + QStringLiteral("/Almbro.log"));
-        QVERIFY(log.open(QIODevice::ReadOnly));
-        const QString logged = QString::fromUtf8(log.readAll());
+        const QString logged = RunLog();
         const int line = logged.lastIndexOf(QStringLiteral("profile=") + profile.toLower());
         QVERIFY2(line >= 0, qPrintable(logged));
         const QString runLog = logged.mid(line);
