@@ -63,16 +63,12 @@ class TestAlmbroPlan : public QObject {
     {
         booking::DBFunk db;
         QCOMPARE(db.ÖppnaDatabas(m_db, 0, 0), 1);
-        booking::Recordset week =
-            db.HämtaPoster(QDate::currentDate().addDays(-7).toString(Qt::ISODate) + QStringLiteral(" 00:00:00"),
-                           QDate::currentDate().toString(Qt::ISODate) + QStringLiteral(" 23:59:59"), -9);
-        m_changed = week[QStringLiteral("Nyckel")].toInt();
-        booking::DBPost post = *db.HämtaPost(m_changed);
-        post.Kundnamn(post.Kundnamn() + QStringLiteral(" (renamed)"));
-        qint32 number = 0, result = -1;
-        db.Överlapp(true);
-        db.SparaPost(post, false, number, result);
-        QCOMPARE(result, 0);
+        m_changed = db.HämtaPoster(QDate::currentDate().addDays(-7).toString(Qt::ISODate) + QStringLiteral(" 00:00:00"),
+                                   QDate::currentDate().toString(Qt::ISODate) + QStringLiteral(" 23:59:59"), -9)
+                        [QStringLiteral("Nyckel")].toInt();
+        QCOMPARE(ChangeBooking(m_db, m_changed,
+                               [](booking::DBPost& post) { post.Kundnamn(post.Kundnamn() + QStringLiteral(" (renamed)")); }),
+                 0);
     }
 
     void AddForeignAppointment()

@@ -128,6 +128,21 @@ inline qint64 Bookings(const QString& location)
     return funk.AntalBokningar();
 }
 
+// Saves a booking again with a change made to it; gives the save's result (0: saved, -1: not found).
+template <typename Change>
+qint32 ChangeBooking(const QString& location, qint32 number, Change change)
+{
+    booking::DBFunk db;
+    std::optional<booking::DBPost> post;
+    if (db.ÖppnaDatabas(location, 0, 0) != 1 || !(post = db.HämtaPost(number)))
+        return -1;
+    change(*post);
+    qint32 saved = 0, result = -1;
+    db.Överlapp(true);
+    db.SparaPost(*post, false, saved, result);
+    return result;
+}
+
 // A profile section for Planum.ini: bookings of every resource to calendar items, with the
 // mappings given (none: the profile has none).
 inline QByteArray ExportProfile(const QString& name, const QString& database,
