@@ -67,6 +67,21 @@ inline booking::DBPost Post(qint32 person, const QString& start, const QString& 
     return post;
 }
 
+// Saves a post as a new booking; gives its number, 0 where the save was refused.
+inline qint32 SaveNew(booking::DBFunk& db, booking::DBPost& post)
+{
+    qint32 number = 0;
+    qint32 result = -1;
+    db.SparaPost(post, true, number, result);
+    return result == 0 ? number : 0;
+}
+
+inline qint32 SaveNew(booking::DBFunk& db, qint32 person, const QString& start, const QString& end)
+{
+    booking::DBPost post = Post(person, start, end);
+    return SaveNew(db, post);
+}
+
 inline QByteArray FileBytes(const QString& path)
 {
     QFile file(path);
