@@ -353,10 +353,7 @@ private slots:
     void aLargeLoadThatFailsKeepsNothing()
     {
         QFETCH(bool, badStatus);
-        const QString definitions = QStringLiteral(
-            "SELECT string_agg(d, '; ' ORDER BY d) FROM (SELECT pg_get_indexdef(indexrelid) AS d FROM pg_index "
-            "WHERE indrelid = '\"Bokningar\"'::regclass UNION ALL SELECT conname || ' ' || pg_get_constraintdef(oid) "
-            "FROM pg_constraint WHERE conrelid = '\"Bokningar\"'::regclass) AS x");
+        const QString definitions = pgtest::BookingsIndexesAndKeys();
         const QString database = QUrl(m_path).path().mid(1);
         QVariant before;
         QString error;

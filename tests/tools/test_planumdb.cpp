@@ -21,12 +21,7 @@ namespace {
 
 using Outcome = testenv::PlanumdbOutcome;
 using testenv::RunPlanumdb;
-
-// A command line written as one text: the words between blanks.
-QStringList Words(const QString& line)
-{
-    return line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-}
+using testenv::Words;
 
 Outcome RunHere(const QStringList& arguments)
 {
