@@ -101,6 +101,23 @@ inline qint32 SaveNew(booking::DBFunk& db, qint32 person, const QString& start, 
     return SaveNew(db, post);
 }
 
+// Every property of two posts but the number alike.
+inline void ComparePosts(const booking::DBPost& actual, const booking::DBPost& expected)
+{
+    for (int i = 0; i < booking::kPostTextCount; ++i)
+        QCOMPARE(actual.Text(booking::PostText(i)), expected.Text(booking::PostText(i)));
+    QCOMPARE(actual.Betalningsvillkor(), expected.Betalningsvillkor());
+    QCOMPARE(actual.StartTid(), expected.StartTid());
+    QCOMPARE(actual.SlutTid(), expected.SlutTid());
+    QCOMPARE(actual.PersonID(), expected.PersonID());
+    QCOMPARE(actual.ExtraPersonID(), expected.ExtraPersonID());
+    QCOMPARE(actual.Antal(), expected.Antal());
+    QCOMPARE(actual.Typ(), expected.Typ());
+    QCOMPARE(actual.Status(), expected.Status());
+    QCOMPARE(actual.Aktiv(), expected.Aktiv());
+    QCOMPARE(actual.Minuter(), expected.Minuter());
+}
+
 inline QByteArray FileBytes(const QString& path)
 {
     QFile file(path);

@@ -38,22 +38,6 @@ DBPost FullPost(const QString& start = QStringLiteral("2026-12-09 08:15"),
     return post;
 }
 
-void ComparePosts(const DBPost& actual, const DBPost& expected)
-{
-    for (int i = 0; i < kPostTextCount; ++i)
-        QCOMPARE(actual.Text(PostText(i)), expected.Text(PostText(i)));
-    QCOMPARE(actual.Betalningsvillkor(), expected.Betalningsvillkor());
-    QCOMPARE(actual.StartTid(), expected.StartTid());
-    QCOMPARE(actual.SlutTid(), expected.SlutTid());
-    QCOMPARE(actual.PersonID(), expected.PersonID());
-    QCOMPARE(actual.ExtraPersonID(), expected.ExtraPersonID());
-    QCOMPARE(actual.Antal(), expected.Antal());
-    QCOMPARE(actual.Typ(), expected.Typ());
-    QCOMPARE(actual.Status(), expected.Status());
-    QCOMPARE(actual.Aktiv(), expected.Aktiv());
-    QCOMPARE(actual.Minuter(), expected.Minuter());
-}
-
 // Loads 2,500 bookings of an hour each from 2026-01-05 08:00 on, one with a status no database
 // knows where badStatus; commits them where commit.
 void Load(DBFunk& db, bool badStatus, bool commit)
