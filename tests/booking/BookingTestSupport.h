@@ -74,7 +74,7 @@ inline qint32 Save(booking::DBFunk& db, booking::DBPost& post, bool asNew = true
     qint32 saved = -1;
     qint32 result = -1;
     db.SparaPost(post, asNew, saved, result);
-    if (number)
+    if (number != nullptr)
         *number = saved;
     return result;
 }

@@ -35,8 +35,8 @@ QString Get(const char* section, const char* key, const QString& file)
 
 bool Put(const char* section, const char* key, const char* value, const QString& file)
 {
-    return WritePrivateProfileString(QString::fromUtf8(section), key ? QString::fromUtf8(key) : QString(),
-                                     value ? QString::fromUtf8(value) : QString(), file);
+    return WritePrivateProfileString(QString::fromUtf8(section), key != nullptr ? QString::fromUtf8(key) : QString(),
+                                     value != nullptr ? QString::fromUtf8(value) : QString(), file);
 }
 
 QStringList SplitNames(const QString& buffer)

@@ -137,7 +137,8 @@ qint32 ChangeBooking(const QString& location, qint32 number, Change change)
     if (db.ÖppnaDatabas(location, 0, 0) != 1 || !(post = db.HämtaPost(number)))
         return -1;
     change(*post);
-    qint32 saved = 0, result = -1;
+    qint32 saved = 0;
+    qint32 result = -1;
     db.Överlapp(true);
     db.SparaPost(*post, false, saved, result);
     return result;

@@ -164,7 +164,7 @@ private slots:
         for (const char* line : {"", "drop x.db", "seed", "seed --bookings 5", "seed x.db --bookings many",
                                  "seed x.db --resources=0", "seed x.db --colour red", "list x.db --from",
                                  "list x.db --from igår", "init x.db --force"})
-            QTest::newRow(*line ? line : "nothing") << Words(QString::fromUtf8(line));
+            QTest::newRow(*line != '\0' ? line : "nothing") << Words(QString::fromUtf8(line));
     }
     void badCommandLines()
     {
