@@ -131,11 +131,10 @@ private slots:
         QFETCH(int, status);
         if (status == 0) {
             QDir().mkpath(location);
-            QFile other(location + QStringLiteral("/other@example.org.ics"));
-            QVERIFY(other.open(QIODevice::WriteOnly));
-            other.write("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Example//Other 1.0//EN\r\nBEGIN:VEVENT\r\n"
-                        "UID:other@example.org\r\nDTSTAMP:20261101T080000Z\r\nDTSTART:20261102T090000Z\r\n"
-                        "DTEND:20261102T100000Z\r\nSUMMARY:Other\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n");
+            QVERIFY(WriteFile(location + QStringLiteral("/other@example.org.ics"),
+                              ForeignAppointment(QStringLiteral("other@example.org"),
+                                                 QDateTime(QDate(2026, 11, 2), QTime(9, 0), Qt::UTC), 60,
+                                                 "SUMMARY:Other\r\n")));
         }
         const Run run = RunProfile(QStringLiteral("nightly"), QStringLiteral("d7"), location);
         QVERIFY2(run.status == status, qPrintable(run.err));

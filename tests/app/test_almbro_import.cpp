@@ -42,15 +42,6 @@ bool Bookkeeping(const QString& line)
 
 const char kForeignName[] = "f00d-written-elsewhere@example.org.ics";
 
-// An appointment as another calendar program writes one, in local time.
-QByteArray ForeignAppointment(const QString& uid, const QDateTime& start, int minutes, const QString& description)
-{
-    const QString local = QStringLiteral("yyyyMMddTHHmmss");
-    return "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Example Corp.//Other Calendar 4.2//EN\r\n"
-           "BEGIN:VEVENT\r\nUID:" + uid.toUtf8() + "\r\nDTSTAMP:20261101T080000Z\r\nDTSTART:" +
-           start.toString(local).toLatin1() + "\r\nDTEND:" + start.addSecs(60 * minutes).toString(local).toLatin1() +
-           "\r\nSUMMARY:Visit\r\nDESCRIPTION:" + description.toUtf8() + "\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
-}
 } // namespace
 
 class TestAlmbroImport : public QObject {
@@ -71,14 +62,11 @@ private slots:
         // The foreign appointment: yesterday morning, as another calendar program writes one, with
         // properties Almbro neither reads nor writes.
         const QDateTime start(QDate::currentDate().addDays(-1), QTime(10, 0));
-        const QString utc = QStringLiteral("yyyyMMddTHHmmssZ");
-        m_foreign = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Example Corp.//Other Calendar 4.2//EN\r\n"
-                    "BEGIN:VEVENT\r\nUID:f00d-written-elsewhere@example.org\r\nDTSTAMP:20261101T080000Z\r\n"
-                    "DTSTART:" + start.toUTC().toString(utc).toLatin1() + "\r\nDTEND:" +
-                    start.addSecs(5400).toUTC().toString(utc).toLatin1() +
-                    "\r\nSUMMARY:Dentist  \r\nDESCRIPTION:Bring the forms\\, all three\r\nLOCATION:Main street 4\r\n"
-                    "CATEGORIES:Private,Health\r\nORGANIZER;CN=Sam:mailto:sam@example.org\r\n"
-                    "X-OTHER-CLIENT-COLOUR:#33aa77\r\nSEQUENCE:3\r\nCLASS:PRIVATE\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
+        m_foreign =
+            ForeignAppointment(QStringLiteral("f00d-written-elsewhere@example.org"), start, 90,
+                               "SUMMARY:Dentist  \r\nDESCRIPTION:Bring the forms\\, all three\r\nLOCATION:Main "
+                               "street 4\r\nCATEGORIES:Private,Health\r\nORGANIZER;CN=Sam:mailto:sam@example.org\r\n"
+                               "X-OTHER-CLIENT-COLOUR:#33aa77\r\nSEQUENCE:3\r\nCLASS:PRIVATE\r\n");
     }
 
     void foreignAppointmentBecomesOneLinkedBooking()
@@ -87,10 +75,7 @@ private slots:
         QVERIFY2(exported.status == 0, qPrintable(exported.err));
         const qint64 before = Bookings(m_db);
         QVERIFY(before > 0);
-        QFile foreign(AppointmentFolder() + QLatin1Char('/') + QLatin1String(kForeignName));
-        QVERIFY(foreign.open(QIODevice::WriteOnly));
-        foreign.write(m_foreign);
-        foreign.close();
+        QVERIFY(WriteFile(AppointmentFolder() + QLatin1Char('/') + QLatin1String(kForeignName), m_foreign));
         const QMap<QString, QByteArray> exportedFiles = Appointments();
 
         const Run first = RunProfile(QStringLiteral("import"));
@@ -107,7 +92,8 @@ private slots:
         booking::DBFunk db;
         QCOMPARE(db.ÖppnaDatabas(m_db, 0, 0), 1);
         const QDateTime start(QDate::currentDate().addDays(-1), QTime(10, 0));
-        booking::Recordset found = db.HämtaPoster(start.toString(Qt::ISODate), start.addSecs(60).toString(Qt::ISODate), -9);
+        booking::Recordset found =
+            db.HämtaPoster(start.toString(Qt::ISODate), start.addSecs(60).toString(Qt::ISODate), -9);
         qint32 number = 0;
         for (; !found.Eof(); found.MoveNext())
             if (found[QStringLiteral("StartTid")].toDateTime() == start &&
@@ -127,7 +113,8 @@ private slots:
                 was << line;
         std::sort(kept.begin(), kept.end());
         std::sort(was.begin(), was.end());
-        QVERIFY2(kept == was, qPrintable(kept.join(QLatin1Char('\n')) + QStringLiteral("\n--- was:\n") + was.join(QLatin1Char('\n'))));
+        QVERIFY2(kept == was, qPrintable(kept.join(QLatin1Char('\n')) + QStringLiteral("\n--- was:\n") +
+                                         was.join(QLatin1Char('\n'))));
 
         // Again: the foreign appointment is Almbro's now and updates its booking; nothing is added.
         const Run second = RunProfile(QStringLiteral("import"));
@@ -196,10 +183,10 @@ private slots:
             const QDateTime start(QDate::currentDate().addDays(-1), QTime(8 + i, 0));
             const QString description = QStringLiteral("Visit %1 of %2").arg(i + 1).arg(mode);
             starts.insert(description, start);
-            QFile file(calendar + QStringLiteral("/Calendar/visit-%1.ics").arg(i + 1));
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(ForeignAppointment(QStringLiteral("visit-%1-%2@example.org").arg(i + 1).arg(mode), start, 30,
-                                          description));
+            QVERIFY(
+                WriteFile(calendar + QStringLiteral("/Calendar/visit-%1.ics").arg(i + 1),
+                          ForeignAppointment(QStringLiteral("visit-%1-%2@example.org").arg(i + 1).arg(mode), start, 30,
+                                             "SUMMARY:Visit\r\nDESCRIPTION:" + description.toUtf8() + "\r\n", true)));
         }
         const QString profile = QStringLiteral("Server ") + mode;
         QVERIFY(WriteIni(ImportProfile(profile, location, resource)));
@@ -251,7 +238,8 @@ private slots:
             QCOMPARE(post->PersonID(), resource);
             QCOMPARE(post->Status(), 1);
             QVERIFY(post->Aktiv());
-            const QString name = QStringLiteral("/Calendar/visit-%1.ics").arg(post->Notering().section(QLatin1Char(' '), 1, 1));
+            const QString name =
+                QStringLiteral("/Calendar/visit-%1.ics").arg(post->Notering().section(QLatin1Char(' '), 1, 1));
             QFile file(calendar + name);
             QVERIFY(file.open(QIODevice::ReadOnly));
             QVERIFY2(Lines(file.readAll()).contains(QStringLiteral("X-ALMBRO-MILEAGE:") + QString::number(number)),

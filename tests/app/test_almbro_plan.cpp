@@ -71,17 +71,12 @@ class TestAlmbroPlan : public QObject {
                  0);
     }
 
-    void AddForeignAppointment()
+    static bool AddForeignAppointment()
     {
-        const QDateTime start(QDate::currentDate().addDays(-1), QTime(6, 15));
-        const QString utc = QStringLiteral("yyyyMMddTHHmmssZ");
-        QFile foreign(AppointmentFolder() + QLatin1Char('/') + QLatin1String(kForeign));
-        QVERIFY(foreign.open(QIODevice::WriteOnly));
-        foreign.write("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Example//Other 1.0//EN\r\nBEGIN:VEVENT\r\n"
-                      "UID:f00d-plan@example.org\r\nDTSTAMP:20261101T080000Z\r\nDTSTART:" +
-                      start.toUTC().toString(utc).toLatin1() + "\r\nDTEND:" +
-                      start.addSecs(1800).toUTC().toString(utc).toLatin1() +
-                      "\r\nSUMMARY:Early call\r\nDESCRIPTION:From another program\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n");
+        return WriteFile(AppointmentFolder() + QLatin1Char('/') + QLatin1String(kForeign),
+                         ForeignAppointment(QStringLiteral("f00d-plan@example.org"),
+                                            QDateTime(QDate::currentDate().addDays(-1), QTime(6, 15)), 30,
+                                            "SUMMARY:Early call\r\nDESCRIPTION:From another program\r\n"));
     }
 
 private slots:
@@ -116,7 +111,7 @@ private slots:
         if (change == QLatin1String("booking"))
             ChangeOneBooking();
         else if (change == QLatin1String("foreign"))
-            AddForeignAppointment();
+            QVERIFY(AddForeignAppointment());
 
         const QMap<QString, QByteArray> before = Everything();
         const Run plan = Almbro(QStringList{QStringLiteral("/auto"), profile, QStringLiteral("d7")} + flags,

@@ -129,8 +129,7 @@ inline qint64 Bookings(const QString& location)
 }
 
 // Saves a booking again with a change made to it; gives the save's result (0: saved, -1: not found).
-template <typename Change>
-qint32 ChangeBooking(const QString& location, qint32 number, Change change)
+template <typename Change> qint32 ChangeBooking(const QString& location, qint32 number, Change change)
 {
     booking::DBFunk db;
     std::optional<booking::DBPost> post;
@@ -151,7 +150,8 @@ inline QByteArray ExportProfile(const QString& name, const QString& database,
 {
     return "[" + name.toUtf8() +
            "]\nValues=optImport=False;optKalender=True;optNotering=False;optUppgifter=False;cboResurser=-99;"
-           "DataBas=" + database.toUtf8() + ";chkPlanumBokningar=0" + (mappings.isEmpty() ? "" : ";" + mappings) + "\n";
+           "DataBas=" +
+           database.toUtf8() + ";chkPlanumBokningar=0" + (mappings.isEmpty() ? "" : ";" + mappings) + "\n";
 }
 
 // A profile section for Planum.ini: calendar items to bookings of one resource.
@@ -175,6 +175,28 @@ inline QString RunLog()
 {
     QFile log(PlanumDocuments() + QStringLiteral("/Almbro.log"));
     return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
+}
+
+// An appointment as another calendar program writes one, in UTC or (local) in local time;
+// properties: its SUMMARY, DESCRIPTION and any others, each line ending in CRLF.
+inline QByteArray ForeignAppointment(const QString& uid, const QDateTime& start, int minutes,
+                                     const QByteArray& properties, bool local = false)
+{
+    const auto when = [&](const QDateTime& t) {
+        return local ? t.toString(QStringLiteral("yyyyMMddTHHmmss")).toLatin1()
+                     : t.toUTC().toString(QStringLiteral("yyyyMMddTHHmmssZ")).toLatin1();
+    };
+    return "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Example Corp.//Other Calendar 4.2//EN\r\nBEGIN:VEVENT\r\nUID:" +
+           uid.toUtf8() + "\r\nDTSTAMP:20261101T080000Z\r\nDTSTART:" + when(start) +
+           "\r\nDTEND:" + when(start.addSecs(60 * qint64(minutes))) + "\r\n" + properties +
+           "END:VEVENT\r\nEND:VCALENDAR\r\n";
+}
+
+// Writes bytes into a new file; false where it cannot.
+[[nodiscard]] inline bool WriteFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 // Every .ics file of a folder with its bytes.
