@@ -1,33 +1,14 @@
 // An unattended run started where a display exists (a timer in a desktop session, xvfb-run):
 // its message boxes are shown, but each answers itself when its countdown ends, and each is
 // also on stderr and in the run log. Run under xvfb-run; without a display it skips.
-#include "planumdb/Seed.h"
-#include "settings/CTexter.h"
 #include "support/AlmbroProcess.h"
-#include "support/TestEnv.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 
+using namespace testenv;
+
 namespace {
-QString Documents()
-{
-    return qEnvironmentVariable("HOME") + QStringLiteral("/Documents/Planum");
-}
-
-QString Text(const char* id)
-{
-    CTexter texter;
-    texter.SetSpråkfil(testenv::SourceLangDir() + QStringLiteral("/LangEN.ini"));
-    return texter.TextTillAndra(QString::fromLatin1(id));
-}
-
-QString ReadLog()
-{
-    QFile log(Documents() + QStringLiteral("/Almbro.log"));
-    return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
-}
-
 constexpr int kCountdown = 2;
 } // namespace
 
@@ -39,12 +20,9 @@ private slots:
     {
         if (qEnvironmentVariableIsEmpty("DISPLAY"))
             QSKIP("needs a display: run under xvfb-run -a");
-        testenv::PlanumDocuments();
-        QFile ini(Documents() + QStringLiteral("/Planum.ini"));
-        QVERIFY(ini.open(QIODevice::WriteOnly));
-        ini.write("[System]\nLang=EN\nMeddelandeSekunder=" + QByteArray::number(kCountdown) +
-                  "\n[Gone]\nValues=optImport=False;optKalender=True;optNotering=False;optUppgifter=False;"
-                  "DataBas=/no/such.db;chkPlanumBokningar=0\n");
+        QVERIFY(WriteIni("[System]\nLang=EN\nMeddelandeSekunder=" + QByteArray::number(kCountdown) + "\n" +
+                             ExportProfile("Gone", QStringLiteral("/no/such.db"), {}),
+                         false));
     }
 
     void boxesAnswerThemselves_data()
@@ -53,19 +31,19 @@ private slots:
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("text");
         QTest::newRow("profile not found") << QStringList{"/auto", "nosuch", "d1"} << 4 << "nosuch d1";
-        QTest::newRow("database cannot be opened") << QStringList{"/auto", "gone", "w1"} << 5 << Text("R0722");
+        QTest::newRow("database cannot be opened") << QStringList{"/auto", "gone", "w1"} << 5 << EnglishText("R0722");
     }
     void boxesAnswerThemselves()
     {
         QFETCH(QStringList, args);
         QFETCH(int, status);
         QFETCH(QString, text);
-        QFile::remove(Documents() + QStringLiteral("/Almbro.log"));
+        QFile::remove(PlanumDocuments() + QStringLiteral("/Almbro.log"));
 
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove(QStringLiteral("QT_QPA_PLATFORM")); // the real display, not offscreen
-        env.insert(QStringLiteral("ALMBRO_CALENDAR"), testenv::Root() + QStringLiteral("/calendar"));
+        env.insert(QStringLiteral("ALMBRO_CALENDAR"), CalendarLocation());
         process.setProcessEnvironment(env);
         QElapsedTimer clock;
         clock.start();
@@ -83,7 +61,7 @@ private slots:
         // The box was on the screen and waited for its countdown before it answered itself.
         QVERIFY2(ms >= kCountdown * 1000 - 200, qPrintable(QString::number(ms)));
         QVERIFY2(err.contains(QStringLiteral("Almbro: ")) && err.contains(text), qPrintable(err));
-        const QString log = ReadLog();
+        const QString log = RunLog();
         QVERIFY2(log.contains(QStringLiteral("\tmessage\tAlmbro: ")) && log.contains(text), qPrintable(log));
     }
 };

@@ -1,36 +1,18 @@
 // Unattended imports as a nightly schedule runs them: a window of Almbro's own appointments and
 // one written by another program, imported twice, must add exactly one booking and link the
 // foreign appointment to it; nothing is copied, and the second run changes nothing.
-#include "booking/DBFunk.h"
-#include "planumdb/Seed.h"
 #include "support/AlmbroProcess.h"
 #include "support/PgCluster.h"
-#include "support/TestEnv.h"
 
 #include <QDir>
 #include <QRegularExpression>
 
-using testenv::Run;
+using namespace testenv;
 
 namespace {
-QString Documents()
+QMap<QString, QByteArray> Appointments()
 {
-    return testenv::PlanumDocuments();
-}
-
-QString Folder()
-{
-    return testenv::AppointmentFolder();
-}
-
-Run Almbro(const QString& profile)
-{
-    return testenv::RunProfile(profile);
-}
-
-QMap<QString, QByteArray> Snapshot()
-{
-    return testenv::Snapshot(Folder());
+    return Snapshot(AppointmentFolder());
 }
 
 // The content lines of an iCalendar text, unfolded.
@@ -58,25 +40,8 @@ bool Bookkeeping(const QString& line)
     return re.match(line).hasMatch();
 }
 
-qint64 Bookings(const QString& db)
-{
-    booking::DBFunk funk;
-    if (funk.ÖppnaDatabas(db, 0, 0) != 1)
-        return -1;
-    return funk.AntalBokningar();
-}
-
 const char kForeignName[] = "f00d-written-elsewhere@example.org.ics";
 
-// An appointment as another calendar program writes one, in local time.
-QByteArray ForeignAppointment(const QString& uid, const QDateTime& start, int minutes, const QString& description)
-{
-    const QString local = QStringLiteral("yyyyMMddTHHmmss");
-    return "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Example Corp.//Other Calendar 4.2//EN\r\n"
-           "BEGIN:VEVENT\r\nUID:" + uid.toUtf8() + "\r\nDTSTAMP:20261101T080000Z\r\nDTSTART:" +
-           start.toString(local).toLatin1() + "\r\nDTEND:" + start.addSecs(60 * minutes).toString(local).toLatin1() +
-           "\r\nSUMMARY:Visit\r\nDESCRIPTION:" + description.toUtf8() + "\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
-}
 } // namespace
 
 class TestAlmbroImport : public QObject {
@@ -87,64 +52,37 @@ class TestAlmbroImport : public QObject {
 private slots:
     void initTestCase()
     {
-        m_db = Documents() + QStringLiteral("/Planum.db");
-        booking::DBFunk::SkapaDatabas(m_db);
-        qint32 resource = 0;
-        {
-            booking::DBFunk db;
-            QCOMPARE(db.ÖppnaDatabas(m_db, 0, 0), 1);
-            planumdb::SeedOptions options;
-            options.resources = 4;
-            options.bookings = 30;
-            options.from = QDate::currentDate().addDays(-5);
-            options.days = 4;
-            options.seed = 7;
-            planumdb::Seed(db, options);
-            booking::Recordset persons = db.HämtaPersoner(0, 0, 0, 0, 0);
-            resource = persons[QStringLiteral("ID")].toInt();
-        }
-        QFile ini(Documents() + QStringLiteral("/Planum.ini"));
-        QVERIFY(ini.open(QIODevice::WriteOnly));
-        const QByteArray db = m_db.toUtf8();
-        ini.write("[System]\nLang=EN\nDataBas1=" + db +
-                  "\n[Export]\nValues=optImport=False;optKalender=True;optNotering=False;optUppgifter=False;"
-                  "cboResurser=-99;DataBas=" + db +
-                  ";chkPlanumBokningar=0;Koppling1=Kundnamn,Subject;Koppling2=Notering,Text\n"
-                  "[Import]\nValues=optImport=True;optKalender=True;optNotering=False;optUppgifter=False;lstResurser=" +
-                  QByteArray::number(resource) + ";DataBas=" + db +
-                  ";Status=1;chkPlanumBokningar=0;Koppling1=Notering,Text\n");
-        ini.close();
+        m_db = PlanumDocuments() + QStringLiteral("/Planum.db");
+        const qint32 resource = SeedDatabase(m_db, {4, 30, QDate::currentDate().addDays(-5), 4, 7});
+        QVERIFY(resource > 0);
+        QVERIFY(WriteIni("[System]\nLang=EN\nDataBas1=" + m_db.toUtf8() + "\n" + ExportProfile("Export", m_db) +
+                             ImportProfile("Import", m_db, resource),
+                         false));
 
         // The foreign appointment: yesterday morning, as another calendar program writes one, with
         // properties Almbro neither reads nor writes.
         const QDateTime start(QDate::currentDate().addDays(-1), QTime(10, 0));
-        const QString utc = QStringLiteral("yyyyMMddTHHmmssZ");
-        m_foreign = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Example Corp.//Other Calendar 4.2//EN\r\n"
-                    "BEGIN:VEVENT\r\nUID:f00d-written-elsewhere@example.org\r\nDTSTAMP:20261101T080000Z\r\n"
-                    "DTSTART:" + start.toUTC().toString(utc).toLatin1() + "\r\nDTEND:" +
-                    start.addSecs(5400).toUTC().toString(utc).toLatin1() +
-                    "\r\nSUMMARY:Dentist  \r\nDESCRIPTION:Bring the forms\\, all three\r\nLOCATION:Main street 4\r\n"
-                    "CATEGORIES:Private,Health\r\nORGANIZER;CN=Sam:mailto:sam@example.org\r\n"
-                    "X-OTHER-CLIENT-COLOUR:#33aa77\r\nSEQUENCE:3\r\nCLASS:PRIVATE\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
+        m_foreign =
+            ForeignAppointment(QStringLiteral("f00d-written-elsewhere@example.org"), start, 90,
+                               "SUMMARY:Dentist  \r\nDESCRIPTION:Bring the forms\\, all three\r\nLOCATION:Main "
+                               "street 4\r\nCATEGORIES:Private,Health\r\nORGANIZER;CN=Sam:mailto:sam@example.org\r\n"
+                               "X-OTHER-CLIENT-COLOUR:#33aa77\r\nSEQUENCE:3\r\nCLASS:PRIVATE\r\n");
     }
 
     void foreignAppointmentBecomesOneLinkedBooking()
     {
-        const Run exported = Almbro(QStringLiteral("export"));
+        const Run exported = RunProfile(QStringLiteral("export"));
         QVERIFY2(exported.status == 0, qPrintable(exported.err));
         const qint64 before = Bookings(m_db);
         QVERIFY(before > 0);
-        QFile foreign(Folder() + QLatin1Char('/') + QLatin1String(kForeignName));
-        QVERIFY(foreign.open(QIODevice::WriteOnly));
-        foreign.write(m_foreign);
-        foreign.close();
-        const QMap<QString, QByteArray> exportedFiles = Snapshot();
+        QVERIFY(WriteFile(AppointmentFolder() + QLatin1Char('/') + QLatin1String(kForeignName), m_foreign));
+        const QMap<QString, QByteArray> exportedFiles = Appointments();
 
-        const Run first = Almbro(QStringLiteral("import"));
+        const Run first = RunProfile(QStringLiteral("import"));
         QVERIFY2(first.status == 0, qPrintable(first.out + first.err));
         QCOMPARE(Bookings(m_db), before + 1); // the foreign one, and no copy of any other
 
-        const QMap<QString, QByteArray> linked = Snapshot();
+        const QMap<QString, QByteArray> linked = Appointments();
         QCOMPARE(linked.keys(), exportedFiles.keys()); // no appointment added or removed
         for (const QString& name : linked.keys())
             if (name != QLatin1String(kForeignName))
@@ -154,7 +92,8 @@ private slots:
         booking::DBFunk db;
         QCOMPARE(db.ÖppnaDatabas(m_db, 0, 0), 1);
         const QDateTime start(QDate::currentDate().addDays(-1), QTime(10, 0));
-        booking::Recordset found = db.HämtaPoster(start.toString(Qt::ISODate), start.addSecs(60).toString(Qt::ISODate), -9);
+        booking::Recordset found =
+            db.HämtaPoster(start.toString(Qt::ISODate), start.addSecs(60).toString(Qt::ISODate), -9);
         qint32 number = 0;
         for (; !found.Eof(); found.MoveNext())
             if (found[QStringLiteral("StartTid")].toDateTime() == start &&
@@ -174,18 +113,19 @@ private slots:
                 was << line;
         std::sort(kept.begin(), kept.end());
         std::sort(was.begin(), was.end());
-        QVERIFY2(kept == was, qPrintable(kept.join(QLatin1Char('\n')) + QStringLiteral("\n--- was:\n") + was.join(QLatin1Char('\n'))));
+        QVERIFY2(kept == was, qPrintable(kept.join(QLatin1Char('\n')) + QStringLiteral("\n--- was:\n") +
+                                         was.join(QLatin1Char('\n'))));
 
         // Again: the foreign appointment is Almbro's now and updates its booking; nothing is added.
-        const Run second = Almbro(QStringLiteral("import"));
+        const Run second = RunProfile(QStringLiteral("import"));
         QVERIFY2(second.status == 0, qPrintable(second.out + second.err));
         QCOMPARE(Bookings(m_db), before + 1);
-        QCOMPARE(Snapshot(), linked);
+        QCOMPARE(Appointments(), linked);
 
         // The next export finds the linked appointment by its marker and updates it in place.
-        const Run again = Almbro(QStringLiteral("export"));
+        const Run again = RunProfile(QStringLiteral("export"));
         QVERIFY2(again.status == 0, qPrintable(again.out + again.err));
-        const QMap<QString, QByteArray> reexported = Snapshot();
+        const QMap<QString, QByteArray> reexported = Appointments();
         QCOMPARE(reexported.keys(), linked.keys());
         QVERIFY(Lines(reexported[QLatin1String(kForeignName)])
                     .contains(QStringLiteral("X-ALMBRO-MILEAGE:") + QString::number(number)));
@@ -214,20 +154,9 @@ private slots:
         QVERIFY2(server.Start(), qPrintable(server.Error()));
         const QString location = server.NewDatabase();
         const QString database = QUrl(location).path().mid(1);
-        booking::DBFunk::SkapaDatabas(location);
-        qint32 resource = 0;
-        {
-            booking::DBFunk db;
-            QCOMPARE(db.ÖppnaDatabas(location, 0, 0), 1);
-            planumdb::SeedOptions options; // resources, and bookings long before the import's week
-            options.resources = 3;
-            options.bookings = 20;
-            options.from = QDate(2020, 1, 6);
-            options.days = 5;
-            options.seed = 5;
-            planumdb::Seed(db, options);
-            resource = db.HämtaPersoner(0, 0, 0, 0, 0)[QStringLiteral("ID")].toInt();
-        }
+        // Resources, and bookings long before the import's week.
+        const qint32 resource = SeedDatabase(location, {3, 20, QDate(2020, 1, 6), 5, 5});
+        QVERIFY(resource > 0);
         const qint64 before = Bookings(location);
         QCOMPARE(before, qint64(20));
         QString error;
@@ -247,29 +176,23 @@ private slots:
                  qPrintable(error));
 
         // Six appointments of another program yesterday, half an hour each, an hour apart.
-        const QString calendar = testenv::Root() + QStringLiteral("/server-") + mode;
+        const QString calendar = Root() + QStringLiteral("/server-") + mode;
         QDir().mkpath(calendar + QStringLiteral("/Calendar"));
         QMap<QString, QDateTime> starts; // description -> start
         for (int i = 0; i < 6; ++i) {
             const QDateTime start(QDate::currentDate().addDays(-1), QTime(8 + i, 0));
             const QString description = QStringLiteral("Visit %1 of %2").arg(i + 1).arg(mode);
             starts.insert(description, start);
-            QFile file(calendar + QStringLiteral("/Calendar/visit-%1.ics").arg(i + 1));
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(ForeignAppointment(QStringLiteral("visit-%1-%2@example.org").arg(i + 1).arg(mode), start, 30,
-                                          description));
+            QVERIFY(
+                WriteFile(calendar + QStringLiteral("/Calendar/visit-%1.ics").arg(i + 1),
+                          ForeignAppointment(QStringLiteral("visit-%1-%2@example.org").arg(i + 1).arg(mode), start, 30,
+                                             "SUMMARY:Visit\r\nDESCRIPTION:" + description.toUtf8() + "\r\n", true)));
         }
         const QString profile = QStringLiteral("Server ") + mode;
-        QFile ini(Documents() + QStringLiteral("/Planum.ini"));
-        QVERIFY(ini.open(QIODevice::Append));
-        ini.write("[" + profile.toUtf8() +
-                  "]\nValues=optImport=True;optKalender=True;optNotering=False;optUppgifter=False;lstResurser=" +
-                  QByteArray::number(resource) + ";DataBas=" + location.toUtf8() +
-                  ";Status=1;chkPlanumBokningar=0;Koppling1=Notering,Text\n");
-        ini.close();
+        QVERIFY(WriteIni(ImportProfile(profile, location, resource)));
 
         QProcess run;
-        testenv::StartAlmbro(run, {QStringLiteral("/auto"), profile, QStringLiteral("d7")}, calendar);
+        StartAlmbro(run, {QStringLiteral("/auto"), profile, QStringLiteral("d7")}, calendar);
         QVERIFY(run.waitForStarted());
         // The third save is held back: the run's session sleeps in the trigger.
         const QString held = QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE wait_event = 'PgSleep' AND "
@@ -281,14 +204,12 @@ private slots:
         QCOMPARE(run.state(), QProcess::Running);
         server.Stop(mode);
 
-        const testenv::Run ended = testenv::Finish(run);
+        const Run ended = Finish(run);
         QVERIFY2(ended.status == 5, qPrintable(QString::number(ended.status) + QLatin1Char(' ') + ended.err));
         QVERIFY2(ended.err.contains(cause), qPrintable(ended.err));
         QVERIFY2(ended.err.contains(server.Socket()), qPrintable(ended.err)); // names the server
         QVERIFY2(!ended.err.contains(QString::fromUtf8(pgtest::Cluster::kPassword)), qPrintable(ended.err));
-        QFile log(Documents() + QStringLiteral("/Almbro.log"));
-        QVERIFY(log.open(QIODevice::ReadOnly));
-        const QString logged = QString::fromUtf8(log.readAll());
+        const QString logged = RunLog();
         const int line = logged.lastIndexOf(QStringLiteral("profile=") + profile.toLower());
         QVERIFY2(line >= 0, qPrintable(logged));
         const QString runLog = logged.mid(line);
@@ -317,7 +238,8 @@ private slots:
             QCOMPARE(post->PersonID(), resource);
             QCOMPARE(post->Status(), 1);
             QVERIFY(post->Aktiv());
-            const QString name = QStringLiteral("/Calendar/visit-%1.ics").arg(post->Notering().section(QLatin1Char(' '), 1, 1));
+            const QString name =
+                QStringLiteral("/Calendar/visit-%1.ics").arg(post->Notering().section(QLatin1Char(' '), 1, 1));
             QFile file(calendar + name);
             QVERIFY(file.open(QIODevice::ReadOnly));
             QVERIFY2(Lines(file.readAll()).contains(QStringLiteral("X-ALMBRO-MILEAGE:") + QString::number(number)),

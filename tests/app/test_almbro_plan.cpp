@@ -1,35 +1,19 @@
 // "/plan": an unattended run that says, item by item, what the transfer would do and writes
 // nothing; the run that follows does exactly what it said.
-#include "booking/DBFunk.h"
-#include "planumdb/Seed.h"
-#include "settings/CTexter.h"
 #include "support/AlmbroProcess.h"
-#include "support/TestEnv.h"
 
 #include <QDirIterator>
 #include <QRegularExpression>
 
-using testenv::Run;
+using namespace testenv;
 
 namespace {
-QString Documents()
-{
-    return testenv::PlanumDocuments();
-}
-
-QString Text(const char* id)
-{
-    CTexter texter;
-    texter.SetSpråkfil(testenv::SourceLangDir() + QStringLiteral("/LangEN.ini"));
-    return texter.TextTillAndra(QString::fromLatin1(id));
-}
-
 // Every file under the settings folder (Planum.ini, the database, the log) and the calendar,
 // with its bytes: what a plan must leave exactly as it found it.
 QMap<QString, QByteArray> Everything()
 {
     QMap<QString, QByteArray> files;
-    for (const QString& top : {Documents(), testenv::CalendarLocation()}) {
+    for (const QString& top : {PlanumDocuments(), CalendarLocation()}) {
         QDirIterator it(top, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
         while (it.hasNext()) {
             QFile f(it.next());
@@ -54,11 +38,8 @@ Counts Numbers(const QString& line)
 // The counts of the last run in the run log, and how many items it handled.
 Counts Logged(int* handled)
 {
-    QFile log(Documents() + QStringLiteral("/Almbro.log"));
-    if (!log.open(QIODevice::ReadOnly))
-        return {};
     QString last;
-    for (const QString& line : QString::fromUtf8(log.readAll()).split(QLatin1Char('\n')))
+    for (const QString& line : RunLog().split(QLatin1Char('\n')))
         if (line.contains(QLatin1String("\tprofile=")))
             last = line;
     Counts counts;
@@ -82,60 +63,31 @@ class TestAlmbroPlan : public QObject {
     {
         booking::DBFunk db;
         QCOMPARE(db.ÖppnaDatabas(m_db, 0, 0), 1);
-        booking::Recordset week =
-            db.HämtaPoster(QDate::currentDate().addDays(-7).toString(Qt::ISODate) + QStringLiteral(" 00:00:00"),
-                           QDate::currentDate().toString(Qt::ISODate) + QStringLiteral(" 23:59:59"), -9);
-        m_changed = week[QStringLiteral("Nyckel")].toInt();
-        booking::DBPost post = *db.HämtaPost(m_changed);
-        post.Kundnamn(post.Kundnamn() + QStringLiteral(" (renamed)"));
-        qint32 number = 0, result = -1;
-        db.Överlapp(true);
-        db.SparaPost(post, false, number, result);
-        QCOMPARE(result, 0);
+        m_changed = db.HämtaPoster(QDate::currentDate().addDays(-7).toString(Qt::ISODate) + QStringLiteral(" 00:00:00"),
+                                   QDate::currentDate().toString(Qt::ISODate) + QStringLiteral(" 23:59:59"), -9)
+                        [QStringLiteral("Nyckel")].toInt();
+        QCOMPARE(ChangeBooking(m_db, m_changed,
+                               [](booking::DBPost& post) { post.Kundnamn(post.Kundnamn() + QStringLiteral(" (renamed)")); }),
+                 0);
     }
 
-    void AddForeignAppointment()
+    static bool AddForeignAppointment()
     {
-        const QDateTime start(QDate::currentDate().addDays(-1), QTime(6, 15));
-        const QString utc = QStringLiteral("yyyyMMddTHHmmssZ");
-        QFile foreign(testenv::AppointmentFolder() + QLatin1Char('/') + QLatin1String(kForeign));
-        QVERIFY(foreign.open(QIODevice::WriteOnly));
-        foreign.write("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Example//Other 1.0//EN\r\nBEGIN:VEVENT\r\n"
-                      "UID:f00d-plan@example.org\r\nDTSTAMP:20261101T080000Z\r\nDTSTART:" +
-                      start.toUTC().toString(utc).toLatin1() + "\r\nDTEND:" +
-                      start.addSecs(1800).toUTC().toString(utc).toLatin1() +
-                      "\r\nSUMMARY:Early call\r\nDESCRIPTION:From another program\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n");
+        return WriteFile(AppointmentFolder() + QLatin1Char('/') + QLatin1String(kForeign),
+                         ForeignAppointment(QStringLiteral("f00d-plan@example.org"),
+                                            QDateTime(QDate::currentDate().addDays(-1), QTime(6, 15)), 30,
+                                            "SUMMARY:Early call\r\nDESCRIPTION:From another program\r\n"));
     }
 
 private slots:
     void initTestCase()
     {
-        m_db = Documents() + QStringLiteral("/Planum.db");
-        booking::DBFunk::SkapaDatabas(m_db);
-        qint32 resource = 0;
-        {
-            booking::DBFunk db;
-            QCOMPARE(db.ÖppnaDatabas(m_db, 0, 0), 1);
-            planumdb::SeedOptions options;
-            options.resources = 4;
-            options.bookings = 25;
-            options.from = QDate::currentDate().addDays(-5);
-            options.days = 4;
-            options.seed = 5;
-            planumdb::Seed(db, options);
-            booking::Recordset persons = db.HämtaPersoner(0, 0, 0, 0, 0);
-            resource = persons[QStringLiteral("ID")].toInt();
-        }
-        QFile ini(Documents() + QStringLiteral("/Planum.ini"));
-        QVERIFY(ini.open(QIODevice::WriteOnly));
-        const QByteArray db = m_db.toUtf8();
-        ini.write("[System]\nLang=EN\nDataBas1=" + db +
-                  "\n[Export]\nValues=optImport=False;optKalender=True;optNotering=False;optUppgifter=False;"
-                  "cboResurser=-99;DataBas=" + db +
-                  ";chkPlanumBokningar=0;Koppling1=Kundnamn,Subject;Koppling2=Notering,Text\n"
-                  "[Import]\nValues=optImport=True;optKalender=True;optNotering=False;optUppgifter=False;lstResurser=" +
-                  QByteArray::number(resource) + ";DataBas=" + db +
-                  ";Status=1;chkPlanumBokningar=0;Koppling1=Notering,Text\n");
+        m_db = PlanumDocuments() + QStringLiteral("/Planum.db");
+        const qint32 resource = SeedDatabase(m_db, {4, 25, QDate::currentDate().addDays(-5), 4, 5});
+        QVERIFY(resource > 0);
+        QVERIFY(WriteIni("[System]\nLang=EN\nDataBas1=" + m_db.toUtf8() + "\n" + ExportProfile("Export", m_db) +
+                             ImportProfile("Import", m_db, resource),
+                         false));
     }
 
     // The rows run in order, each on what the ones before left.
@@ -159,11 +111,11 @@ private slots:
         if (change == QLatin1String("booking"))
             ChangeOneBooking();
         else if (change == QLatin1String("foreign"))
-            AddForeignAppointment();
+            QVERIFY(AddForeignAppointment());
 
         const QMap<QString, QByteArray> before = Everything();
-        const Run plan = testenv::Almbro(QStringList{QStringLiteral("/auto"), profile, QStringLiteral("d7")} + flags,
-                                         testenv::CalendarLocation());
+        const Run plan = Almbro(QStringList{QStringLiteral("/auto"), profile, QStringLiteral("d7")} + flags,
+                                         CalendarLocation());
         QVERIFY2(plan.status == 0 || plan.status == 6, qPrintable(plan.err));
         const QMap<QString, QByteArray> after = Everything();
         QCOMPARE(after.keys(), before.keys());
@@ -175,7 +127,7 @@ private slots:
         const Counts planned = Numbers(lines.takeLast());
         QCOMPARE(planned.size(), 4);
 
-        const Run run = testenv::RunProfile(profile);
+        const Run run = RunProfile(profile);
         QVERIFY2(run.status == 0 || run.status == 6, qPrintable(run.err));
         int handled = -1;
         QCOMPARE(Logged(&handled), planned);
@@ -184,15 +136,15 @@ private slots:
         QCOMPARE(planned[0] + planned[1] + planned[2] + planned[3], handled);
         QVERIFY(handled > 0);
 
-        const QString booking = Text("R6002") + QLatin1Char(' ');
+        const QString booking = EnglishText("R6002") + QLatin1Char(' ');
         if (QTest::currentDataTag() == QLatin1String("export to an empty calendar: all new")) {
             QCOMPARE(planned[0], handled);
-            QVERIFY2(lines.first().startsWith(Text("R6301") + QStringLiteral(": ") + booking), qPrintable(lines.first()));
+            QVERIFY2(lines.first().startsWith(EnglishText("R6301") + QStringLiteral(": ") + booking), qPrintable(lines.first()));
         } else if (change == QLatin1String("booking")) {
             QCOMPARE(planned, (Counts{0, 1, handled - 1, 0}));
             // The update names the appointment field that changes, and only that one.
-            const QString update = Text("R6302") + QStringLiteral(": ") + booking + QString::number(m_changed) +
-                                   QStringLiteral(": ") + Text("R2298");
+            const QString update = EnglishText("R6302") + QStringLiteral(": ") + booking + QString::number(m_changed) +
+                                   QStringLiteral(": ") + EnglishText("R2298");
             QVERIFY2(lines.contains(update), qPrintable(lines.join(QLatin1Char('\n'))));
         } else if (profile == QLatin1String("Export") || QTest::currentDataTag() == QLatin1String("import again")) {
             QCOMPARE(planned, (Counts{0, 0, handled, 0}));

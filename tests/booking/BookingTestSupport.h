@@ -67,6 +67,57 @@ inline booking::DBPost Post(qint32 person, const QString& start, const QString& 
     return post;
 }
 
+// Saves a post, as new or over the booking of its number, and gives SparaPost's answer (0:
+// saved); number, where given, gets the booking's number.
+inline qint32 Save(booking::DBFunk& db, booking::DBPost& post, bool asNew = true, qint32* number = nullptr)
+{
+    qint32 saved = -1;
+    qint32 result = -1;
+    db.SparaPost(post, asNew, saved, result);
+    if (number != nullptr)
+        *number = saved;
+    return result;
+}
+
+// Saves a post as a new booking; gives its number, 0 where the save was refused.
+inline qint32 SaveNew(booking::DBFunk& db, booking::DBPost& post)
+{
+    qint32 number = 0;
+    return Save(db, post, true, &number) == 0 ? number : 0;
+}
+
+// Adds one resource and commits it; gives its number.
+inline qint32 AddResource(booking::DBFunk& db, const QString& first, const QString& last, const QString& place = {})
+{
+    booking::BulkWriter writer(db);
+    const qint32 id = writer.AddResource(first, last, place);
+    writer.Commit();
+    return id;
+}
+
+inline qint32 SaveNew(booking::DBFunk& db, qint32 person, const QString& start, const QString& end)
+{
+    booking::DBPost post = Post(person, start, end);
+    return SaveNew(db, post);
+}
+
+// Every property of two posts but the number alike.
+inline void ComparePosts(const booking::DBPost& actual, const booking::DBPost& expected)
+{
+    for (int i = 0; i < booking::kPostTextCount; ++i)
+        QCOMPARE(actual.Text(booking::PostText(i)), expected.Text(booking::PostText(i)));
+    QCOMPARE(actual.Betalningsvillkor(), expected.Betalningsvillkor());
+    QCOMPARE(actual.StartTid(), expected.StartTid());
+    QCOMPARE(actual.SlutTid(), expected.SlutTid());
+    QCOMPARE(actual.PersonID(), expected.PersonID());
+    QCOMPARE(actual.ExtraPersonID(), expected.ExtraPersonID());
+    QCOMPARE(actual.Antal(), expected.Antal());
+    QCOMPARE(actual.Typ(), expected.Typ());
+    QCOMPARE(actual.Status(), expected.Status());
+    QCOMPARE(actual.Aktiv(), expected.Aktiv());
+    QCOMPARE(actual.Minuter(), expected.Minuter());
+}
+
 inline QByteArray FileBytes(const QString& path)
 {
     QFile file(path);
@@ -80,12 +131,13 @@ inline QStringList FilesBeside(const QString& path)
     return QDir(QFileInfo(path).absolutePath()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
 }
 
-// The Nyckel values of a recordset, in its order; the set is left at its end.
-inline QList<qint32> Keys(booking::Recordset records)
+// The numbers of a recordset (its Nyckel, or the field named), in its order; the set is left
+// at its end.
+inline QList<qint32> Keys(booking::Recordset records, const QString& field = QStringLiteral("Nyckel"))
 {
     QList<qint32> keys;
     while (!records.Eof()) {
-        keys << records[QStringLiteral("Nyckel")].toInt();
+        keys << records[field].toInt();
         records.MoveNext();
     }
     return keys;
@@ -184,7 +236,7 @@ private:
     do {                                                                                                               \
         bool raised_ = false;                                                                                          \
         try {                                                                                                          \
-            (void)(statement);                                                                                               \
+            (void)(statement);                                                                                         \
         } catch (const vb::ErrObject& e_) {                                                                            \
             raised_ = true;                                                                                            \
             QCOMPARE(e_.Number(), long(number));                                                                       \

@@ -155,37 +155,26 @@ private slots:
         const QString path = CreateDatabase();
         DBFunk db;
         OPEN_OR_FAIL(db, path);
-        {
-            BulkWriter writer(db);
-            writer.AddResource(QStringLiteral("Anna"), QStringLiteral("Berg"), QString());
-            writer.Commit();
-        }
-        qint32 number = -1;
-        qint32 result = -1;
+        AddResource(db, QStringLiteral("Anna"), QStringLiteral("Berg"));
         DBPost first = Post(1, QStringLiteral("2026-12-09 10:00"), QStringLiteral("2026-12-09 12:00"));
-        db.SparaPost(first, true, number, result);
-        QCOMPARE(result, 0);
+        QCOMPARE(Save(db, first), 0);
 
         QVERIFY(!db.Överlapp());
         DBPost second = Post(1, QStringLiteral("2026-12-09 11:00"), QStringLiteral("2026-12-09 13:00"));
-        db.SparaPost(second, true, number, result);
-        QCOMPARE(result, 1);
+        qint32 number = -1;
+        QCOMPARE(Save(db, second, true, &number), 1);
         QCOMPARE(number, 0);
         QCOMPARE(second.Nyckel(), 0);
         QCOMPARE(db.AntalBokningar(), qint64(1));
 
         DBPost afterwards = Post(1, QStringLiteral("2026-12-09 12:00"), QStringLiteral("2026-12-09 13:00"));
-        db.SparaPost(afterwards, true, number, result);
-        QCOMPARE(result, 0);
-
+        QCOMPARE(Save(db, afterwards), 0);
         // A booking whose status does not block is saved beside the others.
         DBPost waiting = Post(1, QStringLiteral("2026-12-09 11:00"), QStringLiteral("2026-12-09 13:00"), 4);
-        db.SparaPost(waiting, true, number, result);
-        QCOMPARE(result, 0);
+        QCOMPARE(Save(db, waiting), 0);
 
         db.Överlapp(true);
-        db.SparaPost(second, true, number, result);
-        QCOMPARE(result, 0);
+        QCOMPARE(Save(db, second, true, &number), 0);
         QCOMPARE(second.Nyckel(), number);
         QCOMPARE(db.AntalBokningar(), qint64(4));
         QVERIFY(db.HämtaPost(number).has_value());
@@ -208,23 +197,17 @@ private slots:
         QVERIFY(post.has_value());
         post->SlutTid(At(QStringLiteral("2026-12-09 11:30")));
         qint32 number = -1;
-        qint32 result = -1;
-        db.SparaPost(*post, false, number, result);
-        QCOMPARE(result, 0);
+        QCOMPARE(Save(db, *post, false, &number), 0);
         QCOMPARE(number, 1);
         post->SlutTid(At(QStringLiteral("2026-12-09 13:30")));
-        db.SparaPost(*post, false, number, result);
-        QCOMPARE(result, 1);
+        QCOMPARE(Save(db, *post, false), 1);
         QCOMPARE(db.HämtaPost(1)->SlutTid(), At(QStringLiteral("2026-12-09 11:30")));
         // Saved as new, the same booking clashes with the one it was read from.
         post->SlutTid(At(QStringLiteral("2026-12-09 11:00")));
-        db.SparaPost(*post, true, number, result);
-        QCOMPARE(result, 1);
+        QCOMPARE(Save(db, *post), 1);
         // A cancelled booking never clashes.
         post->Aktiv(false);
-        db.SparaPost(*post, true, number, result);
-        QCOMPARE(result, 0);
-        QCOMPARE(number, 3);
+        QCOMPARE(SaveNew(db, *post), 3);
     }
 };
 

@@ -73,9 +73,7 @@ private slots:
         {
             DBFunk db;
             OPEN_OR_FAIL(db, location);
-            BulkWriter writer(db);
-            writer.AddResource(QStringLiteral("Sal"), QStringLiteral("A"), QString());
-            writer.Commit();
+            AddResource(db, QStringLiteral("Sal"), QStringLiteral("A"));
         }
         QProcess desks[2];
         for (int d = 0; d < 2; ++d)

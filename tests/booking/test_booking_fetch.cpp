@@ -125,35 +125,32 @@ private slots:
         vb::SetLocaleForTest(QLocale(QStringLiteral("sv_SE")));
     }
 
-    void notADateRaises13_data()
+    // Not a date: error 13; a resource number that is none: error 5.
+    void badArgumentsRaise_data()
     {
         QTest::addColumn<QString>("start");
         QTest::addColumn<QString>("end");
-        QTest::newRow("month 13") << "2026-13-01 00:00:00"
-                                  << "2026-12-31 23:59:59";
-        QTest::newRow("words") << "2026-12-01 00:00:00" << QString::fromUtf8("i morgon");
-        QTest::newRow("empty") << ""
-                               << "2026-12-31 23:59:59";
-        QTest::newRow("hour 25") << "2026-12-01 25:00:00"
-                                 << "2026-12-31 23:59:59";
+        QTest::addColumn<qint32>("resource");
+        QTest::addColumn<long>("error");
+        const auto row = [](const char* name, const char* start, const char* end, qint32 resource, long error) {
+            QTest::newRow(name) << QString::fromUtf8(start) << QString::fromUtf8(end) << resource << error;
+        };
+        row("month 13", "2026-13-01 00:00:00", "2026-12-31 23:59:59", -9, vb::ErrTypeMismatch);
+        row("words", "2026-12-01 00:00:00", "i morgon", -9, vb::ErrTypeMismatch);
+        row("empty", "", "2026-12-31 23:59:59", -9, vb::ErrTypeMismatch);
+        row("hour 25", "2026-12-01 25:00:00", "2026-12-31 23:59:59", -9, vb::ErrTypeMismatch);
+        row("resource 0", "2026-12-09 00:00:00", "2026-12-09 23:59:59", 0, vb::ErrInvalidProcedureCall);
+        row("resource -1", "2026-12-09 00:00:00", "2026-12-09 23:59:59", -1, vb::ErrInvalidProcedureCall);
     }
-    void notADateRaises13()
+    void badArgumentsRaise()
     {
         QFETCH(QString, start);
         QFETCH(QString, end);
+        QFETCH(qint32, resource);
+        QFETCH(long, error);
         DBFunk db;
         OPEN_OR_FAIL(db, m_path);
-        EXPECT_RAISES(vb::ErrTypeMismatch, db.HämtaPoster(start, end, -9));
-    }
-
-    void resourceArgument()
-    {
-        DBFunk db;
-        OPEN_OR_FAIL(db, m_path);
-        EXPECT_RAISES(vb::ErrInvalidProcedureCall,
-                      db.HämtaPoster(RangeStart(QDate(2026, 12, 9)), RangeEnd(QDate(2026, 12, 9)), 0));
-        EXPECT_RAISES(vb::ErrInvalidProcedureCall,
-                      db.HämtaPoster(RangeStart(QDate(2026, 12, 9)), RangeEnd(QDate(2026, 12, 9)), -1));
+        EXPECT_RAISES(error, db.HämtaPoster(start, end, resource));
     }
 
     // Random bookings of every length against a plain scan: the duration classes must never

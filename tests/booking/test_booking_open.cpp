@@ -277,9 +277,7 @@ private slots:
         {
             DBFunk db;
             OPEN_OR_FAIL(db, path);
-            BulkWriter writer(db);
-            writer.AddResource(QStringLiteral("Anna"), QStringLiteral("Berg"), QStringLiteral("Umeå"));
-            writer.Commit();
+            AddResource(db, QStringLiteral("Anna"), QStringLiteral("Berg"), QStringLiteral("Umeå"));
         }
         const QByteArray before = FileBytes(path);
         DBFunk db;
@@ -327,11 +325,7 @@ private slots:
         DBFunk b;
         OPEN_OR_FAIL(a, path);
         OPEN_OR_FAIL(b, path);
-        {
-            BulkWriter writer(a);
-            writer.AddResource(QStringLiteral("Per"), QStringLiteral("Öberg"), QString());
-            writer.Commit();
-        }
+        AddResource(a, QStringLiteral("Per"), QStringLiteral("Öberg"));
         QCOMPARE(b.PersonNamn(1), QStringLiteral("Per Öberg"));
     }
 };

@@ -9,7 +9,8 @@ using namespace bookingtest;
 
 namespace {
 
-DBPost FullPost()
+DBPost FullPost(const QString& start = QStringLiteral("2026-12-09 08:15"),
+               const QString& end = QStringLiteral("2026-12-09 16:45"))
 {
     DBPost post;
     post.Bokningsnr(QStringLiteral("100234"));
@@ -25,8 +26,8 @@ DBPost FullPost()
     post.Dokument(QStringLiteral("Offert 2026-117.pdf"));
     post.Följesedelsnr(QStringLiteral("4500"));
     post.Notering(QStringLiteral("\"Ring innan\"\r\nPortkod 1234\nTab\there; 'single' quotes"));
-    post.StartTid(At(QStringLiteral("2026-12-09 08:15")));
-    post.SlutTid(At(QStringLiteral("2026-12-09 16:45")));
+    post.StartTid(At(start));
+    post.SlutTid(At(end));
     post.PersonID(2);
     post.ExtraPersonID(1);
     post.Antal(1);
@@ -37,20 +38,23 @@ DBPost FullPost()
     return post;
 }
 
-void ComparePosts(const DBPost& actual, const DBPost& expected)
+// Loads 2,500 bookings of an hour each from 2026-01-05 08:00 on, one with a status no database
+// knows where badStatus; commits them where commit.
+void Load(DBFunk& db, bool badStatus, bool commit)
 {
-    for (int i = 0; i < kPostTextCount; ++i)
-        QCOMPARE(actual.Text(PostText(i)), expected.Text(PostText(i)));
-    QCOMPARE(actual.Betalningsvillkor(), expected.Betalningsvillkor());
-    QCOMPARE(actual.StartTid(), expected.StartTid());
-    QCOMPARE(actual.SlutTid(), expected.SlutTid());
-    QCOMPARE(actual.PersonID(), expected.PersonID());
-    QCOMPARE(actual.ExtraPersonID(), expected.ExtraPersonID());
-    QCOMPARE(actual.Antal(), expected.Antal());
-    QCOMPARE(actual.Typ(), expected.Typ());
-    QCOMPARE(actual.Status(), expected.Status());
-    QCOMPARE(actual.Aktiv(), expected.Aktiv());
-    QCOMPARE(actual.Minuter(), expected.Minuter());
+    BulkWriter writer(db);
+    const QDateTime first = At(QStringLiteral("2026-01-05 08:00"));
+    for (int i = 0; i < 2500; ++i) {
+        DBPost post;
+        post.PersonID(1 + i % 2);
+        post.StartTid(first.addSecs(qint64(i) * 3600));
+        post.SlutTid(first.addSecs(qint64(i) * 3600 + 1800));
+        post.Status(badStatus && i == 2100 ? 99 : 1);
+        post.Notering(QStringLiteral("bulk %1").arg(i));
+        writer.AddBooking(post);
+    }
+    if (commit)
+        writer.Commit();
 }
 
 } // namespace
@@ -82,10 +86,7 @@ private slots:
         DBFunk db;
         OPEN_OR_FAIL(db, m_path);
         DBPost post = FullPost();
-        qint32 number = -1;
-        qint32 result = -1;
-        db.SparaPost(post, true, number, result);
-        QCOMPARE(result, 0);
+        const qint32 number = SaveNew(db, post);
         QCOMPARE(number, 1);
         QCOMPARE(post.Nyckel(), 1);
 
@@ -114,10 +115,8 @@ private slots:
         fresh.PersonID(1);
         fresh.StartTid(At(QStringLiteral("2026-12-09 10:00")));
         fresh.SlutTid(At(QStringLiteral("2026-12-09 11:00")));
-        qint32 number = 0;
-        qint32 result = -1;
-        db.SparaPost(fresh, true, number, result);
-        QCOMPARE(result, 0);
+        const qint32 number = SaveNew(db, fresh);
+        QVERIFY(number > 0);
         ComparePosts(*db.HämtaPost(number), fresh);
     }
 
@@ -126,14 +125,11 @@ private slots:
         DBFunk db;
         OPEN_OR_FAIL(db, m_path);
         DBPost post = FullPost();
+        QCOMPARE(SaveNew(db, post), 1);
+        DBPost second = FullPost(QStringLiteral("2026-12-10 08:00"), QStringLiteral("2026-12-10 09:00"));
+        QCOMPARE(SaveNew(db, second), 2);
         qint32 number = 0;
         qint32 result = -1;
-        db.SparaPost(post, true, number, result);
-        DBPost second = FullPost();
-        second.StartTid(At(QStringLiteral("2026-12-10 08:00")));
-        second.SlutTid(At(QStringLiteral("2026-12-10 09:00")));
-        db.SparaPost(second, true, number, result);
-        QCOMPARE(number, 2);
 
         std::optional<DBPost> read = db.HämtaPost(1);
         read->Kundnamn(QStringLiteral("Café Ängen"));
@@ -157,14 +153,9 @@ private slots:
         OPEN_OR_FAIL(db, m_path);
         db.Överlapp(true);
         DBPost post = FullPost();
-        qint32 number = 0;
-        qint32 result = -1;
-        db.SparaPost(post, true, number, result);
-        std::optional<DBPost> copy = db.HämtaPost(number);
+        std::optional<DBPost> copy = db.HämtaPost(SaveNew(db, post));
         copy->Notering(QStringLiteral("kopia"));
-        db.SparaPost(*copy, true, number, result);
-        QCOMPARE(result, 0);
-        QCOMPARE(number, 2);
+        QCOMPARE(SaveNew(db, *copy), 2);
         QCOMPARE(copy->Nyckel(), 2);
         QCOMPARE(db.HämtaPost(1)->Notering(), post.Notering());
         QCOMPARE(db.HämtaPost(2)->Notering(), QStringLiteral("kopia"));
@@ -191,10 +182,7 @@ private slots:
         DBFunk db;
         OPEN_OR_FAIL(db, m_path);
         DBPost saved = FullPost();
-        qint32 number = 0;
-        qint32 result = -1;
-        db.SparaPost(saved, true, number, result);
-        QCOMPARE(result, 0);
+        QCOMPARE(SaveNew(db, saved), 1);
         // Closed, the save is in the file itself; a refused save must leave it as it is.
         db.Stäng();
         const QByteArray before = FileBytes(m_path);
@@ -218,9 +206,8 @@ private slots:
             AddResources(other);
             other.Överlapp(true);
             DBPost there = FullPost();
-            for (int i = 0; i < 3; ++i)
-                other.SparaPost(there, true, number, result);
-            QCOMPARE(number, 3);
+            for (qint32 i = 1; i <= 3; ++i)
+                QCOMPARE(SaveNew(other, there), i);
             post = *other.HämtaPost(3);
             break;
         }
@@ -234,7 +221,8 @@ private slots:
             post.Status(42);
             break;
         }
-        number = -1;
+        qint32 number = -1;
+        qint32 result = -1;
         db.SparaPost(post, asNew, number, result);
         QCOMPARE(result, expected);
         QCOMPARE(number, 0);
@@ -268,10 +256,7 @@ private slots:
             program.Namn(QStringLiteral("DuzUro"));
             QVERIFY(db.SättProgram(program));
             DBPost post = FullPost();
-            qint32 number = 0;
-            qint32 result = -1;
-            db.SparaPost(post, true, number, result);
-            QCOMPARE(result, 0);
+            QCOMPARE(SaveNew(db, post), 1);
         }
         RawConnection raw(m_path);
         QCOMPARE(raw.Value(QStringLiteral("SELECT \"Program\" FROM \"Bokningar\" WHERE \"Nyckel\" = 1")).toString(),
@@ -312,10 +297,7 @@ private slots:
         db.Anropskod(-9);
         QCOMPARE(db.ÖppnaDatabas(m_path, 200, 0), qint32(Öppnad));
         DBPost first = FullPost();
-        qint32 number = 0;
-        qint32 result = -1;
-        db.SparaPost(first, true, number, result);
-        QCOMPARE(result, 0);
+        QCOMPARE(SaveNew(db, first), 1);
 
         RawConnection holder(m_path);
         for (const QString& sql : OnServer() ? onServer : onFile)
@@ -323,11 +305,9 @@ private slots:
         QVERIFY(holder.Exec(QStringLiteral(
             "INSERT INTO \"Personer\" (\"FörNamn\", \"EfterNamn\", \"Placering\") VALUES ('Lena', 'Ek', '')")));
 
-        DBPost second = FullPost();
-        second.StartTid(At(QStringLiteral("2026-12-11 08:00")));
-        second.SlutTid(At(QStringLiteral("2026-12-11 09:00")));
-        number = -1;
-        result = -1;
+        DBPost second = FullPost(QStringLiteral("2026-12-11 08:00"), QStringLiteral("2026-12-11 09:00"));
+        qint32 number = -1;
+        qint32 result = -1;
         QElapsedTimer waited;
         waited.start();
         EXPECT_RAISES(ErrLocked, db.SparaPost(second, true, number, result));
@@ -340,9 +320,7 @@ private slots:
         QCOMPARE(db.AntalBokningar(), qint64(1));
         ComparePosts(*db.HämtaPost(1), first);
 
-        db.SparaPost(second, true, number, result);
-        QCOMPARE(result, 0);
-        QCOMPARE(number, 2);
+        QCOMPARE(SaveNew(db, second), 2);
         QCOMPARE(db.AntalBokningar(), qint64(2));
     }
 
@@ -359,10 +337,7 @@ private slots:
     void aLargeLoadThatFailsKeepsNothing()
     {
         QFETCH(bool, badStatus);
-        const QString definitions = QStringLiteral(
-            "SELECT string_agg(d, '; ' ORDER BY d) FROM (SELECT pg_get_indexdef(indexrelid) AS d FROM pg_index "
-            "WHERE indrelid = '\"Bokningar\"'::regclass UNION ALL SELECT conname || ' ' || pg_get_constraintdef(oid) "
-            "FROM pg_constraint WHERE conrelid = '\"Bokningar\"'::regclass) AS x");
+        const QString definitions = pgtest::BookingsIndexesAndKeys();
         const QString database = QUrl(m_path).path().mid(1);
         QVariant before;
         QString error;
@@ -372,19 +347,7 @@ private slots:
         OPEN_OR_FAIL(db, m_path);
         bool raised = false;
         try {
-            BulkWriter writer(db);
-            const QDateTime first = At(QStringLiteral("2026-01-05 08:00"));
-            for (int i = 0; i < 2500; ++i) {
-                DBPost post;
-                post.PersonID(1 + i % 2);
-                post.StartTid(first.addSecs(qint64(i) * 3600));
-                post.SlutTid(first.addSecs(qint64(i) * 3600 + 1800));
-                post.Status(badStatus && i == 2100 ? 99 : 1);
-                post.Notering(QStringLiteral("bulk %1").arg(i));
-                writer.AddBooking(post);
-            }
-            if (badStatus)
-                writer.Commit();
+            Load(db, badStatus, badStatus);
         } catch (const vb::ErrObject& e) {
             raised = true;
             QVERIFY2(!e.Description().isEmpty(), "a reason");
@@ -397,19 +360,7 @@ private slots:
             QCOMPARE(after.toString(), before.toString());
         }
         // The same load without the bad booking goes in whole.
-        {
-            BulkWriter writer(db);
-            const QDateTime first = At(QStringLiteral("2026-01-05 08:00"));
-            for (int i = 0; i < 2500; ++i) {
-                DBPost post;
-                post.PersonID(1 + i % 2);
-                post.StartTid(first.addSecs(qint64(i) * 3600));
-                post.SlutTid(first.addSecs(qint64(i) * 3600 + 1800));
-                post.Status(1);
-                writer.AddBooking(post);
-            }
-            writer.Commit();
-        }
+        Load(db, false, true);
         QCOMPARE(db.AntalBokningar(), qint64(2500));
         QCOMPARE(db.HämtaPoster(QStringLiteral("2026-01-05 00:00:00"), QStringLiteral("2026-01-05 23:59:59"), 2)
                      .RecordCount(),
@@ -426,17 +377,11 @@ private slots:
         DBFunk db;
         OPEN_OR_FAIL(db, m_path);
         DBPost first = FullPost();
-        qint32 number = 0;
-        qint32 result = -1;
-        db.SparaPost(first, true, number, result);
-        QCOMPARE(result, 0);
+        QCOMPARE(SaveNew(db, first), 1);
         QVERIFY(!db.FörbindelsenBröts());
         {
             BulkWriter writer(db);
-            DBPost half = FullPost();
-            half.StartTid(At(QStringLiteral("2026-12-12 08:00")));
-            half.SlutTid(At(QStringLiteral("2026-12-12 09:00")));
-            writer.AddBooking(half);
+            writer.AddBooking(FullPost(QStringLiteral("2026-12-12 08:00"), QStringLiteral("2026-12-12 09:00")));
             Server()->Stop();
             try {
                 writer.Commit();
@@ -447,10 +392,9 @@ private slots:
             }
         }
         QVERIFY(db.FörbindelsenBröts());
-        DBPost second = FullPost();
-        second.StartTid(At(QStringLiteral("2026-12-11 08:00")));
-        second.SlutTid(At(QStringLiteral("2026-12-11 09:00")));
-        number = -1;
+        DBPost second = FullPost(QStringLiteral("2026-12-11 08:00"), QStringLiteral("2026-12-11 09:00"));
+        qint32 number = -1;
+        qint32 result = -1;
         EXPECT_RAISES(ErrDiskIO, db.SparaPost(second, true, number, result));
         QCOMPARE(number, 0);
         QVERIFY(Server()->Restart());

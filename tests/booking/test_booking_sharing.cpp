@@ -31,15 +31,6 @@ bool SeedFromOtherProcess(const QString& path, int round, QString& error)
     return true;
 }
 
-qint32 Save(DBFunk& db, qint32 person, const QString& start, const QString& end)
-{
-    DBPost post = Post(person, start, end);
-    qint32 number = 0;
-    qint32 result = -1;
-    db.SparaPost(post, true, number, result);
-    return result == 0 ? number : 0;
-}
-
 // Another program holding the file: Python's own SQLite runs the statements, says "held" and
 // keeps its connection until its input closes.
 class Holder {
@@ -96,7 +87,7 @@ private slots:
                     person = writer.AddResource(QStringLiteral("Eva"), QStringLiteral("Lind"), QString());
                     writer.Commit();
                 }
-                ours << Save(first, person, QStringLiteral("2026-12-07 08:00"), QStringLiteral("2026-12-07 09:00"));
+                ours << SaveNew(first, person, QStringLiteral("2026-12-07 08:00"), QStringLiteral("2026-12-07 09:00"));
                 {
                     // The wizard's list and a transfer each keep a connection of their own.
                     DBFunk second;
@@ -105,13 +96,13 @@ private slots:
                         second.Stäng();
                     QString error;
                     QVERIFY2(SeedFromOtherProcess(path, 2 * round, error), qPrintable(error));
-                    ours << Save(first, person, QStringLiteral("2026-12-07 10:00"), QStringLiteral("2026-12-07 11:00"));
+                    ours << SaveNew(first, person, QStringLiteral("2026-12-07 10:00"), QStringLiteral("2026-12-07 11:00"));
                     QVERIFY2(SeedFromOtherProcess(path, 2 * round + 1, error), qPrintable(error));
                     if (keepSecondOpen)
-                        ours << Save(second, person, QStringLiteral("2026-12-07 12:00"),
+                        ours << SaveNew(second, person, QStringLiteral("2026-12-07 12:00"),
                                      QStringLiteral("2026-12-07 13:00"));
                 }
-                ours << Save(first, person, QStringLiteral("2026-12-07 14:00"), QStringLiteral("2026-12-07 15:00"));
+                ours << SaveNew(first, person, QStringLiteral("2026-12-07 14:00"), QStringLiteral("2026-12-07 15:00"));
             }
             QVERIFY(!ours.contains(0));
 

@@ -5,8 +5,8 @@
 #include <QFile>
 #include <QLockFile>
 #include <QProcess>
-#include <cstdio>
 #include <QSaveFile>
+#include <cstdio>
 
 using namespace vb;
 
@@ -25,6 +25,18 @@ QByteArray ReadBytes(const QString& path)
     QFile f(path);
     f.open(QIODevice::ReadOnly);
     return f.readAll();
+}
+
+// One key of a file, "" where it is not there.
+QString Get(const char* section, const char* key, const QString& file)
+{
+    return GetPrivateProfileString(QString::fromUtf8(section), QString::fromUtf8(key), QString(), 255, file);
+}
+
+bool Put(const char* section, const char* key, const char* value, const QString& file)
+{
+    return WritePrivateProfileString(QString::fromUtf8(section), key != nullptr ? QString::fromUtf8(key) : QString(),
+                                     value != nullptr ? QString::fromUtf8(value) : QString(), file);
 }
 
 QStringList SplitNames(const QString& buffer)
@@ -56,28 +68,21 @@ private slots:
         QTest::addColumn<QString>("key");
         QTest::addColumn<int>("buffer");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("exact") << "System"
-                               << "DataBas1" << 255 << "/data/kund.db";
-        QTest::newRow("section case") << "SYSTEM"
-                                      << "DataBas1" << 255 << "/data/kund.db";
-        QTest::newRow("key case and blanks trimmed") << "system"
-                                                     << "LANG" << 255 << "SV";
-        QTest::newRow("key with blanks asked") << "System"
-                                               << " Lang " << 255 << "SV";
-        QTest::newRow("quotes taken off") << "Kund1"
-                                          << "Quoted" << 255 << "  padded  ";
-        QTest::newRow("buffer cuts to n-1") << "System"
-                                            << "DataBas1" << 6 << "/data";
-        QTest::newRow("buffer of one") << "System"
-                                       << "DataBas1" << 1 << "";
-        QTest::newRow("missing key gives default") << "System"
-                                                   << "Nothing" << 255 << "dflt";
-        QTest::newRow("missing section gives default") << "Nope"
-                                                       << "Lang" << 255 << "dflt";
-        QTest::newRow("value with = and ;") << "Kund1"
-                                            << "Values" << 255 << "optImport=False;optKalender=True";
-        QTest::newRow("key of another section not seen") << "kund2"
-                                                         << "Quoted" << 255 << "dflt";
+        const auto row = [](const char* name, const char* section, const char* key, int buffer, const char* expected) {
+            QTest::newRow(name) << QString::fromUtf8(section) << QString::fromUtf8(key) << buffer
+                                << QString::fromUtf8(expected);
+        };
+        row("exact", "System", "DataBas1", 255, "/data/kund.db");
+        row("section case", "SYSTEM", "DataBas1", 255, "/data/kund.db");
+        row("key case and blanks trimmed", "system", "LANG", 255, "SV");
+        row("key with blanks asked", "System", " Lang ", 255, "SV");
+        row("quotes taken off", "Kund1", "Quoted", 255, "  padded  ");
+        row("buffer cuts to n-1", "System", "DataBas1", 6, "/data");
+        row("buffer of one", "System", "DataBas1", 1, "");
+        row("missing key gives default", "System", "Nothing", 255, "dflt");
+        row("missing section gives default", "Nope", "Lang", 255, "dflt");
+        row("value with = and ;", "Kund1", "Values", 255, "optImport=False;optKalender=True");
+        row("key of another section not seen", "kund2", "Quoted", 255, "dflt");
     }
     void read()
     {
@@ -96,26 +101,21 @@ private slots:
     {
         const QString file = testenv::Root() + QStringLiteral("/new/absent.ini");
         QDir().mkpath(testenv::Root() + QStringLiteral("/new"));
-        QCOMPARE(GetPrivateProfileString(QStringLiteral("System"), QStringLiteral("Lang"), QString(), 255, file),
-                 QString());
+        QCOMPARE(Get("System", "Lang", file), QString());
         QString names;
         QCOMPARE(GetPrivateProfileSectionNames(names, 2048, file), 0);
         QVERIFY(names.isEmpty());
         QVERIFY(!QFile::exists(file));
-        QVERIFY(
-            WritePrivateProfileString(QStringLiteral("System"), QStringLiteral("Lang"), QStringLiteral("EN"), file));
+        QVERIFY(Put("System", "Lang", "EN", file));
         QCOMPARE(ReadBytes(file), QByteArray("[System]\nLang=EN\n"));
     }
 
     void writeKeepsLayoutAndReplacesInPlace()
     {
         const QString file = WriteFile(QStringLiteral("write.ini"), kSample);
-        QVERIFY(
-            WritePrivateProfileString(QStringLiteral("KUND1"), QStringLiteral("values"), QStringLiteral("new"), file));
-        QVERIFY(
-            WritePrivateProfileString(QStringLiteral("System"), QStringLiteral("Extra"), QStringLiteral("1"), file));
-        QVERIFY(
-            WritePrivateProfileString(QStringLiteral("Kund3"), QStringLiteral("Values"), QStringLiteral("z"), file));
+        QVERIFY(Put("KUND1", "values", "new", file));
+        QVERIFY(Put("System", "Extra", "1", file));
+        QVERIFY(Put("Kund3", "Values", "z", file));
         QCOMPARE(ReadBytes(file), QByteArray("; settings\r\n"
                                              "[System]\r\n"
                                              "  Lang =  SV  \r\n"
@@ -135,8 +135,8 @@ private slots:
     void deleteSectionAndKey()
     {
         const QString file = WriteFile(QStringLiteral("delete.ini"), kSample);
-        QVERIFY(WritePrivateProfileString(QStringLiteral("kund1"), QString(), QString(), file));
-        QVERIFY(WritePrivateProfileString(QStringLiteral("System"), QStringLiteral("lang"), QString(), file));
+        QVERIFY(Put("kund1", nullptr, nullptr, file));
+        QVERIFY(Put("System", "lang", nullptr, file));
         QCOMPARE(ReadBytes(file), QByteArray("; settings\r\n"
                                              "[System]\r\n"
                                              "DataBas1=/data/kund.db\r\n"
@@ -144,9 +144,8 @@ private slots:
                                              "[kund2]\r\n"
                                              "Values=x\r\n"));
         // Deleting what is not there changes nothing.
-        QVERIFY(WritePrivateProfileString(QStringLiteral("Gone"), QString(), QString(), file));
-        QCOMPARE(GetPrivateProfileString(QStringLiteral("kund2"), QStringLiteral("Values"), QString(), 255, file),
-                 QStringLiteral("x"));
+        QVERIFY(Put("Gone", nullptr, nullptr, file));
+        QCOMPARE(Get("kund2", "Values", file), QStringLiteral("x"));
     }
 
     void sectionNames_data()
@@ -175,15 +174,12 @@ private slots:
         // "Göteborg" and "€" as Windows wrote them.
         const QString file =
             WriteFile(QStringLiteral("cp1252.ini"), QByteArray("[Profil]\r\nOrt=G\xF6teborg \x80\r\n"));
-        QCOMPARE(GetPrivateProfileString(QStringLiteral("profil"), QStringLiteral("ort"), QString(), 255, file),
-                 QString::fromUtf8("Göteborg €"));
+        QCOMPARE(Get("profil", "ort", file), QString::fromUtf8("Göteborg €"));
         const QString utf8 = WriteFile(QStringLiteral("utf8.ini"), QByteArray("\xEF\xBB\xBF[Profil]\nOrt=Göteborg\n"));
-        QCOMPARE(GetPrivateProfileString(QStringLiteral("Profil"), QStringLiteral("Ort"), QString(), 255, utf8),
-                 QString::fromUtf8("Göteborg"));
+        QCOMPARE(Get("Profil", "Ort", utf8), QString::fromUtf8("Göteborg"));
         // Rewriting a Windows file keeps its text, now as UTF-8.
-        QVERIFY(WritePrivateProfileString(QStringLiteral("Profil"), QStringLiteral("Ny"), QStringLiteral("å"), file));
-        QCOMPARE(GetPrivateProfileString(QStringLiteral("Profil"), QStringLiteral("Ort"), QString(), 255, file),
-                 QString::fromUtf8("Göteborg €"));
+        QVERIFY(Put("Profil", "Ny", "å", file));
+        QCOMPARE(Get("Profil", "Ort", file), QString::fromUtf8("Göteborg €"));
     }
 
     void lockedFileFailsWithoutDamage()
@@ -192,8 +188,7 @@ private slots:
         QLockFile other(file + QStringLiteral(".lock"));
         QVERIFY(other.lock());
         SetIniLockTimeout(200);
-        QVERIFY(
-            !WritePrivateProfileString(QStringLiteral("System"), QStringLiteral("Lang"), QStringLiteral("EN"), file));
+        QVERIFY(!Put("System", "Lang", "EN", file));
         SetIniLockTimeout(-1);
         QVERIFY2(IniLastError().contains(file), qPrintable(IniLastError()));
         QCOMPARE(ReadBytes(file), kSample);
@@ -202,7 +197,7 @@ private slots:
     void unwritableFolderFails()
     {
         const QString file = testenv::Root() + QStringLiteral("/no/such/folder/x.ini");
-        QVERIFY(!WritePrivateProfileString(QStringLiteral("A"), QStringLiteral("b"), QStringLiteral("c"), file));
+        QVERIFY(!Put("A", "b", "c", file));
         QVERIFY(!IniLastError().isEmpty());
     }
 

@@ -17,25 +17,15 @@ private slots:
         QTest::addColumn<QString>("general");
         QTest::addColumn<QString>("midnight");
         QTest::addColumn<QString>("thousands");
-        QTest::newRow("sv_SE") << "sv_SE"
-                               << "2026-03-07"
-                               << "2026-03-07 09:05:30"
-                               << "2026-03-07" << QString::fromUtf8("1\u00A0234\u00A0567");
-        QTest::newRow("en_US") << "en_US"
-                               << "3/7/2026"
-                               << "3/7/2026 9:05:30 AM"
-                               << "3/7/2026"
-                               << "1,234,567";
-        QTest::newRow("en_GB") << "en_GB"
-                               << "07/03/2026"
-                               << "07/03/2026 09:05:30"
-                               << "07/03/2026"
-                               << "1,234,567";
-        QTest::newRow("de_DE") << "de_DE"
-                               << "07.03.2026"
-                               << "07.03.2026 09:05:30"
-                               << "07.03.2026"
-                               << "1.234.567";
+        // 2026-03-07 09:05:30, the same day at midnight, 1234567.
+        const auto row = [](const char* locale, const char* date, const char* general, const char* thousands) {
+            QTest::newRow(locale) << QString::fromUtf8(locale) << QString::fromUtf8(date) << QString::fromUtf8(general)
+                                  << QString::fromUtf8(date) << QString::fromUtf8(thousands);
+        };
+        row("sv_SE", "2026-03-07", "2026-03-07 09:05:30", "1\u00A0234\u00A0567");
+        row("en_US", "3/7/2026", "3/7/2026 9:05:30 AM", "1,234,567");
+        row("en_GB", "07/03/2026", "07/03/2026 09:05:30", "1,234,567");
+        row("de_DE", "07.03.2026", "07.03.2026 09:05:30", "1.234.567");
     }
     void formats()
     {

@@ -84,17 +84,15 @@ private slots:
     {
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("known") << "R0001"
-                               << "Namn";
-        QTest::newRow("trimmed") << "R0007"
-                                 << "omgiven";
-        QTest::newRow("key case ignored") << "r0001"
-                                          << "Namn";
-        QTest::newRow("missing") << "R9999"
-                                 << "";
-        QTest::newRow("empty key") << ""
-                                   << "";
-        QTest::newRow("cut to 254") << "RLONG" << QString(254, QLatin1Char('x'));
+        const auto row = [](const char* name, const char* key, const QString& expected) {
+            QTest::newRow(name) << QString::fromUtf8(key) << expected;
+        };
+        row("known", "R0001", QStringLiteral("Namn"));
+        row("trimmed", "R0007", QStringLiteral("omgiven"));
+        row("key case ignored", "r0001", QStringLiteral("Namn"));
+        row("missing", "R9999", QString());
+        row("empty key", "", QString());
+        row("cut to 254", "RLONG", QString(254, QLatin1Char('x')));
     }
     void textTillAndra()
     {
@@ -116,79 +114,31 @@ private slots:
         QTest::addColumn<QString>("tag");
         QTest::addColumn<QString>("caption");
         QTest::addColumn<QString>("tip");
-        QTest::newRow("A on a label gets a colon") << "Label"
-                                                   << "R0001"
-                                                   << "Namn:"
-                                                   << "design tip";
-        QTest::newRow("label text with colon keeps one") << "Label"
-                                                         << "R0002"
-                                                         << "Kolon:"
-                                                         << "design tip";
-        QTest::newRow("A;C on a check box") << "CheckBox"
-                                            << "R0001;R0004"
-                                            << "Namn"
-                                            << "Tips";
-        QTest::newRow(";C on a list box: tip only") << "ListBox"
-                                                    << ";R0004"
-                                                    << ""
-                                                    << "Tips";
-        QTest::newRow("A on a list view becomes its tip") << "ListView"
-                                                          << "R0001"
-                                                          << ""
-                                                          << "Namn";
-        QTest::newRow("A on a combo box becomes its tip") << "ComboBox"
-                                                          << "R0001"
-                                                          << ""
-                                                          << "Namn";
-        QTest::newRow("A on a text box becomes its tip") << "TextBox"
-                                                         << "R0001"
-                                                         << ""
-                                                         << "Namn";
-        QTest::newRow("A on a date picker becomes its tip") << "DTPicker"
-                                                            << "R0001"
-                                                            << ""
-                                                            << "Namn";
-        QTest::newRow("A;C on a list box: C wins") << "ListBox"
-                                                   << "R0001;R0004"
-                                                   << ""
-                                                   << "Tips";
-        QTest::newRow("A+B on a button") << "CommandButton"
-                                         << "R0001+R0007"
-                                         << "Namnomgiven"
-                                         << "design tip";
-        QTest::newRow("B not yet translated is dropped") << "CommandButton"
-                                                         << "R0001+R0005"
-                                                         << "Namn"
-                                                         << "design tip";
-        QTest::newRow("RX+B gives B alone") << "OptionButton"
-                                            << "RX+R0006"
-                                            << "mer"
-                                            << "design tip";
-        QTest::newRow("RX: nothing") << "CommandButton"
-                                     << "RX"
-                                     << "Design"
-                                     << "design tip";
-        QTest::newRow("missing identifier keeps the caption") << "Frame"
-                                                              << "R9999"
-                                                              << "Design"
-                                                              << "design tip";
-        QTest::newRow("empty text keeps the caption") << "CheckBox"
-                                                      << "R0008;R0008"
-                                                      << "Design"
-                                                      << "design tip";
-        QTest::newRow("ampersand stays on controls") << "CommandButton"
-                                                     << "R0003"
-                                                     << "&Spara"
-                                                     << "design tip";
-        QTest::newRow("A+B;C: B takes the rest") << "CommandButton"
-                                                 << "R0001+R0006;R0004"
-                                                 << "Namn"
-                                                 << "Tips";
-        QTest::newRow("tab control keeps its texts") << "SSTab"
-                                                     << "R0001;R0004"
-                                                     << ""
-                                                     << "Tips";
+        // The control's caption is "Design" and its tip "design tip" before the texts are set.
+        const auto row = [](const char* name, const char* type, const char* tag, const char* caption, const char* tip) {
+            QTest::newRow(name) << QString::fromUtf8(type) << QString::fromUtf8(tag) << QString::fromUtf8(caption)
+                                << QString::fromUtf8(tip);
+        };
+        row("A on a label gets a colon", "Label", "R0001", "Namn:", "design tip");
+        row("label text with colon keeps one", "Label", "R0002", "Kolon:", "design tip");
+        row("A;C on a check box", "CheckBox", "R0001;R0004", "Namn", "Tips");
+        row(";C on a list box: tip only", "ListBox", ";R0004", "", "Tips");
+        row("A on a list view becomes its tip", "ListView", "R0001", "", "Namn");
+        row("A on a combo box becomes its tip", "ComboBox", "R0001", "", "Namn");
+        row("A on a text box becomes its tip", "TextBox", "R0001", "", "Namn");
+        row("A on a date picker becomes its tip", "DTPicker", "R0001", "", "Namn");
+        row("A;C on a list box: C wins", "ListBox", "R0001;R0004", "", "Tips");
+        row("A+B on a button", "CommandButton", "R0001+R0007", "Namnomgiven", "design tip");
+        row("B not yet translated is dropped", "CommandButton", "R0001+R0005", "Namn", "design tip");
+        row("RX+B gives B alone", "OptionButton", "RX+R0006", "mer", "design tip");
+        row("RX: nothing", "CommandButton", "RX", "Design", "design tip");
+        row("missing identifier keeps the caption", "Frame", "R9999", "Design", "design tip");
+        row("empty text keeps the caption", "CheckBox", "R0008;R0008", "Design", "design tip");
+        row("ampersand stays on controls", "CommandButton", "R0003", "&Spara", "design tip");
+        row("A+B;C: B takes the rest", "CommandButton", "R0001+R0006;R0004", "Namn", "Tips");
+        row("tab control keeps its texts", "SSTab", "R0001;R0004", "", "Tips");
     }
+
     void tagGrammar()
     {
         QFETCH(QString, type);

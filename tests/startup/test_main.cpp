@@ -140,19 +140,16 @@ private slots:
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("cancel");
         QTest::addColumn<QString>("title");
-        QTest::newRow("missing value") << QByteArray() << "LangEN.ini"
-                                       << "Cancel"
-                                       << "Almbro";
-        QTest::newRow("blanks") << QByteArray("   ") << "LangEN.ini"
-                                << "Cancel"
-                                << "Almbro";
-        QTest::newRow("Swedish") << QByteArray("SV") << "LangSV.ini"
-                                 << "Avbryt"
-                                 << "Almbro";
+        const auto row = [](const char* name, const QByteArray& lang, const char* file, const char* cancel,
+                            const char* title) {
+            QTest::newRow(name) << lang << QString::fromUtf8(file) << QString::fromUtf8(cancel)
+                                << QString::fromUtf8(title);
+        };
+        row("missing value", QByteArray(), "LangEN.ini", "Cancel", "Almbro");
+        row("blanks", "   ", "LangEN.ini", "Cancel", "Almbro");
+        row("Swedish", "SV", "LangSV.ini", "Avbryt", "Almbro");
         // A code without a file: every text is empty and the design captions stay.
-        QTest::newRow("unknown code") << QByteArray("FI") << "LangFI.ini"
-                                      << "Avbryt"
-                                      << "";
+        row("unknown code", "FI", "LangFI.ini", "Avbryt", "");
     }
     void languageCode()
     {

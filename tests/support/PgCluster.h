@@ -223,4 +223,14 @@ private:
     int m_databases = 0;
 };
 
+// A query for the indexes and keys of the bookings table, as one text: what a bulk load that
+// sets them aside must make again exactly.
+inline QString BookingsIndexesAndKeys()
+{
+    return QStringLiteral(
+        "SELECT string_agg(d, '; ' ORDER BY d) FROM (SELECT pg_get_indexdef(indexrelid) AS d FROM pg_index "
+        "WHERE indrelid = '\"Bokningar\"'::regclass UNION ALL SELECT conname || ' ' || pg_get_constraintdef(oid) "
+        "FROM pg_constraint WHERE conrelid = '\"Bokningar\"'::regclass) AS x");
+}
+
 } // namespace pgtest

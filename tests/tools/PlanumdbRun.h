@@ -21,4 +21,10 @@ inline PlanumdbOutcome RunPlanumdb(const QStringList& arguments)
             QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
 }
 
+// A command line written as one text: the words between blanks.
+inline QStringList Words(const QString& line)
+{
+    return line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
+
 } // namespace testenv

@@ -20,11 +20,8 @@ using namespace booking;
 namespace {
 
 using Outcome = testenv::PlanumdbOutcome;
-
-Outcome RunProgram(const QStringList& arguments)
-{
-    return testenv::RunPlanumdb(arguments);
-}
+using testenv::RunPlanumdb;
+using testenv::Words;
 
 Outcome RunHere(const QStringList& arguments)
 {
@@ -57,6 +54,31 @@ QStringList Beside(const QString& path)
     return QDir(QFileInfo(path).absolutePath()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
 }
 
+// Runs a query on an SQLite file beside the component, for what it does not hand out, or (with
+// statements) makes one.
+QVariant Ask(const QString& path, const QString& sql, const QStringList& statements = {})
+{
+    QVariant value;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("ask"));
+        db.setDatabaseName(path);
+        db.open();
+        QSqlQuery query(db);
+        for (const QString& statement : statements)
+            query.exec(statement);
+        if (query.exec(sql) && query.next())
+            value = query.value(0);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("ask"));
+    return value;
+}
+
+int Bookings(const QString& path)
+{
+    return Ask(path, QStringLiteral("SELECT COUNT(*) FROM Bokningar")).toInt();
+}
+
 QString TextFile()
 {
     const QString path = NewPath(QStringLiteral("anteckningar.txt"));
@@ -69,34 +91,13 @@ QString TextFile()
 QString OtherSqlite()
 {
     const QString path = NewPath(QStringLiteral("other.sqlite"));
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
-        db.setDatabaseName(path);
-        db.open();
-        QSqlQuery query(db);
-        query.exec(QStringLiteral("CREATE TABLE t (x)"));
-        query.exec(QStringLiteral("INSERT INTO t VALUES (1)"));
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("other"));
+    Ask(path, QStringLiteral("SELECT 1"), {QStringLiteral("CREATE TABLE t (x)"), QStringLiteral("INSERT INTO t VALUES (1)")});
     return path;
 }
 
-// Runs a query on a booking database beside the component, for what it does not hand out.
-QVariant Ask(const QString& path, const QString& sql)
+QString DataBas1(const QString& ini)
 {
-    QVariant value;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("ask"));
-        db.setDatabaseName(path);
-        db.open();
-        QSqlQuery query(db);
-        if (query.exec(sql) && query.next())
-            value = query.value(0);
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("ask"));
-    return value;
+    return vb::GetPrivateProfileString(QStringLiteral("System"), QStringLiteral("DataBas1"), QString(), 255, ini);
 }
 
 } // namespace
@@ -107,7 +108,7 @@ private slots:
     void initMakesAnEmptyDatabase()
     {
         const QString path = NewPath(QStringLiteral("ny.db"));
-        const Outcome made = RunProgram({QStringLiteral("init"), path});
+        const Outcome made = RunPlanumdb({QStringLiteral("init"), path});
         QCOMPARE(made.status, 0);
         QVERIFY(made.err.isEmpty());
         DBFunk db;
@@ -122,7 +123,7 @@ private slots:
     {
         const QString path = TextFile();
         const QByteArray before = Bytes(path);
-        const Outcome refused = RunProgram({QStringLiteral("init"), path});
+        const Outcome refused = RunPlanumdb({QStringLiteral("init"), path});
         QCOMPARE(refused.status, int(planumdb::ExitNotUsable));
         QVERIFY(refused.err.contains(path));
         QCOMPARE(Bytes(path), before);
@@ -149,7 +150,7 @@ private slots:
         const QString path = file == 0 ? TextFile() : file == 1 ? OtherSqlite() : NewPath(QStringLiteral("saknas.db"));
         const QByteArray before = Bytes(path);
         const QStringList filesBefore = Beside(path);
-        const Outcome refused = RunProgram({command, path});
+        const Outcome refused = RunPlanumdb({command, path});
         QCOMPARE(refused.status, int(planumdb::ExitNotUsable));
         QVERIFY2(refused.err.contains(path), qPrintable(refused.err));
         QVERIFY(refused.out.isEmpty());
@@ -160,23 +161,10 @@ private slots:
     void badCommandLines_data()
     {
         QTest::addColumn<QStringList>("arguments");
-        QTest::newRow("nothing") << QStringList{};
-        QTest::newRow("unknown command") << QStringList{QStringLiteral("drop"), QStringLiteral("x.db")};
-        QTest::newRow("no path") << QStringList{QStringLiteral("seed")};
-        QTest::newRow("option for a path")
-            << QStringList{QStringLiteral("seed"), QStringLiteral("--bookings"), QStringLiteral("5")};
-        QTest::newRow("not a number") << QStringList{QStringLiteral("seed"), QStringLiteral("x.db"),
-                                                     QStringLiteral("--bookings"), QStringLiteral("many")};
-        QTest::newRow("no resources") << QStringList{QStringLiteral("seed"), QStringLiteral("x.db"),
-                                                     QStringLiteral("--resources=0")};
-        QTest::newRow("unknown option") << QStringList{QStringLiteral("seed"), QStringLiteral("x.db"),
-                                                       QStringLiteral("--colour"), QStringLiteral("red")};
-        QTest::newRow("option without value")
-            << QStringList{QStringLiteral("list"), QStringLiteral("x.db"), QStringLiteral("--from")};
-        QTest::newRow("not a date") << QStringList{QStringLiteral("list"), QStringLiteral("x.db"),
-                                                   QStringLiteral("--from"), QStringLiteral("igår")};
-        QTest::newRow("init with an option")
-            << QStringList{QStringLiteral("init"), QStringLiteral("x.db"), QStringLiteral("--force")};
+        for (const char* line : {"", "drop x.db", "seed", "seed --bookings 5", "seed x.db --bookings many",
+                                 "seed x.db --resources=0", "seed x.db --colour red", "list x.db --from",
+                                 "list x.db --from igår", "init x.db --force"})
+            QTest::newRow(*line != '\0' ? line : "nothing") << Words(QString::fromUtf8(line));
     }
     void badCommandLines()
     {
@@ -193,24 +181,17 @@ private slots:
 
     void seedIsTheSameForTheSameSeed()
     {
-        const QStringList options = {QStringLiteral("--resources"), QStringLiteral("8"),
-                                     QStringLiteral("--bookings"),  QStringLiteral("400"),
-                                     QStringLiteral("--from"),      QStringLiteral("2026-11-30"),
-                                     QStringLiteral("--days"),      QStringLiteral("14"),
-                                     QStringLiteral("--seed"),      QStringLiteral("42")};
+        const QString options = QStringLiteral(" --resources 8 --bookings 400 --from 2026-11-30 --days 14 --seed ");
         const QString first = NewPath(QStringLiteral("a.db"));
         const QString second = NewPath(QStringLiteral("b.db"));
         const QString third = NewPath(QStringLiteral("c.db"));
-        QCOMPARE(RunHere(QStringList{QStringLiteral("seed"), first} + options).status, 0);
-        QCOMPARE(RunHere(QStringList{QStringLiteral("seed"), second} + options).status, 0);
-        QStringList otherSeed = options;
-        otherSeed.last() = QStringLiteral("43");
-        QCOMPARE(RunHere(QStringList{QStringLiteral("seed"), third} + otherSeed).status, 0);
-        const QStringList range = {QStringLiteral("--from"), QStringLiteral("2026-11-30"), QStringLiteral("--to"),
-                                   QStringLiteral("2026-12-13")};
-        const Outcome a = RunHere(QStringList{QStringLiteral("list"), first} + range);
-        const Outcome b = RunHere(QStringList{QStringLiteral("list"), second} + range);
-        const Outcome c = RunHere(QStringList{QStringLiteral("list"), third} + range);
+        QCOMPARE(RunHere(Words("seed " + first + options + "42")).status, 0);
+        QCOMPARE(RunHere(Words("seed " + second + options + "42")).status, 0);
+        QCOMPARE(RunHere(Words("seed " + third + options + "43")).status, 0);
+        const QString range = QStringLiteral(" --from 2026-11-30 --to 2026-12-13");
+        const Outcome a = RunHere(Words("list " + first + range));
+        const Outcome b = RunHere(Words("list " + second + range));
+        const Outcome c = RunHere(Words("list " + third + range));
         QCOMPARE(a.status, 0);
         QVERIFY(a.out.count(QLatin1Char('\n')) > 350); // all but the cancelled ones
         QCOMPARE(a.out, b.out);
@@ -223,32 +204,25 @@ private slots:
     void seedMakesVariedData()
     {
         const QString path = NewPath(QStringLiteral("demo.db"));
-        const Outcome seeded =
-            RunHere({QStringLiteral("seed"), path, QStringLiteral("--resources"), QStringLiteral("60"),
-                     QStringLiteral("--bookings"), QStringLiteral("3000"), QStringLiteral("--days"),
-                     QStringLiteral("30"), QStringLiteral("--from"), QStringLiteral("2026-12-01")});
+        const Outcome seeded = RunHere(Words("seed " + path + " --resources 60 --bookings 3000 --days 30 --from 2026-12-01"));
         QCOMPARE(seeded.status, 0);
         QVERIFY(seeded.out.contains(QStringLiteral("60 resources, 3000 bookings")));
-        QCOMPARE(Ask(path, QStringLiteral("SELECT COUNT(*) FROM Bokningar")).toInt(), 3000);
+        QCOMPARE(Bookings(path), 3000);
         QCOMPARE(Ask(path, QStringLiteral("SELECT COUNT(*) FROM Personer")).toInt(), 60);
-        QVERIFY(
-            Ask(path, QStringLiteral("SELECT COUNT(*) FROM Personer WHERE FörNamn = '' AND EfterNamn = ''")).toInt() >=
-            1);
-        QVERIFY(
-            Ask(path, QStringLiteral("SELECT COUNT(*) FROM Personer WHERE FörNamn <> '' AND EfterNamn = ''")).toInt() >=
-            1);
-        QVERIFY(Ask(path, QStringLiteral("SELECT COUNT(DISTINCT Status) FROM Bokningar")).toInt() >= 6);
-        QVERIFY(Ask(path, QStringLiteral("SELECT COUNT(*) FROM Bokningar WHERE Notering LIKE '%\"%'")).toInt() > 0);
-        QVERIFY(Ask(path, QStringLiteral("SELECT COUNT(*) FROM Bokningar WHERE Notering LIKE '\"%\"'")).toInt() > 0);
-        QVERIFY(Ask(path, QStringLiteral("SELECT COUNT(*) FROM Bokningar WHERE instr(Notering, char(13, 10)) > 0"))
-                    .toInt() > 0);
-        QVERIFY(Ask(path, QStringLiteral("SELECT COUNT(*) FROM Bokningar WHERE Aktiv = 0")).toInt() > 0);
-        QVERIFY(Ask(path, QStringLiteral("SELECT COUNT(*) FROM Bokningar WHERE Kundnamn = ''")).toInt() > 0);
-        QVERIFY(Ask(path, QStringLiteral("SELECT COUNT(DISTINCT Kundnamn) FROM Bokningar")).toInt() >= 8);
-        QVERIFY(
-            Ask(path, QStringLiteral(
-                          "SELECT COUNT(*) FROM Bokningar WHERE Typ = 2 AND SlutTid >= datetime(StartTid, '+1 day')"))
-                .toInt() > 0);
+        // How many rows of each kind there are at least.
+        const QList<QPair<const char*, int>> kinds = {
+            {"SELECT COUNT(*) FROM Personer WHERE FörNamn = '' AND EfterNamn = ''", 1},
+            {"SELECT COUNT(*) FROM Personer WHERE FörNamn <> '' AND EfterNamn = ''", 1},
+            {"SELECT COUNT(DISTINCT Status) FROM Bokningar", 6},
+            {"SELECT COUNT(*) FROM Bokningar WHERE Notering LIKE '%\"%'", 1},
+            {"SELECT COUNT(*) FROM Bokningar WHERE Notering LIKE '\"%\"'", 1},
+            {"SELECT COUNT(*) FROM Bokningar WHERE instr(Notering, char(13, 10)) > 0", 1},
+            {"SELECT COUNT(*) FROM Bokningar WHERE Aktiv = 0", 1},
+            {"SELECT COUNT(*) FROM Bokningar WHERE Kundnamn = ''", 1},
+            {"SELECT COUNT(DISTINCT Kundnamn) FROM Bokningar", 8},
+            {"SELECT COUNT(*) FROM Bokningar WHERE Typ = 2 AND SlutTid >= datetime(StartTid, '+1 day')", 1}};
+        for (const auto& [sql, least] : kinds)
+            QVERIFY2(Ask(path, QString::fromUtf8(sql)).toInt() >= least, sql);
         QCOMPARE(Ask(path, QStringLiteral("SELECT MIN(substr(StartTid, 1, 10)) FROM Bokningar")).toString(),
                  QStringLiteral("2026-12-01"));
         QVERIFY(
@@ -261,17 +235,13 @@ private slots:
     {
         const QString path = NewPath(QStringLiteral("Planum.db"));
         const QStringList command = {QStringLiteral("seed"), path, QStringLiteral("--if-missing")};
-        const Outcome made = RunProgram(command);
-        QCOMPARE(made.status, 0);
-        const int bookings = Ask(path, QStringLiteral("SELECT COUNT(*) FROM Bokningar")).toInt();
-        QCOMPARE(bookings, 300);
-        const Outcome again = RunProgram(command);
-        QCOMPARE(again.status, 0);
-        QCOMPARE(Ask(path, QStringLiteral("SELECT COUNT(*) FROM Bokningar")).toInt(), bookings);
+        QCOMPARE(RunPlanumdb(command).status, 0);
+        QCOMPARE(Bookings(path), 300);
+        QCOMPARE(RunPlanumdb(command).status, 0);
+        QCOMPARE(Bookings(path), 300);
         // Without the flag an existing database gets more.
-        QCOMPARE(RunProgram({QStringLiteral("seed"), path, QStringLiteral("--bookings"), QStringLiteral("10")}).status,
-                 0);
-        QCOMPARE(Ask(path, QStringLiteral("SELECT COUNT(*) FROM Bokningar")).toInt(), bookings + 10);
+        QCOMPARE(RunPlanumdb(Words("seed " + path + " --bookings 10")).status, 0);
+        QCOMPARE(Bookings(path), 310);
     }
 
     // The set-up of a new user: a demo database named in Planum.ini, once.
@@ -284,18 +254,17 @@ private slots:
         const QString database = *documents + QStringLiteral("/Planum/Planum.db");
         QVERIFY(!QFileInfo::exists(ini));
 
-        const Outcome made = RunProgram({QStringLiteral("demo")});
+        const Outcome made = RunPlanumdb({QStringLiteral("demo")});
         QCOMPARE(made.status, 0);
-        QCOMPARE(vb::GetPrivateProfileString(QStringLiteral("System"), QStringLiteral("DataBas1"), QString(), 255, ini),
-                 database);
-        QCOMPARE(Ask(database, QStringLiteral("SELECT COUNT(*) FROM Bokningar")).toInt(), 300);
+        QCOMPARE(DataBas1(ini), database);
+        QCOMPARE(Bookings(database), 300);
 
         const QByteArray iniBefore = Bytes(ini);
-        const Outcome again = RunProgram({QStringLiteral("demo")});
+        const Outcome again = RunPlanumdb({QStringLiteral("demo")});
         QCOMPARE(again.status, 0);
         QVERIFY(again.out.contains(QStringLiteral("left as it is")));
         QCOMPARE(Bytes(ini), iniBefore);
-        QCOMPARE(Ask(database, QStringLiteral("SELECT COUNT(*) FROM Bokningar")).toInt(), 300);
+        QCOMPARE(Bookings(database), 300);
     }
 
     void demoLeavesANamedDatabase()
@@ -314,12 +283,10 @@ private slots:
     {
         const QString ini = NewPath(QStringLiteral("Planum.ini"));
         const QString database = QFileInfo(ini).absolutePath() + QStringLiteral("/Planum.db");
-        QCOMPARE(RunHere({QStringLiteral("seed"), database, QStringLiteral("--bookings"), QStringLiteral("7")}).status,
-                 0);
+        QCOMPARE(RunHere(Words("seed " + database + " --bookings 7")).status, 0);
         QCOMPARE(RunHere({QStringLiteral("demo"), QStringLiteral("--ini"), ini}).status, 0);
-        QCOMPARE(vb::GetPrivateProfileString(QStringLiteral("System"), QStringLiteral("DataBas1"), QString(), 255, ini),
-                 database);
-        QCOMPARE(Ask(database, QStringLiteral("SELECT COUNT(*) FROM Bokningar")).toInt(), 7);
+        QCOMPARE(DataBas1(ini), database);
+        QCOMPARE(Bookings(database), 7);
     }
 
     void demoRefusesAFileThatIsNotABookingDatabase()
@@ -328,7 +295,7 @@ private slots:
         const QString ini = QFileInfo(text).absolutePath() + QStringLiteral("/Planum.ini");
         const QByteArray before = Bytes(text);
         const Outcome refused =
-            RunProgram({QStringLiteral("demo"), QStringLiteral("--ini"), ini, QStringLiteral("--db"), text});
+            RunPlanumdb({QStringLiteral("demo"), QStringLiteral("--ini"), ini, QStringLiteral("--db"), text});
         QCOMPARE(refused.status, int(planumdb::ExitNotUsable));
         QVERIFY(refused.err.contains(text));
         QCOMPARE(Bytes(text), before);
@@ -339,14 +306,8 @@ private slots:
     void listGivesTheFetchedBookings()
     {
         const QString path = NewPath(QStringLiteral("list.db"));
-        QCOMPARE(RunHere({QStringLiteral("seed"), path, QStringLiteral("--resources"), QStringLiteral("10"),
-                          QStringLiteral("--bookings"), QStringLiteral("500"), QStringLiteral("--from"),
-                          QStringLiteral("2026-12-01"), QStringLiteral("--days"), QStringLiteral("20")})
-                     .status,
-                 0);
-        const Outcome listed =
-            RunProgram({QStringLiteral("list"), path, QStringLiteral("--from"), QStringLiteral("2026-12-07"),
-                        QStringLiteral("--to"), QStringLiteral("2026-12-08")});
+        QCOMPARE(RunHere(Words("seed " + path + " --resources 10 --bookings 500 --from 2026-12-01 --days 20")).status, 0);
+        const Outcome listed = RunPlanumdb(Words("list " + path + " --from 2026-12-07 --to 2026-12-08"));
         QCOMPARE(listed.status, 0);
         QStringList lines = listed.out.split(QLatin1Char('\n'));
         QCOMPARE(lines.takeLast(), QString());
