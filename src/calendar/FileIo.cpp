@@ -162,6 +162,7 @@ void SyncFolder(const QByteArray& dirPath, const QString& shown)
 
 void PendingWrites::Add(const QByteArray& dir, const QByteArray& name)
 {
+    const std::lock_guard<std::mutex> hold(m_lock);
     m_files.emplace_back(dir, name);
 }
 
@@ -254,6 +255,110 @@ void AtomicWrite(const QString& dir, const QString& name, const QByteArray& data
         pending->Add(dirPath, finalName);
     else
         SyncFolder(dirPath, shown);
+}
+
+namespace {
+// Two threads: one writes while the other waits on the disk (a rename over an old file flushes
+// the new one's data and frees the old one's blocks), and the caller keeps a core for making
+// the next items. The queue holds enough to keep them busy through a slow file.
+constexpr size_t kWriterThreads = 2;
+constexpr size_t kQueuedMost = 64;
+} // namespace
+
+BackgroundWrites::BackgroundWrites(PendingWrites* pending)
+    : m_pending(pending)
+{
+}
+
+BackgroundWrites::~BackgroundWrites()
+{
+    {
+        std::unique_lock<std::mutex> hold(m_lock);
+        m_changed.wait(hold, [this] { return m_queue.empty() && m_running == 0; });
+        m_stop = true;
+    }
+    m_changed.notify_all();
+    for (std::thread& t : m_threads)
+        t.join();
+}
+
+quint64 BackgroundWrites::Post(const QString& dir, const QString& name, const QByteArray& data)
+{
+    std::unique_lock<std::mutex> hold(m_lock);
+    if (m_threads.size() < kWriterThreads) {
+        try {
+            m_threads.emplace_back([this] { Work(); });
+        } catch (...) {
+            if (m_threads.empty())
+                vb::Raise(vb::ErrOutOfMemory, QStringLiteral("Cannot start a thread to write %1").arg(Key(dir, name)));
+        }
+    }
+    m_changed.wait(hold, [this] { return m_queue.size() < kQueuedMost; });
+    const quint64 ticket = m_nextTicket++;
+    m_queue.push_back(Job{ticket, dir, name, data});
+    ++m_busy[Key(dir, name)];
+    hold.unlock();
+    m_changed.notify_all();
+    return ticket;
+}
+
+void BackgroundWrites::WaitFor(const QString& dir, const QString& name)
+{
+    const QString key = Key(dir, name);
+    std::unique_lock<std::mutex> hold(m_lock);
+    m_changed.wait(hold, [this, &key] { return !m_busy.contains(key); });
+}
+
+void BackgroundWrites::WaitAll()
+{
+    std::unique_lock<std::mutex> hold(m_lock);
+    m_changed.wait(hold, [this] { return m_queue.empty() && m_running == 0; });
+}
+
+std::vector<BackgroundWrites::Result> BackgroundWrites::TakeDone()
+{
+    const std::lock_guard<std::mutex> hold(m_lock);
+    m_handedOut += m_done.size();
+    return std::exchange(m_done, {});
+}
+
+bool BackgroundWrites::Outstanding() const
+{
+    const std::lock_guard<std::mutex> hold(m_lock);
+    return m_handedOut + 1 < m_nextTicket;
+}
+
+void BackgroundWrites::Work()
+{
+    std::unique_lock<std::mutex> hold(m_lock);
+    for (;;) {
+        m_changed.wait(hold, [this] { return m_stop || !m_queue.empty(); });
+        if (m_queue.empty())
+            return; // stopped
+        Job job = std::move(m_queue.front());
+        m_queue.pop_front();
+        ++m_running;
+        hold.unlock();
+        m_changed.notify_all(); // a place in the queue is free
+        Result result;
+        result.ticket = job.ticket;
+        try {
+            AtomicWrite(job.dir, job.name, job.data, m_pending, &result.written);
+        } catch (...) {
+            const vb::ErrObject e = vb::CurrentError();
+            result.number = e.Number();
+            result.error = e.Description();
+        }
+        job.data = QByteArray(); // freed on this thread, not under the lock
+        hold.lock();
+        m_done.push_back(std::move(result));
+        if (--m_busy[Key(job.dir, job.name)] == 0)
+            m_busy.remove(Key(job.dir, job.name));
+        --m_running;
+        hold.unlock();
+        m_changed.notify_all();
+        hold.lock();
+    }
 }
 
 QByteArray ReadWholeFile(const QString& path, std::optional<FileStamp>* stamp)
