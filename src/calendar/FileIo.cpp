@@ -1,5 +1,6 @@
 #include "calendar/FileIo.h"
 
+#include "calendar/Store.h"
 #include "platform/ErrObject.h"
 
 #include <QAtomicInt>
@@ -214,8 +215,19 @@ void PendingWrites::Commit()
         vb::Raise(vb::ErrDeviceIO, QStringLiteral("Cannot write %1: %2").arg(firstFailed, SystemReason(firstError)));
 }
 
+QString ExistsText(const QString& path)
+{
+    return QStringLiteral("%1 already exists; it was not overwritten").arg(path);
+}
+
+QString ChangedText(const QString& path)
+{
+    return QStringLiteral("%1 was changed or removed by another program since it was read; it was not overwritten")
+        .arg(path);
+}
+
 void AtomicWrite(const QString& dir, const QString& name, const QByteArray& data, PendingWrites* pending,
-                 std::optional<FileStamp>* written)
+                 std::optional<FileStamp>* written, const QByteArray* expected)
 {
     const QByteArray dirPath = QFile::encodeName(dir);
     const QByteArray finalName = QFile::encodeName(name);
@@ -226,6 +238,12 @@ void AtomicWrite(const QString& dir, const QString& name, const QByteArray& data
     // A rewritten file keeps the permissions it had (a private calendar stays private).
     struct stat old;
     const bool existed = ::stat(finalPath.constData(), &old) == 0 && S_ISREG(old.st_mode);
+    // Checked again just before the write: a write made later than it was asked for must not
+    // take the place of what another program wrote in between.
+    if (expected && expected->isEmpty() && existed)
+        vb::Raise(ErrCalendar, ExistsText(shown));
+    if (expected && !expected->isEmpty() && (!existed || FromStat(old).Etag() != *expected))
+        vb::Raise(ErrCalendar, ChangedText(shown));
     const int fd = ::open(tempPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, existed ? 0600 : 0644);
     if (fd < 0)
         vb::Raise(vb::ErrDeviceIO, QStringLiteral("Cannot write %1: %2").arg(shown, SystemReason(errno)));
@@ -240,7 +258,17 @@ void AtomicWrite(const QString& dir, const QString& name, const QByteArray& data
         ::unlink(tempPath.constData());
         throw;
     }
-    if (::rename(tempPath.constData(), finalPath.constData()) != 0) {
+    // A new file never replaces one made meanwhile, where the file system can tell.
+    int renamed = -1;
+    if (expected && expected->isEmpty()) {
+        renamed = ::renameat2(AT_FDCWD, tempPath.constData(), AT_FDCWD, finalPath.constData(), RENAME_NOREPLACE);
+        if (renamed != 0 && errno == EEXIST) {
+            ::close(fd);
+            ::unlink(tempPath.constData());
+            vb::Raise(ErrCalendar, ExistsText(shown));
+        }
+    }
+    if (renamed != 0 && ::rename(tempPath.constData(), finalPath.constData()) != 0) {
         const int err = errno;
         ::close(fd);
         ::unlink(tempPath.constData());
@@ -282,7 +310,8 @@ BackgroundWrites::~BackgroundWrites()
         t.join();
 }
 
-quint64 BackgroundWrites::Post(const QString& dir, const QString& name, const QByteArray& data)
+quint64 BackgroundWrites::Post(const QString& dir, const QString& name, const QByteArray& data,
+                               const QByteArray& ifMatch)
 {
     std::unique_lock<std::mutex> hold(m_lock);
     if (m_threads.size() < kWriterThreads) {
@@ -295,7 +324,7 @@ quint64 BackgroundWrites::Post(const QString& dir, const QString& name, const QB
     }
     m_changed.wait(hold, [this] { return m_queue.size() < kQueuedMost; });
     const quint64 ticket = m_nextTicket++;
-    m_queue.push_back(Job{ticket, dir, name, data});
+    m_queue.push_back(Job{ticket, dir, name, data, ifMatch});
     ++m_busy[Key(dir, name)];
     hold.unlock();
     m_changed.notify_all();
@@ -343,7 +372,7 @@ void BackgroundWrites::Work()
         Result result;
         result.ticket = job.ticket;
         try {
-            AtomicWrite(job.dir, job.name, job.data, m_pending, &result.written);
+            AtomicWrite(job.dir, job.name, job.data, m_pending, &result.written, &job.ifMatch);
         } catch (...) {
             const vb::ErrObject e = vb::CurrentError();
             result.number = e.Number();

@@ -62,8 +62,15 @@ private:
 // both wait for pending->Commit(). Raises 57 (device I/O error) with the path and the system's
 // reason when any step fails; the old file is then untouched.
 // written, when given, gets the new file's version.
+// expected, when given, is the version the file must still have when the new one is renamed
+// over it (an empty one: there must be no file yet); otherwise that raises ErrCalendar with
+// ExistsText or ChangedText, and the file another program wrote stays.
 void AtomicWrite(const QString& dir, const QString& name, const QByteArray& data, PendingWrites* pending = nullptr,
-                 std::optional<FileStamp>* written = nullptr);
+                 std::optional<FileStamp>* written = nullptr, const QByteArray* expected = nullptr);
+
+// Why a write was refused: a new item's file is there already; the file changed since it was read.
+QString ExistsText(const QString& path);
+QString ChangedText(const QString& path);
 
 // Atomic writes (AtomicWrite into pending) done on a few threads of their own: the file
 // system's part of a save (temporary file, write, rename over the old file, the old file's
@@ -84,9 +91,10 @@ public:
         long number = 0;
         QString error; // empty: written
     };
-    // Queues the write of data to dir/name and answers its ticket; waits while many are queued,
+    // Queues the write of data to dir/name, on the condition that the file still has the
+    // version ifMatch (none: a new file), and answers its ticket; waits while many are queued,
     // so that memory stays bounded whatever the batch. Raises 7 when no thread can be had.
-    quint64 Post(const QString& dir, const QString& name, const QByteArray& data);
+    quint64 Post(const QString& dir, const QString& name, const QByteArray& data, const QByteArray& ifMatch);
     // Waits until no write of dir/name is queued or under way.
     void WaitFor(const QString& dir, const QString& name);
     // Waits until every write posted is done.
@@ -102,6 +110,7 @@ private:
         QString dir;
         QString name;
         QByteArray data;
+        QByteArray ifMatch;
     };
     void Work();
     static QString Key(const QString& dir, const QString& name) { return dir + QLatin1Char('/') + name; }

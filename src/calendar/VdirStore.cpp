@@ -185,12 +185,9 @@ std::optional<QByteArray> VdirStore::Refused(Collection collection, const QStrin
     const QString path = Describe(collection, name);
     const auto current = StatFile(path);
     if (ifMatch.isEmpty() && current)
-        vb::Raise(ErrCalendar, QStringLiteral("%1 already exists; it was not overwritten").arg(path));
+        vb::Raise(ErrCalendar, ExistsText(path));
     if (!ifMatch.isEmpty() && (!current || current->Etag() != ifMatch))
-        vb::Raise(ErrCalendar,
-                  QStringLiteral("%1 was changed or removed by another program since it was read; it was not "
-                                 "overwritten")
-                      .arg(path));
+        vb::Raise(ErrCalendar, ChangedText(path));
     if (!ifMatch.isEmpty() && kind == WriteKind::MaybeSame) {
         // An item equal to the stored one: the file, and its etag, stay as they are.
         try {
@@ -209,7 +206,7 @@ QByteArray VdirStore::Write(Collection collection, const QString& name, const QB
     if (auto same = Refused(collection, name, data, ifMatch, kind))
         return *same;
     std::optional<FileStamp> written;
-    AtomicWrite(CollectionPath(collection), name, data, &m_pending, &written);
+    AtomicWrite(CollectionPath(collection), name, data, &m_pending, &written, &ifMatch);
     return written ? written->Etag() : QByteArray();
 }
 
@@ -223,7 +220,7 @@ void VdirStore::WriteLater(Collection collection, const QString& name, const QBy
     }
     if (!m_background)
         m_background = std::make_unique<BackgroundWrites>(&m_pending);
-    m_owed.insert(m_background->Post(CollectionPath(collection), name, data), done);
+    m_owed.insert(m_background->Post(CollectionPath(collection), name, data, ifMatch), done);
 }
 
 void VdirStore::WaitFor(Collection collection, const QString& name)
