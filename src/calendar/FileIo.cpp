@@ -240,9 +240,9 @@ void AtomicWrite(const QString& dir, const QString& name, const QByteArray& data
     const bool existed = ::stat(finalPath.constData(), &old) == 0 && S_ISREG(old.st_mode);
     // Checked again just before the write: a write made later than it was asked for must not
     // take the place of what another program wrote in between.
-    if (expected && expected->isEmpty() && existed)
+    if (expected != nullptr && expected->isEmpty() && existed)
         vb::Raise(ErrCalendar, ExistsText(shown));
-    if (expected && !expected->isEmpty() && (!existed || FromStat(old).Etag() != *expected))
+    if (expected != nullptr && !expected->isEmpty() && (!existed || FromStat(old).Etag() != *expected))
         vb::Raise(ErrCalendar, ChangedText(shown));
     const int fd = ::open(tempPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, existed ? 0600 : 0644);
     if (fd < 0)
@@ -260,7 +260,7 @@ void AtomicWrite(const QString& dir, const QString& name, const QByteArray& data
     }
     // A new file never replaces one made meanwhile, where the file system can tell.
     int renamed = -1;
-    if (expected && expected->isEmpty()) {
+    if (expected != nullptr && expected->isEmpty()) {
         renamed = ::renameat2(AT_FDCWD, tempPath.constData(), AT_FDCWD, finalPath.constData(), RENAME_NOREPLACE);
         if (renamed != 0 && errno == EEXIST) {
             ::close(fd);
