@@ -76,6 +76,7 @@ inline QByteArray OwnVTimezone(const QString& scratchFolder)
     cal::Item item = calendar->CreateItem(cal::olAppointmentItem);
     item.SetStart(QDateTime(QDate(2026, 1, 1), QTime(8, 0)));
     item.Save();
+    calendar->Commit(); // the file is in place
     QFile f(scratchFolder + QStringLiteral("/Calendar/") + item.EntryID() + QStringLiteral(".ics"));
     f.open(QIODevice::ReadOnly);
     const QByteArray text = f.readAll();

@@ -527,7 +527,7 @@ void Item::SetProp(int prop, const QVariant& value)
     auto app = App(f);
     // A change begun on an item whose save is still under way starts from that save's answer.
     if (m_resource && m_resource->pending)
-        app->store->Commit();
+        app->store->Settle(f.collection, m_resource->name);
     const PropDef& def = PropById(prop);
     if (!PropApplies(f.collection, prop))
         vb::Raise(vb::ErrNoSuchProperty, QStringLiteral("The item has no property \"%1\"").arg(def.name));
@@ -670,7 +670,7 @@ void Item::Save()
     // The outcome of its last save comes first: it may have been refused, or have brought the
     // version tag this save is conditioned on.
     if (r->pending)
-        store.Commit();
+        store.Settle(f.collection, r->name);
     if (r->deleted)
         vb::Raise(ErrCalendar, QStringLiteral("The item has been deleted"));
     icalcomponent* vcal = EnsureParsed(f, r);
@@ -766,7 +766,7 @@ void Item::Delete()
         return;
     }
     if (m_resource->pending)
-        app->store->Commit();
+        app->store->Settle(f.collection, m_resource->name);
     if (m_resource->deleted)
         return;
     if (!m_resource->name.isEmpty()) {

@@ -1,5 +1,6 @@
 #include "calendar/FileIo.h"
 
+#include "calendar/Store.h"
 #include "platform/ErrObject.h"
 
 #include <QAtomicInt>
@@ -162,6 +163,7 @@ void SyncFolder(const QByteArray& dirPath, const QString& shown)
 
 void PendingWrites::Add(const QByteArray& dir, const QByteArray& name)
 {
+    const std::lock_guard<std::mutex> hold(m_lock);
     m_files.emplace_back(dir, name);
 }
 
@@ -213,8 +215,19 @@ void PendingWrites::Commit()
         vb::Raise(vb::ErrDeviceIO, QStringLiteral("Cannot write %1: %2").arg(firstFailed, SystemReason(firstError)));
 }
 
+QString ExistsText(const QString& path)
+{
+    return QStringLiteral("%1 already exists; it was not overwritten").arg(path);
+}
+
+QString ChangedText(const QString& path)
+{
+    return QStringLiteral("%1 was changed or removed by another program since it was read; it was not overwritten")
+        .arg(path);
+}
+
 void AtomicWrite(const QString& dir, const QString& name, const QByteArray& data, PendingWrites* pending,
-                 std::optional<FileStamp>* written)
+                 std::optional<FileStamp>* written, const QByteArray* expected)
 {
     const QByteArray dirPath = QFile::encodeName(dir);
     const QByteArray finalName = QFile::encodeName(name);
@@ -225,6 +238,12 @@ void AtomicWrite(const QString& dir, const QString& name, const QByteArray& data
     // A rewritten file keeps the permissions it had (a private calendar stays private).
     struct stat old;
     const bool existed = ::stat(finalPath.constData(), &old) == 0 && S_ISREG(old.st_mode);
+    // Checked again just before the write: a write made later than it was asked for must not
+    // take the place of what another program wrote in between.
+    if (expected != nullptr && expected->isEmpty() && existed)
+        vb::Raise(ErrCalendar, ExistsText(shown));
+    if (expected != nullptr && !expected->isEmpty() && (!existed || FromStat(old).Etag() != *expected))
+        vb::Raise(ErrCalendar, ChangedText(shown));
     const int fd = ::open(tempPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, existed ? 0600 : 0644);
     if (fd < 0)
         vb::Raise(vb::ErrDeviceIO, QStringLiteral("Cannot write %1: %2").arg(shown, SystemReason(errno)));
@@ -239,7 +258,17 @@ void AtomicWrite(const QString& dir, const QString& name, const QByteArray& data
         ::unlink(tempPath.constData());
         throw;
     }
-    if (::rename(tempPath.constData(), finalPath.constData()) != 0) {
+    // A new file never replaces one made meanwhile, where the file system can tell.
+    int renamed = -1;
+    if (expected != nullptr && expected->isEmpty()) {
+        renamed = ::renameat2(AT_FDCWD, tempPath.constData(), AT_FDCWD, finalPath.constData(), RENAME_NOREPLACE);
+        if (renamed != 0 && errno == EEXIST) {
+            ::close(fd);
+            ::unlink(tempPath.constData());
+            vb::Raise(ErrCalendar, ExistsText(shown));
+        }
+    }
+    if (renamed != 0 && ::rename(tempPath.constData(), finalPath.constData()) != 0) {
         const int err = errno;
         ::close(fd);
         ::unlink(tempPath.constData());
@@ -254,6 +283,111 @@ void AtomicWrite(const QString& dir, const QString& name, const QByteArray& data
         pending->Add(dirPath, finalName);
     else
         SyncFolder(dirPath, shown);
+}
+
+namespace {
+// Two threads: one writes while the other waits on the disk (a rename over an old file flushes
+// the new one's data and frees the old one's blocks), and the caller keeps a core for making
+// the next items. The queue holds enough to keep them busy through a slow file.
+constexpr size_t kWriterThreads = 2;
+constexpr size_t kQueuedMost = 64;
+} // namespace
+
+BackgroundWrites::BackgroundWrites(PendingWrites* pending)
+    : m_pending(pending)
+{
+}
+
+BackgroundWrites::~BackgroundWrites()
+{
+    {
+        std::unique_lock<std::mutex> hold(m_lock);
+        m_changed.wait(hold, [this] { return m_queue.empty() && m_running == 0; });
+        m_stop = true;
+    }
+    m_changed.notify_all();
+    for (std::thread& t : m_threads)
+        t.join();
+}
+
+quint64 BackgroundWrites::Post(const QString& dir, const QString& name, const QByteArray& data,
+                               const QByteArray& ifMatch)
+{
+    std::unique_lock<std::mutex> hold(m_lock);
+    if (m_threads.size() < kWriterThreads) {
+        try {
+            m_threads.emplace_back([this] { Work(); });
+        } catch (...) {
+            if (m_threads.empty())
+                vb::Raise(vb::ErrOutOfMemory, QStringLiteral("Cannot start a thread to write %1").arg(Key(dir, name)));
+        }
+    }
+    m_changed.wait(hold, [this] { return m_queue.size() < kQueuedMost; });
+    const quint64 ticket = m_nextTicket++;
+    m_queue.push_back(Job{ticket, dir, name, data, ifMatch});
+    ++m_busy[Key(dir, name)];
+    hold.unlock();
+    m_changed.notify_all();
+    return ticket;
+}
+
+void BackgroundWrites::WaitFor(const QString& dir, const QString& name)
+{
+    const QString key = Key(dir, name);
+    std::unique_lock<std::mutex> hold(m_lock);
+    m_changed.wait(hold, [this, &key] { return !m_busy.contains(key); });
+}
+
+void BackgroundWrites::WaitAll()
+{
+    std::unique_lock<std::mutex> hold(m_lock);
+    m_changed.wait(hold, [this] { return m_queue.empty() && m_running == 0; });
+}
+
+std::vector<BackgroundWrites::Result> BackgroundWrites::TakeDone()
+{
+    const std::lock_guard<std::mutex> hold(m_lock);
+    m_handedOut += m_done.size();
+    return std::exchange(m_done, {});
+}
+
+bool BackgroundWrites::Outstanding() const
+{
+    const std::lock_guard<std::mutex> hold(m_lock);
+    return m_handedOut + 1 < m_nextTicket;
+}
+
+void BackgroundWrites::Work()
+{
+    std::unique_lock<std::mutex> hold(m_lock);
+    for (;;) {
+        m_changed.wait(hold, [this] { return m_stop || !m_queue.empty(); });
+        if (m_queue.empty())
+            return; // stopped
+        Job job = std::move(m_queue.front());
+        m_queue.pop_front();
+        ++m_running;
+        hold.unlock();
+        m_changed.notify_all(); // a place in the queue is free
+        Result result;
+        result.ticket = job.ticket;
+        try {
+            AtomicWrite(job.dir, job.name, job.data, m_pending, &result.written, &job.ifMatch);
+        } catch (...) {
+            const vb::ErrObject e = vb::CurrentError();
+            result.number = e.Number();
+            result.error = e.Description();
+        }
+        job.data = QByteArray(); // freed on this thread, not under the lock
+        hold.lock();
+        m_done.push_back(std::move(result));
+        if (--m_busy[Key(job.dir, job.name)] == 0)
+            m_busy.remove(Key(job.dir, job.name));
+        --m_running;
+        hold.unlock();
+        m_changed.notify_all();
+        hold.lock();
+    }
 }
 
 QByteArray ReadWholeFile(const QString& path, std::optional<FileStamp>* stamp)

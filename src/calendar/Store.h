@@ -63,6 +63,10 @@ public:
         done(WriteOutcome{Write(collection, name, data, ifMatch, kind), 0, QString()});
     }
 
+    // Waits for the write of name that WriteLater left under way, whose done has then been
+    // called; makes nothing durable that Commit would not. The default: Commit().
+    virtual void Settle(Collection collection, const QString& name) { Commit(); }
+
     // The name a new item with this UID gets.
     virtual QString NameForUid(const QString& uid) const;
 

@@ -95,6 +95,9 @@ QList<ResourceInfo> VdirStore::List(Collection collection)
     const QString path = CollectionPath(collection);
     if (path.isEmpty())
         return {}; // another client's collection holds appointments only
+    // The listing shows every write made so far as it ended.
+    if (m_background)
+        m_background->WaitAll();
     DIR* dir = ::opendir(QFile::encodeName(path).constData());
     if (!dir)
         vb::Raise(vb::ErrPathNotFound, QStringLiteral("Cannot read the calendar folder %1: %2").arg(path, SystemReason(errno)));
@@ -161,6 +164,7 @@ QList<ResourceInfo> VdirStore::List(Collection collection)
 QByteArray VdirStore::Read(Collection collection, const QString& name, QByteArray* etag)
 {
     CheckName(name);
+    WaitFor(collection, name);
     const QString path = Describe(collection, name);
     // The stamp before the read (of the file opened): if the file changes while we read it,
     // the next listing shows a newer etag and it is read again.
@@ -171,21 +175,19 @@ QByteArray VdirStore::Read(Collection collection, const QString& name, QByteArra
     return data;
 }
 
-QByteArray VdirStore::Write(Collection collection, const QString& name, const QByteArray& data,
-                            const QByteArray& ifMatch, WriteKind kind)
+std::optional<QByteArray> VdirStore::Refused(Collection collection, const QString& name, const QByteArray& data,
+                                             const QByteArray& ifMatch, WriteKind kind)
 {
     CheckName(name);
     if (CollectionPath(collection).isEmpty())
         vb::Raise(ErrCalendar, QStringLiteral("The calendar folder %1 holds appointments only").arg(m_root));
+    WaitFor(collection, name);
     const QString path = Describe(collection, name);
     const auto current = StatFile(path);
     if (ifMatch.isEmpty() && current)
-        vb::Raise(ErrCalendar, QStringLiteral("%1 already exists; it was not overwritten").arg(path));
+        vb::Raise(ErrCalendar, ExistsText(path));
     if (!ifMatch.isEmpty() && (!current || current->Etag() != ifMatch))
-        vb::Raise(ErrCalendar,
-                  QStringLiteral("%1 was changed or removed by another program since it was read; it was not "
-                                 "overwritten")
-                      .arg(path));
+        vb::Raise(ErrCalendar, ChangedText(path));
     if (!ifMatch.isEmpty() && kind == WriteKind::MaybeSame) {
         // An item equal to the stored one: the file, and its etag, stay as they are.
         try {
@@ -195,19 +197,80 @@ QByteArray VdirStore::Write(Collection collection, const QString& name, const QB
             // unreadable: it is replaced
         }
     }
+    return std::nullopt;
+}
+
+QByteArray VdirStore::Write(Collection collection, const QString& name, const QByteArray& data,
+                            const QByteArray& ifMatch, WriteKind kind)
+{
+    if (auto same = Refused(collection, name, data, ifMatch, kind))
+        return *same;
     std::optional<FileStamp> written;
-    AtomicWrite(CollectionPath(collection), name, data, &m_pending, &written);
+    AtomicWrite(CollectionPath(collection), name, data, &m_pending, &written, &ifMatch);
     return written ? written->Etag() : QByteArray();
+}
+
+void VdirStore::WriteLater(Collection collection, const QString& name, const QByteArray& data,
+                           const QByteArray& ifMatch, const WriteDone& done, WriteKind kind)
+{
+    Answer();
+    if (auto same = Refused(collection, name, data, ifMatch, kind)) {
+        done(WriteOutcome{*same, 0, QString()});
+        return;
+    }
+    if (!m_background)
+        m_background = std::make_unique<BackgroundWrites>(&m_pending);
+    m_owed.insert(m_background->Post(CollectionPath(collection), name, data, ifMatch), done);
+}
+
+void VdirStore::WaitFor(Collection collection, const QString& name)
+{
+    if (m_background)
+        m_background->WaitFor(CollectionPath(collection), name);
+}
+
+void VdirStore::Answer()
+{
+    if (!m_background)
+        return;
+    std::vector<BackgroundWrites::Result> results = m_background->TakeDone();
+    // In the order they were asked for, as a store that answers at once would have.
+    std::sort(results.begin(), results.end(), [](const auto& a, const auto& b) { return a.ticket < b.ticket; });
+    for (BackgroundWrites::Result& result : results) {
+        const WriteDone done = m_owed.take(result.ticket);
+        if (!done)
+            continue;
+        WriteOutcome outcome;
+        if (result.error.isEmpty()) {
+            outcome.etag = result.written ? result.written->Etag() : QByteArray();
+        } else {
+            outcome.number = result.number;
+            outcome.error = std::move(result.error);
+        }
+        done(outcome);
+    }
+}
+
+void VdirStore::Settle(Collection collection, const QString& name)
+{
+    WaitFor(collection, name);
+    Answer();
 }
 
 void VdirStore::Commit()
 {
+    if (m_background) {
+        m_background->WaitAll();
+        Answer();
+    }
     m_pending.Commit();
 }
 
 VdirStore::~VdirStore()
 {
     try {
+        if (m_background)
+            m_background->WaitAll(); // answers nobody waits for any more
         m_pending.Commit();
     } catch (...) {
         // Nothing to tell anyone any more; whoever needed to know called Commit.
@@ -219,6 +282,7 @@ void VdirStore::Remove(Collection collection, const QString& name, const QByteAr
     CheckName(name);
     if (CollectionPath(collection).isEmpty())
         vb::Raise(ErrCalendar, QStringLiteral("The calendar folder %1 holds appointments only").arg(m_root));
+    WaitFor(collection, name);
     const QString path = Describe(collection, name);
     const auto current = StatFile(path);
     if (!current)

@@ -416,7 +416,12 @@ std::optional<cal::Item> COutLook::BokningensMöte(const AppointmentRec& rec, in
     return candidates[chosen];
 }
 
-QList<COutLook::Fält> COutLook::Skillnader(const cal::Item& item, const AppointmentRec& rec)
+COutLook::Tider COutLook::TiderAv(const AppointmentRec& rec)
+{
+    return Tider{vb::ParseDateTime(rec.Start), vb::ParseDateTime(rec.End)};
+}
+
+QList<COutLook::Fält> COutLook::Skillnader(const cal::Item& item, const AppointmentRec& rec, const Tider& tider)
 {
     // The calendar keeps one kind of line break: texts that differ only in theirs are the same.
     const auto differ = [](QString a, QString b) {
@@ -432,16 +437,9 @@ QList<COutLook::Fält> COutLook::Skillnader(const cal::Item& item, const Appoint
     if (differ(item.Location(), rec.Location))
         changed << Fält::Location;
     // A text that is no date counts as a change: writing it raises where the write says so.
-    const auto differsFrom = [](const QDateTime& when, const QString& text) {
-        try {
-            return when != vb::CDate(text);
-        } catch (...) {
-            return true;
-        }
-    };
-    if (differsFrom(item.Start(), rec.Start))
+    if (!tider.start || item.Start() != *tider.start)
         changed << Fält::Start;
-    if (differsFrom(item.End(), rec.End))
+    if (!tider.end || item.End() != *tider.end)
         changed << Fält::End;
     return changed;
 }
@@ -455,7 +453,7 @@ COutLook::Besked COutLook::Pröva(const AppointmentRec& rec)
         const std::optional<cal::Item> item = BokningensMöte(rec, erl);
         if (item) {
             besked.hittat = true;
-            besked.ändras = Skillnader(*item, rec);
+            besked.ändras = Skillnader(*item, rec, TiderAv(rec));
         }
     } catch (...) {
         besked.misslyckades = true;
@@ -475,8 +473,9 @@ bool COutLook::DuplicateAppointment(AppointmentRec& rec, bool bDelete)
         if (!found)
             return false;
         cal::Item& item = *found;
+        const Tider tider = TiderAv(rec);
         // An appointment that already says what the booking says is left as it is, file and all.
-        if (!bDelete && Skillnader(item, rec).isEmpty())
+        if (!bDelete && Skillnader(item, rec, tider).isEmpty())
             return true;
         erl = 5;
         item.SetBody(rec.Body);
@@ -485,9 +484,9 @@ bool COutLook::DuplicateAppointment(AppointmentRec& rec, bool bDelete)
         erl = 7;
         item.SetSubject(rec.Subject);
         erl = 8;
-        item.SetEnd(vb::CDate(rec.End));
+        item.SetEnd(tider.end ? *tider.end : vb::CDate(rec.End));
         erl = 9;
-        item.SetStart(vb::CDate(rec.Start));
+        item.SetStart(tider.start ? *tider.start : vb::CDate(rec.Start));
         erl = 10;
         item.Save();
         Sparad(item, rec.BillingInformation);

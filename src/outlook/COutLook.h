@@ -6,6 +6,7 @@
 #include "calendar/Calendar.h"
 
 #include <QDate>
+#include <QDateTime>
 #include <QHash>
 #include <QList>
 #include <QString>
@@ -150,7 +151,13 @@ private:
     // The appointment an export made for rec's booking, as DuplicateAppointment updates it; the
     // other appointments with its number go to Kopior. erl: how far it came, for the message.
     std::optional<cal::Item> BokningensMöte(const AppointmentRec& rec, int& erl);
-    static QList<Fält> Skillnader(const cal::Item& item, const AppointmentRec& rec);
+    // The record's start and end as dates, nothing for a text that is no date: read once per
+    // booking (a locale's date format is dear to parse).
+    struct Tider {
+        std::optional<QDateTime> start, end;
+    };
+    static Tider TiderAv(const AppointmentRec& rec);
+    static QList<Fält> Skillnader(const cal::Item& item, const AppointmentRec& rec, const Tider& tider);
 
     const IDatumFönster* m_dates = nullptr;
     std::shared_ptr<cal::Application> m_app;

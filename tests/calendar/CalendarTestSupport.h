@@ -116,6 +116,7 @@ QString SaveAppointment(const QString& place, Set set, const QString& uidPrefix 
     Item item = app->CreateItem(olAppointmentItem, uidPrefix);
     set(item);
     item.Save();
+    app->Commit(); // a save's file is in place at the latest here
     return place + QStringLiteral("/Calendar/") + item.EntryID() + QStringLiteral(".ics");
 }
 

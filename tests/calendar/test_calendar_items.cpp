@@ -70,6 +70,7 @@ private slots:
         item.SetBusyStatus(olFree);
         QCOMPARE(item.BusyStatus(), int(olFree));
         item.Save();
+        app->Commit();
         const QString file = app->Location() + QStringLiteral("/Calendar/") + item.EntryID() + QStringLiteral(".ics");
         const QByteArray text = ReadAll(file);
         QVERIFY(text.contains("TRANSP:TRANSPARENT"));

@@ -515,6 +515,7 @@ private slots:
         item.SetStart(At(2026, 2, 2, 9));
         item.SetSubject(QStringLiteral("Vårt"));
         item.Save();
+        app->Commit(); // a save's file is in place at the latest here
         const QString file = vdir ? place + QStringLiteral("/Calendar/") + item.EntryID() + QStringLiteral(".ics") : place;
         item.Subject(); // read it, as a user of the item would
 

@@ -2,6 +2,10 @@
 // stay whole: locks, temporary files, file modes, a writer killed mid-save.
 #include "CalendarTestSupport.h"
 
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <QProcess>
 #include <QElapsedTimer>
 
 using namespace cal;
@@ -25,6 +29,7 @@ private slots:
         item.SetStart(At(2026, 12, 3, 10));
         item.SetSubject(QStringLiteral("Standard"));
         item.Save();
+        app->Commit();
         QCOMPARE(IcsFiles(expected + QStringLiteral("/Calendar")), QStringList{item.EntryID() + QStringLiteral(".ics")});
     }
 
@@ -237,6 +242,98 @@ private slots:
         struct stat st;
         QVERIFY(::stat(QFile::encodeName(path).constData(), &st) == 0);
         QCOMPARE(int(st.st_mode & 07777), 0600);
+    }
+
+    // A save's file is written after Save has returned; a write that fails then is told at
+    // Commit for its own item, the others are whole on disk, and the failed one is as before.
+    void writeFailingLaterIsToldAtCommit_data()
+    {
+        QTest::addColumn<bool>("update");
+        QTest::addColumn<int>("tooLarge"); // the booking whose write fails
+        QTest::newRow("new item, in the middle") << false << 3;
+        QTest::newRow("new item, the last") << false << 5;
+        QTest::newRow("update, in the middle") << true << 3;
+        QTest::newRow("update, the first") << true << 1;
+    }
+
+    void writeFailingLaterIsToldAtCommit()
+    {
+        QFETCH(bool, update);
+        QFETCH(int, tooLarge);
+        const QString place = NewPlace();
+        const QString folder = place + QStringLiteral("/Calendar");
+        auto app = Application::Create(place);
+        Items items = app->GetNamespace(QStringLiteral("MAPI")).GetDefaultFolder(olFolderCalendar).Items();
+        const auto save = [&](int n, const QString& body) {
+            Item item = items.Find(QStringLiteral("[BillingInformation] = \"%1\"").arg(n));
+            if (!item) {
+                item = app->CreateItem(olAppointmentItem);
+                item.SetBillingInformation(QString::number(n));
+            }
+            item.SetStart(At(2026, 3, n, 9));
+            item.SetBody(body);
+            item.Save();
+            return item.EntryID();
+        };
+        constexpr int kCount = 5;
+        if (update) {
+            for (int n = 1; n <= kCount; ++n)
+                (void)save(n, QStringLiteral("före"));
+            app->Commit();
+        }
+
+        // Files of at most 64 KiB from here: the large item's write fails on a writer thread,
+        // with the error the disk gives (EFBIG), not in Save.
+        struct rlimit old {};
+        QVERIFY(::getrlimit(RLIMIT_FSIZE, &old) == 0);
+        const auto oldSignal = ::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limit = old;
+        limit.rlim_cur = 65536;
+        QVERIFY(::setrlimit(RLIMIT_FSIZE, &limit) == 0);
+        auto restore = qScopeGuard([&] {
+            ::setrlimit(RLIMIT_FSIZE, &old);
+            ::signal(SIGXFSZ, oldSignal);
+        });
+        QString failedUid;
+        for (int n = 1; n <= kCount; ++n) {
+            const QString uid = save(n, n == tooLarge ? QString(200000, QLatin1Char('x')) : QStringLiteral("efter %1").arg(n));
+            if (n == tooLarge)
+                failedUid = uid;
+        }
+        app->Commit();
+        restore.dismiss();
+        ::setrlimit(RLIMIT_FSIZE, &old);
+        ::signal(SIGXFSZ, oldSignal);
+
+        const QList<SaveFailure> failures = app->TakeSaveFailures();
+        QCOMPARE(failures.size(), 1);
+        QCOMPARE(failures[0].entryId, failedUid);
+        QCOMPARE(failures[0].number, long(vb::ErrDeviceIO));
+        QCOMPARE(failures[0].description, QStringLiteral("Cannot write %1/%2.ics: %3")
+                                              .arg(folder, failedUid, detail::SystemReason(EFBIG)));
+        // The item stands as the disk holds it: an update as it was, a new one not at all.
+        const Item failed = items.Find(QStringLiteral("[BillingInformation] = \"%1\"").arg(tooLarge));
+        QCOMPARE(bool(failed), update);
+        if (update)
+            QCOMPARE(failed.Body(), QStringLiteral("före"));
+        // No temporary file left, every file whole, read by a run of its own.
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden).filter(QRegularExpression(QStringLiteral("^\\."))),
+                 QStringList());
+        app->Quit();
+        QCOMPARE(int(IcsFiles(folder).size()), update ? kCount : kCount - 1);
+        auto again = Application::Create(place);
+        const MAPIFolder calendar = again->GetNamespace(QStringLiteral("MAPI")).GetDefaultFolder(olFolderCalendar);
+        QCOMPARE(calendar.LoadErrors(), QStringList());
+        Items after = calendar.Items();
+        for (int n = 1; n <= kCount; ++n) {
+            const Item item = after.Find(QStringLiteral("[BillingInformation] = \"%1\"").arg(n));
+            if (n == tooLarge && !update) {
+                QVERIFY(!item);
+                continue;
+            }
+            QVERIFY(item);
+            QCOMPARE(item.Body(), n == tooLarge ? QStringLiteral("före") : QStringLiteral("efter %1").arg(n));
+        }
     }
 
     void killedWriterLeavesOnlyWholeItems()

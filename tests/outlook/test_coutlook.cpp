@@ -136,6 +136,7 @@ private slots:
         QVERIFY(o.NewAppointment(rec));
         AppointmentRec midnight = Booking(78, "2026-12-04", "2026-12-05");
         QVERIFY(o.NewAppointment(midnight));
+        o.Commit(); // the files are in place, as at the end of a transfer
 
         const QString filter = ImportFilter(QDate(2026, 12, 1), QDate(2026, 12, 31));
         const AppointmentRec r = o.GetAppointment(filter, false);
@@ -223,6 +224,7 @@ private slots:
         AppointmentRec other = Booking(10, "2026-12-03 12:00", "2026-12-03 13:00");
         QVERIFY(o.NewAppointment(other));
         QVERIFY(o.DuplicateAppointment(rec, true));
+        o.Commit();
         QCOMPARE(Files(place).size(), 1);
         QCOMPARE(o.GetAppointment(QStringLiteral("[Mileage] = 9"), false).Body, COutLook::IngenTräff);
         QCOMPARE(o.GetAppointment(QStringLiteral("[Mileage] = 10"), false).Subject, QStringLiteral("Bokning"));
@@ -286,6 +288,8 @@ private slots:
             QVERIFY(o.GetAllAppointments(QStringLiteral("Start snart")).isEmpty());
         }
         ALMBRO_EXPECT_BOX(*m_boxes, text, vb::vbOKOnly, 0, vb::DefaultTitle());
+        o.Commit();
+        QVERIFY(o.EjSparade().isEmpty());
         QCOMPARE(Files(place).size(), 1); // nothing half-written, the earlier item untouched
     }
 
