@@ -52,7 +52,7 @@ std::optional<QString> Värde(const QString& criteria, const QString& keyword)
 
 QString COutLook::Ord(IOutLookTexter::Ord ord, const QString& builtIn) const
 {
-    const QString text = m_texter ? m_texter->Text(ord) : QString();
+    const QString text = m_texter != nullptr ? m_texter->Text(ord) : QString();
     return text.isEmpty() ? builtIn : text;
 }
 

@@ -70,9 +70,14 @@ public:
         IClassModule, // "i Class Module", naming the class after the procedure in error messages
         IngenKontakt, // "Kan inte skapa kontakt med Outlook!", the description of the 429 on creation
     };
+    IOutLookTexter() = default;
+    IOutLookTexter(const IOutLookTexter&) = delete;
+    IOutLookTexter& operator=(const IOutLookTexter&) = delete;
+    IOutLookTexter(IOutLookTexter&&) = delete;
+    IOutLookTexter& operator=(IOutLookTexter&&) = delete;
     virtual ~IOutLookTexter() = default;
     // The text in the language in use; empty keeps the built-in words.
-    virtual QString Text(Ord ord) const = 0;
+    [[nodiscard]] virtual QString Text(Ord ord) const = 0;
 };
 
 class COutLook {

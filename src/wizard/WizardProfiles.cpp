@@ -31,7 +31,7 @@ QString KalenderfältISpråket(const QString& saved)
             if (other.TextTillAndra(QString::fromLatin1(id)) == saved)
                 return T(id);
     }
-    return QString();
+    return {};
 }
 } // namespace
 

@@ -30,7 +30,7 @@ QPointer<frmWizard> g_wizard;
 // keeps its built-in Swedish.
 class AdapterTexter : public IOutLookTexter {
 public:
-    QString Text(Ord ord) const override
+    [[nodiscard]] QString Text(Ord ord) const override
     {
         switch (ord) {
         case Ord::IClassModule:
@@ -38,7 +38,7 @@ public:
         case Ord::IngenKontakt:
             return T("R2217");
         }
-        return QString();
+        return {};
     }
 };
 const AdapterTexter kAdapterTexter;

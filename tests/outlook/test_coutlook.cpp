@@ -147,7 +147,7 @@ private slots:
         QFETCH(QString, description);
         struct Words : IOutLookTexter {
             QString module, contact;
-            QString Text(Ord ord) const override { return ord == Ord::IClassModule ? module : contact; }
+            [[nodiscard]] QString Text(Ord ord) const override { return ord == Ord::IClassModule ? module : contact; }
         } words;
         words.module = module;
         words.contact = contact;
