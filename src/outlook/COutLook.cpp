@@ -16,13 +16,6 @@ namespace {
 const QString kCrLf = QStringLiteral("\r\n");
 constexpr long kErrObjectNotSet = 91;
 
-// The messages of this class, in its own words.
-QString Fel(const vb::ErrObject& e, const QString& procedure)
-{
-    return vb::ErrText(QStringLiteral("Error no: "), e,
-                       QStringLiteral(") in procedure ") + procedure + QStringLiteral(" i Class Module COutLook"));
-}
-
 // An error in a few words, for the list of items not done.
 QString Beskrivning(const vb::ErrObject& e)
 {
@@ -57,8 +50,23 @@ std::optional<QString> Värde(const QString& criteria, const QString& keyword)
 }
 } // namespace
 
-COutLook::COutLook(const IDatumFönster* dates, bool& okFlag)
-    : m_dates(dates)
+QString COutLook::Ord(IOutLookTexter::Ord ord, const QString& builtIn) const
+{
+    const QString text = m_texter != nullptr ? m_texter->Text(ord) : QString();
+    return text.isEmpty() ? builtIn : text;
+}
+
+// The messages of this class, in its own words.
+QString COutLook::Fel(const vb::ErrObject& e, const QString& procedure) const
+{
+    return vb::ErrText(QStringLiteral("Error no: "), e,
+                       QStringLiteral(") in procedure ") + procedure + QLatin1Char(' ') +
+                           Ord(IOutLookTexter::Ord::IClassModule, QStringLiteral("i Class Module")) +
+                           QStringLiteral(" COutLook"));
+}
+
+COutLook::COutLook(const IDatumFönster* dates, bool& okFlag, const IOutLookTexter* texter)
+    : m_dates(dates), m_texter(texter)
 {
     m_startadHär = false;
     QString steg = QStringLiteral("GetObject");
@@ -80,7 +88,8 @@ COutLook::COutLook(const IDatumFönster* dates, bool& okFlag)
         if (e.Number() == vb::ErrCannotCreateObject && steg == QLatin1String("CreateObject")) {
             // The person at the console sees which store could not be opened, and why.
             qCWarning(lcOutlook).noquote() << e.Description();
-            throw vb::ErrObject(vb::ErrCannotCreateObject, QStringLiteral("Kan inte skapa kontakt med Outlook!"));
+            throw vb::ErrObject(vb::ErrCannotCreateObject, Ord(IOutLookTexter::Ord::IngenKontakt,
+                                                               QStringLiteral("Kan inte skapa kontakt med Outlook!")));
         }
         vb::ShowErr(Fel(e, QStringLiteral("Class_Initialize")) + kCrLf + steg);
     }

@@ -14,6 +14,10 @@
 #include <memory>
 #include <optional>
 
+namespace vb {
+class ErrObject;
+}
+
 // One appointment as texts and numbers, handed between the wizard and the adapter.
 struct AppointmentRec {
     QString Body;
@@ -59,13 +63,32 @@ public:
     virtual QDate SlutTid() const = 0;
 };
 
+// The words of the adapter's own messages in the language the user reads. The adapter knows no
+// language file; whoever makes it and has the texts hands them in.
+class IOutLookTexter {
+public:
+    enum class Ord {
+        IClassModule, // "i Class Module", naming the class after the procedure in error messages
+        IngenKontakt, // "Kan inte skapa kontakt med Outlook!", the description of the 429 on creation
+    };
+    IOutLookTexter() = default;
+    IOutLookTexter(const IOutLookTexter&) = delete;
+    IOutLookTexter& operator=(const IOutLookTexter&) = delete;
+    IOutLookTexter(IOutLookTexter&&) = delete;
+    IOutLookTexter& operator=(IOutLookTexter&&) = delete;
+    virtual ~IOutLookTexter() = default;
+    // The text in the language in use; empty keeps the built-in words.
+    [[nodiscard]] virtual QString Text(Ord ord) const = 0;
+};
+
 class COutLook {
 public:
     // Connection set-up. Sets okFlag (the program's gbOutlookOK) when the "MAPI" namespace was
-    // obtained. Raises error 429 "Kan inte skapa kontakt med Outlook!" when the calendar cannot
-    // be started; any other failure is shown and the object is still made. dates may be null:
-    // then every appointment is inside the window.
-    COutLook(const IDatumFönster* dates, bool& okFlag);
+    // obtained. Raises error 429 "Kan inte skapa kontakt med Outlook!" (or the texter's words for
+    // it) when the calendar cannot be started; any other failure is shown and the object is
+    // still made. dates may be null: then every appointment is inside the window. texter may be
+    // null: then the messages use the built-in words.
+    COutLook(const IDatumFönster* dates, bool& okFlag, const IOutLookTexter* texter = nullptr);
     ~COutLook(); // release (Class_Terminate)
     COutLook(const COutLook&) = delete;
     COutLook& operator=(const COutLook&) = delete;
@@ -158,8 +181,13 @@ private:
     };
     static Tider TiderAv(const AppointmentRec& rec);
     static QList<Fält> Skillnader(const cal::Item& item, const AppointmentRec& rec, const Tider& tider);
+    // The built-in words, or the texter's where it has them.
+    QString Ord(IOutLookTexter::Ord ord, const QString& builtIn) const;
+    // "Error no: N (desc) in procedure P i Class Module COutLook", in the language in use.
+    QString Fel(const vb::ErrObject& e, const QString& procedure) const;
 
     const IDatumFönster* m_dates = nullptr;
+    const IOutLookTexter* m_texter = nullptr;
     std::shared_ptr<cal::Application> m_app;
     std::unique_ptr<cal::NameSpace> m_ns;
     std::unique_ptr<cal::MAPIFolder> m_currentFolder;

@@ -4,6 +4,7 @@
 #include <QString>
 #include <exception>
 #include <functional>
+#include <optional>
 
 namespace vb {
 
@@ -61,26 +62,75 @@ QString FormErrText(const ErrObject& e, const QString& procedure, const QString&
 // Shows an error message the way every trap does: OK button, no title of its own.
 void ShowErr(const QString& text);
 
-// Runs body; on any error shows message(e) and returns failure. The one place where
-// the try/catch of a trapping procedure lives.
-template <class R, class Body, class Message> R Trap(Body&& body, R failure, Message&& message)
+// What a trap does besides showing its message, for the few procedures that need more:
+// cleanup runs first (a busy flag lowered, a dialog unloaded), and show takes the message
+// instead of a message box (a plan lists it on its step).
+struct TrapWay {
+    TrapWay(std::function<void()> cleanupFirst = {}, std::function<void(const QString&)> showInstead = {})
+        : cleanup(std::move(cleanupFirst)), show(std::move(showInstead))
+    {
+    }
+    std::function<void()> cleanup;
+    std::function<void(const QString&)> show;
+};
+
+namespace detail {
+inline void Report(const QString& text, const TrapWay& way)
+{
+    if (way.show)
+        way.show(text);
+    else
+        ShowErr(text);
+}
+} // namespace detail
+
+// Runs body; on any error runs the way's cleanup, shows message(e) and returns failure. The one
+// place where the try/catch of a trapping procedure lives.
+template <class R, class Body, class Message> R Trap(Body&& body, R failure, Message&& message, const TrapWay& way = {})
 {
     try {
         return body();
     } catch (...) {
-        ShowErr(message(CurrentError()));
+        const ErrObject e = CurrentError();
+        if (way.cleanup)
+            way.cleanup();
+        detail::Report(message(e), way);
         return failure;
     }
 }
 
-template <class Body, class Message> bool TrapVoid(Body&& body, Message&& message)
+template <class Body, class Message> bool TrapVoid(Body&& body, Message&& message, const TrapWay& way = {})
 {
     try {
         body();
         return true;
     } catch (...) {
-        ShowErr(message(CurrentError()));
+        const ErrObject e = CurrentError();
+        if (way.cleanup)
+            way.cleanup();
+        detail::Report(message(e), way);
         return false;
+    }
+}
+
+// The message of a form's trap, for Trap and TrapVoid:
+// "Error no: N (desc) in procedure P in Form F".
+inline auto FormMessage(QString form, QString procedure)
+{
+    return [form = std::move(form), procedure = std::move(procedure)](const ErrObject& e) {
+        return FormErrText(e, procedure, form);
+    };
+}
+
+// Runs body and gives the error it raised, if any, showing nothing: for the places where an
+// error is an answer (a text that is no date, a save the database refused), not a failure.
+template <class Body> std::optional<ErrObject> Attempt(Body&& body)
+{
+    try {
+        body();
+        return std::nullopt;
+    } catch (...) {
+        return CurrentError();
     }
 }
 

@@ -15,15 +15,14 @@ using namespace vb;
 
 QString frmWizard::DBSökväg()
 {
-    try {
-        gsDataBas =
-            GetPrivateProfileString(QStringLiteral("System"), QStringLiteral("DataBas1"), QString(), 255, gsIniFil)
-                .trimmed();
-        return gsDataBas;
-    } catch (...) {
-        ShowFormError("DBSökväg");
-        return QString();
-    }
+    return Trap<QString>(
+        [&]() -> QString {
+            gsDataBas =
+                GetPrivateProfileString(QStringLiteral("System"), QStringLiteral("DataBas1"), QString(), 255, gsIniFil)
+                    .trimmed();
+            return gsDataBas;
+        },
+        QString(), WizardErr("DBSökväg"));
 }
 
 void frmWizard::txtDB_Change()
@@ -49,37 +48,36 @@ void frmWizard::BytDatabas(const QString& path)
 
 void frmWizard::txtDB_Validate()
 {
-    try {
-        const QString path = txtDB->text().trimmed();
-        if (path == gsDataBas) {
-            txtDB->setText(path);
-            return;
-        }
-        if (!booking::DBFunk::ÄrServerdatabas(path) && !QFileInfo(path).isFile()) {
-            MsgBox(T("R0722"), vbExclamation, T("R2307"));
-            txtDB->setText(gsDataBas);
-            return;
-        }
-        BytDatabas(path);
-    } catch (...) {
-        ShowFormError("txtDB_Validate");
-    }
+    TrapVoid(
+        [&] {
+            const QString path = txtDB->text().trimmed();
+            if (path == gsDataBas) {
+                txtDB->setText(path);
+                return;
+            }
+            if (!booking::DBFunk::ÄrServerdatabas(path) && !QFileInfo(path).isFile()) {
+                MsgBox(T("R0722"), vbExclamation, T("R2307"));
+                txtDB->setText(gsDataBas);
+                return;
+            }
+            BytDatabas(path);
+        },
+        WizardErr("txtDB_Validate"));
 }
 
 void frmWizard::cmdDB_Click()
 {
-    try {
-        frmSokvag* dialog = SökvägDialog();
-        dialog->SetTag(QStringLiteral("Bläddra"));
-        dialog->exec();
-        if (dialog->Tag() == QLatin1String("Ok")) {
-            const QString path = dialog->txtSökväg->text();
-            if (path != txtDB->text().trimmed())
-                BytDatabas(path);
-        }
-        delete m_sökväg; // unloaded: every use starts with a fresh dialog
-    } catch (...) {
-        delete m_sökväg;
-        ShowFormError("cmdDB_Click");
-    }
+    TrapVoid(
+        [&] {
+            frmSokvag* dialog = SökvägDialog();
+            dialog->SetTag(QStringLiteral("Bläddra"));
+            dialog->exec();
+            if (dialog->Tag() == QLatin1String("Ok")) {
+                const QString path = dialog->txtSökväg->text();
+                if (path != txtDB->text().trimmed())
+                    BytDatabas(path);
+            }
+            delete m_sökväg; // unloaded: every use starts with a fresh dialog
+        },
+        WizardErr("cmdDB_Click"), TrapWay([this] { delete m_sökväg; }));
 }

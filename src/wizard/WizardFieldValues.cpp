@@ -1,5 +1,7 @@
 // Booking fields by their Planum names: read as text for an export, written from the item
 // list's cells for an import.
+#include "wizard/PlanumFields.h"
+#include "wizard/WizardTexts.h"
 #include "wizard/frmWizard.h"
 
 #include "booking/DBFunk.h"
@@ -111,51 +113,51 @@ QString frmWizard::FältVärde(int row, const QString& rubrik) const
 
 qint32 frmWizard::PlanumNyckel(vb::ListItem* row)
 {
-    try {
-        if (IsNumeric(row->SubItem(5)))
-            return qint32(Val(row->SubItem(5)));
-        if (IsNumeric(row->SubItem(6)))
-            return qint32(Val(row->SubItem(6)));
-        return -1;
-    } catch (...) {
-        ShowFormError("PlanumNyckel");
-        return 0;
-    }
+    return Trap<qint32>(
+        [&]() -> qint32 {
+            if (IsNumeric(row->SubItem(5)))
+                return qint32(Val(row->SubItem(5)));
+            if (IsNumeric(row->SubItem(6)))
+                return qint32(Val(row->SubItem(6)));
+            return -1;
+        },
+        0, WizardErr("PlanumNyckel"));
 }
 
 void frmWizard::EgnaVal(DBPost& post, int row)
 {
-    try {
-        const bool frånPlanum = IsNumeric(lvVisa->Item(row) ? lvVisa->Item(row)->SubItem(5) : QString());
-        for (int j = 1; j <= lvKopplingar->Count(); ++j) {
-            const QString fält = lvKopplingar->Item(j)->SubItem(1);
-            const QString value = FältVärde(row, lvKopplingar->Item(j)->SubItem(2));
-            const Field* field = Find(fält);
-            if (!field)
-                continue;
-            switch (field->write) {
-            case Write::Terms:
-                post.Betalningsvillkor(CInt(Val(value)));
-                break;
-            case Write::Number:
-                post.Text(*field->text, Decimal(Val(value)));
-                break;
-            case Write::Replaced:
-                post.Text(*field->text, value);
-                break;
-            case Write::Joined: {
-                const QString old = post.Text(*field->text);
-                post.Text(*field->text, !old.isEmpty() && !frånPlanum ? old + QStringLiteral(", ") + value : value);
-                break;
+    TrapVoid(
+        [&] {
+            const bool frånPlanum = IsNumeric(lvVisa->Item(row) ? lvVisa->Item(row)->SubItem(5) : QString());
+            for (int j = 1; j <= lvKopplingar->Count(); ++j) {
+                const QString fält = PlanumFältNamn(lvKopplingar->Item(j));
+                const QString value = FältVärde(row, lvKopplingar->Item(j)->SubItem(2));
+                const Field* field = Find(fält);
+                if (!field)
+                    continue;
+                switch (field->write) {
+                case Write::Terms:
+                    post.Betalningsvillkor(CInt(Val(value)));
+                    break;
+                case Write::Number:
+                    post.Text(*field->text, Decimal(Val(value)));
+                    break;
+                case Write::Replaced:
+                    post.Text(*field->text, value);
+                    break;
+                case Write::Joined: {
+                    const QString old = post.Text(*field->text);
+                    post.Text(*field->text, !old.isEmpty() && !frånPlanum ? old + QStringLiteral(", ") + value : value);
+                    break;
+                }
+                }
             }
-            }
-        }
-        for (PostText text : {PostText::Beställare, PostText::Dokument, PostText::Kundnamn,
-                              PostText::Leverans_postadress, PostText::Märke, PostText::Notering, PostText::Telefon})
-            post.Text(text, post.Text(text).trimmed());
-        post.SlutTid(CDate(FältVärde(row, QStringLiteral("Slut"))));
-        post.StartTid(CDate(FältVärde(row, QStringLiteral("Start"))));
-    } catch (...) {
-        ShowFormError("EgnaVal");
-    }
+            for (PostText text :
+                 {PostText::Beställare, PostText::Dokument, PostText::Kundnamn, PostText::Leverans_postadress,
+                  PostText::Märke, PostText::Notering, PostText::Telefon})
+                post.Text(text, post.Text(text).trimmed());
+            post.SlutTid(CDate(FältVärde(row, QStringLiteral("Slut"))));
+            post.StartTid(CDate(FältVärde(row, QStringLiteral("Start"))));
+        },
+        WizardErr("EgnaVal"));
 }

@@ -1,4 +1,5 @@
 // The item list (bookings for export), row selection and sorting, and the status list.
+#include "wizard/PlanumFields.h"
 #include "wizard/WizardTexts.h"
 #include "wizard/frmWizard.h"
 
@@ -106,29 +107,29 @@ void frmWizard::connectListSignals()
 
 void frmWizard::MakeColumns(int set)
 {
-    try {
-        lvVisa->ClearColumns();
-        lvVisa->ClearItems();
-        const int w = lvVisa->WidthTwips();
-        if (set == 1) {
-            const int q = Part(w, 5);
-            lvVisa->AddColumn(T("R2252"), q - 50);
-            lvVisa->AddColumn(T("R2247"), q - 50);
-            lvVisa->AddColumn(T("R2234"), q - 10);
-            lvVisa->AddColumn(T("R2298"), q - 10);
-            lvVisa->AddColumn(T("R2267"), q - 10);
-            lvVisa->AddColumn(QStringLiteral("Nyckel1"), 0);
-            lvVisa->AddColumn(QStringLiteral("Nyckel2"), 0);
-        } else if (set == 4) {
-            const int q = Part(w, 4);
-            lvVisa->AddColumn(T("R0035"), q);
-            lvVisa->AddColumn(T("R0257"), q - 120);
-            lvVisa->AddColumn(T("R0558"), q - 90);
-            lvVisa->AddColumn(T("R0048"), q - 90);
-        }
-    } catch (...) {
-        ShowFormError("MakeColumns");
-    }
+    TrapVoid(
+        [&] {
+            lvVisa->ClearColumns();
+            lvVisa->ClearItems();
+            const int w = lvVisa->WidthTwips();
+            if (set == 1) {
+                const int q = Part(w, 5);
+                lvVisa->AddColumn(T("R2252"), q - 50);
+                lvVisa->AddColumn(T("R2247"), q - 50);
+                lvVisa->AddColumn(T("R2234"), q - 10);
+                lvVisa->AddColumn(T("R2298"), q - 10);
+                lvVisa->AddColumn(T("R2267"), q - 10);
+                lvVisa->AddColumn(QStringLiteral("Nyckel1"), 0);
+                lvVisa->AddColumn(QStringLiteral("Nyckel2"), 0);
+            } else if (set == 4) {
+                const int q = Part(w, 4);
+                lvVisa->AddColumn(T("R0035"), q);
+                lvVisa->AddColumn(T("R0257"), q - 120);
+                lvVisa->AddColumn(T("R0558"), q - 90);
+                lvVisa->AddColumn(VisatFältNamn(T("R0048")), q - 90); // the note, as the mapping shows it
+            }
+        },
+        WizardErr("MakeColumns"));
 }
 
 void frmWizard::FyllLista()
@@ -136,36 +137,38 @@ void frmWizard::FyllLista()
     if (mbUpptagen)
         return;
     WaitCursor hourglass;
-    try {
-        goDBFunk = std::make_unique<booking::DBFunk>();
-        goDBFunk->Anropskod(-9);
-        int opened = 0;
-        {
-            OpeningProgress::Database opening(this, gsDataBas);
-            opened = goDBFunk->ÖppnaDatabas(gsDataBas, 0, 0);
-        }
-        if (opened != 1) {
-            MsgBox(T("R0722"), vbExclamation, T("R2307"));
-            // Whoever looks after an unattended run needs the database's own reason too
-            // (a server that is down, a refused login).
-            if (gbAuto)
-                QTextStream(stderr) << "Almbro: " << goDBFunk->SenasteFel() << Qt::endl;
-            cmdDB->setFocus();
-            return;
-        }
-        if (optImport->isChecked()) {
-            FyllImportLista();
-        } else if (optExport->isChecked()) {
-            FyllExportLista();
-            if (m_listStopped)
+    TrapVoid(
+        [&] {
+            goDBFunk = std::make_unique<booking::DBFunk>();
+            goDBFunk->Anropskod(-9);
+            int opened = 0;
+            {
+                OpeningProgress::Database opening(this, gsDataBas);
+                opened = goDBFunk->ÖppnaDatabas(gsDataBas, 0, 0);
+            }
+            if (opened != 1) {
+                MsgBox(T("R0722"), vbExclamation, T("R2307"));
+                // Whoever looks after an unattended run needs the database's own reason too
+                // (a server that is down, a refused login).
+                if (gbAuto)
+                    QTextStream(stderr) << "Almbro: " << goDBFunk->SenasteFel() << Qt::endl;
+                cmdDB->setFocus();
                 return;
-        }
-        SetKolumner(lvVisa);
-    } catch (...) {
-        mbUpptagen = false;
-        ShowErr(ErrText(QStringLiteral("Error no: "), CurrentError(),
-                        QStringLiteral(") in procedure FyllLista in Form frmWizard @:0")));
-    }
+            }
+            if (optImport->isChecked()) {
+                FyllImportLista();
+            } else if (optExport->isChecked()) {
+                FyllExportLista();
+                if (m_listStopped)
+                    return;
+            }
+            SetKolumner(lvVisa);
+        },
+        [](const ErrObject& e) {
+            return ErrText(QStringLiteral("Error no: "), e,
+                           QStringLiteral(") in procedure FyllLista in Form frmWizard @:0"));
+        },
+        TrapWay([this] { mbUpptagen = false; }));
 }
 
 void frmWizard::FyllExportLista()
@@ -375,60 +378,62 @@ void frmWizard::cboResurser_Click()
 
 void frmWizard::cmdAlla_Click(int Index)
 {
-    try {
-        for (int i = 1; i <= lvVisa->Count(); ++i)
-            lvVisa->Item(i)->SetChecked(Index != 0);
-    } catch (...) {
-        ShowFormError("cmdAlla_Click");
-    }
+    TrapVoid(
+        [&] {
+            for (int i = 1; i <= lvVisa->Count(); ++i)
+                lvVisa->Item(i)->SetChecked(Index != 0);
+        },
+        WizardErr("cmdAlla_Click"));
 }
 
 void frmWizard::lvVisa_ColumnClick(int column)
 {
-    try {
-        lvVisa->SetSortOrder(lvVisa->SortOrder() == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder);
-        lvVisa->SetSortKey(column);
-        lvVisa->SetSorted(true);
-    } catch (...) {
-        ShowFormError("lvVisa_ColumnClick");
-    }
+    TrapVoid(
+        [&] {
+            lvVisa->SetSortOrder(lvVisa->SortOrder() == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder);
+            lvVisa->SetSortKey(column);
+            lvVisa->SetSorted(true);
+        },
+        WizardErr("lvVisa_ColumnClick"));
 }
 
 void frmWizard::FyllStatus(clsListView* oLvw)
 {
-    try {
-        if (lvwStatus->Count() > 0)
-            return;
-        if (!goDBFunk)
-            Raise(ErrObjectVariableNotSet); // no list was filled, so there is no connection
-        booking::Recordset statuses = goDBFunk->HämtaStatusar();
-        while (!statuses.Eof()) {
-            const qint32 id = statuses[QStringLiteral("ID")].toInt();
-            if (id > -1) {
-                const QString text = statuses[QStringLiteral("TheText")].toString().trimmed();
-                long index = -1;
-                vb::ListItem* row = oLvw->AddListItem(&index, QStringLiteral("K") + QString::number(id), text);
-                row->SetTag(QString::number(statuses[QStringLiteral("BackColor")].toLongLong()));
-                row->SetForeColor(Colour(statuses[QStringLiteral("ForColor")].toLongLong()));
+    TrapVoid(
+        [&] {
+            if (lvwStatus->Count() > 0)
+                return;
+            if (!goDBFunk)
+                Raise(ErrObjectVariableNotSet); // no list was filled, so there is no connection
+            booking::Recordset statuses = goDBFunk->HämtaStatusar();
+            while (!statuses.Eof()) {
+                const qint32 id = statuses[QStringLiteral("ID")].toInt();
+                if (id > -1) {
+                    const QString text = statuses[QStringLiteral("TheText")].toString().trimmed();
+                    long index = -1;
+                    vb::ListItem* row = oLvw->AddListItem(&index, QStringLiteral("K") + QString::number(id), text);
+                    row->SetTag(QString::number(statuses[QStringLiteral("BackColor")].toLongLong()));
+                    row->SetForeColor(Colour(statuses[QStringLiteral("ForColor")].toLongLong()));
+                }
+                statuses.MoveNext();
             }
-            statuses.MoveNext();
-        }
-        statuses.Close();
-        oLvw->AdjustColWidth(true);
-        oLvw->AltLineColor();
-        for (int i = 1; i <= lvwStatus->Count(); ++i) {
-            vb::ListItem* row = lvwStatus->Item(i);
-            if (row->Key().mid(1).toInt() == glStatus) {
-                lvwStatus->SetSelectedItem(row);
-                row->SetChecked(true);
-                lvwStatus_ItemClick(row);
-                break;
+            statuses.Close();
+            oLvw->AdjustColWidth(true);
+            oLvw->AltLineColor();
+            for (int i = 1; i <= lvwStatus->Count(); ++i) {
+                vb::ListItem* row = lvwStatus->Item(i);
+                if (row->Key().mid(1).toInt() == glStatus) {
+                    lvwStatus->SetSelectedItem(row);
+                    row->SetChecked(true);
+                    lvwStatus_ItemClick(row);
+                    break;
+                }
             }
-        }
-    } catch (...) {
-        ShowErr(ErrText(QStringLiteral("Error "), CurrentError(),
-                        QStringLiteral(") in procedure FyllStatus of Form frmWizard @:0")));
-    }
+        },
+        [](const ErrObject& e) {
+            return ErrText(QStringLiteral("Error "), e,
+                           QStringLiteral(") in procedure FyllStatus of Form frmWizard @:0"));
+        });
 }
 
 void frmWizard::lvwStatus_ItemClick(vb::ListItem* Item)

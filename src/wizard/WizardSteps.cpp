@@ -30,183 +30,182 @@ bool frmWizard::HasTickedItem() const
 
 void frmWizard::SetStep(short NewStep, short Direction)
 {
-    try {
-        switch (NewStep) {
-        case 1:
-            if (Direction != 2)
-                break;
-            if (dtpStartTid->dateTime() > dtpSlutTid->dateTime()) {
-                Stop("R2254", vbExclamation);
-                dtpStartTid->setFocus();
-                return;
-            }
-            if (!optImport->isChecked() && !optExport->isChecked()) {
-                if (!gbAuto)
-                    Stop("R2296", vbExclamation);
-                return;
-            }
-            if (txtDB->text().isEmpty()) {
-                if (!gbAuto) {
-                    Stop("R2289", vbExclamation);
-                    cmdDB->setFocus();
-                }
-                return;
-            }
-            lvVisa->ClearItems();
-            FyllLista();
-            if (lvVisa->Count() == 0) {
-                if (!gbAuto)
-                    Stop("R2215", vbExclamation, false, windowTitle());
-                return;
-            }
-            break;
-        case 2:
-            if (Direction == 2) {
-                FyllStatus(moStatusLista.get());
-                if (!HasTickedItem() && !gbAuto) {
-                    Stop("R2191", vbOKOnly);
+    TrapVoid(
+        [&] {
+            switch (NewStep) {
+            case 1:
+                if (Direction != 2)
+                    break;
+                if (dtpStartTid->dateTime() > dtpSlutTid->dateTime()) {
+                    Stop("R2254", vbExclamation);
+                    dtpStartTid->setFocus();
                     return;
                 }
-            } else {
+                if (!optImport->isChecked() && !optExport->isChecked()) {
+                    if (!gbAuto)
+                        Stop("R2296", vbExclamation);
+                    return;
+                }
+                if (txtDB->text().isEmpty()) {
+                    if (!gbAuto) {
+                        Stop("R2289", vbExclamation);
+                        cmdDB->setFocus();
+                    }
+                    return;
+                }
+                lvVisa->ClearItems();
+                FyllLista();
+                if (lvVisa->Count() == 0) {
+                    if (!gbAuto)
+                        Stop("R2215", vbExclamation, false, windowTitle());
+                    return;
+                }
+                break;
+            case 2:
+                if (Direction == 2) {
+                    FyllStatus(moStatusLista.get());
+                    if (!HasTickedItem() && !gbAuto) {
+                        Stop("R2191", vbOKOnly);
+                        return;
+                    }
+                } else {
+                    mbKanSlutföra = false;
+                }
+                break;
+            case 3:
+                if (lstResurser->selectedItems().isEmpty() && optImport->isChecked() && !chkAnvändNyckel->isChecked()) {
+                    Stop("R2189", vbOKOnly);
+                    return;
+                }
+                if (Direction == 2 && optImport->isChecked() && lblStatusKoll->text() == T("R2256")) {
+                    Stop("R2192", vbExclamation);
+                    lvwStatus->setFocus();
+                    return;
+                }
                 mbKanSlutföra = false;
+                OutLookFält();
+                break;
+            case 4:
+                mbKanSlutföra = true;
+                // What Finish will do, before it is pressed; an unattended run just does it.
+                if (!gbAuto)
+                    VisaPlan();
+                break;
+            default:
+                break;
             }
-            break;
-        case 3:
-            if (lstResurser->selectedItems().isEmpty() && optImport->isChecked() && !chkAnvändNyckel->isChecked()) {
-                Stop("R2189", vbOKOnly);
-                return;
-            }
-            if (Direction == 2 && optImport->isChecked() && lblStatusKoll->text() == T("R2256")) {
-                Stop("R2192", vbExclamation);
-                lvwStatus->setFocus();
-                return;
-            }
-            mbKanSlutföra = false;
-            OutLookFält();
-            break;
-        case 4:
-            mbKanSlutföra = true;
-            // What Finish will do, before it is pressed; an unattended run just does it.
-            if (!gbAuto)
-                VisaPlan();
-            break;
-        default:
-            break;
-        }
 
-        // Only the step shown is enabled; the others are out of sight.
-        fraStep[miAktuelltSteg]->setEnabled(false);
-        ui.stepArea->setCurrentWidget(fraStep[NewStep]);
-        fraStep[NewStep]->setEnabled(true);
-        SättRubrik(NewStep);
-        SetNavBtns(NewStep);
-    } catch (...) {
-        ShowFormError("SetStep");
-    }
+            // Only the step shown is enabled; the others are out of sight.
+            fraStep[miAktuelltSteg]->setEnabled(false);
+            ui.stepArea->setCurrentWidget(fraStep[NewStep]);
+            fraStep[NewStep]->setEnabled(true);
+            SättRubrik(NewStep);
+            SetNavBtns(NewStep);
+        },
+        WizardErr("SetStep"));
 }
 
 void frmWizard::SetNavBtns(short Step)
 {
-    try {
-        miAktuelltSteg = Step;
-        cmdNav[2]->setEnabled(Step != 0);
-        cmdNav[3]->setEnabled(Step != 4);
-        cmdNav[4]->setEnabled(mbKanSlutföra);
-        cmdNav[4]->setDefault(mbKanSlutföra);
-        cmdNav[3]->setDefault(!mbKanSlutföra);
-    } catch (...) {
-        ShowFormError("SetNavBtns");
-    }
+    TrapVoid(
+        [&] {
+            miAktuelltSteg = Step;
+            cmdNav[2]->setEnabled(Step != 0);
+            cmdNav[3]->setEnabled(Step != 4);
+            cmdNav[4]->setEnabled(mbKanSlutföra);
+            cmdNav[4]->setDefault(mbKanSlutföra);
+            cmdNav[3]->setDefault(!mbKanSlutföra);
+        },
+        WizardErr("SetNavBtns"));
 }
 
 void frmWizard::cmdNav_Click(int Index)
 {
-    try {
-        switch (Index) {
-        case 1:
-            close();
-            break;
-        case 2: {
-            const short target =
-                (miAktuelltSteg == 3 && ValdTypRöd()) ? short(miAktuelltSteg - 2) : short(miAktuelltSteg - 1);
-            SetStep(target, 1);
-            break;
-        }
-        case 3: {
-            short target;
-            if (miAktuelltSteg == 1 && ValdTypRöd()) {
-                target = 3;
-            } else {
-                target = short(miAktuelltSteg + 1);
-                if (miAktuelltSteg == 0)
-                    cboResurser->clear();
-            }
-            if (target > 4)
-                return; // Next is disabled on the last step; a program press does nothing
-            SetStep(target, 2);
-            break;
-        }
-        case 4: {
-            if (!CheckOk())
-                return;
-            // Finish stays off while the run goes and after it, until the user comes to this
-            // step again: a second click or Enter must not run the same transfer twice.
-            mbKanSlutföra = false;
-            SetNavBtns(miAktuelltSteg);
-            if (gbAuto && gbPlan) {
-                VisaUnattendedPlan();
-                return;
-            }
-            const bool done = Utför();
-            if (gbAuto)
-                SetEndStatus(UnattendedStatus());
-            if (!done)
-                return;
-            bool closeWizard = gbAuto;
-            if (!gbAuto) {
-                closeWizard = VisaAvslutning();
-                if (!cboProfiler[1]->currentText().isEmpty() || cboProfiler[1]->currentIndex() >= 0) {
-                    QString name = cboProfiler[1]->currentText();
-                    SparaProfil(name);
-                }
-            }
-            if (closeWizard)
+    TrapVoid(
+        [&] {
+            switch (Index) {
+            case 1:
                 close();
-            break;
-        }
-        default:
-            break;
-        }
-    } catch (...) {
-        ShowFormError("cmdNav_Click");
-    }
+                break;
+            case 2: {
+                const short target =
+                    (miAktuelltSteg == 3 && ValdTypRöd()) ? short(miAktuelltSteg - 2) : short(miAktuelltSteg - 1);
+                SetStep(target, 1);
+                break;
+            }
+            case 3: {
+                short target;
+                if (miAktuelltSteg == 1 && ValdTypRöd()) {
+                    target = 3;
+                } else {
+                    target = short(miAktuelltSteg + 1);
+                    if (miAktuelltSteg == 0)
+                        cboResurser->clear();
+                }
+                if (target > 4)
+                    return; // Next is disabled on the last step; a program press does nothing
+                SetStep(target, 2);
+                break;
+            }
+            case 4: {
+                if (!CheckOk())
+                    return;
+                // Finish stays off while the run goes and after it, until the user comes to this
+                // step again: a second click or Enter must not run the same transfer twice.
+                mbKanSlutföra = false;
+                SetNavBtns(miAktuelltSteg);
+                if (gbAuto && gbPlan) {
+                    VisaUnattendedPlan();
+                    return;
+                }
+                const bool done = Utför();
+                if (gbAuto)
+                    SetEndStatus(UnattendedStatus());
+                if (!done)
+                    return;
+                bool closeWizard = gbAuto;
+                if (!gbAuto) {
+                    closeWizard = VisaAvslutning();
+                    if (!cboProfiler[1]->currentText().isEmpty() || cboProfiler[1]->currentIndex() >= 0) {
+                        QString name = cboProfiler[1]->currentText();
+                        SparaProfil(name);
+                    }
+                }
+                if (closeWizard)
+                    close();
+                break;
+            }
+            default:
+                break;
+            }
+        },
+        WizardErr("cmdNav_Click"));
 }
 
 bool frmWizard::CheckOk()
 {
-    try {
-        const bool ticked = gbAuto || HasTickedItem();
-        if (!ticked) {
-            Beep();
-            MsgBox(T(ValdTypBlå() ? "R2188" : "R2187") + QStringLiteral("\r\n") + T("R2210"), vbOKOnly);
-            return false;
-        }
-        if (lstResurser->selectedItems().isEmpty() && !chkAnvändNyckel->isChecked() && optImport->isChecked() &&
-            !gbAuto) {
-            Beep();
-            MsgBox(T("R2186"), vbOKOnly);
-            return false;
-        }
-        if (lvKopplingar->Count() == 0 && !gbAuto) {
-            Beep();
-            const int answer = MsgBox(T("R2242") + QStringLiteral("\r\n") + T("R2211"), vbYesNo | vbQuestion);
-            return answer == vbNo;
-        }
-        return true;
-    } catch (...) {
-        ShowFormError("CheckOk");
-        return false;
-    }
+    return Trap<bool>(
+        [&]() -> bool {
+            const bool ticked = gbAuto || HasTickedItem();
+            if (!ticked) {
+                Beep();
+                MsgBox(T(ValdTypBlå() ? "R2188" : "R2187") + QStringLiteral("\r\n") + T("R2210"), vbOKOnly);
+                return false;
+            }
+            if (lstResurser->selectedItems().isEmpty() && !chkAnvändNyckel->isChecked() && optImport->isChecked() &&
+                !gbAuto) {
+                Beep();
+                MsgBox(T("R2186"), vbOKOnly);
+                return false;
+            }
+            if (lvKopplingar->Count() == 0 && !gbAuto) {
+                Beep();
+                const int answer = MsgBox(T("R2242") + QStringLiteral("\r\n") + T("R2211"), vbYesNo | vbQuestion);
+                return answer == vbNo;
+            }
+            return true;
+        },
+        false, WizardErr("CheckOk"));
 }
 
 void frmWizard::optExport_Click()

@@ -1,4 +1,5 @@
 // The transfer run: the ticked items carried over, bookings to appointments or back.
+#include "wizard/PlanumFields.h"
 #include "wizard/WizardTexts.h"
 #include "wizard/frmWizard.h"
 #include "wizard/TransferProgress.h"
@@ -119,105 +120,109 @@ bool frmWizard::Utför()
     m_räkning = {};
     m_planRader.clear();
     booking::DBFunk db;
-    try {
-        db.Anropskod(-9);
-        int opened = 0;
-        {
-            OpeningProgress::Database opening(this, gsDataBas);
-            // A plan reads: its connection cannot write, whatever the run would do.
-            opened = db.ÖppnaDatabas(gsDataBas, 0, m_plan ? 1 : 0);
-        }
-        if (opened != 1) {
-            if (m_plan && !gbAuto) {
+    return Trap<bool>(
+        [&]() -> bool {
+            db.Anropskod(-9);
+            int opened = 0;
+            {
+                OpeningProgress::Database opening(this, gsDataBas);
+                // A plan reads: its connection cannot write, whatever the run would do.
+                opened = db.ÖppnaDatabas(gsDataBas, 0, m_plan ? 1 : 0);
+            }
+            if (opened != 1) {
+                if (m_plan && !gbAuto) {
+                    m_transferOutcome = TransferOutcome::CannotOpen;
+                    return true; // the finish step says so; the run itself will show the message
+                }
+                MsgBox(T("R2181"), vbExclamation, T("R2307"));
+                // Whoever looks after an unattended run needs the database's own reason too
+                // (a server that is down, a refused login).
+                if (gbAuto)
+                    QTextStream(stderr) << "Almbro: " << db.SenasteFel() << Qt::endl;
                 m_transferOutcome = TransferOutcome::CannotOpen;
-                return true; // the finish step says so; the run itself will show the message
+                return true;
             }
-            MsgBox(T("R2181"), vbExclamation, T("R2307"));
-            // Whoever looks after an unattended run needs the database's own reason too
-            // (a server that is down, a refused login).
+            // One run at a time writes to a calendar or a database; always in this order, so that
+            // two runs never wait for each other.
+            // A plan writes nothing, not even a lock file.
+            const int wait = settings::SystemTal(settings::kLasVantetid, settings::kStandardLasVantetid);
+            std::unique_ptr<RunLock> locks[2];
+            const QString places[2] = {oOutLook->Plats(), gsDataBas};
+            for (int k = 0; k < 2 && !m_plan; ++k) {
+                QString holder;
+                locks[k] = RunLock::Acquire(places[k], wait, &holder);
+                if (!locks[k]) {
+                    MsgBox(T("R6015").arg(places[k], holder).arg(wait), vbExclamation, T("R2307"));
+                    m_transferOutcome = TransferOutcome::Busy;
+                    return false; // nothing was done: no summary to show
+
+                }
+            }
+            // What other runs wrote since the list was made must be seen: an appointment they made
+            // is updated, never made twice.
+            oOutLook->LäsOm();
+            g_program = std::make_unique<booking::DBProgram>();
+            g_program->Namn(QStringLiteral("DuzUro"));
+            db.SättProgram(*g_program);
+            db.Överlapp(chkOverLapp->isChecked());
             if (gbAuto)
-                QTextStream(stderr) << "Almbro: " << db.SenasteFel() << Qt::endl;
-            m_transferOutcome = TransferOutcome::CannotOpen;
+                db.Överlapp(true);
+
+            m_done = 0;
+            m_handled = 0;
+            m_ejKlara.clear();
+            m_anmärkningar.clear();
+            if (optExport->isChecked()) {
+                UtförExport(db);
+                if (m_plan) {
+                    m_transferOutcome = TransferOutcome::Completed;
+                    return true;
+                }
+                // What the summary counts as done is on disk before it says so; a calendar on a
+                // server answers the last of a batch of writes here.
+                oOutLook->Commit();
+                for (const COutLook::EjSparad& refused : oOutLook->EjSparade()) {
+                    --m_done;
+                    EjKlar(T("R6002") + QLatin1Char(' ') + refused.marker, T("R6011") + QLatin1Char(' ') + refused.varför);
+                }
+                gsBekräftelse = QString::number(m_done) + QStringLiteral(" / ") + QString::number(m_handled) +
+                                QLatin1Char(' ') + T("R2146");
+            } else if (optImport->isChecked()) {
+                const bool toTheEnd = UtförImport(db);
+                if (m_plan) {
+                    m_transferOutcome = TransferOutcome::Completed;
+                    return true;
+                }
+                // The links written into appointments are on disk too, also when the run stopped.
+                oOutLook->Commit();
+                for (const COutLook::EjSparad& refused : oOutLook->EjSparade())
+                    EjKlar(T("R6002") + QLatin1Char(' ') + refused.marker,
+                           T("R6010") + QLatin1Char(' ') + refused.marker + QStringLiteral(": ") + refused.varför);
+                if (!toTheEnd) {
+                    // A database server that went away mid-run is a database that cannot be
+                    // opened, not an error of one item.
+                    m_transferOutcome = db.FörbindelsenBröts() ? TransferOutcome::CannotOpen : TransferOutcome::Stopped;
+                    return false;
+                }
+                gsBekräftelse = QString::number(m_done) + QStringLiteral(" / ") + QString::number(m_handled) +
+                                QLatin1Char(' ') + T("R2147");
+            }
+            m_transferOutcome = TransferOutcome::Completed;
             return true;
-        }
-        // One run at a time writes to a calendar or a database; always in this order, so that
-        // two runs never wait for each other.
-        // A plan writes nothing, not even a lock file.
-        const int wait = settings::SystemTal(settings::kLasVantetid, settings::kStandardLasVantetid);
-        std::unique_ptr<RunLock> locks[2];
-        const QString places[2] = {oOutLook->Plats(), gsDataBas};
-        for (int k = 0; k < 2 && !m_plan; ++k) {
-            QString holder;
-            locks[k] = RunLock::Acquire(places[k], wait, &holder);
-            if (!locks[k]) {
-                MsgBox(T("R6015").arg(places[k], holder).arg(wait), vbExclamation, T("R2307"));
-                m_transferOutcome = TransferOutcome::Busy;
-                return false; // nothing was done: no summary to show
-
-            }
-        }
-        // What other runs wrote since the list was made must be seen: an appointment they made
-        // is updated, never made twice.
-        oOutLook->LäsOm();
-        g_program = std::make_unique<booking::DBProgram>();
-        g_program->Namn(QStringLiteral("DuzUro"));
-        db.SättProgram(*g_program);
-        db.Överlapp(chkOverLapp->isChecked());
-        if (gbAuto)
-            db.Överlapp(true);
-
-        m_done = 0;
-        m_handled = 0;
-        m_ejKlara.clear();
-        m_anmärkningar.clear();
-        if (optExport->isChecked()) {
-            UtförExport(db);
-            if (m_plan) {
-                m_transferOutcome = TransferOutcome::Completed;
-                return true;
-            }
-            // What the summary counts as done is on disk before it says so; a calendar on a
-            // server answers the last of a batch of writes here.
-            oOutLook->Commit();
-            for (const COutLook::EjSparad& refused : oOutLook->EjSparade()) {
-                --m_done;
-                EjKlar(T("R6002") + QLatin1Char(' ') + refused.marker, T("R6011") + QLatin1Char(' ') + refused.varför);
-            }
-            gsBekräftelse = QString::number(m_done) + QStringLiteral(" / ") + QString::number(m_handled) +
-                            QLatin1Char(' ') + T("R2146");
-        } else if (optImport->isChecked()) {
-            const bool toTheEnd = UtförImport(db);
-            if (m_plan) {
-                m_transferOutcome = TransferOutcome::Completed;
-                return true;
-            }
-            // The links written into appointments are on disk too, also when the run stopped.
-            oOutLook->Commit();
-            for (const COutLook::EjSparad& refused : oOutLook->EjSparade())
-                EjKlar(T("R6002") + QLatin1Char(' ') + refused.marker,
-                       T("R6010") + QLatin1Char(' ') + refused.marker + QStringLiteral(": ") + refused.varför);
-            if (!toTheEnd) {
-                // A database server that went away mid-run is a database that cannot be
-                // opened, not an error of one item.
-                m_transferOutcome = db.FörbindelsenBröts() ? TransferOutcome::CannotOpen : TransferOutcome::Stopped;
-                return false;
-            }
-            gsBekräftelse = QString::number(m_done) + QStringLiteral(" / ") + QString::number(m_handled) +
-                            QLatin1Char(' ') + T("R2147");
-        }
-        m_transferOutcome = TransferOutcome::Completed;
-        return true;
-    } catch (...) {
-        if (db.FörbindelsenBröts())
-            m_transferOutcome = TransferOutcome::CannotOpen;
-        const QString text = FormErrText(CurrentError(), QStringLiteral("Utför"), QStringLiteral("frmWizard"));
-        // A plan on the finish step says it there; the run itself will show the message.
-        if (m_plan && !gbAuto)
-            m_planRader.prepend(text);
-        else
-            ShowErr(text);
-        return false;
-    }
+        },
+        false, WizardErr("Utför"),
+        TrapWay(
+            [&] {
+                if (db.FörbindelsenBröts())
+                    m_transferOutcome = TransferOutcome::CannotOpen;
+            },
+            // A plan on the finish step says it there; the run itself will show the message.
+            [this](const QString& text) {
+                if (m_plan && !gbAuto)
+                    m_planRader.prepend(text);
+                else
+                    ShowErr(text);
+            }));
 }
 
 int frmWizard::AntalAttHantera(bool allRows) const
@@ -254,7 +259,7 @@ void frmWizard::UtförExport(booking::DBFunk& db)
         if (post) {
             AppointmentRec rec;
             for (int j = 1; j <= lvKopplingar->Count(); ++j) {
-                const QString value = SättDelVärde(lvKopplingar->Item(j)->SubItem(1), *post);
+                const QString value = SättDelVärde(PlanumFältNamn(lvKopplingar->Item(j)), *post);
                 const QString caption = lvKopplingar->Item(j)->SubItem(2);
                 if (caption == startText)
                     rec.Start = value;
@@ -273,11 +278,8 @@ void frmWizard::UtförExport(booking::DBFunk& db)
                 rec.End = SättDelVärde(QStringLiteral("Sluttid"), *post);
             const QString marker = QString::number(post->Nyckel());
             QString dateError;
-            try {
-                dateError = DatumFel(CDate(rec.Start), CDate(rec.End));
-            } catch (...) {
+            if (Attempt([&] { dateError = DatumFel(CDate(rec.Start), CDate(rec.End)); }))
                 dateError = T("R6004"); // a mapping fed the start or end a text that is no date
-            }
             if (!dateError.isEmpty()) {
                 EjKlar(T("R6002") + QLatin1Char(' ') + marker, dateError);
                 ++m_handled;
@@ -442,16 +444,16 @@ bool frmWizard::UtförImport(booking::DBFunk& db)
             qint32 result = -1;
             QString error;
             db.Överlapp(clashAllowed);
-            try {
-                // A plan asks the database what the save would answer; a run saves.
-                if (m_plan)
-                    result = db.PrövaPost(*post, asNew);
-                else
-                    db.SparaPost(*post, asNew, number, result);
-            } catch (...) {
-                const vb::ErrObject e = CurrentError();
-                error = e.Description().isEmpty() ? QStringLiteral("error %1").arg(e.Number()) : e.Description();
-            }
+            // A save the database refuses is an item not done, told in the list and asked about.
+            if (const auto refused = Attempt([&] {
+                    // A plan asks the database what the save would answer; a run saves.
+                    if (m_plan)
+                        result = db.PrövaPost(*post, asNew);
+                    else
+                        db.SparaPost(*post, asNew, number, result);
+                }))
+                error = refused->Description().isEmpty() ? QStringLiteral("error %1").arg(refused->Number())
+                                                         : refused->Description();
             db.Överlapp(overlapsAllowed);
             if (!error.isEmpty()) {
                 EjKlar(what, T("R6009") + QLatin1Char(' ') + error);

@@ -19,13 +19,13 @@ frmAvslutning::frmAvslutning(QWidget* parent) : QDialog(parent)
 
 void frmAvslutning::Form_Load()
 {
-    try {
-        goTexter->SetTextOfForm(this);
-        chkSlut->setChecked(false);
-        lblConfirm->setText(lblConfirm->text() + QStringLiteral("\r\n\r\n") + gsBekräftelse);
-    } catch (...) {
-        ShowErr(FormErrText(CurrentError(), QStringLiteral("Form_Load"), QStringLiteral("frmAvslutning")));
-    }
+    TrapVoid(
+        [&] {
+            goTexter->SetTextOfForm(this);
+            chkSlut->setChecked(false);
+            lblConfirm->setText(lblConfirm->text() + QStringLiteral("\r\n\r\n") + gsBekräftelse);
+        },
+        FormMessage(QStringLiteral("frmAvslutning"), QStringLiteral("Form_Load")));
 }
 
 void frmAvslutning::VisaEjKlara(const QStringList& items, const QStringList& remarks)

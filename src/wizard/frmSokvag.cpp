@@ -62,22 +62,23 @@ void frmSokvag::Form_Activate()
 
 void frmSokvag::cmdBläddra_Click()
 {
-    try {
-        const QString path = txtSökväg->text();
-        const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-        const QString initialDir = slash >= 0 ? path.left(slash + 1) : gsDataBas;
-        const QString result = OpenSaveDialog(this, false, 2103300, goTexter->TextTillAndra(QStringLiteral("R2310")),
-                                              goTexter->TextTillAndra(QStringLiteral("R1823")), initialDir, QString());
-        if (result == QLatin1String("*.db") || result.isEmpty())
-            return;
-        txtSökväg->setText(result);
-        if (Tag() != QStringLiteral("Bläddra"))
-            cmdOk->setFocus();
-        else
-            hide();
-    } catch (...) {
-        ShowErr(FormErrText(CurrentError(), QStringLiteral("cmdBläddra_Click"), QStringLiteral("frmSökväg")));
-    }
+    TrapVoid(
+        [&] {
+            const QString path = txtSökväg->text();
+            const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+            const QString initialDir = slash >= 0 ? path.left(slash + 1) : gsDataBas;
+            const QString result =
+                OpenSaveDialog(this, false, 2103300, goTexter->TextTillAndra(QStringLiteral("R2310")),
+                               goTexter->TextTillAndra(QStringLiteral("R1823")), initialDir, QString());
+            if (result == QLatin1String("*.db") || result.isEmpty())
+                return;
+            txtSökväg->setText(result);
+            if (Tag() != QStringLiteral("Bläddra"))
+                cmdOk->setFocus();
+            else
+                hide();
+        },
+        FormMessage(QStringLiteral("frmSökväg"), QStringLiteral("cmdBläddra_Click")));
 }
 
 void frmSokvag::cmdOk_Click()

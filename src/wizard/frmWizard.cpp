@@ -12,6 +12,7 @@
 #include "settings/ProgramState.h"
 #include "ui/clsListView.h"
 #include "wizard/AutoArg.h"
+#include "wizard/WizardTexts.h"
 #include "wizard/frmAvslutning.h"
 #include "wizard/frmSokvag.h"
 
@@ -24,6 +25,23 @@ using namespace vb;
 
 namespace {
 QPointer<frmWizard> g_wizard;
+
+// The adapter's words in the language in use; where the language file lacks them the adapter
+// keeps its built-in Swedish.
+class AdapterTexter : public IOutLookTexter {
+public:
+    [[nodiscard]] QString Text(Ord ord) const override
+    {
+        switch (ord) {
+        case Ord::IClassModule:
+            return T("R6326");
+        case Ord::IngenKontakt:
+            return T("R2217");
+        }
+        return {};
+    }
+};
+const AdapterTexter kAdapterTexter;
 } // namespace
 
 frmWizard* TheWizard()
@@ -136,11 +154,6 @@ frmWizard::~frmWizard()
         qApp->removeEventFilter(this);
 }
 
-void frmWizard::ShowFormError(const char* procedure)
-{
-    ShowErr(FormErrText(CurrentError(), QString::fromUtf8(procedure), QStringLiteral("frmWizard")));
-}
-
 void frmWizard::SetValdTypFärg(const QColor& colour)
 {
     QPalette palette = lblValdTyp->palette();
@@ -165,88 +178,83 @@ bool frmWizard::ValdTypBlå() const
 
 void frmWizard::Form_Load()
 {
-    try {
-        gbOutlookOK = false;
-        txtDB->setText(QString());
-        mbUpptagen = true;
-        mbKanSlutföra = false;
+    TrapVoid(
+        [&] {
+            gbOutlookOK = false;
+            txtDB->setText(QString());
+            mbUpptagen = true;
+            mbKanSlutföra = false;
 
-        // A calendar whose opening reads many files (the first time) shows how far it has come.
-        if (!findChild<OpeningProgress*>())
-            new OpeningProgress(this);
-        try {
-            oOutLook = std::make_unique<COutLook>(this, gbOutlookOK);
-        } catch (...) {
-            // Without a calendar the wizard can do nothing: after the message the program ends.
-            ShowFormError("Form_Load");
-            m_closeWithoutQuestion = true;
-            EndProgram(ExitCannotOpen);
-            return;
-        }
-        if (!gbOutlookOK) {
-            MsgBox(goTexter->TextTillAndra(QStringLiteral("R2217")) + QStringLiteral("\r\n") +
-                       goTexter->TextTillAndra(QStringLiteral("R2039")),
-                   vbCritical, goTexter->TextTillAndra(QStringLiteral("R2307")));
-            EndProgram(ExitCannotOpen);
-            return;
-        }
+            // A calendar whose opening reads many files (the first time) shows how far it has come.
+            if (!findChild<OpeningProgress*>())
+                new OpeningProgress(this);
+            if (!TrapVoid([&] { oOutLook = std::make_unique<COutLook>(this, gbOutlookOK, &kAdapterTexter); },
+                          WizardErr("Form_Load"))) {
+                // Without a calendar the wizard can do nothing: after the message the program ends.
+                m_closeWithoutQuestion = true;
+                EndProgram(ExitCannotOpen);
+                return;
+            }
+            if (!gbOutlookOK) {
+                MsgBox(goTexter->TextTillAndra(QStringLiteral("R2217")) + QStringLiteral("\r\n") +
+                           goTexter->TextTillAndra(QStringLiteral("R2039")),
+                       vbCritical, goTexter->TextTillAndra(QStringLiteral("R2307")));
+                EndProgram(ExitCannotOpen);
+                return;
+            }
 
-        if (!gbAuto) {
-            goTexter->SetTextOfForm(this);
-            // The kind of item shown before a direction is chosen: the calendar, in the language in use.
-            if (const QString kind = goTexter->TextTillAndra(QStringLiteral("R1011")); !kind.isEmpty())
-                lblValdTyp->setText(kind);
-        }
+            if (!gbAuto) {
+                goTexter->SetTextOfForm(this);
+                // The kind of item shown before a direction is chosen: the calendar, in the language in use.
+                if (const QString kind = goTexter->TextTillAndra(QStringLiteral("R1011")); !kind.isEmpty())
+                    lblValdTyp->setText(kind);
+            }
 
-        SättListView();
-        FyllProfiler();
-        txtDB->setText(DBSökväg());
+            SättListView();
+            FyllProfiler();
+            txtDB->setText(DBSökväg());
 
-        lvwStatus->SetCheckboxes(true);
-        if (!gbAuto) {
-            lvwStatus->setHeaderHidden(true);
-            lvwStatus->setSelectionMode(QAbstractItemView::SingleSelection);
-            lvwStatus->setEditTriggers(QAbstractItemView::NoEditTriggers);
-            lvwStatus->ClearColumns();
-            lvwStatus->AddColumn(goTexter->TextTillAndra(QStringLiteral("R2272")), 0);
-            // The layout value: the width of the one column.
-            lvwStatus->SetColumnWidthTwips(0, lvwStatus->isHeaderHidden() ? 720 : 765);
-            lvwStatus->header()->setStretchLastSection(true);
-        }
+            lvwStatus->SetCheckboxes(true);
+            if (!gbAuto) {
+                lvwStatus->setHeaderHidden(true);
+                lvwStatus->setSelectionMode(QAbstractItemView::SingleSelection);
+                lvwStatus->setEditTriggers(QAbstractItemView::NoEditTriggers);
+                lvwStatus->ClearColumns();
+                lvwStatus->AddColumn(goTexter->TextTillAndra(QStringLiteral("R2272")), 0);
+                // The layout value: the width of the one column.
+                lvwStatus->SetColumnWidthTwips(0, lvwStatus->isHeaderHidden() ? 720 : 765);
+                lvwStatus->header()->setStretchLastSection(true);
+            }
 
-        moStatusLista = std::make_unique<clsListView>();
-        moStatusLista->SetListView(lvwStatus);
+            moStatusLista = std::make_unique<clsListView>();
+            moStatusLista->SetListView(lvwStatus);
 
-        for (int i = 0; i <= 4; ++i)
-            fraStep[i]->setEnabled(false);
+            for (int i = 0; i <= 4; ++i)
+                fraStep[i]->setEnabled(false);
 
-        const QDateTime now = QDateTime::currentDateTime();
-        const QDateTime startHour = CDate(FormatShortDate(now.date()) + QLatin1Char(' ') +
-                                          QStringLiteral("%1:00").arg(now.time().hour(), 2, 10, QLatin1Char('0')));
-        const AutoArg arg = AutoArg::FromCommandLine(vb::ProcessArguments(), gsAutoArg);
-        if (gbAuto && (arg.letter == u'd' || arg.letter == u'w')) {
-            dtpSlutTid->setDateTime(startHour);
-            dtpStartTid->setDateTime(arg.letter == u'd' ? startHour.addDays(-arg.count)
-                                                        : startHour.addDays(-7 * arg.count));
-        } else {
-            dtpStartTid->setDateTime(startHour);
-            dtpSlutTid->setDateTime(startHour.addDays(1));
-        }
+            const QDateTime now = QDateTime::currentDateTime();
+            const QDateTime startHour = CDate(FormatShortDate(now.date()) + QLatin1Char(' ') +
+                                              QStringLiteral("%1:00").arg(now.time().hour(), 2, 10, QLatin1Char('0')));
+            const AutoArg arg = AutoArg::FromCommandLine(vb::ProcessArguments(), gsAutoArg);
+            if (gbAuto && (arg.letter == u'd' || arg.letter == u'w')) {
+                dtpSlutTid->setDateTime(startHour);
+                dtpStartTid->setDateTime(arg.letter == u'd' ? startHour.addDays(-arg.count)
+                                                            : startHour.addDays(-7 * arg.count));
+            } else {
+                dtpStartTid->setDateTime(startHour);
+                dtpSlutTid->setDateTime(startHour.addDays(1));
+            }
 
-        SetStep(0, 0);
-        mbUpptagen = false;
-    } catch (...) {
-        ShowFormError("Form_Load");
-    }
+            SetStep(0, 0);
+            mbUpptagen = false;
+        },
+        WizardErr("Form_Load"));
 }
 
 void frmWizard::SättRubrik(short /*step*/)
 {
-    try {
-        setWindowTitle(goTexter->TextTillAndra(QStringLiteral("R2307")));
-    } catch (...) {
-        // the caption is not worth a message
-    }
+    // The caption is not worth a message.
+    (void)Attempt([this] { setWindowTitle(goTexter->TextTillAndra(QStringLiteral("R2307"))); });
 }
 
 void frmWizard::showEvent(QShowEvent* event)

@@ -167,7 +167,6 @@ protected:
 private:
     bool HasTickedItem() const;
     void SetValdTypFärg(const QColor& colour);
-    void ShowFormError(const char* procedure);
     void connectListSignals();
     void RunUnattended();
     int UnattendedStatus() const;

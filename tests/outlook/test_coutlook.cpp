@@ -90,6 +90,62 @@ private slots:
         QVERIFY(!ok);
     }
 
+    void texterWords_data()
+    {
+        QTest::addColumn<QString>("module");
+        QTest::addColumn<QString>("contact");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("description");
+        QTest::newRow("the texter's words")
+            << "in Class Module"
+            << "Cannot connect to the calendar!"
+            << "Error no: 91 (Object variable or With block variable not set) in procedure GetAppointment in Class "
+               "Module COutLook"
+            << "Cannot connect to the calendar!";
+        QTest::newRow("a texter without them")
+            << ""
+            << ""
+            << "Error no: 91 (Object variable or With block variable not set) in procedure GetAppointment i Class "
+               "Module COutLook"
+            << "Kan inte skapa kontakt med Outlook!";
+    }
+    void texterWords()
+    {
+        QFETCH(QString, module);
+        QFETCH(QString, contact);
+        QFETCH(QString, message);
+        QFETCH(QString, description);
+        struct Words : IOutLookTexter {
+            QString module, contact;
+            [[nodiscard]] QString Text(Ord ord) const override { return ord == Ord::IClassModule ? module : contact; }
+        } words;
+        words.module = module;
+        words.contact = contact;
+        vb::MsgBoxRecorder boxes;
+        NewStore();
+        bool ok = false;
+        {
+            COutLook o(nullptr, ok, &words);
+            QVERIFY(ok);
+            QCOMPARE(o.GetAppointment(QString(), true).Body, QString());
+            ALMBRO_EXPECT_BOX(boxes, message, vb::vbOKOnly, 0, "Almbro");
+        }
+        const QString file = testenv::Root() + QStringLiteral("/not-a-folder");
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.close();
+        qputenv("ALMBRO_CALENDAR", (file + QStringLiteral("/cal")).toUtf8());
+        ok = false;
+        try {
+            COutLook o(nullptr, ok, &words);
+            QFAIL("made");
+        } catch (const vb::ErrObject& e) {
+            QCOMPARE(int(e.Number()), 429);
+            QCOMPARE(e.Description(), description);
+        }
+        ALMBRO_EXPECT_NO_MORE_BOXES(boxes);
+    }
+
     void searchThatFindsNothing()
     {
         NewStore();

@@ -90,6 +90,40 @@ private slots:
         ALMBRO_EXPECT_BOX(recorder, "5disk full", vbOKOnly, 0, "Almbro");
     }
 
+    void trapCleansUpFirstAndShowsWhereTold()
+    {
+        MsgBoxRecorder recorder;
+        QStringList steps;
+        const TrapWay toList([&] { steps << QStringLiteral("cleanup"); },
+                             [&](const QString& text) { steps << QStringLiteral("shown: ") + text; });
+        QVERIFY(
+            !TrapVoid([] { Raise(ErrOverflow); }, FormMessage(QStringLiteral("frmX"), QStringLiteral("P")), toList));
+        QCOMPARE(steps, (QStringList{"cleanup", "shown: Error no: 6 (Overflow) in procedure P in Form frmX"}));
+        QCOMPARE(recorder.Boxes().size(), 0);
+        // A cleanup alone: the message still goes to a box, after it.
+        bool busy = true;
+        QCOMPARE(Trap<int>([&]() -> int { Raise(ErrTypeMismatch); }, -1,
+                           [&](const ErrObject& e) { return QStringLiteral("busy %1, ").arg(busy) + e.Description(); },
+                           TrapWay([&] { busy = false; })),
+                 -1);
+        ALMBRO_EXPECT_BOX(recorder, "busy 0, Type mismatch", vbOKOnly, 0, "Almbro");
+        // Nothing raised: no cleanup, no message.
+        steps.clear();
+        QCOMPARE(Trap<int>([] { return 7; }, -1, FormMessage(QStringLiteral("frmX"), QStringLiteral("P")), toList), 7);
+        QVERIFY(steps.isEmpty());
+    }
+
+    void attemptGivesTheErrorAndShowsNothing()
+    {
+        MsgBoxRecorder recorder;
+        const std::optional<ErrObject> e = Attempt([] { Raise(ErrKeyNotUnique, QStringLiteral("twice")); });
+        QVERIFY(e);
+        QCOMPARE(int(e->Number()), int(ErrKeyNotUnique));
+        QCOMPARE(e->Description(), QStringLiteral("twice"));
+        QVERIFY(!Attempt([] {}));
+        QCOMPARE(recorder.Boxes().size(), 0);
+    }
+
     void hostFlagIsStrippedAndNeverTakenForAuto_data()
     {
         QTest::addColumn<QStringList>("args");

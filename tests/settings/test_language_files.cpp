@@ -101,6 +101,23 @@ private slots:
                                     << "Slut";
         QTest::newRow("title") << "R2307"
                                << "Almbro";
+        // The Planum fields of the mapping go by the booking field names in every language: profiles
+        // store them and the transfer reads them (the lists show other keys' texts).
+        const std::pair<const char*, const char*> fields[] = {{"R0967", "Starttid"},
+                                                              {"R0038", "Kundnamn"},
+                                                              {"R0639", "Beställare"},
+                                                              {"R0640", "Beställningsdatum"},
+                                                              {"R0641", "Beställningsnummer"},
+                                                              {"R0643", "Märke"},
+                                                              {"R0933", "Dokument"},
+                                                              {"R0321", "Sluttid"},
+                                                              {"R0646", "Leveransadress"},
+                                                              {"R0348", "Pris"},
+                                                              {"R0649", "Leverans_postadress"},
+                                                              {"R0048", "Notering"},
+                                                              {"R0039", "Telefon"}};
+        for (const auto& [key, name] : fields)
+            QTest::newRow(name) << key << QString::fromUtf8(name);
     }
     void fixedTexts()
     {

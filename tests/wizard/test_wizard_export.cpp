@@ -8,6 +8,7 @@
 #include "platform/Ini.h"
 #include "platform/Locale.h"
 #include "ui/clsListView.h"
+#include "wizard/PlanumFields.h"
 #include "wizard/frmAvslutning.h"
 
 #include <QDir>
@@ -67,7 +68,7 @@ class TestWizardExport : public QObject {
     void Map(const QString& planum, const char* outlookId)
     {
         frmWizard* w = f.wizard;
-        testenv::ClickItem(w->lstFält, planum);
+        testenv::ClickItem(w->lstFält, VisatFältNamn(planum));
         testenv::ClickItem(w->lstOutLook, T(outlookId));
         QVERIFY(w->lstFält->currentRow() >= 0 && w->lstOutLook->currentRow() >= 0);
         testenv::Click(w->cmdLäggTill);

@@ -4,6 +4,7 @@
 #include "support/Gui.h"
 #include "calendar/Calendar.h"
 #include "platform/Locale.h"
+#include "wizard/PlanumFields.h"
 #include "wizard/frmAvslutning.h"
 
 #include <QLabel>
@@ -127,7 +128,7 @@ class TestWizardImport : public QObject {
             atResourceStep();
         w->cmdNav[3]->click();
         QCOMPARE(f.Step(), 3);
-        Click(w->lstFält, w->lstFält->findItems(QStringLiteral("Notering"), Qt::MatchExactly).value(0));
+        Click(w->lstFält, w->lstFält->findItems(VisatFältNamn(QStringLiteral("Notering")), Qt::MatchExactly).value(0));
         Click(w->lstOutLook, w->lstOutLook->findItems(T("R2298"), Qt::MatchExactly).value(0));
         QTest::mouseClick(w->cmdLäggTill, Qt::LeftButton);
         QCOMPARE(w->lvKopplingar->Count(), 1);

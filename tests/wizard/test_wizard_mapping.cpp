@@ -1,6 +1,7 @@
 // The mapping step: field lists, the add and remove buttons, serial keys, sorting.
 #include "WizardFixture.h"
 #include "support/Gui.h"
+#include "wizard/PlanumFields.h"
 
 #include <QTest>
 
@@ -41,29 +42,76 @@ private slots:
 
     void planumFields_data()
     {
+        QTest::addColumn<QString>("lang");
         QTest::addColumn<bool>("import");
-        QTest::addColumn<QStringList>("fields");
-        const QStringList all = {
-            T("R0967"), T("R0038"), T("R0639"), T("R0640"), T("R0641"), T("R0643"), T("R0933").remove('&'),
-            T("R0321"), T("R0646"), T("R0348"), T("R0649"), T("R0048"), T("R0039")};
-        QStringList import = all;
-        import.removeAt(7);
-        import.removeAt(0);
-        QTest::newRow("export") << false << all;
-        QTest::newRow("import") << true << import;
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QStringList>("shown");
+        // A field goes by its booking field name in every language and shows the language's name.
+        const QStringList names = {"Starttid",
+                                   "Kundnamn",
+                                   "Beställare",
+                                   "Beställningsdatum",
+                                   "Beställningsnummer",
+                                   "Märke",
+                                   "Dokument",
+                                   "Sluttid",
+                                   "Leveransadress",
+                                   "Pris",
+                                   "Leverans_postadress",
+                                   "Notering",
+                                   "Telefon"};
+        const QStringList english = {"Start time",
+                                     "Customer name",
+                                     "Ordered by",
+                                     "Order date",
+                                     "Order number",
+                                     "Reference",
+                                     "Document",
+                                     "End time",
+                                     "Delivery address",
+                                     "Price",
+                                     "Delivery postal address",
+                                     "Note",
+                                     "Phone"};
+        QStringList swedish = names;
+        swedish[10] = QStringLiteral("Leveranspostadress");
+        const auto forImport = [](QStringList fields) {
+            fields.removeAt(7);
+            fields.removeAt(0);
+            return fields;
+        };
+        QTest::newRow("English, export") << "EN" << false << names << english;
+        QTest::newRow("English, import") << "EN" << true << forImport(names) << forImport(english);
+        QTest::newRow("Swedish, export") << "SV" << false << names << swedish;
+        QTest::newRow("Swedish, import") << "SV" << true << forImport(names) << forImport(swedish);
     }
     void planumFields()
     {
+        QFETCH(QString, lang);
         QFETCH(bool, import);
-        QFETCH(QStringList, fields);
+        QFETCH(QStringList, names);
+        QFETCH(QStringList, shown);
+        f.Stop();
+        f.Start(lang);
+        f.wizard->optKalender->setChecked(true);
         f.wizard->PlanumFält(import);
-        QStringList shown;
-        for (int i = 0; i < f.wizard->lstFält->count(); ++i)
-            shown << f.wizard->lstFält->item(i)->text();
-        QCOMPARE(shown, fields);
-        QCOMPARE(shown.size(), import ? 11 : 13);
-        for (const QString& field : shown)
-            QVERIFY2(!field.contains('&') && !field.isEmpty(), qPrintable(field));
+        QStringList entries, entryNames;
+        for (int i = 0; i < f.wizard->lstFält->count(); ++i) {
+            entries << f.wizard->lstFält->item(i)->text();
+            entryNames << PlanumFältNamn(f.wizard->lstFält->item(i));
+        }
+        QCOMPARE(entries, shown);
+        QCOMPARE(entryNames, names);
+        QCOMPARE(entries.size(), import ? 11 : 13);
+        // A mapping row shows the entry's text and keeps its name.
+        f.wizard->OutLookFält();
+        f.wizard->lstFält->setCurrentRow(1);
+        f.wizard->lstOutLook->setCurrentRow(0);
+        f.wizard->cmdLäggTill_Click();
+        QCOMPARE(f.wizard->lvKopplingar->Item(1)->SubItem(1), shown[1]);
+        QCOMPARE(PlanumFältNamn(f.wizard->lvKopplingar->Item(1)), names[1]);
+        QCOMPARE(VisatFältNamn(names[1]), shown[1]);
+        QCOMPARE(VisatFältNamn(QStringLiteral("Bokningsnr")), QStringLiteral("Bokningsnr"));
     }
 
     void outlookFieldsOnlyForTheCalendar_data()

@@ -1,7 +1,8 @@
 // Profiles saved from and listed in the wizard, and the database location.
 #include "WizardFixture.h"
-#include "support/Gui.h"
 #include "platform/Ini.h"
+#include "support/Gui.h"
+#include "wizard/PlanumFields.h"
 #include "wizard/frmSokvag.h"
 
 #include <QFileDialog>
@@ -191,9 +192,12 @@ private slots:
         QCOMPARE(w->lstFält->count(), 11); // the import's fields
         QCOMPARE(w->lstOutLook->count(), 3);
         QCOMPARE(w->lvKopplingar->Count(), 2);
-        QCOMPARE(w->lvKopplingar->Item(1)->SubItem(1), QStringLiteral("Kundnamn"));
+        // The fields go by their booking field names and show the names of the language in use.
+        QCOMPARE(PlanumFältNamn(w->lvKopplingar->Item(1)), QStringLiteral("Kundnamn"));
+        QCOMPARE(w->lvKopplingar->Item(1)->SubItem(1), QStringLiteral("Customer name"));
         QCOMPARE(w->lvKopplingar->Item(1)->SubItem(2), T("R2234"));
-        QCOMPARE(w->lvKopplingar->Item(2)->SubItem(1), QStringLiteral("Notering"));
+        QCOMPARE(PlanumFältNamn(w->lvKopplingar->Item(2)), QStringLiteral("Notering"));
+        QCOMPARE(w->lvKopplingar->Item(2)->SubItem(1), QStringLiteral("Note"));
         QCOMPARE(w->lvKopplingar->Item(2)->SubItem(2), T("R2267"));
         QCOMPARE(w->lvKopplingar->Item(2)->Key(), QStringLiteral("k1"));
         QCOMPARE(w->msProfil, QString::fromUtf8(IniBytes()).section(QStringLiteral("Values="), 1).trimmed());
@@ -271,8 +275,58 @@ private slots:
         ALMBRO_EXPECT_NO_MORE_BOXES(boxes);
     }
 
+    void aProfileSavedInOneLanguageRunsInTheOther_data()
+    {
+        QTest::addColumn<QString>("saved");
+        QTest::addColumn<QString>("applied");
+        QTest::newRow("English, then Swedish") << "EN"
+                                               << "SV";
+        QTest::newRow("Swedish, then English") << "SV"
+                                               << "EN";
+    }
+    void aProfileSavedInOneLanguageRunsInTheOther()
+    {
+        QFETCH(QString, saved);
+        QFETCH(QString, applied);
+        f.Start(saved);
+        frmWizard* w = f.wizard;
+        testenv::Click(w->optExport);
+        w->optKalender->setChecked(true);
+        w->OutLookFält();
+        w->lstFält->setCurrentRow(1);    // the customer's name
+        w->lstOutLook->setCurrentRow(1); // the subject
+        w->cmdLäggTill_Click();
+        QString name = QStringLiteral("Kund1");
+        w->SparaProfil(name);
+        QVERIFY2(IniBytes().contains("Koppling1=Kundnamn,"), IniBytes().constData());
+        f.Stop();
+
+        f.Start(applied);
+        w = f.wizard;
+        testenv::Pick(w->cboProfiler[0], 0);
+        QCOMPARE(w->lvKopplingar->Count(), 1);
+        QCOMPARE(PlanumFältNamn(w->lvKopplingar->Item(1)), QStringLiteral("Kundnamn"));
+        QCOMPARE(w->lvKopplingar->Item(1)->SubItem(1), VisatFältNamn(QStringLiteral("Kundnamn")));
+        QCOMPARE(w->lvKopplingar->Item(1)->SubItem(2), T("R2298"));
+    }
+
+    void calendarThatCannotBeOpened_data()
+    {
+        QTest::addColumn<QString>("lang");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("English")
+            << "EN"
+            << "Error no: 429 (Cannot connect to the calendar!) in procedure Form_Load in Form frmWizard";
+        QTest::newRow("Swedish")
+            << "SV"
+            << "Error no: 429 (Kan inte skapa kontakt med Outlook!) in procedure Form_Load in Form "
+               "frmWizard";
+    }
     void calendarThatCannotBeOpened()
     {
+        QFETCH(QString, lang);
+        QFETCH(QString, message);
+        testenv::StartProgram(lang);
         // No other wizard: a calendar already open in the process would simply be joined.
         // Not iCalendar: the store refuses it, the program says so and ends; the file stays.
         const QString bad = testenv::Root() + QStringLiteral("/broken.ics");
@@ -287,9 +341,7 @@ private slots:
         {
             frmWizard w;
             qunsetenv("ALMBRO_CALENDAR");
-            ALMBRO_EXPECT_BOX(
-                boxes, "Error no: 429 (Kan inte skapa kontakt med Outlook!) in procedure Form_Load in Form frmWizard",
-                vbOKOnly, 0, "Almbro");
+            ALMBRO_EXPECT_BOX(boxes, message, vbOKOnly, 0, "Almbro");
             QCOMPARE(ended, 5);
         }
         vb::SetEndHandler({});
