@@ -1,6 +1,7 @@
 // Booking fields by their Planum names: read as text for an export, written from the item
 // list's cells for an import.
 #include "wizard/frmWizard.h"
+#include "ui_frmWizard.h"
 
 #include "booking/DBFunk.h"
 #include "platform/ErrObject.h"

@@ -1,6 +1,7 @@
 // The field mapping step: Planum fields, Outlook fields and the mapping list.
 #include "wizard/WizardTexts.h"
 #include "wizard/frmWizard.h"
+#include "ui_frmWizard.h"
 
 #include "platform/ErrObject.h"
 #include "platform/ListView.h"

@@ -1,5 +1,6 @@
 // Profiles on the wizard: listing, saving the current choices, applying, deleting.
 #include "wizard/frmWizard.h"
+#include "ui_frmWizard.h"
 
 #include "platform/ErrObject.h"
 #include "platform/ListView.h"

@@ -149,7 +149,7 @@ private slots:
         const auto stop = qScopeGuard([this] { f.Stop(); });
         frmWizard* w = f.wizard;
         gsDataBas = db;
-        w->txtDB->setText(db);
+        f.ui->txtDB->setText(db);
         QStringList offenders;
         const auto scan = [&](QWidget* window, const QString& where) {
             for (const QString& o : Offenders(VisibleTexts(window), lang))
@@ -163,32 +163,25 @@ private slots:
             ini.write("[X1]\nValues=optImport=False;optKalender=True\n");
         }
         w->FyllProfiler();
-        QVERIFY(w->cboProfiler[0]->count() > 0);
-        w->cboProfiler[0]->setCurrentIndex(0);
+        QVERIFY(f.ui->cboProfiler[0]->count() > 0);
+        f.ui->cboProfiler[0]->setCurrentIndex(0);
         f.boxes->Answer(vb::vbNo);
-        w->cmdProfilerTaBort_Click();
+        testenv::Click(f.ui->cmdProfilerTaBort);
         QCOMPARE(int(f.boxes->Boxes().size()), 1);
-        if (import) {
-            w->optImport->setChecked(true);
-            w->optImport_Click();
-            // One appointment to list: an export of the day first.
-        } else {
-            w->optExport->setChecked(true);
-            w->optExport_Click();
-        }
-        w->dtpStartTid->setDateTime(QDateTime(QDate::currentDate(), QTime(0, 0)));
-        w->dtpSlutTid->setDateTime(QDateTime(QDate::currentDate(), QTime(23, 0)));
+        testenv::Click(import ? f.ui->optImport : f.ui->optExport);
+        f.ui->dtpStartTid->setDateTime(QDateTime(QDate::currentDate(), QTime(0, 0)));
+        f.ui->dtpSlutTid->setDateTime(QDateTime(QDate::currentDate(), QTime(23, 0)));
         scan(w, QStringLiteral("start step, direction chosen"));
         for (int step = 1; step <= 4 && f.Step() < 4; ++step) {
-            w->cmdNav[3]->click();
+            f.ui->cmdNav[3]->click();
             if (f.Step() == 1)
-                w->cmdAlla[1]->click();
-            if (f.Step() == 2 && w->lstResurser->count() > 0)
-                w->lstResurser->setCurrentRow(0);
-            if (f.Step() == 3 && w->lstFält->count() > 0 && w->lstOutLook->count() > 0) {
-                w->lstFält->setCurrentRow(0);
-                w->lstOutLook->setCurrentRow(0);
-                w->cmdLäggTill_Click();
+                f.ui->cmdAlla[1]->click();
+            if (f.Step() == 2 && f.ui->lstResurser->count() > 0)
+                f.ui->lstResurser->setCurrentRow(0);
+            if (f.Step() == 3 && f.ui->lstFält->count() > 0 && f.ui->lstOutLook->count() > 0) {
+                testenv::ClickItem(f.ui->lstFält, f.ui->lstFält->item(0)->text());
+                testenv::ClickItem(f.ui->lstOutLook, f.ui->lstOutLook->item(0)->text());
+                testenv::Click(f.ui->cmdLäggTill);
             }
             scan(w, QStringLiteral("step %1").arg(f.Step()));
         }
@@ -207,7 +200,7 @@ private slots:
                 dialogTexts = VisibleTexts(dialog);
                 testenv::Click(dialog->cmdOK);
             });
-            testenv::Click(w->cmdNav[4]);
+            testenv::Click(f.ui->cmdNav[4]);
             QTRY_VERIFY(*answered);
             QVERIFY(!dialogTexts.isEmpty());
             for (const QString& o : Offenders(dialogTexts, lang))
