@@ -344,6 +344,37 @@ private slots:
         QVERIFY(!w->findChild<frmSokvag*>()); // unloaded after every use
     }
 
+    // The path dialog opened without "Bläddra" waits for its own buttons.
+    void pathDialogButtons_data()
+    {
+        QTest::addColumn<QString>("buttons");
+        QTest::addColumn<QString>("picked");
+        QTest::addColumn<QString>("tag");
+        QTest::newRow("OK") << "cmdOk" << "" << "Ok";
+        QTest::newRow("Cancel") << "cmdAvbryt" << "" << "";
+        QTest::newRow("browse, then OK") << "cmdBläddra,cmdOk" << "picked.db" << "Ok";
+    }
+    void pathDialogButtons()
+    {
+        QFETCH(QString, buttons);
+        QFETCH(QString, picked);
+        QFETCH(QString, tag);
+        WriteIni("[System]\nDataBas1=/data/kund.db\n");
+        f.Start();
+        const QString path = picked.isEmpty() ? QStringLiteral("/data/kund.db") : testenv::Root() + '/' + picked;
+        if (!picked.isEmpty()) {
+            QFile(path).open(QIODevice::WriteOnly);
+            AnswerFileDialog(path);
+        }
+        frmSokvag dialog(f.wizard);
+        dialog.show();
+        for (const QString& name : buttons.split(QLatin1Char(',')))
+            testenv::Click(testenv::Find<QPushButton>(&dialog, name));
+        QCOMPARE(dialog.txtSökväg->text(), path);
+        QCOMPARE(dialog.Tag(), tag);
+        QVERIFY(!dialog.isVisible());
+    }
+
     // A path or a server location typed or pasted into the database box is taken when the
     // box is left, as a pick in the file dialog is; a file must exist.
     void typedLocation_data()
