@@ -17,6 +17,7 @@ class frmAvslutning : public QDialog {
 public:
     explicit frmAvslutning(QWidget* parent = nullptr);
     ~frmAvslutning() override;
+    Q_DISABLE_COPY_MOVE(frmAvslutning)
 
     // The controls the wizard and its tests answer the dialog through.
     QCheckBox* chkSlut;

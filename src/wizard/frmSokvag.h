@@ -19,6 +19,7 @@ class frmSokvag : public QDialog {
 public:
     explicit frmSokvag(frmWizard* wizard);
     ~frmSokvag() override;
+    Q_DISABLE_COPY_MOVE(frmSokvag)
 
     QLineEdit* txtSökväg;
     QPushButton *cmdBläddra, *cmdOk, *cmdAvbryt;
