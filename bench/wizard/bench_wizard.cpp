@@ -13,6 +13,10 @@
 #include "wizard/frmWizard.h"
 
 #include <QApplication>
+#include <QDateTimeEdit>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QRadioButton>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -137,40 +141,49 @@ int main(int argc, char** argv)
     t.restart();
     auto* w = new frmWizard;
     out << QStringLiteral("wizard loaded: %1 s\n").arg(t.nsecsElapsed() / 1e9, 0, 'f', 3);
+    // The controls, by their object names; buttons pressed as a click would.
+    const auto C = [w](const char* name) { return w->findChild<QWidget*>(QString::fromUtf8(name)); };
+    auto* lvVisa = static_cast<vb::ListView*>(C("lvVisa"));
+    auto* lstFält = static_cast<QListWidget*>(C("lstFält"));
+    auto* lstOutLook = static_cast<QListWidget*>(C("lstOutLook"));
+    auto* txtDB = static_cast<QLineEdit*>(C("txtDB"));
+    auto* optExport = static_cast<QRadioButton*>(C("optExport"));
+    auto* optImport = static_cast<QRadioButton*>(C("optImport"));
+    auto* dtpStartTid = static_cast<QDateTimeEdit*>(C("dtpStartTid"));
+    auto* dtpSlutTid = static_cast<QDateTimeEdit*>(C("dtpSlutTid"));
     gsDataBas = db;
-    w->txtDB->setText(db);
-    w->optExport->setChecked(true);
-    w->optExport_Click();
-    w->dtpStartTid->setDateTime(QDateTime(kMonday, QTime(0, 0)));
-    w->dtpSlutTid->setDateTime(QDateTime(kMonday.addDays(6), QTime(23, 0)));
+    txtDB->setText(db);
+    optExport->click();
+    dtpStartTid->setDateTime(QDateTime(kMonday, QTime(0, 0)));
+    dtpSlutTid->setDateTime(QDateTime(kMonday.addDays(6), QTime(23, 0)));
     boxes.Answer(vb::vbNo); // "10,000 bookings: stop?" No, list them all
 
     double best = 1e9;
     for (int run = 0; run < 3; ++run) {
         if (run)
             boxes.Answer(vb::vbNo);
-        w->lvVisa->ClearItems();
+        lvVisa->ClearItems();
         t.restart();
         w->FyllLista();
         best = qMin(best, t.nsecsElapsed() / 1e9);
     }
     out << QStringLiteral("FyllLista, %1 rows: best of 3 %2 s (goal < 1 s)\n")
-               .arg(w->lvVisa->Count())
+               .arg(lvVisa->Count())
                .arg(best, 0, 'f', 3);
 
-    w->SetStep(3, 0);
+    w->OutLookFält();
     for (const auto& [planumField, outlook] :
          {std::pair{"Kundnamn", "R2298"}, std::pair{"Notering", "R2267"}, std::pair{"Leveransadress", "R2234"}}) {
-        for (int i = 0; i < w->lstFält->count(); ++i)
-            if (w->lstFält->item(i)->text() == QString::fromUtf8(planumField))
-                w->lstFält->setCurrentRow(i);
-        for (int i = 0; i < w->lstOutLook->count(); ++i)
-            if (w->lstOutLook->item(i)->text() == goTexter->TextTillAndra(QString::fromLatin1(outlook)))
-                w->lstOutLook->setCurrentRow(i);
+        for (int i = 0; i < lstFält->count(); ++i)
+            if (lstFält->item(i)->text() == QString::fromUtf8(planumField))
+                lstFält->setCurrentRow(i);
+        for (int i = 0; i < lstOutLook->count(); ++i)
+            if (lstOutLook->item(i)->text() == goTexter->TextTillAndra(QString::fromLatin1(outlook)))
+                lstOutLook->setCurrentRow(i);
         w->cmdLäggTill_Click();
     }
     for (int i = 1; i <= 1000; ++i)
-        w->lvVisa->Item(i * 10)->SetChecked(true);
+        lvVisa->Item(i * 10)->SetChecked(true);
 
     t.restart();
     w->Utför();
@@ -188,16 +201,15 @@ int main(int argc, char** argv)
     const QString big = root + QStringLiteral("/week20k.db");
     MakeBookings(big, 20000, 1000, 7);
     gsDataBas = big;
-    w->txtDB->setText(big);
-    w->optExport->setChecked(true);
-    w->optExport_Click();
-    w->dtpStartTid->setDateTime(QDateTime(kMonday, QTime(0, 0)));
-    w->dtpSlutTid->setDateTime(QDateTime(kMonday.addDays(6), QTime(23, 0)));
+    txtDB->setText(big);
+    optExport->click();
+    dtpStartTid->setDateTime(QDateTime(kMonday, QTime(0, 0)));
+    dtpSlutTid->setDateTime(QDateTime(kMonday.addDays(6), QTime(23, 0)));
     const auto fill = [&] {
         double fastest = 1e9;
         for (int run = 0; run < 3; ++run) {
             boxes.Answer(vb::vbNo); // "list them all?" answered: all
-            w->lvVisa->ClearItems();
+            lvVisa->ClearItems();
             t.restart();
             w->FyllLista();
             fastest = qMin(fastest, t.nsecsElapsed() / 1e9);
@@ -205,14 +217,13 @@ int main(int argc, char** argv)
         return fastest;
     };
     best = fill();
-    out << QStringLiteral("export list, %1 rows: best of 3 %2 s\n").arg(w->lvVisa->Count()).arg(best, 0, 'f', 3);
-    w->optImport->setChecked(true);
-    w->optImport_Click();
-    w->dtpStartTid->setDateTime(QDateTime(QDate(2026, 3, 1), QTime(0, 0)));
-    w->dtpSlutTid->setDateTime(QDateTime(QDate(2026, 3, 24), QTime(23, 0)));
+    out << QStringLiteral("export list, %1 rows: best of 3 %2 s\n").arg(lvVisa->Count()).arg(best, 0, 'f', 3);
+    optImport->click();
+    dtpStartTid->setDateTime(QDateTime(QDate(2026, 3, 1), QTime(0, 0)));
+    dtpSlutTid->setDateTime(QDateTime(QDate(2026, 3, 24), QTime(23, 0)));
     best = fill();
     out << QStringLiteral("import list, %1 rows (1 to 24 March 2026): best of 3 %2 s (goal < 2 s)\n")
-               .arg(w->lvVisa->Count())
+               .arg(lvVisa->Count())
                .arg(best, 0, 'f', 3);
     out << QStringLiteral("peak resident memory: %1 MB\n").arg(benchsupport::PeakRssKb() / 1024.0, 0, 'f', 0);
     delete w;

@@ -1,5 +1,6 @@
 // The database location: the configured path, the path field and the path dialog.
 #include "wizard/frmWizard.h"
+#include "ui_frmWizard.h"
 
 #include "booking/DBFunk.h"
 #include "platform/ErrObject.h"

@@ -3,6 +3,7 @@
 #include "wizard/PlanumFields.h"
 #include "wizard/WizardTexts.h"
 #include "wizard/frmWizard.h"
+#include "ui_frmWizard.h"
 
 #include "booking/DBFunk.h"
 #include "platform/ErrObject.h"

@@ -2,6 +2,7 @@
 #include "wizard/PlanumFields.h"
 #include "wizard/WizardTexts.h"
 #include "wizard/frmWizard.h"
+#include "ui_frmWizard.h"
 
 #include <optional>
 
@@ -208,7 +209,7 @@ void frmWizard::FyllExportLista()
     }
 
     cboResurser->show();
-    ui.lblResurser->show();
+    ui->lblResurser->show();
     const QString start = FormatShortDate(dtpStartTid->date()) + QStringLiteral(" 00:00:00");
     const QString end = FormatShortDate(dtpSlutTid->date()) + QStringLiteral(" 23:59:59");
     booking::Recordset bookings = goDBFunk->HämtaPoster(start, end, -9);
@@ -282,7 +283,7 @@ private:
 void frmWizard::FyllImportLista()
 {
     cboResurser->hide();
-    ui.lblResurser->hide();
+    ui->lblResurser->hide();
     if (lstResurser->count() == 0) {
         ListWidgetSink sink(lstResurser);
         qint32 added = 0;

@@ -2,6 +2,7 @@
 #include "wizard/PlanumFields.h"
 #include "wizard/WizardTexts.h"
 #include "wizard/frmWizard.h"
+#include "ui_frmWizard.h"
 
 #include "platform/ErrObject.h"
 #include "platform/ListView.h"

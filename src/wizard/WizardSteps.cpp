@@ -1,6 +1,7 @@
 // The steps of the wizard, moving between them, the checks before each, and the direction.
 #include "wizard/WizardTexts.h"
 #include "wizard/frmWizard.h"
+#include "ui_frmWizard.h"
 
 #include "platform/ErrObject.h"
 #include "platform/ListView.h"
@@ -97,7 +98,7 @@ void frmWizard::SetStep(short NewStep, short Direction)
 
             // Only the step shown is enabled; the others are out of sight.
             fraStep[miAktuelltSteg]->setEnabled(false);
-            ui.stepArea->setCurrentWidget(fraStep[NewStep]);
+            ui->stepArea->setCurrentWidget(fraStep[NewStep]);
             fraStep[NewStep]->setEnabled(true);
             SättRubrik(NewStep);
             SetNavBtns(NewStep);

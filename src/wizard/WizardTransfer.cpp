@@ -2,6 +2,7 @@
 #include "wizard/PlanumFields.h"
 #include "wizard/WizardTexts.h"
 #include "wizard/frmWizard.h"
+#include "ui_frmWizard.h"
 #include "wizard/TransferProgress.h"
 
 #include <QScopeGuard>
@@ -90,13 +91,13 @@ void frmWizard::VisaPlan()
         lines << m_planRader.constFirst();
     else
         lines << T("R6305") + QLatin1Char(' ') + RäkningText();
-    ui.lblPlan->setText(lines.join(QLatin1Char('\n')));
+    ui->lblPlan->setText(lines.join(QLatin1Char('\n')));
     // The items themselves, for whoever wants to know which ones.
     const qsizetype shown = std::min<qsizetype>(m_planRader.size(), 40);
     QString tip = m_planRader.mid(0, shown).join(QLatin1Char('\n'));
     if (shown < m_planRader.size())
         tip += QStringLiteral("\n...");
-    ui.lblPlan->setToolTip(tip);
+    ui->lblPlan->setToolTip(tip);
 }
 
 void frmWizard::VisaUnattendedPlan()

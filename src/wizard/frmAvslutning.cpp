@@ -1,4 +1,5 @@
 #include "wizard/frmAvslutning.h"
+#include "ui_frmAvslutning.h"
 
 #include "platform/ErrObject.h"
 #include "settings/CTexter.h"
@@ -6,16 +7,18 @@
 
 using namespace vb;
 
-frmAvslutning::frmAvslutning(QWidget* parent) : QDialog(parent)
+frmAvslutning::frmAvslutning(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::frmAvslutning>())
 {
-    ui.setupUi(this);
-    chkSlut = ui.chkSlut;
-    lblConfirm = ui.lblConfirm;
-    cmdOK = ui.cmdOK;
-    lstEjKlara = ui.lstEjKlara;
+    ui->setupUi(this);
+    chkSlut = ui->chkSlut;
+    lblConfirm = ui->lblConfirm;
+    cmdOK = ui->cmdOK;
+    lstEjKlara = ui->lstEjKlara;
     connect(cmdOK, &QPushButton::clicked, this, &frmAvslutning::cmdOk_Click);
     Form_Load();
 }
+
+frmAvslutning::~frmAvslutning() = default;
 
 void frmAvslutning::Form_Load()
 {
@@ -38,8 +41,8 @@ void frmAvslutning::VisaEjKlara(const QStringList& items, const QStringList& rem
         return;
     lblConfirm->setText(lblConfirm->text() + QStringLiteral("\r\n") + QString::number(items.size()) + QLatin1Char(' ') +
                         goTexter->TextTillAndra(QStringLiteral("R6001")));
-    ui.Image1->setText(QStringLiteral("⚠"));
-    ui.Image1->setStyleSheet(QStringLiteral("color: rgb(192,96,0); font-size: 28pt;"));
+    ui->Image1->setText(QStringLiteral("⚠"));
+    ui->Image1->setStyleSheet(QStringLiteral("color: rgb(192,96,0); font-size: 28pt;"));
     resize(width(), qMax(height(), 320));
 }
 

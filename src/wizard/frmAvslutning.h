@@ -1,15 +1,25 @@
 #pragma once
 // frmAvslutning: confirms a finished transfer with its summary and asks whether the wizard ends.
-#include "ui_frmAvslutning.h"
-
 #include <QDialog>
+#include <memory>
+
+class QCheckBox;
+class QLabel;
+class QListWidget;
+class QPushButton;
+
+namespace Ui {
+class frmAvslutning;
+}
 
 class frmAvslutning : public QDialog {
     Q_OBJECT
 public:
     explicit frmAvslutning(QWidget* parent = nullptr);
+    ~frmAvslutning() override;
+    Q_DISABLE_COPY_MOVE(frmAvslutning)
 
-    Ui::frmAvslutning ui;
+    // The controls the wizard and its tests answer the dialog through.
     QCheckBox* chkSlut;
     QLabel* lblConfirm;
     QPushButton* cmdOK;
@@ -23,4 +33,7 @@ public:
 
 protected:
     void reject() override; // Escape works as OK
+
+private:
+    std::unique_ptr<Ui::frmAvslutning> ui;
 };

@@ -1,4 +1,5 @@
 #include "wizard/frmSokvag.h"
+#include "ui_frmSokvag.h"
 
 #include "platform/ControlType.h"
 #include "platform/ErrObject.h"
@@ -12,18 +13,21 @@
 
 using namespace vb;
 
-frmSokvag::frmSokvag(frmWizard* wizard) : QDialog(wizard), m_wizard(wizard)
+frmSokvag::frmSokvag(frmWizard* wizard)
+    : QDialog(wizard), ui(std::make_unique<Ui::frmSokvag>()), m_wizard(wizard)
 {
-    ui.setupUi(this);
-    txtSökväg = ui.txtSökväg;
-    cmdBläddra = ui.cmdBläddra;
-    cmdOk = ui.cmdOk;
-    cmdAvbryt = ui.cmdAvbryt;
+    ui->setupUi(this);
+    txtSökväg = ui->txtSökväg;
+    cmdBläddra = ui->cmdBläddra;
+    cmdOk = ui->cmdOk;
+    cmdAvbryt = ui->cmdAvbryt;
     connect(cmdBläddra, &QPushButton::clicked, this, &frmSokvag::cmdBläddra_Click);
     connect(cmdOk, &QPushButton::clicked, this, &frmSokvag::cmdOk_Click);
     connect(cmdAvbryt, &QPushButton::clicked, this, &frmSokvag::cmdAvbryt_Click);
     Form_Load();
 }
+
+frmSokvag::~frmSokvag() = default;
 
 QString frmSokvag::Tag() const
 {

@@ -2,9 +2,15 @@
 // frmSökväg: the small dialog through which the wizard picks another database file. Its Tag
 // is the channel: the wizard sets "Bläddra" (go straight to the file dialog); the dialog
 // answers "Ok" (a path was confirmed) or the empty text (cancelled).
-#include "ui_frmSokvag.h"
-
 #include <QDialog>
+#include <memory>
+
+class QLineEdit;
+class QPushButton;
+
+namespace Ui {
+class frmSokvag;
+}
 
 class frmWizard;
 
@@ -12,8 +18,9 @@ class frmSokvag : public QDialog {
     Q_OBJECT
 public:
     explicit frmSokvag(frmWizard* wizard);
+    ~frmSokvag() override;
+    Q_DISABLE_COPY_MOVE(frmSokvag)
 
-    Ui::frmSokvag ui;
     QLineEdit* txtSökväg;
     QPushButton *cmdBläddra, *cmdOk, *cmdAvbryt;
 
@@ -31,5 +38,6 @@ protected:
     void reject() override;
 
 private:
+    std::unique_ptr<Ui::frmSokvag> ui;
     frmWizard* m_wizard;
 };

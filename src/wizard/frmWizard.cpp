@@ -1,4 +1,5 @@
 #include "wizard/frmWizard.h"
+#include "ui_frmWizard.h"
 
 #include "booking/DBFunk.h"
 #include "wizard/OpeningProgress.h"
@@ -56,57 +57,57 @@ void ForgetWizard()
     g_wizard = nullptr;
 }
 
-frmWizard::frmWizard(QWidget* parent) : QWidget(parent)
+frmWizard::frmWizard(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::frmWizard>())
 {
-    ui.setupUi(this);
+    ui->setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose);
-    fraStep[0] = ui.fraStep_0;
-    fraStep[1] = ui.fraStep_1;
-    fraStep[2] = ui.fraStep_2;
-    fraStep[3] = ui.fraStep_3;
-    fraStep[4] = ui.fraStep_4;
-    cmdNav[1] = ui.cmdNav_1;
-    cmdNav[2] = ui.cmdNav_2;
-    cmdNav[3] = ui.cmdNav_3;
-    cmdNav[4] = ui.cmdNav_4;
-    cboProfiler[0] = ui.cboProfiler_0;
-    cboProfiler[1] = ui.cboProfiler_1;
-    cmdAlla[0] = ui.cmdAlla_0;
-    cmdAlla[1] = ui.cmdAlla_1;
-    lblStep[0] = ui.lblStep_0;
-    lblStep[1] = ui.lblStep_1;
-    lblStep[2] = ui.lblStep_2;
-    lblStep[3] = ui.lblStep_3;
-    lblStep[5] = ui.lblStep_5;
-    lblDiv[0] = ui.lblDiv_0;
-    lblDiv[1] = ui.lblDiv_1;
-    optImport = ui.optImport;
-    optExport = ui.optExport;
-    optKalender = ui.optKalender;
-    optNotering = ui.optNotering;
-    optUppgifter = ui.optUppgifter;
-    chkPlanumBokningar = ui.chkPlanumBokningar;
-    chkOverLapp = ui.chkOverLapp;
-    chkAnvändNyckel = ui.chkAnvändNyckel;
-    txtDB = ui.txtDB;
-    cmdDB = ui.cmdDB;
-    cmdProfilerTaBort = ui.cmdProfilerTaBort;
-    cmdLäggTill = ui.cmdLäggTill;
-    cmdTaBort = ui.cmdTaBort;
-    cmdTaBortAlla = ui.cmdTaBortAlla;
-    dtpStartTid = ui.dtpStartTid;
-    dtpSlutTid = ui.dtpSlutTid;
-    cboResurser = ui.cboResurser;
-    lvVisa = ui.lvVisa;
-    lvwStatus = ui.lvwStatus;
-    lvKopplingar = ui.lvKopplingar;
-    lstResurser = ui.lstResurser;
-    lstFält = ui.lstFält;
-    lstOutLook = ui.lstOutLook;
-    lblValdTyp = ui.lblValdTyp;
-    lblStatusKoll = ui.lblStatusKoll;
-    imgFrånPlanum = ui.imgFrånPlanum;
-    imgTillPlanum = ui.imgTillPlanum;
+    fraStep[0] = ui->fraStep_0;
+    fraStep[1] = ui->fraStep_1;
+    fraStep[2] = ui->fraStep_2;
+    fraStep[3] = ui->fraStep_3;
+    fraStep[4] = ui->fraStep_4;
+    cmdNav[1] = ui->cmdNav_1;
+    cmdNav[2] = ui->cmdNav_2;
+    cmdNav[3] = ui->cmdNav_3;
+    cmdNav[4] = ui->cmdNav_4;
+    cboProfiler[0] = ui->cboProfiler_0;
+    cboProfiler[1] = ui->cboProfiler_1;
+    cmdAlla[0] = ui->cmdAlla_0;
+    cmdAlla[1] = ui->cmdAlla_1;
+    lblStep[0] = ui->lblStep_0;
+    lblStep[1] = ui->lblStep_1;
+    lblStep[2] = ui->lblStep_2;
+    lblStep[3] = ui->lblStep_3;
+    lblStep[5] = ui->lblStep_5;
+    lblDiv[0] = ui->lblDiv_0;
+    lblDiv[1] = ui->lblDiv_1;
+    optImport = ui->optImport;
+    optExport = ui->optExport;
+    optKalender = ui->optKalender;
+    optNotering = ui->optNotering;
+    optUppgifter = ui->optUppgifter;
+    chkPlanumBokningar = ui->chkPlanumBokningar;
+    chkOverLapp = ui->chkOverLapp;
+    chkAnvändNyckel = ui->chkAnvändNyckel;
+    txtDB = ui->txtDB;
+    cmdDB = ui->cmdDB;
+    cmdProfilerTaBort = ui->cmdProfilerTaBort;
+    cmdLäggTill = ui->cmdLäggTill;
+    cmdTaBort = ui->cmdTaBort;
+    cmdTaBortAlla = ui->cmdTaBortAlla;
+    dtpStartTid = ui->dtpStartTid;
+    dtpSlutTid = ui->dtpSlutTid;
+    cboResurser = ui->cboResurser;
+    lvVisa = ui->lvVisa;
+    lvwStatus = ui->lvwStatus;
+    lvKopplingar = ui->lvKopplingar;
+    lstResurser = ui->lstResurser;
+    lstFält = ui->lstFält;
+    lstOutLook = ui->lstOutLook;
+    lblValdTyp = ui->lblValdTyp;
+    lblStatusKoll = ui->lblStatusKoll;
+    imgFrånPlanum = ui->imgFrånPlanum;
+    imgTillPlanum = ui->imgTillPlanum;
 
     const QString pickerFormat = ShortDateFormat() + QLatin1Char(' ') + ShortTimeFormat();
     dtpStartTid->setDisplayFormat(pickerFormat);
@@ -142,7 +143,7 @@ frmWizard::frmWizard(QWidget* parent) : QWidget(parent)
     // width (the mapping list's columns) get the width they will be shown with.
     for (QLayout* layout : findChildren<QLayout*>())
         layout->activate();
-    for (QWidget* page : ui.stepArea->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+    for (QWidget* page : ui->stepArea->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
         if (page->layout())
             page->layout()->activate();
     Form_Load();
@@ -152,6 +153,16 @@ frmWizard::~frmWizard()
 {
     if (qApp)
         qApp->removeEventFilter(this);
+}
+
+QDate frmWizard::StartTid() const
+{
+    return dtpStartTid->date();
+}
+
+QDate frmWizard::SlutTid() const
+{
+    return dtpSlutTid->date();
 }
 
 void frmWizard::SetValdTypFärg(const QColor& colour)

@@ -5,7 +5,6 @@
 // (database location), WizardProfiles.cpp (profiles), WizardList.cpp (item and status lists,
 // transfer).
 #include "outlook/COutLook.h"
-#include "ui_frmWizard.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -13,11 +12,25 @@
 
 class clsListView;
 class frmSokvag;
+class QCheckBox;
 class QCloseEvent;
+class QComboBox;
+class QDateTimeEdit;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QRadioButton;
+
+namespace Ui {
+class frmWizard;
+}
 
 namespace vb {
 class ListItem;
-}
+class ListView;
+} // namespace vb
 namespace booking {
 class DBFunk;
 class DBPost;
@@ -34,8 +47,80 @@ public:
     explicit frmWizard(QWidget* parent = nullptr);
     ~frmWizard() override;
 
-    // The controls, by their names; control arrays as arrays of pointers.
-    Ui::frmWizard ui;
+    // The window of the calendar search: the two date pickers.
+    QDate StartTid() const override;
+    QDate SlutTid() const override;
+
+    // What the rest of the program calls. Everything a person does goes through the controls,
+    // which are reached from outside by their object names only.
+
+    // The item list: fills lvVisa for the chosen direction and range; the status list.
+    void FyllLista();
+    void FyllStatus(clsListView* oLvw);
+    // Gives lvVisa the column set for what is about to be listed (1 import, 4 export) and empties it.
+    void MakeColumns(int set);
+    // Whether the transfer may start (asks about an empty mapping list).
+    bool CheckOk();
+    // The configured database path, which also becomes gsDataBas.
+    QString DBSökväg();
+    // Fills lstOutLook for the chosen kind of item.
+    void OutLookFält();
+
+    // Profiles: the two profile boxes filled from the settings file; the choices saved by name.
+    void FyllProfiler();
+    void SparaProfil(QString& ProfileName);
+
+    // The add button and "update existing booking" may be pressed by the program itself; that
+    // does what a click does.
+    void cmdLäggTill_Click();
+    void chkAnvändNyckel_Click();
+
+    // Booking field values
+    QString SättDelVärde(const QString& fält, const booking::DBPost& post) const;
+    void EgnaVal(booking::DBPost& post, int row);
+    QString FältVärde(int row, const QString& rubrik) const;
+    qint32 PlanumNyckel(vb::ListItem* row);
+
+    // The transfer and the finish dialog
+    bool Utför();
+    // The plan of the transfer Utför would run now: the same decision for every item, with
+    // nothing written anywhere (no message box either). Counts() and PlanRader() tell it.
+    bool Planera();
+    // What the last run or plan did (or would do) with the items it took in hand.
+    struct Räkning {
+        int nya = 0, ändrade = 0, oförändrade = 0, avvisade = 0;
+    };
+    const Räkning& Counts() const { return m_räkning; }
+    // The counts as one line in the language in use.
+    QString RäkningText() const;
+    // The last plan, one line per item: what would be done with it and why.
+    const QStringList& PlanRader() const { return m_planRader; }
+    bool ÄrPlan() const { return m_plan; }
+    // How the last transfer run ended (an unattended run's exit status says it).
+    enum class TransferOutcome { NotRun, CannotOpen, Busy, Completed, Stopped, Error };
+    // The items the last transfer run took in hand but did not do, each as "what: why".
+    const QStringList& EjKlara() const { return m_ejKlara; }
+    // What the last run left alone on purpose and the user should know (copies of appointments).
+    const QStringList& Anmärkningar() const { return m_anmärkningar; }
+    // The calendar the wizard reads and writes, through its one adapter.
+    COutLook* Kalender() const { return oOutLook.get(); }
+
+    // How the program ends when the wizard closes (an unattended run tells its outcome).
+    void SetEndStatus(int status) { m_endStatus = status; }
+    int EndStatus() const { return m_endStatus; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    friend class frmSokvag; // the path dialog starts from the path the wizard shows
+
+    // The generated form; the controls below are its widgets under their own names, control
+    // arrays as arrays of pointers.
+    std::unique_ptr<Ui::frmWizard> ui;
     QGroupBox* fraStep[5] = {};
     QPushButton* cmdNav[5] = {};    // 1 Cancel, 2 Previous, 3 Next, 4 Finish
     QComboBox* cboProfiler[2] = {}; // 0 start step, 1 finish step
@@ -62,10 +147,6 @@ public:
     std::unique_ptr<booking::DBFunk> goDBFunk; // the lists' connection, replaced at every fill
     vb::ListItem* mItem = nullptr;             // the row last added to the item list
 
-    // The window of the calendar search: the two date pickers.
-    QDate StartTid() const override { return dtpStartTid->date(); }
-    QDate SlutTid() const override { return dtpSlutTid->date(); }
-
     // Loading, activation, closing
     void Form_Load();
     void Form_Activate();
@@ -75,7 +156,6 @@ public:
     void SetStep(short NewStep, short Direction);
     void SetNavBtns(short Step);
     void cmdNav_Click(int Index);
-    bool CheckOk();
     void optExport_Click();
     void optImport_Click();
     void optKalender_Click();
@@ -88,19 +168,15 @@ public:
 
     // Field mapping
     void PlanumFält(bool bImport);
-    void OutLookFält();
     void SättListView();
     void lstFält_Click();
     void lstOutLook_Click();
-    void cmdLäggTill_Click();
     void cmdTaBort_Click();
     void cmdTaBortAlla_Click();
     void lvKopplingar_ColumnClick(int column);
     void lvKopplingar_ItemClick(vb::ListItem* Item);
-    void chkAnvändNyckel_Click();
 
     // Database location
-    QString DBSökväg();
     void txtDB_Change();
     // A path or a postgresql:// location typed or pasted into txtDB, taken when the box is
     // left or Enter is pressed; a file path must name a file, as the file dialog demands.
@@ -111,60 +187,16 @@ public:
     frmSokvag* SökvägDialog(); // frmSökväg, made on first use
 
     // Profiles
-    void FyllProfiler();
-    void SparaProfil(QString& ProfileName);
     void cboProfiler_Click(int Index);
     void cmdProfilerTaBort_Click();
 
     // Item list, selection and status list
-    void MakeColumns(int set);
-    void FyllLista();
     void cboResurser_Click();
     void cmdAlla_Click(int Index);
     void lvVisa_ColumnClick(int column);
-    void FyllStatus(clsListView* oLvw);
     void lvwStatus_ItemClick(vb::ListItem* Item);
 
-    // Booking field values
-    QString SättDelVärde(const QString& fält, const booking::DBPost& post) const;
-    void EgnaVal(booking::DBPost& post, int row);
-    QString FältVärde(int row, const QString& rubrik) const;
-    qint32 PlanumNyckel(vb::ListItem* row);
-
-    // The transfer and the finish dialog
-    bool Utför();
-    // The plan of the transfer Utför would run now: the same decision for every item, with
-    // nothing written anywhere (no message box either). Counts() and PlanRader() tell it.
-    bool Planera();
-    // What the last run or plan did (or would do) with the items it took in hand.
-    struct Räkning {
-        int nya = 0, ändrade = 0, oförändrade = 0, avvisade = 0;
-    };
-    const Räkning& Counts() const { return m_räkning; }
-    // The counts as one line in the language in use.
-    QString RäkningText() const;
-    // The last plan, one line per item: what would be done with it and why.
-    const QStringList& PlanRader() const { return m_planRader; }
-    bool ÄrPlan() const { return m_plan; }
     bool VisaAvslutning(); // shows frmAvslutning; true when chkSlut was ticked
-    // How the last transfer run ended (an unattended run's exit status says it).
-    enum class TransferOutcome { NotRun, CannotOpen, Busy, Completed, Stopped, Error };
-    // The items the last transfer run took in hand but did not do, each as "what: why".
-    const QStringList& EjKlara() const { return m_ejKlara; }
-    // What the last run left alone on purpose and the user should know (copies of appointments).
-    const QStringList& Anmärkningar() const { return m_anmärkningar; }
-
-    // How the program ends when the wizard closes (an unattended run tells its outcome).
-    void SetEndStatus(int status) { m_endStatus = status; }
-    int EndStatus() const { return m_endStatus; }
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-    bool event(QEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
     bool HasTickedItem() const;
     void SetValdTypFärg(const QColor& colour);
     void connectListSignals();

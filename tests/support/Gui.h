@@ -19,6 +19,17 @@
 
 namespace testenv {
 
+// The control of type T that form holds under name. A missing one ends the test program,
+// saying which, so that a renamed control cannot pass as an empty one.
+template <class T> T* Find(const QObject* form, const QString& name)
+{
+    auto* control = form->findChild<T*>(name);
+    if (!control)
+        qFatal("%s has no %s named \"%s\"", qPrintable(form->objectName()), T::staticMetaObject.className(),
+               qPrintable(name));
+    return control;
+}
+
 // A click with the left button: in the middle of a push button, on the indicator of a radio
 // button or check box (their middle may lie past the end of their text).
 inline void Click(QAbstractButton* button)

@@ -46,8 +46,7 @@ class TestWizardFieldValues : public QObject {
     vb::ListItem* ImportRow(const QDateTime& start, const QDateTime& end, const QString& subject,
                             const QString& body = QString(), const QString& marker = QString())
     {
-        frmWizard* w = f.wizard;
-        vb::ListItem* row = w->lvVisa->AddItem(-1, QString(), FormatShortDateTime(start));
+        vb::ListItem* row = f.ui->lvVisa->AddItem(-1, QString(), FormatShortDateTime(start));
         row->SetSubItem(1, FormatShortDateTime(end));
         row->SetSubItem(2, QStringLiteral("Rum 4"));
         row->SetSubItem(3, subject);
@@ -58,8 +57,8 @@ class TestWizardFieldValues : public QObject {
     }
     void MapFrom(const QString& planum, const char* outlookId)
     {
-        vb::ListItem* row = f.wizard->lvKopplingar->AddItem(
-            -1, QStringLiteral("k%1").arg(f.wizard->lvKopplingar->Count() + 100), QStringLiteral("0"));
+        vb::ListItem* row = f.ui->lvKopplingar->AddItem(
+            -1, QStringLiteral("k%1").arg(f.ui->lvKopplingar->Count() + 100), QStringLiteral("0"));
         row->SetSubItem(1, planum, QStringLiteral("Ft"));
         row->SetSubItem(2, T(outlookId), QStringLiteral("bm"));
     }
@@ -69,7 +68,7 @@ private slots:
     {
         PrepareImport();
         Choose(m_bil);
-        vb::SetTag(f.wizard->lblStatusKoll, QStringLiteral("K2"));
+        vb::SetTag(f.ui->lblStatusKoll, QStringLiteral("K2"));
         ImportRow(At(10, 0), At(11, 0), QStringLiteral("Ny bokning"));
         QVERIFY(f.wizard->Utför());
         QCOMPARE(gsBekräftelse, Summary(1, 1));
@@ -86,7 +85,7 @@ private slots:
     void importUpdatesByBookingNumber()
     {
         PrepareImport();
-        f.wizard->chkAnvändNyckel->setChecked(true);
+        f.ui->chkAnvändNyckel->setChecked(true);
         ImportRow(At(12, 0), At(13, 30), QStringLiteral("Flyttad"), QString(), QString::number(m_second));
         QVERIFY(f.wizard->Utför());
         QCOMPARE(gsBekräftelse, Summary(1, 1));
@@ -125,8 +124,8 @@ private slots:
         QFETCH(bool, overlap);
         QFETCH(int, done);
         PrepareImport();
-        f.wizard->chkAnvändNyckel->setChecked(true);
-        f.wizard->chkOverLapp->setChecked(overlap);
+        f.ui->chkAnvändNyckel->setChecked(true);
+        f.ui->chkOverLapp->setChecked(overlap);
         ImportRow(At(10, 30), At(11, 30), QStringLiteral("Flyttad"), QString(), QString::number(m_second));
         QVERIFY(f.wizard->Utför());
         QCOMPARE(gsBekräftelse, Summary(done, 1));
@@ -147,7 +146,7 @@ private slots:
     void importOfAMissingBookingNumber()
     {
         PrepareImport();
-        f.wizard->chkAnvändNyckel->setChecked(true);
+        f.ui->chkAnvändNyckel->setChecked(true);
         ImportRow(At(8, 0), At(9, 0), QStringLiteral("Borta"), QString(), QStringLiteral("9999"));
         QVERIFY(f.wizard->Utför());
         ALMBRO_EXPECT_BOX(*f.boxes, T("R2177") + " 9999 " + T("R2144") + "\r\n\r\n" + T("R2179"), vbOKOnly,
@@ -187,10 +186,9 @@ private:
         post.SlutTid(At(13, 0));
         m_second = writer.AddBooking(post);
         writer.Commit();
-        frmWizard* w = f.wizard;
         gsDataBas = path;
-        w->txtDB->setText(path);
-        testenv::Click(w->optImport);
+        f.ui->txtDB->setText(path);
+        testenv::Click(f.ui->optImport);
         for (const auto& [name, id] :
              {std::pair{QStringLiteral("Anna Berg"), m_anna}, std::pair{QStringLiteral("Bil Ett"), m_bil}})
             f.AddResource(name, id);
@@ -199,9 +197,9 @@ private:
     QDateTime At(int hour, int minute) const { return QDateTime(m_day, QTime(hour, minute)); }
     void Choose(qint32 resource)
     {
-        for (int i = 0; i < f.wizard->lstResurser->count(); ++i)
-            if (f.wizard->lstResurser->item(i)->data(Qt::UserRole).toInt() == resource)
-                f.wizard->lstResurser->setCurrentRow(i);
+        for (int i = 0; i < f.ui->lstResurser->count(); ++i)
+            if (f.ui->lstResurser->item(i)->data(Qt::UserRole).toInt() == resource)
+                f.ui->lstResurser->setCurrentRow(i);
     }
     std::optional<DBPost> Booking(qint32 nyckel)
     {
@@ -418,7 +416,7 @@ private slots:
                   QStringLiteral("Ämne"), QStringLiteral("Text här"), QStringLiteral("77"));
         frmWizard* w = f.wizard;
         QCOMPARE(w->FältVärde(1, T("R2298")), QStringLiteral("Ämne"));
-        QCOMPARE(w->FältVärde(1, QStringLiteral("Start")), w->lvVisa->Item(1)->Text());
+        QCOMPARE(w->FältVärde(1, QStringLiteral("Start")), f.ui->lvVisa->Item(1)->Text());
         QCOMPARE(w->FältVärde(1, QStringLiteral("start")), QString());
         QCOMPARE(w->FältVärde(1, QStringLiteral("Nyckel1")), QStringLiteral("77"));
     }

@@ -65,18 +65,18 @@ class TestWizardImport : public QObject {
     {
         frmWizard* w = f.wizard;
         f.UseNewDatabase();
-        testenv::Click(w->optImport);
-        (type ? type : w->optKalender)->setChecked(true);
-        w->chkPlanumBokningar->setChecked(onlyOurs);
-        w->dtpStartTid->setDateTime(QDateTime(kDay, QTime(12, 0)));
-        w->dtpSlutTid->setDateTime(QDateTime(kDay, QTime(12, 0)));
+        testenv::Click(f.ui->optImport);
+        (type ? type : f.ui->optKalender)->setChecked(true);
+        f.ui->chkPlanumBokningar->setChecked(onlyOurs);
+        f.ui->dtpStartTid->setDateTime(QDateTime(kDay, QTime(12, 0)));
+        f.ui->dtpSlutTid->setDateTime(QDateTime(kDay, QTime(12, 0)));
         w->FyllLista();
     }
     QStringList Subjects() const
     {
         QStringList subjects;
-        for (int i = 1; i <= f.wizard->lvVisa->Count(); ++i)
-            subjects << f.wizard->lvVisa->Item(i)->SubItem(3);
+        for (int i = 1; i <= f.ui->lvVisa->Count(); ++i)
+            subjects << f.ui->lvVisa->Item(i)->SubItem(3);
         return subjects;
     }
 
@@ -113,25 +113,24 @@ class TestWizardImport : public QObject {
     // resource and status, Next, Notering from the subject.
     void ToMappingStep(const std::function<void()>& atResourceStep = {})
     {
-        frmWizard* w = f.wizard;
-        QTest::mouseClick(w->optImport, Qt::LeftButton);
-        w->dtpStartTid->setDateTime(QDateTime(kDay, QTime(0, 0)));
-        w->dtpSlutTid->setDateTime(QDateTime(kDay, QTime(0, 0)));
-        w->cmdNav[3]->click();
+        QTest::mouseClick(f.ui->optImport, Qt::LeftButton);
+        f.ui->dtpStartTid->setDateTime(QDateTime(kDay, QTime(0, 0)));
+        f.ui->dtpSlutTid->setDateTime(QDateTime(kDay, QTime(0, 0)));
+        f.ui->cmdNav[3]->click();
         QCOMPARE(f.Step(), 1);
-        QTest::mouseClick(w->cmdAlla[1], Qt::LeftButton);
-        w->cmdNav[3]->click();
+        QTest::mouseClick(f.ui->cmdAlla[1], Qt::LeftButton);
+        f.ui->cmdNav[3]->click();
         QCOMPARE(f.Step(), 2);
-        w->lstResurser->setCurrentRow(0);
-        w->lvwStatus_ItemClick(w->lvwStatus->ItemByKey(QStringLiteral("K1")));
+        f.ui->lstResurser->setCurrentRow(0);
+        testenv::ClickRow(f.ui->lvwStatus, f.ui->lvwStatus->ItemByKey(QStringLiteral("K1")));
         if (atResourceStep)
             atResourceStep();
-        w->cmdNav[3]->click();
+        f.ui->cmdNav[3]->click();
         QCOMPARE(f.Step(), 3);
-        Click(w->lstFält, w->lstFält->findItems(VisatFältNamn(QStringLiteral("Notering")), Qt::MatchExactly).value(0));
-        Click(w->lstOutLook, w->lstOutLook->findItems(T("R2298"), Qt::MatchExactly).value(0));
-        QTest::mouseClick(w->cmdLäggTill, Qt::LeftButton);
-        QCOMPARE(w->lvKopplingar->Count(), 1);
+        Click(f.ui->lstFält, f.ui->lstFält->findItems(VisatFältNamn(QStringLiteral("Notering")), Qt::MatchExactly).value(0));
+        Click(f.ui->lstOutLook, f.ui->lstOutLook->findItems(T("R2298"), Qt::MatchExactly).value(0));
+        QTest::mouseClick(f.ui->cmdLäggTill, Qt::LeftButton);
+        QCOMPARE(f.ui->lvKopplingar->Count(), 1);
     }
     // Presses Finish and reads the finish dialog: its text and the items it names as not done.
     QStringList Finish(QString* confirm = nullptr)
@@ -148,7 +147,7 @@ class TestWizardImport : public QObject {
                     named << dialog->lstEjKlara->item(i)->text();
             dialog->cmdOK->click();
         });
-        f.wizard->cmdNav[3]->click();
+        f.ui->cmdNav[3]->click();
         if (f.Step() != 4) {
             QTest::qFail("Next did not reach the finish step", __FILE__, __LINE__);
             return named;
@@ -156,7 +155,7 @@ class TestWizardImport : public QObject {
         // What the finish step said Finish would do is what it did.
         auto* plan = f.wizard->findChild<QLabel*>(QStringLiteral("lblPlan"));
         const QString planned = plan ? plan->text() : QString();
-        QTest::mouseClick(f.wizard->cmdNav[4], Qt::LeftButton);
+        QTest::mouseClick(f.ui->cmdNav[4], Qt::LeftButton);
         if (planned != T("R6305") + QLatin1Char(' ') + f.wizard->RäkningText())
             QTest::qFail(qPrintable(QStringLiteral("planned \"%1\", done \"%2\"").arg(planned, f.wizard->RäkningText())),
                          __FILE__, __LINE__);
@@ -190,8 +189,8 @@ private slots:
         List();
         frmWizard* w = f.wizard;
         QCOMPARE(Subjects(), (QStringList{"Vår", "Främmande", "Sen"}));
-        QCOMPARE(w->lvVisa->ColumnText(0), QStringLiteral("Start"));
-        vb::ListItem* ours = w->lvVisa->Item(1);
+        QCOMPARE(f.ui->lvVisa->ColumnText(0), QStringLiteral("Start"));
+        vb::ListItem* ours = f.ui->lvVisa->Item(1);
         QCOMPARE(ours->ForeColor(), QColor(0, 0, 255));
         QCOMPARE(ours->toolTip(0), T("R2236"));
         QCOMPARE(ours->Text(), FormatShortDate(kDay) + " " + FormatShortTime(QTime(9, 0)));
@@ -199,16 +198,16 @@ private slots:
         QCOMPARE(ours->SubItem(2), QStringLiteral("Rum 1"));
         QCOMPARE(ours->SubItem(4), QStringLiteral("Vår text"));
         QCOMPARE(ours->toolTip(2), QString());
-        vb::ListItem* theirs = w->lvVisa->Item(2);
+        vb::ListItem* theirs = f.ui->lvVisa->Item(2);
         QCOMPARE(theirs->ForeColor(), QColor(255, 0, 0));
         QCOMPARE(theirs->toolTip(0), T("R2235"));
         QCOMPARE(theirs->toolTip(1), QStringLiteral("Ej från Planum!"));
         QCOMPARE(theirs->toolTip(3), T("R2194"));
         QCOMPARE(w->PlanumNyckel(theirs), -1);
         // A mix: "update existing" cleared and disabled.
-        QVERIFY(!w->chkAnvändNyckel->isChecked());
-        QVERIFY(!w->chkAnvändNyckel->isEnabledTo(w->fraStep[2]));
-        QVERIFY(!w->cboResurser->isVisibleTo(w));
+        QVERIFY(!f.ui->chkAnvändNyckel->isChecked());
+        QVERIFY(!f.ui->chkAnvändNyckel->isEnabledTo(f.ui->fraStep[2]));
+        QVERIFY(!f.ui->cboResurser->isVisibleTo(w));
     }
 
     void onlyOurs()
@@ -218,8 +217,8 @@ private slots:
         f.Start();
         List(true);
         QCOMPARE(Subjects(), (QStringList{"Vår"}));
-        QVERIFY(f.wizard->chkAnvändNyckel->isChecked());
-        QVERIFY(f.wizard->chkAnvändNyckel->isEnabledTo(f.wizard->fraStep[2]));
+        QVERIFY(f.ui->chkAnvändNyckel->isChecked());
+        QVERIFY(f.ui->chkAnvändNyckel->isEnabledTo(f.ui->fraStep[2]));
     }
 
     void nothingToList_data()
@@ -239,11 +238,11 @@ private slots:
             Write(QDateTime(kDay, QTime(11, 0)), QDateTime(kDay, QTime(12, 0)), QStringLiteral("Främmande"), QString());
         f.Start();
         List(onlyOurs);
-        QCOMPARE(f.wizard->lvVisa->Count(), 0);
+        QCOMPARE(f.ui->lvVisa->Count(), 0);
         QCOMPARE(f.boxes->Boxes().value(0).beepsBefore, 1);
         ALMBRO_EXPECT_BOX(*f.boxes, T(qPrintable(message)), vbOKOnly, vbInformation, "Almbro");
         if (foreignOnly) // items were found, but the filter hid them all: the box stays set
-            QVERIFY(f.wizard->chkAnvändNyckel->isChecked() && f.wizard->chkAnvändNyckel->isEnabledTo(f.wizard->fraStep[2]));
+            QVERIFY(f.ui->chkAnvändNyckel->isChecked() && f.ui->chkAnvändNyckel->isEnabledTo(f.ui->fraStep[2]));
     }
 
     void notesListNothing()
@@ -251,9 +250,9 @@ private slots:
         Write(QDateTime(kDay, QTime(9, 0)), QDateTime(kDay, QTime(10, 0)), QStringLiteral("Vår"), QStringLiteral("12"));
         f.Start();
         f.AddRow(QStringLiteral("kept"));
-        List(false, f.wizard->optNotering);
-        QCOMPARE(f.wizard->lvVisa->Count(), 1);
-        QVERIFY(f.wizard->lstResurser->count() == 0); // a new database without resources
+        List(false, f.ui->optNotering);
+        QCOMPARE(f.ui->lvVisa->Count(), 1);
+        QVERIFY(f.ui->lstResurser->count() == 0); // a new database without resources
     }
 
     void importedAsANewBooking()
@@ -270,24 +269,24 @@ private slots:
             resource = writer.AddResource(QStringLiteral("Sal"), QStringLiteral("A"), QStringLiteral("Lund"));
             writer.Commit();
         }
-        testenv::Click(w->optImport);
-        w->dtpStartTid->setDateTime(QDateTime(kDay, QTime(0, 0)));
-        w->dtpSlutTid->setDateTime(QDateTime(kDay, QTime(0, 0)));
-        w->cmdNav[3]->click();
+        testenv::Click(f.ui->optImport);
+        f.ui->dtpStartTid->setDateTime(QDateTime(kDay, QTime(0, 0)));
+        f.ui->dtpSlutTid->setDateTime(QDateTime(kDay, QTime(0, 0)));
+        f.ui->cmdNav[3]->click();
         QCOMPARE(f.Step(), 1);
-        QCOMPARE(w->lvVisa->Count(), 1);
-        QCOMPARE(w->lstResurser->count(), 1);
-        w->lvVisa->Item(1)->SetChecked(true);
-        w->cmdNav[3]->click();
+        QCOMPARE(f.ui->lvVisa->Count(), 1);
+        QCOMPARE(f.ui->lstResurser->count(), 1);
+        f.ui->lvVisa->Item(1)->SetChecked(true);
+        f.ui->cmdNav[3]->click();
         QCOMPARE(f.Step(), 2);
-        w->lstResurser->setCurrentRow(0);
-        w->lvwStatus_ItemClick(w->lvwStatus->ItemByKey(QStringLiteral("K1")));
-        w->cmdNav[3]->click();
+        f.ui->lstResurser->setCurrentRow(0);
+        testenv::ClickRow(f.ui->lvwStatus, f.ui->lvwStatus->ItemByKey(QStringLiteral("K1")));
+        f.ui->cmdNav[3]->click();
         QCOMPARE(f.Step(), 3);
-        w->lstFält->setCurrentRow(w->lstFält->count() - 2); // Notering
-        for (int i = 0; i < w->lstOutLook->count(); ++i)
-            if (w->lstOutLook->item(i)->text() == T("R2298"))
-                w->lstOutLook->setCurrentRow(i);
+        f.ui->lstFält->setCurrentRow(f.ui->lstFält->count() - 2); // Notering
+        for (int i = 0; i < f.ui->lstOutLook->count(); ++i)
+            if (f.ui->lstOutLook->item(i)->text() == T("R2298"))
+                f.ui->lstOutLook->setCurrentRow(i);
         w->cmdLäggTill_Click();
         QVERIFY(w->Utför());
         QCOMPARE(gsBekräftelse, QStringLiteral("1 / 1 ") + T("R2147"));
@@ -308,17 +307,16 @@ private slots:
         for (const QDate& day : {QDate(2027, 4, 1), QDate(2026, 8, 1), QDate(2026, 12, 10), QDate(2026, 12, 2)})
             Write(QDateTime(day, QTime(9, 0)), QDateTime(day, QTime(10, 0)), day.toString(Qt::ISODate), QString());
         f.Start();
-        frmWizard* w = f.wizard;
         f.UseNewDatabase();
-        QTest::mouseClick(w->optImport, Qt::LeftButton);
-        w->dtpStartTid->setDateTime(QDateTime(QDate(2026, 7, 1), QTime(0, 0)));
-        w->dtpSlutTid->setDateTime(QDateTime(QDate(2027, 5, 1), QTime(0, 0)));
-        w->cmdNav[3]->click();
+        QTest::mouseClick(f.ui->optImport, Qt::LeftButton);
+        f.ui->dtpStartTid->setDateTime(QDateTime(QDate(2026, 7, 1), QTime(0, 0)));
+        f.ui->dtpSlutTid->setDateTime(QDateTime(QDate(2027, 5, 1), QTime(0, 0)));
+        f.ui->cmdNav[3]->click();
         QCOMPARE(f.Step(), 1);
         const QStringList ascending{"2026-08-01", "2026-12-02", "2026-12-10", "2027-04-01"};
         QCOMPARE(Subjects(), ascending);
         // A click on the Start header sorts latest first, a second one earliest first again.
-        QHeaderView* header = w->lvVisa->header();
+        QHeaderView* header = f.ui->lvVisa->header();
         const QPoint start(header->sectionViewportPosition(0) + 5, header->height() / 2);
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, start);
         QCOMPARE(Subjects(), (QStringList{"2027-04-01", "2026-12-10", "2026-12-02", "2026-08-01"}));
@@ -344,7 +342,7 @@ private slots:
         f.Start();
         List();
         QCOMPARE(Subjects(), (QStringList{"first second"}));
-        QCOMPARE(f.wizard->lvVisa->Item(1)->SubItem(4), QStringLiteral("first second text"));
+        QCOMPARE(f.ui->lvVisa->Item(1)->SubItem(4), QStringLiteral("first second text"));
     }
 
     void spaceTicksTheCurrentRow()
@@ -352,23 +350,22 @@ private slots:
         Write(QDateTime(kDay, QTime(9, 0)), QDateTime(kDay, QTime(10, 0)), QStringLiteral("A"), QString());
         Write(QDateTime(kDay, QTime(11, 0)), QDateTime(kDay, QTime(12, 0)), QStringLiteral("B"), QString());
         f.Start();
-        frmWizard* w = f.wizard;
         f.UseNewDatabase();
-        QTest::mouseClick(w->optImport, Qt::LeftButton);
-        w->dtpStartTid->setDateTime(QDateTime(kDay, QTime(0, 0)));
-        w->dtpSlutTid->setDateTime(QDateTime(kDay, QTime(0, 0)));
-        w->cmdNav[3]->click();
+        QTest::mouseClick(f.ui->optImport, Qt::LeftButton);
+        f.ui->dtpStartTid->setDateTime(QDateTime(kDay, QTime(0, 0)));
+        f.ui->dtpSlutTid->setDateTime(QDateTime(kDay, QTime(0, 0)));
+        f.ui->cmdNav[3]->click();
         QCOMPARE(f.Step(), 1);
-        w->lvVisa->setFocus();
-        QTest::keyClick(w->lvVisa, Qt::Key_Home);
-        QTest::keyClick(w->lvVisa, Qt::Key_Down);
-        QCOMPARE(w->lvVisa->currentItem(), w->lvVisa->Item(2));
-        QVERIFY(!w->lvVisa->Item(2)->Checked());
-        QTest::keyClick(w->lvVisa, Qt::Key_Space);
-        QVERIFY(w->lvVisa->Item(2)->Checked());
-        QVERIFY(!w->lvVisa->Item(1)->Checked());
-        QTest::keyClick(w->lvVisa, Qt::Key_Space);
-        QVERIFY(!w->lvVisa->Item(2)->Checked());
+        f.ui->lvVisa->setFocus();
+        QTest::keyClick(f.ui->lvVisa, Qt::Key_Home);
+        QTest::keyClick(f.ui->lvVisa, Qt::Key_Down);
+        QCOMPARE(f.ui->lvVisa->currentItem(), f.ui->lvVisa->Item(2));
+        QVERIFY(!f.ui->lvVisa->Item(2)->Checked());
+        QTest::keyClick(f.ui->lvVisa, Qt::Key_Space);
+        QVERIFY(f.ui->lvVisa->Item(2)->Checked());
+        QVERIFY(!f.ui->lvVisa->Item(1)->Checked());
+        QTest::keyClick(f.ui->lvVisa, Qt::Key_Space);
+        QVERIFY(!f.ui->lvVisa->Item(2)->Checked());
     }
 
     void statusPickedByItsCheckMark()
@@ -376,26 +373,25 @@ private slots:
         Write(QDateTime(kDay, QTime(11, 0)), QDateTime(kDay, QTime(12, 0)), QStringLiteral("Möte"), QString());
         f.Start();
         Database({});
-        frmWizard* w = f.wizard;
         ToMappingStep([&] {
-            QVERIFY(w->lvwStatus->Count() >= 2);
-            QVERIFY(w->lvwStatus->Item(1)->data(0, Qt::CheckStateRole).isValid()); // the rows have check boxes
+            QVERIFY(f.ui->lvwStatus->Count() >= 2);
+            QVERIFY(f.ui->lvwStatus->Item(1)->data(0, Qt::CheckStateRole).isValid()); // the rows have check boxes
             // A click on a row's text picks it and marks it.
-            vb::ListItem* first = w->lvwStatus->Item(1);
-            QTest::mouseClick(w->lvwStatus->viewport(), Qt::LeftButton, {},
-                              w->lvwStatus->visualItemRect(first).center());
+            vb::ListItem* first = f.ui->lvwStatus->Item(1);
+            QTest::mouseClick(f.ui->lvwStatus->viewport(), Qt::LeftButton, {},
+                              f.ui->lvwStatus->visualItemRect(first).center());
             QVERIFY(first->Checked());
-            QCOMPARE(w->lblStatusKoll->text(), first->Text());
-            vb::ListItem* second = w->lvwStatus->Item(2);
-            w->lvwStatus->setFocus();
-            w->lvwStatus->setCurrentItem(second);
-            QTest::keyClick(w->lvwStatus, Qt::Key_Space);
+            QCOMPARE(f.ui->lblStatusKoll->text(), first->Text());
+            vb::ListItem* second = f.ui->lvwStatus->Item(2);
+            f.ui->lvwStatus->setFocus();
+            f.ui->lvwStatus->setCurrentItem(second);
+            QTest::keyClick(f.ui->lvwStatus, Qt::Key_Space);
             QVERIFY(second->Checked());
             int marked = 0;
-            for (int i = 1; i <= w->lvwStatus->Count(); ++i)
-                marked += w->lvwStatus->Item(i)->Checked() ? 1 : 0;
+            for (int i = 1; i <= f.ui->lvwStatus->Count(); ++i)
+                marked += f.ui->lvwStatus->Item(i)->Checked() ? 1 : 0;
             QCOMPARE(marked, 1);
-            QCOMPARE(w->lblStatusKoll->text(), second->Text());
+            QCOMPARE(f.ui->lblStatusKoll->text(), second->Text());
         });
     }
 
@@ -404,21 +400,20 @@ private slots:
         Write(QDateTime(kDay, QTime(11, 0)), QDateTime(kDay, QTime(12, 0)), QStringLiteral("Möte"), QString());
         f.Start();
         Database({});
-        frmWizard* w = f.wizard;
         ToMappingStep();
         Finish();
         QCOMPARE(BookingCount(), 1);
-        QVERIFY(!w->cmdNav[4]->isEnabled());
+        QVERIFY(!f.ui->cmdNav[4]->isEnabled());
         // Enter and a second click do nothing.
-        QTest::keyClick(w->cboProfiler[1], Qt::Key_Return);
-        QTest::mouseClick(w->cmdNav[4], Qt::LeftButton);
+        QTest::keyClick(f.ui->cboProfiler[1], Qt::Key_Return);
+        QTest::mouseClick(f.ui->cmdNav[4], Qt::LeftButton);
         QCOMPARE(BookingCount(), 1);
         // Back to the mapping step and forward again: a new run may start.
-        QTest::mouseClick(w->cmdNav[2], Qt::LeftButton);
+        QTest::mouseClick(f.ui->cmdNav[2], Qt::LeftButton);
         QCOMPARE(f.Step(), 3);
-        QTest::mouseClick(w->cmdNav[3], Qt::LeftButton);
+        QTest::mouseClick(f.ui->cmdNav[3], Qt::LeftButton);
         QCOMPARE(f.Step(), 4);
-        QVERIFY(w->cmdNav[4]->isEnabled());
+        QVERIFY(f.ui->cmdNav[4]->isEnabled());
     }
 
     void mixedWindowLinksTheNewBookingAndNamesTheRefusedCopy()
@@ -429,11 +424,10 @@ private slots:
         Write(QDateTime(kDay, QTime(9, 0)), QDateTime(kDay, QTime(10, 0)), QStringLiteral("Vår"),
               QString::number(numbers[0]));
         Write(QDateTime(kDay, QTime(11, 0)), QDateTime(kDay, QTime(12, 0)), QStringLiteral("Främmande"), QString());
-        frmWizard* w = f.wizard;
         ToMappingStep();
         // Not every row came from Planum: "update existing" cleared and disabled, as before.
-        QVERIFY(!w->chkAnvändNyckel->isChecked());
-        QVERIFY(!w->chkAnvändNyckel->isEnabledTo(w->fraStep[2]));
+        QVERIFY(!f.ui->chkAnvändNyckel->isChecked());
+        QVERIFY(!f.ui->chkAnvändNyckel->isEnabledTo(f.ui->fraStep[2]));
         QString confirm;
         const QStringList named = Finish(&confirm);
 
@@ -480,16 +474,15 @@ private slots:
         // the subject is joined to the note rather than replacing it.
         Write(QDateTime(kDay, QTime(9, 45)), QDateTime(kDay, QTime(10, 15)), QStringLiteral("Flyttad"),
               QString::number(numbers[0]));
-        frmWizard* w = f.wizard;
         ToMappingStep([&] {
-            QVERIFY(w->chkAnvändNyckel->isChecked() && w->chkAnvändNyckel->isEnabled());
+            QVERIFY(f.ui->chkAnvändNyckel->isChecked() && f.ui->chkAnvändNyckel->isEnabled());
             if (!updateExisting)
-                QTest::mouseClick(w->chkAnvändNyckel, Qt::LeftButton, {}, QPoint(8, w->chkAnvändNyckel->height() / 2));
+                QTest::mouseClick(f.ui->chkAnvändNyckel, Qt::LeftButton, {}, QPoint(8, f.ui->chkAnvändNyckel->height() / 2));
             if (overlaps)
-                QTest::mouseClick(w->chkOverLapp, Qt::LeftButton, {}, QPoint(8, w->chkOverLapp->height() / 2));
+                QTest::mouseClick(f.ui->chkOverLapp, Qt::LeftButton, {}, QPoint(8, f.ui->chkOverLapp->height() / 2));
         });
-        QCOMPARE(w->chkAnvändNyckel->isChecked(), updateExisting);
-        QCOMPARE(w->chkOverLapp->isChecked(), overlaps);
+        QCOMPARE(f.ui->chkAnvändNyckel->isChecked(), updateExisting);
+        QCOMPARE(f.ui->chkOverLapp->isChecked(), overlaps);
         const QStringList named = Finish();
         if (refused) {
             QCOMPARE(f.boxes->Boxes().value(0).beepsBefore, 1);

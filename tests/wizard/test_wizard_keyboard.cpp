@@ -32,13 +32,12 @@ class TestWizardKeyboard : public QObject {
 
     void Show(int step)
     {
-        frmWizard* w = f.wizard;
         for (int i = 0; i <= 4; ++i)
-            w->fraStep[i]->setEnabled(i == step);
-        w->ui.stepArea->setCurrentWidget(w->fraStep[step]);
+            f.ui->fraStep[i]->setEnabled(i == step);
+        f.ui->stepArea->setCurrentWidget(f.ui->fraStep[step]);
         // Every control that some choice shows: the access keys must not clash whatever is shown.
-        for (QWidget* child : w->fraStep[step]->findChildren<QWidget*>())
-            if (child != w->imgFrånPlanum && child != w->imgTillPlanum)
+        for (QWidget* child : f.ui->fraStep[step]->findChildren<QWidget*>())
+            if (child != f.ui->imgFrånPlanum && child != f.ui->imgTillPlanum)
                 child->show();
         QApplication::processEvents();
     }
@@ -67,9 +66,9 @@ private slots:
         Show(step);
         QMap<QChar, QString> owners;
         QStringList clashes;
-        QList<QWidget*> widgets = f.wizard->fraStep[step]->findChildren<QWidget*>();
-        widgets += f.wizard->ui.picNav->findChildren<QWidget*>();
-        widgets << f.wizard->fraStep[step];
+        QList<QWidget*> widgets = f.ui->fraStep[step]->findChildren<QWidget*>();
+        widgets += f.ui->picNav->findChildren<QWidget*>();
+        widgets << f.ui->fraStep[step];
         for (QWidget* widget : widgets) {
             QString text;
             if (auto* button = qobject_cast<QAbstractButton*>(widget))
@@ -100,11 +99,11 @@ private slots:
         f.Start();
         frmWizard* w = f.wizard;
         Show(step);
-        w->cmdNav[2]->setEnabled(true);
-        w->cmdNav[4]->setEnabled(true);
+        f.ui->cmdNav[2]->setEnabled(true);
+        f.ui->cmdNav[4]->setEnabled(true);
         // Tab pressed from the page's first control round to it again.
         QWidget* first = nullptr;
-        QWidget* start = w->fraStep[step];
+        QWidget* start = f.ui->fraStep[step];
         for (QWidget* next = start->nextInFocusChain(); next != start; next = next->nextInFocusChain())
             if (start->isAncestorOf(next) && next->isVisibleTo(w) && next->isEnabled() &&
                 (next->focusPolicy() & Qt::TabFocus)) {
@@ -124,7 +123,7 @@ private slots:
             chain << now;
         }
         QVERIFY(chain.size() > 2);
-        QVERIFY2(chain.contains(w->cmdNav[3]), "Tab never reaches Next");
+        QVERIFY2(chain.contains(f.ui->cmdNav[3]), "Tab never reaches Next");
         QStringList order;
         for (int i = 1; i < chain.size(); ++i) {
             const QRect a(chain[i - 1]->mapTo(w, QPoint()), chain[i - 1]->size());

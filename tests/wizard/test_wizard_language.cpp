@@ -151,7 +151,7 @@ private slots:
         const auto stop = qScopeGuard([this] { f.Stop(); });
         frmWizard* w = f.wizard;
         gsDataBas = db;
-        w->txtDB->setText(db);
+        f.ui->txtDB->setText(db);
         QStringList offenders;
         const auto scan = [&](QWidget* window, const QString& where) {
             for (const QString& o : Offenders(VisibleTexts(window), lang))
@@ -165,42 +165,36 @@ private slots:
             ini.write("[X1]\nValues=optImport=False;optKalender=True\n");
         }
         w->FyllProfiler();
-        QVERIFY(w->cboProfiler[0]->count() > 0);
-        w->cboProfiler[0]->setCurrentIndex(0);
+        QVERIFY(f.ui->cboProfiler[0]->count() > 0);
+        f.ui->cboProfiler[0]->setCurrentIndex(0);
         f.boxes->Answer(vb::vbNo);
-        w->cmdProfilerTaBort_Click();
+        testenv::Click(f.ui->cmdProfilerTaBort);
         QCOMPARE(int(f.boxes->Boxes().size()), 1);
+        testenv::Click(import ? f.ui->optImport : f.ui->optExport);
         if (import) {
-            w->optImport->setChecked(true);
-            w->optImport_Click();
             // One appointment of the day to list, so that the run goes through every step.
             AppointmentRec rec;
             rec.Start = vb::FormatGeneralDate(QDateTime(QDate::currentDate(), QTime(10, 0)));
             rec.End = vb::FormatGeneralDate(QDateTime(QDate::currentDate(), QTime(11, 0)));
             rec.Subject = QStringLiteral("Planering");
-            QVERIFY(w->oOutLook->NewAppointment(rec));
-            w->oOutLook->Commit();
-        } else {
-            w->optExport->setChecked(true);
-            w->optExport_Click();
+            QVERIFY(w->Kalender()->NewAppointment(rec));
+            w->Kalender()->Commit();
         }
-        w->dtpStartTid->setDateTime(QDateTime(QDate::currentDate(), QTime(0, 0)));
-        w->dtpSlutTid->setDateTime(QDateTime(QDate::currentDate(), QTime(23, 0)));
+        f.ui->dtpStartTid->setDateTime(QDateTime(QDate::currentDate(), QTime(0, 0)));
+        f.ui->dtpSlutTid->setDateTime(QDateTime(QDate::currentDate(), QTime(23, 0)));
         scan(w, QStringLiteral("start step, direction chosen"));
         for (int step = 1; step <= 4 && f.Step() < 4; ++step) {
-            w->cmdNav[3]->click();
+            f.ui->cmdNav[3]->click();
             if (f.Step() == 1)
-                w->cmdAlla[1]->click();
-            if (f.Step() == 2 && w->lstResurser->count() > 0)
-                w->lstResurser->setCurrentRow(0);
-            if (f.Step() == 2 && w->lvwStatus->Count() > 0) {
-                w->lvwStatus->SetSelectedItem(w->lvwStatus->Item(1));
-                w->lvwStatus_ItemClick(w->lvwStatus->Item(1));
-            }
-            if (f.Step() == 3 && w->lstFält->count() > 0 && w->lstOutLook->count() > 0) {
-                w->lstFält->setCurrentRow(0);
-                w->lstOutLook->setCurrentRow(0);
-                w->cmdLäggTill_Click();
+                f.ui->cmdAlla[1]->click();
+            if (f.Step() == 2 && f.ui->lstResurser->count() > 0)
+                f.ui->lstResurser->setCurrentRow(0);
+            if (f.Step() == 2 && f.ui->lvwStatus->Count() > 0)
+                testenv::ClickRow(f.ui->lvwStatus, f.ui->lvwStatus->Item(1));
+            if (f.Step() == 3 && f.ui->lstFält->count() > 0 && f.ui->lstOutLook->count() > 0) {
+                testenv::ClickItem(f.ui->lstFält, f.ui->lstFält->item(0)->text());
+                testenv::ClickItem(f.ui->lstOutLook, f.ui->lstOutLook->item(0)->text());
+                testenv::Click(f.ui->cmdLäggTill);
             }
             scan(w, QStringLiteral("step %1").arg(f.Step()));
         }
@@ -215,7 +209,7 @@ private slots:
         // An error of the calendar adapter: its own words around the error's description (which
         // is the calendar's, not the program's).
         {
-            const AppointmentRec none = w->oOutLook->GetAppointment(QStringLiteral("[Nothing] = 1"), false);
+            const AppointmentRec none = w->Kalender()->GetAppointment(QStringLiteral("[Nothing] = 1"), false);
             QCOMPARE(none.Body, QString());
             QCOMPARE(int(f.boxes->Boxes().size()), 1);
             static const QRegularExpression description(QStringLiteral("\\(.*\\)"));
@@ -232,7 +226,7 @@ private slots:
                 dialogTexts = VisibleTexts(dialog);
                 testenv::Click(dialog->cmdOK);
             });
-            testenv::Click(w->cmdNav[4]);
+            testenv::Click(f.ui->cmdNav[4]);
             QTRY_VERIFY(*answered);
             QVERIFY(!dialogTexts.isEmpty());
             for (const QString& o : Offenders(dialogTexts, lang))

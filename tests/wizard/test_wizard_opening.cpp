@@ -40,14 +40,11 @@ class TestWizardOpening : public QObject {
     // The import list of kDay: the calendar is opened for it.
     void List()
     {
-        frmWizard* w = f.wizard;
         f.UseNewDatabase();
-        w->optImport->setChecked(true);
-        w->optImport_Click();
-        w->optKalender->setChecked(true);
-        w->dtpStartTid->setDateTime(QDateTime(kDay, QTime(12, 0)));
-        w->dtpSlutTid->setDateTime(QDateTime(kDay, QTime(12, 0)));
-        w->FyllLista();
+        testenv::Click(f.ui->optImport);
+        f.ui->dtpStartTid->setDateTime(QDateTime(kDay, QTime(12, 0)));
+        f.ui->dtpSlutTid->setDateTime(QDateTime(kDay, QTime(12, 0)));
+        f.wizard->FyllLista();
     }
 
 private slots:
@@ -77,7 +74,7 @@ private slots:
         QSignalSpy reports(progress, &OpeningProgress::Reported);
         List();
         QVERIFY(f.boxes->Boxes().isEmpty());
-        QCOMPARE(f.wizard->lvVisa->Count(), kFiles / 15);
+        QCOMPARE(f.ui->lvVisa->Count(), kFiles / 15);
 
         // Told at the start, on the way, and at the end, of every file to read.
         QVERIFY(reports.size() >= 2);
@@ -108,7 +105,7 @@ private slots:
         QVERIFY(progress);
         QSignalSpy again(progress, &OpeningProgress::Reported);
         List();
-        QCOMPARE(f.wizard->lvVisa->Count(), kFiles / 15);
+        QCOMPARE(f.ui->lvVisa->Count(), kFiles / 15);
         QCOMPARE(again.size(), 0);
         QVERIFY(!progress->Dialog());
     }

@@ -90,19 +90,19 @@ private slots:
         f.Start();
         frmWizard* w = f.wizard;
         QCOMPARE(gsDataBas, QStringLiteral("/data/kund.db"));
-        QCOMPARE(w->txtDB->text(), QStringLiteral("/data/kund.db"));
-        QCOMPARE(w->txtDB->toolTip(), QStringLiteral("/data/kund.db"));
-        testenv::Click(w->optExport);
-        w->cboResurser->addItem(QStringLiteral("Alla"), -99);
-        w->cboResurser->addItem(QStringLiteral("Anna Berg"), 12);
-        w->cboResurser->setCurrentIndex(1);
-        w->chkPlanumBokningar->setChecked(true);
+        QCOMPARE(f.ui->txtDB->text(), QStringLiteral("/data/kund.db"));
+        QCOMPARE(f.ui->txtDB->toolTip(), QStringLiteral("/data/kund.db"));
+        testenv::Click(f.ui->optExport);
+        f.ui->cboResurser->addItem(QStringLiteral("Alla"), -99);
+        f.ui->cboResurser->addItem(QStringLiteral("Anna Berg"), 12);
+        f.ui->cboResurser->setCurrentIndex(1);
+        f.ui->chkPlanumBokningar->setChecked(true);
         w->OutLookFält();
-        w->lstFält->setCurrentRow(1);
-        w->lstOutLook->setCurrentRow(0);
+        f.ui->lstFält->setCurrentRow(1);
+        f.ui->lstOutLook->setCurrentRow(0);
         w->cmdLäggTill_Click();
-        w->lstFält->setCurrentRow(11);
-        w->lstOutLook->setCurrentRow(2);
+        f.ui->lstFält->setCurrentRow(11);
+        f.ui->lstOutLook->setCurrentRow(2);
         w->cmdLäggTill_Click();
         QString name = QStringLiteral("Kund1");
         w->SparaProfil(name);
@@ -114,9 +114,9 @@ private slots:
         QCOMPARE(IniBytes(), expected);
 
         // Saved again under the same name (another letter case): one section, the new text.
-        w->cmdTaBortAlla_Click();
-        w->chkPlanumBokningar->setChecked(false);
-        w->cboResurser->setCurrentIndex(-1);
+        f.ui->lvKopplingar->ClearItems();
+        f.ui->chkPlanumBokningar->setChecked(false);
+        f.ui->cboResurser->setCurrentIndex(-1);
         name = QStringLiteral("KUND1");
         w->SparaProfil(name);
         QCOMPARE(IniBytes(), QByteArray("[System]\nLang=EN\nDataBas1=/data/kund.db\n\n[Kund1]\n"
@@ -128,44 +128,43 @@ private slots:
     {
         WriteIni("[Kund1]\nValues=a\n[System]\nLang=EN\n[Bilar]\nValues=b\n[ ]\n[system2]\nValues=c\n");
         f.Start();
-        QCOMPARE(Entries(f.wizard->cboProfiler[0]), (QStringList{"Kund1", "Bilar", "system2"}));
-        QCOMPARE(Entries(f.wizard->cboProfiler[1]), (QStringList{"Kund1", "Bilar", "system2"}));
-        QCOMPARE(f.wizard->cboProfiler[0]->currentIndex(), -1);
-        QCOMPARE(f.wizard->cboProfiler[1]->currentText(), QString());
+        QCOMPARE(Entries(f.ui->cboProfiler[0]), (QStringList{"Kund1", "Bilar", "system2"}));
+        QCOMPARE(Entries(f.ui->cboProfiler[1]), (QStringList{"Kund1", "Bilar", "system2"}));
+        QCOMPARE(f.ui->cboProfiler[0]->currentIndex(), -1);
+        QCOMPARE(f.ui->cboProfiler[1]->currentText(), QString());
         // Saving as "system" writes into the reserved section, which stays unlisted.
         QString name = QStringLiteral("system");
         f.wizard->SparaProfil(name);
         f.wizard->FyllProfiler();
-        QCOMPARE(Entries(f.wizard->cboProfiler[0]), (QStringList{"Kund1", "Bilar", "system2"}));
+        QCOMPARE(Entries(f.ui->cboProfiler[0]), (QStringList{"Kund1", "Bilar", "system2"}));
     }
 
     void deleteAsksFirst()
     {
         WriteIni("[Kund1]\nValues=a\n[Bilar]\nValues=b\n");
         f.Start();
-        frmWizard* w = f.wizard;
-        testenv::Pick(w->cboProfiler[0], 1);
+        testenv::Pick(f.ui->cboProfiler[0], 1);
         const QByteArray before = IniBytes();
         f.boxes->Answer(vbNo);
-        testenv::Click(w->cmdProfilerTaBort);
+        testenv::Click(f.ui->cmdProfilerTaBort);
         ALMBRO_EXPECT_BOX(*f.boxes, T("R6321").arg(QStringLiteral("Bilar")), vbYesNo, vbQuestion, "Almbro");
         QCOMPARE(IniBytes(), before);
-        QCOMPARE(Entries(w->cboProfiler[0]), (QStringList{"Kund1", "Bilar"}));
-        QCOMPARE(w->cboProfiler[0]->currentText(), QStringLiteral("Bilar"));
+        QCOMPARE(Entries(f.ui->cboProfiler[0]), (QStringList{"Kund1", "Bilar"}));
+        QCOMPARE(f.ui->cboProfiler[0]->currentText(), QStringLiteral("Bilar"));
 
         f.boxes->Answer(vbYes);
-        testenv::Click(w->cmdProfilerTaBort);
+        testenv::Click(f.ui->cmdProfilerTaBort);
         ALMBRO_EXPECT_BOX(*f.boxes, T("R6321").arg(QStringLiteral("Bilar")), vbYesNo, vbQuestion, "Almbro");
         QCOMPARE(IniBytes(), QByteArray("[Kund1]\nValues=a\n"));
-        QCOMPARE(Entries(w->cboProfiler[0]), (QStringList{"Kund1"}));
-        QCOMPARE(Entries(w->cboProfiler[1]), (QStringList{"Kund1"}));
+        QCOMPARE(Entries(f.ui->cboProfiler[0]), (QStringList{"Kund1"}));
+        QCOMPARE(Entries(f.ui->cboProfiler[1]), (QStringList{"Kund1"}));
     }
 
     void deleteWithoutAProfile()
     {
         WriteIni("[Kund1]\nValues=a\n");
         f.Start();
-        testenv::Click(f.wizard->cmdProfilerTaBort);
+        testenv::Click(f.ui->cmdProfilerTaBort);
         QCOMPARE(f.boxes->Boxes().value(0).beepsBefore, 1);
         ALMBRO_EXPECT_BOX(*f.boxes, T("R1944"), vbOKOnly, vbExclamation, "Almbro");
         QCOMPARE(IniBytes(), QByteArray("[Kund1]\nValues=a\n"));
@@ -177,30 +176,28 @@ private slots:
                  "lstResurser=7;DataBas=/data/kund1.db;Status=3;chkPlanumBokningar=1;Koppling1=Kundnamn," +
                  T("R2234").toUtf8() + ";Koppling2=Notering," + T("R2267").toUtf8() + "\n");
         f.Start();
-        frmWizard* w = f.wizard;
-        testenv::Pick(w->cboProfiler[0], 0);
-        QCOMPARE(w->cboProfiler[1]->currentText(), QStringLiteral("Kund1"));
-        QVERIFY(w->optImport->isChecked());
-        QCOMPARE(w->lblValdTyp->palette().color(QPalette::WindowText), QColor(0, 0, 255));
-        QVERIFY(w->optKalender->isChecked());
-        QCOMPARE(w->lblValdTyp->text(), T("R1011"));
+        testenv::Pick(f.ui->cboProfiler[0], 0);
+        QCOMPARE(f.ui->cboProfiler[1]->currentText(), QStringLiteral("Kund1"));
+        QVERIFY(f.ui->optImport->isChecked());
+        QCOMPARE(f.ui->lblValdTyp->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+        QVERIFY(f.ui->optKalender->isChecked());
+        QCOMPARE(f.ui->lblValdTyp->text(), T("R1011"));
         QCOMPARE(gsDataBas, QStringLiteral("/data/kund1.db"));
-        QCOMPARE(w->txtDB->text(), gsDataBas);
+        QCOMPARE(f.ui->txtDB->text(), gsDataBas);
         QCOMPARE(glLstResurser, 7);
         QCOMPARE(glStatus, 3);
-        QVERIFY(w->chkPlanumBokningar->isChecked());
-        QCOMPARE(w->lstFält->count(), 11); // the import's fields
-        QCOMPARE(w->lstOutLook->count(), 3);
-        QCOMPARE(w->lvKopplingar->Count(), 2);
+        QVERIFY(f.ui->chkPlanumBokningar->isChecked());
+        QCOMPARE(f.ui->lstFält->count(), 11); // the import's fields
+        QCOMPARE(f.ui->lstOutLook->count(), 3);
+        QCOMPARE(f.ui->lvKopplingar->Count(), 2);
         // The fields go by their booking field names and show the names of the language in use.
-        QCOMPARE(PlanumFältNamn(w->lvKopplingar->Item(1)), QStringLiteral("Kundnamn"));
-        QCOMPARE(w->lvKopplingar->Item(1)->SubItem(1), QStringLiteral("Customer name"));
-        QCOMPARE(w->lvKopplingar->Item(1)->SubItem(2), T("R2234"));
-        QCOMPARE(PlanumFältNamn(w->lvKopplingar->Item(2)), QStringLiteral("Notering"));
-        QCOMPARE(w->lvKopplingar->Item(2)->SubItem(1), QStringLiteral("Note"));
-        QCOMPARE(w->lvKopplingar->Item(2)->SubItem(2), T("R2267"));
-        QCOMPARE(w->lvKopplingar->Item(2)->Key(), QStringLiteral("k1"));
-        QCOMPARE(w->msProfil, QString::fromUtf8(IniBytes()).section(QStringLiteral("Values="), 1).trimmed());
+        QCOMPARE(PlanumFältNamn(f.ui->lvKopplingar->Item(1)), QStringLiteral("Kundnamn"));
+        QCOMPARE(f.ui->lvKopplingar->Item(1)->SubItem(1), QStringLiteral("Customer name"));
+        QCOMPARE(f.ui->lvKopplingar->Item(1)->SubItem(2), T("R2234"));
+        QCOMPARE(PlanumFältNamn(f.ui->lvKopplingar->Item(2)), QStringLiteral("Notering"));
+        QCOMPARE(f.ui->lvKopplingar->Item(2)->SubItem(1), QStringLiteral("Note"));
+        QCOMPARE(f.ui->lvKopplingar->Item(2)->SubItem(2), T("R2267"));
+        QCOMPARE(f.ui->lvKopplingar->Item(2)->Key(), QStringLiteral("k1"));
     }
 
     void fieldsAbsentLeaveControlsAsTheyWere()
@@ -209,18 +206,17 @@ private slots:
                  "DataBas=/data/a.db;Status=3;chkPlanumBokningar=1\n"
                  "[Bare]\nValues=DataBas=/data/b.db\n");
         f.Start();
-        frmWizard* w = f.wizard;
-        testenv::Pick(w->cboProfiler[0], 0);
-        QVERIFY(w->optNotering->isChecked());
-        testenv::Pick(w->cboProfiler[0], 1);
+        testenv::Pick(f.ui->cboProfiler[0], 0);
+        QVERIFY(f.ui->optNotering->isChecked());
+        testenv::Pick(f.ui->cboProfiler[0], 1);
         QCOMPARE(gsDataBas, QStringLiteral("/data/b.db"));
-        QVERIFY(w->optExport->isChecked()); // without "optImport=True" the direction is export
-        QVERIFY(w->optNotering->isChecked());
+        QVERIFY(f.ui->optExport->isChecked()); // without "optImport=True" the direction is export
+        QVERIFY(f.ui->optNotering->isChecked());
         QCOMPARE(glLstResurser, 7);
         QCOMPARE(glStatus, 3);
-        QVERIFY(w->chkPlanumBokningar->isChecked());
-        QCOMPARE(w->lvKopplingar->Count(), 0);
-        QCOMPARE(w->cboProfiler[1]->currentText(), QStringLiteral("Bare"));
+        QVERIFY(f.ui->chkPlanumBokningar->isChecked());
+        QCOMPARE(f.ui->lvKopplingar->Count(), 0);
+        QCOMPARE(f.ui->cboProfiler[1]->currentText(), QStringLiteral("Bare"));
     }
 
     void onlyAsManyMappingsAsFieldRows()
@@ -232,9 +228,9 @@ private slots:
             values += ";Koppling" + QByteArray::number(n) + "=Telefon," + T("R2298").toUtf8();
         WriteIni("[Many]\nValues=" + values + "\n");
         f.Start();
-        testenv::Pick(f.wizard->cboProfiler[0], 0);
-        QCOMPARE(f.wizard->lstFält->count(), 11);
-        QCOMPARE(f.wizard->lvKopplingar->Count(), 11);
+        testenv::Pick(f.ui->cboProfiler[0], 0);
+        QCOMPARE(f.ui->lstFält->count(), 11);
+        QCOMPARE(f.ui->lvKopplingar->Count(), 11);
     }
 
     void unattendedDateRange_data()
@@ -261,15 +257,16 @@ private slots:
         vb::MsgBoxRecorder boxes;
         vb::SetEndHandler([](int) {});
         frmWizard w; // loaded, not shown: the unattended walk starts only when it is shown
+        const testenv::WizardUi ui(&w);
         gbAuto = false;
         const QDateTime now = QDateTime::currentDateTime();
         const QDateTime hour(now.date(), QTime(now.time().hour(), 0));
         if (daysBack < 0) {
-            QCOMPARE(w.dtpStartTid->dateTime(), hour);
-            QCOMPARE(w.dtpSlutTid->dateTime(), hour.addDays(1));
+            QCOMPARE(ui.dtpStartTid->dateTime(), hour);
+            QCOMPARE(ui.dtpSlutTid->dateTime(), hour.addDays(1));
         } else {
-            QCOMPARE(w.dtpSlutTid->dateTime(), hour);
-            QCOMPARE(w.dtpStartTid->dateTime(), hour.addDays(-daysBack));
+            QCOMPARE(ui.dtpSlutTid->dateTime(), hour);
+            QCOMPARE(ui.dtpStartTid->dateTime(), hour.addDays(-daysBack));
         }
         vb::SetEndHandler({});
         ALMBRO_EXPECT_NO_MORE_BOXES(boxes);
@@ -355,7 +352,7 @@ private slots:
         WriteIni("[System]\nDataBas1=   /data/with blanks/kund.db   \n");
         f.Start();
         QCOMPARE(gsDataBas, QStringLiteral("/data/with blanks/kund.db"));
-        QCOMPARE(f.wizard->txtDB->text(), gsDataBas);
+        QCOMPARE(f.ui->txtDB->text(), gsDataBas);
     }
 
     void databaseDialog_data()
@@ -387,16 +384,47 @@ private slots:
         WriteIni("[System]\nDataBas1=" + current.toUtf8() + "\n");
         f.Start();
         frmWizard* w = f.wizard;
-        w->cboResurser->addItem(QStringLiteral("Alla"), -99);
+        f.ui->cboResurser->addItem(QStringLiteral("Alla"), -99);
         AnswerFileDialog(pick.isEmpty() ? QString() : folder + QLatin1Char('/') + pick,
                          typed.isEmpty() ? QString() : folder + QLatin1Char('/') + typed);
-        w->cmdDB->click();
+        f.ui->cmdDB->click();
         const QString expected = changes ? folder + QLatin1Char('/') + pick + typed : current;
         QCOMPARE(gsDataBas, expected);
-        QCOMPARE(w->txtDB->text(), expected);
-        QCOMPARE(w->txtDB->toolTip(), expected);
-        QCOMPARE(w->cboResurser->count(), changes ? 0 : 1);
+        QCOMPARE(f.ui->txtDB->text(), expected);
+        QCOMPARE(f.ui->txtDB->toolTip(), expected);
+        QCOMPARE(f.ui->cboResurser->count(), changes ? 0 : 1);
         QVERIFY(!w->findChild<frmSokvag*>()); // unloaded after every use
+    }
+
+    // The path dialog opened without "Bläddra" waits for its own buttons.
+    void pathDialogButtons_data()
+    {
+        QTest::addColumn<QString>("buttons");
+        QTest::addColumn<QString>("picked");
+        QTest::addColumn<QString>("tag");
+        QTest::newRow("OK") << "cmdOk" << "" << "Ok";
+        QTest::newRow("Cancel") << "cmdAvbryt" << "" << "";
+        QTest::newRow("browse, then OK") << "cmdBläddra,cmdOk" << "picked.db" << "Ok";
+    }
+    void pathDialogButtons()
+    {
+        QFETCH(QString, buttons);
+        QFETCH(QString, picked);
+        QFETCH(QString, tag);
+        WriteIni("[System]\nDataBas1=/data/kund.db\n");
+        f.Start();
+        const QString path = picked.isEmpty() ? QStringLiteral("/data/kund.db") : testenv::Root() + '/' + picked;
+        if (!picked.isEmpty()) {
+            QFile(path).open(QIODevice::WriteOnly);
+            AnswerFileDialog(path);
+        }
+        frmSokvag dialog(f.wizard);
+        dialog.show();
+        for (const QString& name : buttons.split(QLatin1Char(',')))
+            testenv::Click(testenv::Find<QPushButton>(&dialog, name));
+        QCOMPARE(dialog.txtSökväg->text(), path);
+        QCOMPARE(dialog.Tag(), tag);
+        QVERIFY(!dialog.isVisible());
     }
 
     // A path or a server location typed or pasted into the database box is taken when the
@@ -426,20 +454,19 @@ private slots:
         const QString current = folder + QStringLiteral("/current.db");
         WriteIni("[System]\nDataBas1=" + current.toUtf8() + "\n");
         f.Start();
-        frmWizard* w = f.wizard;
-        w->cboResurser->addItem(QStringLiteral("Alla"), -99);
-        w->txtDB->setFocus();
-        w->txtDB->selectAll();
-        QTest::keyClicks(w->txtDB, typed);
-        QTest::keyClick(w->txtDB, Qt::Key_Tab); // leaves the box
+        f.ui->cboResurser->addItem(QStringLiteral("Alla"), -99);
+        f.ui->txtDB->setFocus();
+        f.ui->txtDB->selectAll();
+        QTest::keyClicks(f.ui->txtDB, typed);
+        QTest::keyClick(f.ui->txtDB, Qt::Key_Tab); // leaves the box
         const bool refused = !changes && typed.trimmed() != current;
         if (refused)
             ALMBRO_EXPECT_BOX(*f.boxes, T("R0722"), vbOKOnly, vbExclamation, T("R2307"));
         const QString expected = changes ? typed.trimmed() : current;
         QCOMPARE(gsDataBas, expected);
-        QCOMPARE(w->txtDB->text(), expected);
-        QCOMPARE(w->txtDB->toolTip(), expected);
-        QCOMPARE(w->cboResurser->count(), changes ? 0 : 1);
+        QCOMPARE(f.ui->txtDB->text(), expected);
+        QCOMPARE(f.ui->txtDB->toolTip(), expected);
+        QCOMPARE(f.ui->cboResurser->count(), changes ? 0 : 1);
     }
 
     // The file dialog offers the database files by their usual endings, and all files.
@@ -455,7 +482,7 @@ private slots:
                 static_cast<QDialog*>(dialog)->done(QDialog::Rejected);
             }
         });
-        f.wizard->cmdDB->click();
+        f.ui->cmdDB->click();
         QCOMPARE(filters.size(), 2);
         QVERIFY2(filters[0].endsWith(QStringLiteral(" (*.db *.sqlite *.mdb)")), qPrintable(filters[0]));
         QVERIFY2(filters[1].endsWith(QStringLiteral(" (*)")), qPrintable(filters[1]));

@@ -13,9 +13,6 @@ class TestWizardSteps : public QObject {
     Q_OBJECT
     testenv::WizardFixture f;
 
-    void Next() { f.wizard->cmdNav[3]->click(); }
-    void Previous() { f.wizard->cmdNav[2]->click(); }
-
 private slots:
     void initTestCase() { testenv::StartProgram(); } // the texts of the data tables
     void init() { f.Start(); }
@@ -31,20 +28,20 @@ private slots:
         QCOMPARE(f.Step(), 0);
         QCOMPARE(f.Shown(), 0);
         QCOMPARE(w->windowTitle(), QStringLiteral("Almbro"));
-        QVERIFY(w->fraStep[0]->isEnabled());
+        QVERIFY(f.ui->fraStep[0]->isEnabled());
         for (int i = 1; i <= 4; ++i)
-            QVERIFY(!w->fraStep[i]->isEnabled());
-        QVERIFY(!w->cmdNav[2]->isEnabled());
-        QVERIFY(w->cmdNav[3]->isEnabled() && w->cmdNav[3]->isDefault());
-        QVERIFY(!w->cmdNav[4]->isEnabled() && !w->cmdNav[4]->isDefault());
-        const QDateTime start = w->dtpStartTid->dateTime();
+            QVERIFY(!f.ui->fraStep[i]->isEnabled());
+        QVERIFY(!f.ui->cmdNav[2]->isEnabled());
+        QVERIFY(f.ui->cmdNav[3]->isEnabled() && f.ui->cmdNav[3]->isDefault());
+        QVERIFY(!f.ui->cmdNav[4]->isEnabled() && !f.ui->cmdNav[4]->isDefault());
+        const QDateTime start = f.ui->dtpStartTid->dateTime();
         QCOMPARE(start.time().minute(), 0);
         QCOMPARE(start.date(), QDate::currentDate());
-        QCOMPARE(w->dtpSlutTid->dateTime(), start.addDays(1));
-        QVERIFY(w->optKalender->isChecked());
-        QVERIFY(!w->optImport->isChecked() && !w->optExport->isChecked());
-        QCOMPARE(w->cmdNav[1]->text(), T("R1048"));
-        QCOMPARE(w->lblValdTyp->palette().color(QPalette::WindowText), QColor(0, 0, 192));
+        QCOMPARE(f.ui->dtpSlutTid->dateTime(), start.addDays(1));
+        QVERIFY(f.ui->optKalender->isChecked());
+        QVERIFY(!f.ui->optImport->isChecked() && !f.ui->optExport->isChecked());
+        QCOMPARE(f.ui->cmdNav[1]->text(), T("R1048"));
+        QCOMPARE(f.ui->lblValdTyp->palette().color(QPalette::WindowText), QColor(0, 0, 192));
     }
 
     // What the user clicks on the start step shows in lblValdTyp: the kind as its text, the
@@ -72,10 +69,10 @@ private slots:
         testenv::Click(w->findChild<QRadioButton*>(direction));
         for (const QString& name : kind.split(QLatin1Char(',')))
             testenv::Click(w->findChild<QRadioButton*>(name));
-        QCOMPARE(w->lblValdTyp->text(), T(qPrintable(text)));
-        QCOMPARE(w->lblValdTyp->palette().color(QPalette::WindowText), colour);
-        QCOMPARE(!w->chkOverLapp->isHidden(), importControls);
-        QCOMPARE(w->chkPlanumBokningar->isEnabled(), importControls);
+        QCOMPARE(f.ui->lblValdTyp->text(), T(qPrintable(text)));
+        QCOMPARE(f.ui->lblValdTyp->palette().color(QPalette::WindowText), colour);
+        QCOMPARE(!f.ui->chkOverLapp->isHidden(), importControls);
+        QCOMPARE(f.ui->chkPlanumBokningar->isEnabled(), importControls);
     }
 
     void startStepChecks_data()
@@ -97,14 +94,13 @@ private slots:
         QFETCH(bool, direction);
         QFETCH(QString, database);
         QFETCH(QString, message);
-        frmWizard* w = f.wizard;
         if (startAfterEnd)
-            w->dtpStartTid->setDateTime(w->dtpSlutTid->dateTime().addSecs(60));
+            f.ui->dtpStartTid->setDateTime(f.ui->dtpSlutTid->dateTime().addSecs(60));
         if (direction) {
-            testenv::Click(w->optExport);
+            testenv::Click(f.ui->optExport);
         }
-        w->txtDB->setText(database);
-        Next();
+        f.ui->txtDB->setText(database);
+        f.Next();
         QCOMPARE(f.boxes->Boxes().value(0).beepsBefore, 1);
         ALMBRO_EXPECT_BOX(*f.boxes, T(qPrintable(message)), vbOKOnly, vbExclamation, "Almbro");
         QCOMPARE(f.Step(), 0);
@@ -112,96 +108,93 @@ private slots:
 
     void exportSkipsTheResourceStepBothWays()
     {
-        frmWizard* w = f.wizard;
-        testenv::Click(w->optExport);
-        QCOMPARE(w->lblValdTyp->palette().color(QPalette::WindowText), QColor(255, 0, 0));
-        w->SetStep(1, 0);
-        f.AddRow(QStringLiteral("k1"));
-        Next();
+        f.UseDatabaseWithABooking();
+        testenv::Click(f.ui->optExport);
+        QCOMPARE(f.ui->lblValdTyp->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+        f.Next();
+        QCOMPARE(f.Step(), 1);
+        f.Next();
         QCOMPARE(f.Step(), 3);
         QCOMPARE(f.Shown(), 3);
-        QCOMPARE(w->lstOutLook->count(), 3);
-        Next();
+        QCOMPARE(f.ui->lstOutLook->count(), 3);
+        f.Next();
         QCOMPARE(f.Step(), 4);
-        Previous();
+        f.Previous();
         QCOMPARE(f.Step(), 3);
-        Previous();
+        f.Previous();
         QCOMPARE(f.Step(), 1);
-        Previous();
+        f.Previous();
         QCOMPARE(f.Step(), 0);
     }
 
     void importEntryChecks()
     {
-        frmWizard* w = f.wizard;
-        testenv::Click(w->optImport);
-        QCOMPARE(w->lblValdTyp->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+        testenv::Click(f.ui->optImport);
+        QCOMPARE(f.ui->lblValdTyp->palette().color(QPalette::WindowText), QColor(0, 0, 255));
         f.UseNewDatabase();
-        w->optNotering->setChecked(true); // notes list nothing: no message about an empty calendar
-        w->FyllLista(); // opens the lists' connection, which the status list reads
-        w->optKalender->setChecked(true);
-        w->SetStep(1, 0);
+        f.AddAppointment(QDateTime(QDate::currentDate(), QTime(8, 0)), QStringLiteral("Möte"));
+        f.Next();
+        QCOMPARE(f.Step(), 1);
 
         // Nothing ticked: the resource step is not entered.
-        f.AddRow(QStringLiteral("k1"), false);
-        Next();
+        f.Next();
         QCOMPARE(f.boxes->Boxes().value(0).beepsBefore, 1);
         ALMBRO_EXPECT_BOX(*f.boxes, T("R2191"), vbOKOnly, 0, "Almbro");
         QCOMPARE(f.Step(), 1);
 
-        w->lvVisa->Item(1)->SetChecked(true);
-        Next();
+        f.ui->lvVisa->Item(1)->SetChecked(true);
+        f.Next();
         QCOMPARE(f.Step(), 2);
 
         // No resource chosen and "update existing" cleared.
-        Next();
+        f.Next();
         ALMBRO_EXPECT_BOX(*f.boxes, T("R2189"), vbOKOnly, 0, "Almbro");
         QCOMPARE(f.Step(), 2);
 
         f.AddResource(QStringLiteral("Anna Berg"), 7);
-        w->lstResurser->setCurrentRow(0);
-        w->lblStatusKoll->setText(T("R2256"));
-        Next();
+        f.ui->lstResurser->setCurrentRow(0);
+        f.ui->lblStatusKoll->setText(T("R2256"));
+        f.Next();
         ALMBRO_EXPECT_BOX(*f.boxes, T("R2192"), vbOKOnly, vbExclamation, "Almbro");
         QCOMPARE(f.Step(), 2);
 
-        w->lblStatusKoll->setText(QStringLiteral("Bokad"));
-        Next();
+        f.ui->lblStatusKoll->setText(QStringLiteral("Bokad"));
+        f.Next();
         QCOMPARE(f.Step(), 3);
-        Next();
+        f.Next();
         QCOMPARE(f.Step(), 4);
-        QVERIFY(w->cmdNav[4]->isEnabled() && w->cmdNav[4]->isDefault());
-        QVERIFY(!w->cmdNav[3]->isEnabled());
+        QVERIFY(f.ui->cmdNav[4]->isEnabled() && f.ui->cmdNav[4]->isDefault());
+        QVERIFY(!f.ui->cmdNav[3]->isEnabled());
 
         // Coming back from step 4 without a resource is refused too.
-        w->lstResurser->clearSelection();
-        w->lstResurser->setCurrentRow(-1);
-        Previous();
+        f.ui->lstResurser->clearSelection();
+        f.ui->lstResurser->setCurrentRow(-1);
+        f.Previous();
         ALMBRO_EXPECT_BOX(*f.boxes, T("R2189"), vbOKOnly, 0, "Almbro");
         QCOMPARE(f.Step(), 4);
 
         // With "update existing" ticked no resource is needed.
-        w->chkAnvändNyckel->setChecked(true);
-        Previous();
+        f.ui->chkAnvändNyckel->setChecked(true);
+        f.Previous();
         QCOMPARE(f.Step(), 3);
-        QVERIFY(!w->cmdNav[4]->isEnabled());
-        Previous();
+        QVERIFY(!f.ui->cmdNav[4]->isEnabled());
+        f.Previous();
         QCOMPARE(f.Step(), 2);
     }
 
     void finishOnlyOnTheLastStep()
     {
-        frmWizard* w = f.wizard;
-        testenv::Click(w->optExport);
-        for (short step : {0, 1, 3}) {
-            w->SetStep(step, 0);
-            QVERIFY2(!w->cmdNav[4]->isEnabled(), qPrintable(QString::number(step)));
-            QVERIFY(w->cmdNav[3]->isDefault());
+        f.UseDatabaseWithABooking();
+        testenv::Click(f.ui->optExport);
+        for (int step : {0, 1, 3}) {
+            QCOMPARE(f.Step(), step);
+            QVERIFY(!f.ui->cmdNav[4]->isEnabled() && f.ui->cmdNav[3]->isDefault());
+            f.Next();
         }
-        w->SetStep(4, 0);
-        QVERIFY(w->cmdNav[4]->isEnabled());
-        QVERIFY(w->cmdNav[4]->isDefault());
-        QVERIFY(!w->cmdNav[3]->isDefault());
+        QCOMPARE(f.Step(), 4);
+        QVERIFY(f.ui->cmdNav[4]->isEnabled());
+        QVERIFY(f.ui->cmdNav[4]->isDefault());
+        QVERIFY(!f.ui->cmdNav[3]->isDefault());
     }
 
     void checkOk_data()
@@ -234,17 +227,17 @@ private slots:
         QFETCH(QString, message);
         QFETCH(bool, result);
         frmWizard* w = f.wizard;
-        QRadioButton* direction = import ? w->optImport : w->optExport;
+        QRadioButton* direction = import ? f.ui->optImport : f.ui->optExport;
         testenv::Click(direction);
         f.AddRow(QStringLiteral("k1"), ticked);
         if (resource) {
             f.AddResource(QStringLiteral("Bil 1"), 3);
-            w->lstResurser->setCurrentRow(0);
+            f.ui->lstResurser->setCurrentRow(0);
         }
         if (mapping) {
             w->OutLookFält();
-            w->lstFält->setCurrentRow(0);
-            w->lstOutLook->setCurrentRow(0);
+            f.ui->lstFält->setCurrentRow(0);
+            f.ui->lstOutLook->setCurrentRow(0);
             w->cmdLäggTill_Click();
         }
         if (answer)
@@ -258,15 +251,13 @@ private slots:
 
     void finishWithoutMappingsYesStaysOnTheLastStep()
     {
-        frmWizard* w = f.wizard;
-        testenv::Click(w->optExport);
-        f.AddRow(QStringLiteral("k1"));
-        w->SetStep(4, 0);
+        f.ToMappingStep();
+        f.Next();
         f.boxes->Answer(vbYes);
-        w->cmdNav[4]->click();
+        testenv::Click(f.ui->cmdNav[4]);
         ALMBRO_EXPECT_BOX(*f.boxes, T("R2242") + "\r\n" + T("R2211"), vbYesNo, vbQuestion, "Almbro");
         QCOMPARE(f.Step(), 4);
-        QVERIFY(w->isVisible());
+        QVERIFY(f.wizard->isVisible());
     }
 
     void closingAsksFirst()
@@ -274,7 +265,7 @@ private slots:
         frmWizard* w = f.wizard;
         const QString question = T("R2167") + " " + T("R2307") + "?";
         f.boxes->Answer(vbNo);
-        w->cmdNav[1]->click();
+        f.ui->cmdNav[1]->click();
         QCOMPARE(f.boxes->Boxes().value(0).defaultAnswer, int(vbNo));
         ALMBRO_EXPECT_BOX(*f.boxes, question, vbYesNo, vbQuestion, "Almbro");
         QVERIFY(w->isVisible());
@@ -309,7 +300,7 @@ private slots:
         QFETCH(int, width);
         QFETCH(QList<int>, widths);
         QFETCH(QStringList, headers);
-        vb::ListView* list = f.wizard->lvVisa;
+        vb::ListView* list = f.ui->lvVisa;
         f.AddRow(QStringLiteral("k9"));
         list->SetWidthTwips(width);
         f.wizard->MakeColumns(set);

@@ -10,10 +10,16 @@
 #include "wizard/frmAvslutning.h"
 #include "wizard/frmWizard.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
+#include <QDateTimeEdit>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QDir>
 #include <QFile>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -95,51 +101,37 @@ int main(int argc, char** argv)
         auto* w = new frmWizard;
         w->move(40, 40);
         w->show();
+        // The wizard's controls, by their object names; buttons are pressed as a click would.
+        const auto C = [w](const char* name) { return w->findChild<QWidget*>(QString::fromUtf8(name)); };
+        const auto Press = [&C](const char* name) { static_cast<QAbstractButton*>(C(name))->click(); };
+        auto* lvVisa = static_cast<vb::ListView*>(C("lvVisa"));
+        auto* lstFält = static_cast<QListWidget*>(C("lstFält"));
+        auto* lstOutLook = static_cast<QListWidget*>(C("lstOutLook"));
         gsDataBas = db;
-        w->txtDB->setText(db);
-        w->optExport->setChecked(true);
-        w->optExport_Click();
+        static_cast<QLineEdit*>(C("txtDB"))->setText(db);
+        Press("optExport");
         const QDate monday = planumdb::MondayOf(QDate::currentDate());
-        w->dtpStartTid->setDateTime(QDateTime(monday, QTime(0, 0)));
-        w->dtpSlutTid->setDateTime(QDateTime(monday.addDays(4), QTime(18, 0)));
+        static_cast<QDateTimeEdit*>(C("dtpStartTid"))->setDateTime(QDateTime(monday, QTime(0, 0)));
+        static_cast<QDateTimeEdit*>(C("dtpSlutTid"))->setDateTime(QDateTime(monday.addDays(4), QTime(18, 0)));
         Shoot(w, out + QStringLiteral("/step0-%1.png").arg(lang));
 
-        w->cmdNav_Click(3);
-        for (int i = 1; i <= w->lvVisa->Count(); i += 2)
-            w->lvVisa->Item(i)->SetChecked(true);
+        Press("cmdNav_3");
+        for (int i = 1; i <= lvVisa->Count(); i += 2)
+            lvVisa->Item(i)->SetChecked(true);
         Shoot(w, out + QStringLiteral("/step1-%1.png").arg(lang));
 
-        // The resource step belongs to an import; show it with the status list filled.
-        w->optImport->setChecked(true);
-        w->optImport_Click();
-        w->FyllLista(); // the target resources
-        if (w->lstResurser->count() > 2)
-            w->lstResurser->setCurrentRow(2);
-        w->SetStep(2, 2);
-        if (w->lvwStatus->Count() > 1) {
-            w->lvwStatus->SetSelectedItem(w->lvwStatus->Item(2));
-            w->lvwStatus_ItemClick(w->lvwStatus->Item(2));
-        }
-        Shoot(w, out + QStringLiteral("/step2-%1.png").arg(lang));
-        w->optExport->setChecked(true);
-        w->optExport_Click();
-        // Back to the export's bookings, every other one ticked, for the finish step and the run.
-        w->FyllLista();
-        for (int i = 1; i <= w->lvVisa->Count(); i += 2)
-            w->lvVisa->Item(i)->SetChecked(true);
-
-        w->SetStep(3, 0);
+        Press("cmdNav_3");
         for (const auto& [planum, outlook] :
              {std::pair{"Kundnamn", "R2298"}, std::pair{"Notering", "R2267"}, std::pair{"Leveransadress", "R2234"}}) {
-            w->lstFält->setCurrentRow(Row(w->lstFält, QString::fromUtf8(planum)));
-            w->lstOutLook->setCurrentRow(Row(w->lstOutLook, T(outlook)));
-            w->cmdLäggTill_Click();
+            lstFält->setCurrentRow(Row(lstFält, QString::fromUtf8(planum)));
+            lstOutLook->setCurrentRow(Row(lstOutLook, T(outlook)));
+            Press("cmdLäggTill");
         }
-        w->lstFält->setCurrentRow(1);
+        lstFält->setCurrentRow(1);
         Shoot(w, out + QStringLiteral("/step3-%1.png").arg(lang));
 
-        w->SetStep(4, 2);
-        w->cboProfiler[1]->setEditText(QStringLiteral("Veckoexport"));
+        Press("cmdNav_3");
+        static_cast<QComboBox*>(C("cboProfiler_1"))->setEditText(QStringLiteral("Veckoexport"));
         Shoot(w, out + QStringLiteral("/step4-%1.png").arg(lang));
 
         // Finish: the transfer with its progress a third of the way, then the finish dialog as it
@@ -162,7 +154,21 @@ int main(int argc, char** argv)
                 dialog->cmdOK->click();
             }
         });
-        w->cmdNav_Click(4);
+        Press("cmdNav_4");
+
+        // The resource step belongs to an import: back to the start, and the appointments the
+        // export just wrote come back in, with the status list filled.
+        for (int i = 0; i < 3; ++i)
+            Press("cmdNav_2");
+        Press("optImport");
+        Press("cmdNav_3");
+        Press("cmdAlla_1");
+        Press("cmdNav_3");
+        if (auto* lstResurser = static_cast<QListWidget*>(C("lstResurser")); lstResurser->count() > 2)
+            lstResurser->setCurrentRow(2);
+        if (auto* lvwStatus = static_cast<vb::ListView*>(C("lvwStatus")); lvwStatus->Count() > 1)
+            lvwStatus->Item(2)->SetChecked(true);
+        Shoot(w, out + QStringLiteral("/step2-%1.png").arg(lang));
         delete w;
     }
     quiet.Clear();
