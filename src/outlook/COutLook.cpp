@@ -60,7 +60,6 @@ std::optional<QString> Värde(const QString& criteria, const QString& keyword)
 COutLook::COutLook(const IDatumFönster* dates, bool& okFlag)
     : m_dates(dates)
 {
-    m_startadHär = false;
     QString steg = QStringLiteral("GetObject");
     try {
         // The calendar application already running in this process, if any.
@@ -185,12 +184,12 @@ QString COutLook::DatumTextFör(qint64 secs)
         return *known;
     if (m_datumTexter.size() > 100000)
         m_datumTexter.clear();
-    const QString text = DatumText(QDateTime::fromSecsSinceEpoch(secs));
+    QString text = DatumText(QDateTime::fromSecsSinceEpoch(secs));
     m_datumTexter.insert(secs, text);
     return text;
 }
 
-AppointmentRec COutLook::GetAppointment(QString sFilter, bool bFindNext)
+AppointmentRec COutLook::GetAppointment(const QString& sFilter, bool bFindNext)
 {
     AppointmentRec rec;
     try {
