@@ -18,6 +18,7 @@ class ListView;
 
 class ListItem : public QTreeWidgetItem {
 public:
+    ListItem() = default;
     ~ListItem() override;
     ListItem(const ListItem&) = delete;
     ListItem& operator=(const ListItem&) = delete;
