@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <cstdio>
+#include <span>
 
 namespace {
 QtMessageHandler g_defaultHandler = nullptr;
@@ -62,8 +63,9 @@ void ImportInstalledRegistry()
 int main(int argc, char** argv)
 {
     QStringList args;
-    for (int i = 1; i < argc; ++i)
-        args.append(QString::fromLocal8Bit(argv[i]));
+    const std::span<char*> arguments(argv, std::size_t(argc));
+    for (std::size_t i = 1; i < arguments.size(); ++i)
+        args.append(QString::fromLocal8Bit(arguments[i]));
     vb::SetProcessArguments(args);
     if (Answered(args))
         return ExitOk;

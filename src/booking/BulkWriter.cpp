@@ -59,6 +59,7 @@ BulkWriter::BulkWriter(DBFunk& connection) : m_impl(*connection.d)
     m_impl.CheckWritable();
     m_impl.Begin(true);
 #ifdef ALMBRO_HAVE_LIBPQ
+    // NOLINTNEXTLINE(cppcoreguidelines-prefer-member-initializer): decided once the transaction has begun
     m_copy = m_impl.kind == detail::BackendKind::PostgreSQL && Connection(m_impl) != nullptr;
     if (m_copy) {
         QSqlQuery& empty = m_impl.Prepared(QStringLiteral("SELECT NOT EXISTS (SELECT 1 FROM \"Bokningar\")"));

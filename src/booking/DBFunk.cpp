@@ -17,6 +17,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <optional>
+#include <span>
 
 namespace booking {
 
@@ -93,7 +94,7 @@ qint32 NyckelFromText(const QString& text)
 }
 
 struct Person {
-    qint32 id;
+    qint32 id = 0;
     QString förNamn;
     QString efterNamn;
     QString placering;
@@ -137,7 +138,7 @@ std::vector<Person> LoadPersons(DBFunk::Impl& d, const PersonSelection& selectio
                       query.value(3).toString()};
         if (person.id == selection.utelämna)
             continue;
-        if (selection.utanNamnlösa && person.Nameless())
+        if (selection.utanNamnlösa != 0 && person.Nameless())
             continue;
         persons.push_back(std::move(person));
     }
@@ -325,7 +326,7 @@ QSqlQuery& DBFunk::Impl::Prepared(const QString& sql)
     return statements.insert(sql, query).value();
 }
 
-void DBFunk::Impl::Exec(QSqlQuery& query)
+void DBFunk::Impl::Exec(QSqlQuery& query) const
 {
     if (!query.exec())
         Fail(query.lastError());
@@ -818,7 +819,9 @@ Recordset DBFunk::HämtaPoster(const QString& start, const QString& slut, qint32
             QSqlError error;
             const bool ok = detail::ServerSelect(
                 server, ServerFetchSql(maxClass, oneResource), parameters,
-                [&](const char* const* values, const int* lengths) {
+                [&](const char* const* cells, const int* sizes) {
+                    const std::span<const char* const> values(cells, 5);
+                    const std::span<const int> lengths(sizes, 5);
                     rows.push_back({QString::fromUtf8(values[0], lengths[0]), qint32(std::strtol(values[1], nullptr, 10)),
                                     QVariant(int(std::strtol(values[2], nullptr, 10))),
                                     QVariant(QString::fromUtf8(values[3], lengths[3])),

@@ -42,7 +42,7 @@ struct DBFunk::Impl {
     void CheckWritable() const;
     // A prepared statement of this connection, made once per SQL text.
     QSqlQuery& Prepared(const QString& sql);
-    void Exec(QSqlQuery& query);
+    void Exec(QSqlQuery& query) const;
     void Disconnect();
     void ForgetNames() { namesLoaded = false; }
 

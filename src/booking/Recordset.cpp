@@ -34,7 +34,7 @@ struct Recordset::Data {
         auto found = times.constFind(text);
         if (found != times.constEnd())
             return found.value();
-        const QDateTime when = detail::TimeFromText(text);
+        QDateTime when = detail::TimeFromText(text);
         times.insert(text, when);
         return when;
     }

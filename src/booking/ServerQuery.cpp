@@ -54,7 +54,7 @@ bool ServerSelect(pg_conn* connection, const QByteArray& sql, const std::vector<
     std::vector<int> lengths(static_cast<std::size_t>(columns));
     for (int r = 0; r < rows; ++r) {
         for (int c = 0; c < columns; ++c) {
-            cells[std::size_t(c)] = PQgetisnull(result, r, c) ? nullptr : PQgetvalue(result, r, c);
+            cells[std::size_t(c)] = PQgetisnull(result, r, c) != 0 ? nullptr : PQgetvalue(result, r, c);
             lengths[std::size_t(c)] = PQgetlength(result, r, c);
         }
         row(cells.data(), lengths.data());

@@ -60,7 +60,7 @@ public:
     }
     void* Take(size_t size, size_t align)
     {
-        size_t pad = (align - reinterpret_cast<uintptr_t>(m_next) % align) % align;
+        size_t pad = (align - reinterpret_cast<uintptr_t>(m_next) % align) % align; // NOLINT(cppcoreguidelines-pro-type-reinterpret-cast)
         if (!m_next || pad + size > m_left) {
             const size_t block = std::max<size_t>(kBlock, size + align);
             void* p = ::mmap(nullptr, block, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
@@ -97,7 +97,7 @@ template <class T> struct ArenaAllocator {
     {
     }
     T* allocate(size_t n) { return static_cast<T*>(arena->Take(n * sizeof(T), alignof(T))); }
-    void deallocate(T*, size_t) {}
+    void deallocate(T* /*p*/, size_t /*n*/) {}
     template <class U> bool operator==(const ArenaAllocator<U>& other) const { return arena == other.arena; }
     std::shared_ptr<Arena> arena;
 };
@@ -111,17 +111,18 @@ constexpr quint32 fRecurring = 1, fAllDay = 2, fReminderSet = 4, fPlaySound = 8,
 class Out {
 public:
     QByteArray data;
+    // NOLINTNEXTLINE(cppcoreguidelines-pro-type-reinterpret-cast): the cache is a byte image of its values
     template <class T> void Num(T v) { data.append(reinterpret_cast<const char*>(&v), sizeof v); }
     void Utf16(const QString& s)
     {
         Num(quint32(s.size()));
-        data.append(reinterpret_cast<const char*>(s.constData()), s.size() * 2);
+        data.append(reinterpret_cast<const char*>(s.constData()), s.size() * 2); // NOLINT(cppcoreguidelines-pro-type-reinterpret-cast)
     }
     void Bytes(QByteArrayView b)
     {
         Num(quint32(b.size()));
         data.append(b.data(), b.size());
-        if (b.size() & 1)
+        if ((b.size() & 1) != 0)
             data.append('\0');
     }
 };
@@ -145,7 +146,7 @@ public:
     }
     QByteArrayView Bytes()
     {
-        const quint32 n = Num<quint32>();
+        const auto n = Num<quint32>();
         const qsizetype padded = qsizetype(n) + (n & 1);
         if (end - p < padded)
             return Fail(), QByteArrayView();
@@ -155,17 +156,17 @@ public:
     }
     QStringView Utf16()
     {
-        const quint32 n = Num<quint32>();
+        const auto n = Num<quint32>();
         if ((end - p) / 2 < qsizetype(n))
             return Fail(), QStringView();
-        const QStringView v(reinterpret_cast<const char16_t*>(p), n);
+        const QStringView v(reinterpret_cast<const char16_t*>(p), n); // NOLINT(cppcoreguidelines-pro-type-reinterpret-cast)
         p += qsizetype(n) * 2;
         return v;
     }
     // A count of elements of at least size bytes each that the rest can hold.
     quint32 Count(size_t size)
     {
-        const quint32 n = Num<quint32>();
+        const auto n = Num<quint32>();
         if (size_t(end - p) / size < n)
             return Fail(), 0;
         return n;
@@ -239,13 +240,13 @@ bool ReadSummary(In& in, Summary& s, const std::shared_ptr<const CacheBytes>& by
     s.end = in.Num<qint64>();
     s.busyStatus = in.Num<qint32>();
     s.reminderMinutes = in.Num<qint32>();
-    const quint32 flags = in.Num<quint32>();
-    s.recurring = flags & fRecurring;
-    s.allDay = flags & fAllDay;
-    s.reminderSet = flags & fReminderSet;
-    s.playSound = flags & fPlaySound;
-    s.zoneInFile = flags & fZoneInFile;
-    s.orphans = flags & fOrphans;
+    const auto flags = in.Num<quint32>();
+    s.recurring = (flags & fRecurring) != 0;
+    s.allDay = (flags & fAllDay) != 0;
+    s.reminderSet = (flags & fReminderSet) != 0;
+    s.playSound = (flags & fPlaySound) != 0;
+    s.zoneInFile = (flags & fZoneInFile) != 0;
+    s.orphans = (flags & fOrphans) != 0;
     for (QString& m : s.markers) {
         const QStringView v = in.Utf16();
         if (!v.isEmpty())
@@ -253,7 +254,7 @@ bool ReadSummary(In& in, Summary& s, const std::shared_ptr<const CacheBytes>& by
     }
     // The texts: checked now, so that decoding them later cannot fail.
     const char* block = in.p;
-    const quint32 length = in.Num<quint32>();
+    const auto length = in.Num<quint32>();
     if (!in.ok || quint64(in.end - in.p) < length)
         return false;
     In texts(in.p, in.p + length);
@@ -294,18 +295,18 @@ bool ReadSummary(In& in, Summary& s, const std::shared_ptr<const CacheBytes>& by
 // by hand is rebuilt, never believed.
 quint64 Checksum(const char* p, size_t size)
 {
-    quint64 h = 0x9e3779b97f4a7c15ull ^ size;
+    quint64 h = 0x9e3779b97f4a7c15ULL ^ size;
     size_t i = 0;
     for (; i + 8 <= size; i += 8) {
-        quint64 w;
+        quint64 w = 0;
         std::memcpy(&w, p + i, 8);
-        h = (h ^ w) * 0x100000001b3ull;
+        h = (h ^ w) * 0x100000001b3ULL;
         h ^= h >> 29;
     }
     for (; i < size; ++i)
-        h = (h ^ quint8(p[i])) * 0x100000001b3ull;
+        h = (h ^ quint8(p[i])) * 0x100000001b3ULL;
     h ^= h >> 32;
-    return h * 0xff51afd7ed558ccdull;
+    return h * 0xff51afd7ed558ccdULL;
 }
 constexpr qsizetype kChecksumAt = 8, kHeaderSize = 16;
 
@@ -324,9 +325,9 @@ std::shared_ptr<CacheBytes> ReadBytes(const QString& path)
     if (fd < 0)
         return nullptr;
     std::shared_ptr<CacheBytes> bytes;
-    struct stat st;
+    struct stat st {};
     if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
-        const size_t size = size_t(st.st_size);
+        const auto size = size_t(st.st_size);
         constexpr size_t kLarge = size_t(2) << 20;
         const size_t mapped = (size + kLarge - 1) & ~(kLarge - 1);
         void* p = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
@@ -383,9 +384,9 @@ Cache ReadCache(const QString& path)
     if (!bytes)
         return cache;
     In in(bytes->data, bytes->data + bytes->size);
-    const quint32 magic = in.Num<quint32>();
-    const quint32 version = in.Num<quint32>();
-    const quint64 checksum = in.Num<quint64>();
+    const auto magic = in.Num<quint32>();
+    const auto version = in.Num<quint32>();
+    const auto checksum = in.Num<quint64>();
     if (!in.ok || magic != kMagic || version != kVersion ||
         checksum != Checksum(bytes->data + kHeaderSize, bytes->size - kHeaderSize))
         return cache;

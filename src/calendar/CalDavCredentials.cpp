@@ -102,7 +102,7 @@ QString FromFile(const QString& path)
 
 QString LookUpPassword(const QString& host, const QString& user)
 {
-    const QString secret = FromSecretService(host, user);
+    QString secret = FromSecretService(host, user);
     if (!secret.isEmpty())
         return secret;
     const QString file = CalendarSetting("ALMBRO_CALENDAR_PASSWORD_FILE", QStringLiteral("CalendarPasswordFile"));

@@ -124,7 +124,7 @@ QUrl FindCalendar(Client& client, const QUrl& start, const QString& wanted)
     QStringList names;
     const QString homePath = home.path(QUrl::FullyDecoded);
     for (const PropResponse& r : members.responses) {
-        const QUrl url = WithSlash(home.resolved(QUrl(r.href)));
+        QUrl url = WithSlash(home.resolved(QUrl(r.href)));
         if (!r.isCalendar || url.path(QUrl::FullyDecoded) == homePath)
             continue;
         const QString segment = LastSegment(url);

@@ -262,7 +262,7 @@ void Client::Start(const std::shared_ptr<Slot>& slot)
     for (const auto& [name, value] : slot->request.headers)
         request.setRawHeader(name, value);
     QNetworkReply* reply = m_manager->sendCustomRequest(request, slot->request.verb, slot->request.body);
-    auto timer = new QTimer(reply);
+    auto* timer = new QTimer(reply);
     timer->setSingleShot(true);
     auto timedOut = std::make_shared<bool>(false);
     QObject::connect(timer, &QTimer::timeout, reply, [reply, timedOut] {

@@ -140,7 +140,7 @@ int CalDavStore::MostAtOnce() const
     return m_client->MostAtOnce();
 }
 
-QString CalDavStore::Describe(Collection, const QString& name) const
+QString CalDavStore::Describe(Collection /*collection*/, const QString& name) const
 {
     const auto it = m_entries.constFind(name);
     const QString path = it != m_entries.cend() ? it->href : m_collection.path(QUrl::FullyDecoded) + name;
@@ -167,7 +167,7 @@ QString CalDavStore::NameOf(const QString& path) const
     // The server's own name when it makes a good file name; other clients name items as they
     // like, and those get a name made from the path.
     static const QRegularExpression safe(QStringLiteral("^[A-Za-z0-9@_+=-][A-Za-z0-9@._+=-]{0,150}\\.ics$"));
-    const QString segment = path.section(QLatin1Char('/'), -1);
+    QString segment = path.section(QLatin1Char('/'), -1);
     if (safe.match(segment).hasMatch() && !m_entries.contains(segment))
         return segment;
     return QString::fromLatin1(QCryptographicHash::hash(path.toUtf8(), QCryptographicHash::Sha1).toHex()) +
@@ -186,7 +186,7 @@ void CalDavStore::LoadState()
     if (state.value(QStringLiteral("collection")).toString() != m_collection.toString())
         return;
     m_syncToken = state.value(QStringLiteral("token")).toString().toUtf8();
-    for (const QJsonValue& value : state.value(QStringLiteral("items")).toArray()) {
+    for (const auto& value : state.value(QStringLiteral("items")).toArray()) {
         const QJsonArray item = value.toArray();
         const QString name = item.at(0).toString();
         const QString path = item.at(1).toString();
@@ -235,7 +235,7 @@ void CalDavStore::Drop(const QString& path)
     const auto known = m_names.constFind(path);
     if (known == m_names.cend())
         return;
-    const QString name = *known;
+    const QString name = *known; // NOLINT(performance-unnecessary-copy-initialization): m_names loses it below
     m_mirror->Remove(Mirrored(), name, QByteArray());
     m_entries.remove(name);
     m_names.remove(path);

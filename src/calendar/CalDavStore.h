@@ -28,6 +28,8 @@ public:
     // server and the cause when any of that fails; the mirror is then as it was.
     explicit CalDavStore(const QString& location);
     ~CalDavStore() override;
+    CalDavStore(const CalDavStore&) = delete;
+    CalDavStore& operator=(const CalDavStore&) = delete;
 
     QString Location() const override { return m_location; }
     QString Describe(Collection collection, const QString& name) const override;

@@ -214,7 +214,7 @@ void EnsureLoaded(FolderData& f)
     report(0);
     auto work = [&](bool reporting) {
         constexpr size_t kChunk = 64;
-        for (size_t begin; (begin = next.fetch_add(kChunk)) < toRead.size();) {
+        for (size_t begin = 0; (begin = next.fetch_add(kChunk)) < toRead.size();) {
             const size_t chunkEnd = std::min(toRead.size(), begin + kChunk);
             if (reporting && progress && sinceReport.elapsed() >= 50)
                 report(done.load());
@@ -247,7 +247,7 @@ void EnsureLoaded(FolderData& f)
     };
     std::vector<std::thread> helpers;
     if (store.ReadsInParallel() && toRead.size() >= 256) {
-        const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+        const unsigned cores = std::max(1U, std::thread::hardware_concurrency());
         for (unsigned t = 1; t < cores; ++t) {
             try {
                 helpers.emplace_back(work, false);
@@ -379,7 +379,8 @@ public:
             switch (property.id) {
             case pStart: v.utc = start == kNoTime ? EmptyDateUtc() : start; return v;
             case pEnd: v.utc = end == kNoTime ? EmptyDateUtc() : end; return v;
-            case pDuration: v.number = start == kNoTime || end == kNoTime ? 0 : double((end - start) / 60); return v;
+            // NOLINTNEXTLINE(bugprone-integer-division): whole minutes, as Duration counts them
+    case pDuration: v.number = start == kNoTime || end == kNoTime ? 0 : double((end - start) / 60); return v;
             case pBillingInformation: v.text = r.summary.markers[0]; return v;
             case pMileage: v.text = r.summary.markers[1]; return v;
             case pReminderSoundFile: v.text = r.summary.markers[2]; return v;
@@ -1033,7 +1034,7 @@ MAPIFolder NameSpace::GetDefaultFolder(int folderType) const
 {
     if (!m_app || m_app->quit)
         vb::Raise(ErrCalendar, QStringLiteral("The calendar application has quit"));
-    Collection c;
+    Collection c = Collection::Calendar;
     switch (folderType) {
     case olFolderCalendar: c = Collection::Calendar; break;
     case olFolderNotes: c = Collection::Notes; break;
@@ -1090,7 +1091,7 @@ cal::Item Application::CreateItem(int itemType, const QString& uidPrefix) const
 {
     if (m_app->quit)
         vb::Raise(ErrCalendar, QStringLiteral("The calendar application has quit"));
-    Collection c;
+    Collection c = Collection::Calendar;
     switch (itemType) {
     case olAppointmentItem: c = Collection::Calendar; break;
     case olNoteItem: c = Collection::Notes; break;

@@ -235,6 +235,8 @@ public:
     QString Location() const;
 
     ~Application();
+    Application(const Application&) = delete;
+    Application& operator=(const Application&) = delete;
 
 private:
     Application() = default;

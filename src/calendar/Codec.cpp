@@ -368,7 +368,7 @@ void SetAlarmMinutes(icalcomponent* c, int minutes)
         icalcomponent_add_component(c, alarm);
     }
     RemoveAll(alarm, ICAL_TRIGGER_PROPERTY);
-    icaltriggertype t;
+    icaltriggertype t{};
     t.time = icaltime_null_time();
     t.duration = icaldurationtype_from_int(-minutes * 60);
     icalcomponent_add_property(alarm, icalproperty_new_trigger(t));
@@ -637,7 +637,7 @@ Summary Summarize(icalcomponent* vcal, Collection collection, const QString& whe
                 continue;
             char* text = icalrecurrencetype_as_string_r(&rule);
             s.rrules << QByteArray(text);
-            std::free(text);
+            std::free(text); // NOLINT(cppcoreguidelines-no-malloc): libical hands the text over to us
             if (rule.count == 0 && icaltime_is_null_time(rule.until))
                 bounded = false;
         }
@@ -729,10 +729,7 @@ bool Expand(const Summary& s, icalcomponent* vcal, qint64 low, qint64 high, std:
     auto excluded = [&](qint64 start) {
         if (s.exdates.contains(start))
             return true;
-        for (const OverrideInfo& o : s.overrides)
-            if (o.rid == start)
-                return true;
-        return false;
+        return std::ranges::any_of(s.overrides, [start](const OverrideInfo& o) { return o.rid == start; });
     };
     // RANGE=THISANDFUTURE changes, by their occurrence: each moves (and may lengthen) every
     // later occurrence up to the next one.
@@ -796,7 +793,7 @@ bool Expand(const Summary& s, icalcomponent* vcal, qint64 low, qint64 high, std:
         // Series without COUNT can start at the window; with COUNT they must be counted from
         // their start.
         const qint64 skipTo =
-            lowOriginal == std::numeric_limits<qint64>::min() ? kNoTime : lowOriginal - length - 2 * 86400;
+            lowOriginal == std::numeric_limits<qint64>::min() ? kNoTime : lowOriginal - length - qint64(2) * 86400;
         if (rule.count == 0 && skipTo != kNoTime && skipTo > s.start) {
             icaltimetype from = TimeIn(skipTo, icaltime_is_utc(dtstart) ? icaltimezone_get_utc_timezone() : wall,
                                        icaltime_is_date(dtstart));

@@ -15,7 +15,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <signal.h>
+#include <csignal>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -72,7 +72,7 @@ QByteArray FileStamp::Etag() const
 
 std::optional<FileStamp> StatFile(const QString& path)
 {
-    struct stat st;
+    struct stat st {};
     if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
         return std::nullopt;
     return FromStat(st);
@@ -80,7 +80,7 @@ std::optional<FileStamp> StatFile(const QString& path)
 
 std::optional<FileStamp> StatAt(int dirFd, const char* name)
 {
-    struct stat st;
+    struct stat st {};
     if (::fstatat(dirFd, name, &st, 0) != 0 || !S_ISREG(st.st_mode))
         return std::nullopt;
     return FromStat(st);
@@ -102,7 +102,7 @@ bool IsOurTempName(const char* name, const char* finalSuffix, long* pid)
     if (!mark)
         return false;
     const size_t suffixLength = std::strlen(finalSuffix);
-    const size_t finalLength = size_t(mark - name - 1);
+    const auto finalLength = size_t(mark - name - 1);
     if (finalLength <= suffixLength || std::strncmp(mark - suffixLength, finalSuffix, suffixLength) != 0)
         return false;
     const char* digits = mark + sizeof(kTempMark) - 1;
@@ -177,7 +177,7 @@ void PendingWrites::Commit()
     std::vector<int> errors(count, 0);
     std::atomic<size_t> next{0};
     auto work = [&] {
-        for (size_t i; (i = next.fetch_add(1)) < count;)
+        for (size_t i = 0; (i = next.fetch_add(1)) < count;)
             errors[i] = SyncPath(m_files[i].first + '/' + m_files[i].second, false);
     };
     std::vector<std::thread> helpers;
@@ -236,7 +236,7 @@ void AtomicWrite(const QString& dir, const QString& name, const QByteArray& data
     const QByteArray tempPath = dirPath + '/' + temp;
     const QByteArray finalPath = dirPath + '/' + finalName;
     // A rewritten file keeps the permissions it had (a private calendar stays private).
-    struct stat old;
+    struct stat old {};
     const bool existed = ::stat(finalPath.constData(), &old) == 0 && S_ISREG(old.st_mode);
     // Checked again just before the write: a write made later than it was asked for must not
     // take the place of what another program wrote in between.
@@ -275,7 +275,7 @@ void AtomicWrite(const QString& dir, const QString& name, const QByteArray& data
         vb::Raise(vb::ErrDeviceIO, QStringLiteral("Cannot write %1: %2").arg(shown, SystemReason(err)));
     }
     // The file still open is the one renamed into place, whatever another program did since.
-    struct stat st;
+    struct stat st {};
     if (written)
         *written = ::fstat(fd, &st) == 0 ? std::optional<FileStamp>(FromStat(st)) : std::nullopt;
     ::close(fd);
@@ -401,7 +401,7 @@ QByteArray ReadWholeFile(const QString& path, std::optional<FileStamp>* stamp)
             vb::Raise(vb::ErrFileNotFound, QStringLiteral("File not found: %1").arg(path));
         vb::Raise(vb::ErrDeviceIO, QStringLiteral("Cannot read %1: %2").arg(path, SystemReason(err)));
     }
-    struct stat st;
+    struct stat st {};
     QByteArray data;
     qsizetype done = 0;
     int err = 0;

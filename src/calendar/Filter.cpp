@@ -162,7 +162,7 @@ private:
             m_tok.type = Tok::Value;
     }
 
-    NodePtr Combine(Kind kind, NodePtr left, NodePtr right)
+    static NodePtr Combine(Kind kind, NodePtr left, NodePtr right)
     {
         auto node = std::make_shared<Filter::Node>();
         node->kind = kind;

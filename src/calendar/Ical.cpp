@@ -28,9 +28,9 @@ QByteArray StripLibicalPrefix(const char* tzid)
         for (const char* p : prefixes)
             if (id.startsWith(p))
                 return id.mid(qsizetype(std::strlen(p)));
-        const int olson = id.indexOf("/Olson_");
+        const qsizetype olson = id.indexOf("/Olson_");
         if (olson >= 0) {
-            const int next = id.indexOf('/', olson + 1);
+            const qsizetype next = id.indexOf('/', olson + 1);
             if (next > 0)
                 return id.mid(next + 1);
         }
@@ -209,7 +209,7 @@ void RestoreTextBlanks(const QByteArray& text, icalcomponent* root)
         }
         if (stack.isEmpty())
             continue;
-        icalproperty_kind kind;
+        icalproperty_kind kind = ICAL_NO_PROPERTY;
         if (NameIs(name, "SUMMARY"))
             kind = ICAL_SUMMARY_PROPERTY;
         else if (NameIs(name, "DESCRIPTION"))
@@ -299,7 +299,7 @@ QByteArray Serialize(icalcomponent* component)
     DropLibicalNotes(component);
     char* text = icalcomponent_as_ical_string_r(component);
     QByteArray result(text);
-    std::free(text);
+    std::free(text); // NOLINT(cppcoreguidelines-no-malloc): libical hands the text over to us
     return result;
 }
 
@@ -348,7 +348,7 @@ bool RuleTooDense(icalproperty* rrule)
         if (n > 0)
             perMonth = perMonth ? std::min(perMonth, n) : n;
     };
-    narrow(days * (everyWeekday ? 5 : 1));
+    narrow(qint64(days) * (everyWeekday ? 5 : 1));
     narrow(Count(rule.by_month_day, ICAL_BY_MONTHDAY_SIZE));
     const int yearDays = Count(rule.by_year_day, ICAL_BY_YEARDAY_SIZE);
     const int weeks = Count(rule.by_week_no, ICAL_BY_WEEKNO_SIZE);

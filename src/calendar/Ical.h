@@ -26,7 +26,7 @@ void InitIcal();
 // Parses iCalendar text into its VCALENDAR; raises ErrCalendar naming where when the text
 // is not iCalendar. A byte-order mark is skipped. Texts keep the blanks they were written with,
 // and an RDATE period written without VALUE=PERIOD is read as one.
-ComponentPtr ParseCalendar(const QByteArray& text, const QString& where);
+ComponentPtr ParseCalendar(const QByteArray& input, const QString& where);
 // The text of a component, without the X-LIC-* notes libical adds (they are dropped from the
 // component too).
 QByteArray Serialize(icalcomponent* component);

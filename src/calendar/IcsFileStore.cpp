@@ -73,7 +73,7 @@ IcsFileStore::IcsFileStore(const QString& path)
     }
 }
 
-QString IcsFileStore::Describe(Collection, const QString& name) const
+QString IcsFileStore::Describe(Collection /*collection*/, const QString& name) const
 {
     QString uid = name;
     if (uid.endsWith(QLatin1String(".ics")))

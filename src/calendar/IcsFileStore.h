@@ -36,7 +36,7 @@ private:
         QByteArray etag;
     };
     void Reload(bool force);
-    void Load(const QByteArray& text);
+    void Load(const QByteArray& input);
     QByteArray EntryData(const QList<qsizetype>& components, QByteArray* etag) const;
     void Replace(Collection collection, const QString& name, const QByteArray* data, const QByteArray& ifMatch);
 

@@ -75,7 +75,7 @@ struct SummaryTexts {
 };
 
 // What a search needs of an item without parsing it; cached between runs.
-struct Summary {
+struct Summary { // NOLINT(bugprone-reserved-identifier): the implicit copy of markers[3]
     qint64 start = kNoTime;
     qint64 end = kNoTime;
     QString markers[3];

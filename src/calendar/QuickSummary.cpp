@@ -30,7 +30,7 @@ bool PlainText(QByteArrayView v, QByteArray* out)
     out->clear();
     out->reserve(v.size());
     for (qsizetype i = 0; i < v.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(v[i]);
+        const auto c = static_cast<unsigned char>(v[i]);
         if (c < 0x20 || c == 0x7F)
             return false;
         if (c != '\\') {
@@ -116,7 +116,7 @@ bool ParseDuration(QByteArrayView v, icaldurationtype* out)
     icaldurationtype d = icaldurationtype_null_duration();
     qsizetype i = 0;
     if (i < v.size() && (v[i] == '+' || v[i] == '-'))
-        d.is_neg = v[i++] == '-';
+        d.is_neg = v[i++] == '-' ? 1 : 0;
     if (i >= v.size() || v[i++] != 'P')
         return false;
     bool inTime = false, any = false, timeAny = false, weeks = false;

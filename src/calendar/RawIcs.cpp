@@ -18,7 +18,7 @@ bool IsFold(char c)
 
 bool NameIs(QByteArrayView name, const char* upper)
 {
-    const qsizetype n = qsizetype(std::strlen(upper));
+    const auto n = qsizetype(std::strlen(upper));
     if (name.size() != n)
         return false;
     for (qsizetype i = 0; i < n; ++i)

@@ -38,7 +38,7 @@ QString Store::NameForUid(const QString& uid) const
 
 QString CalendarSetting(const char* environment, const QString& iniKey)
 {
-    const QString fromEnvironment = qEnvironmentVariable(environment).trimmed();
+    QString fromEnvironment = qEnvironmentVariable(environment).trimmed();
     if (!fromEnvironment.isEmpty())
         return fromEnvironment;
     const auto documents = vb::SpecialFolderPath(vb::CSIDL_PERSONAL);
@@ -58,7 +58,7 @@ QString StandardLocation()
 
 QString StoreLocation()
 {
-    const QString configured = CalendarSetting("ALMBRO_CALENDAR", QStringLiteral("Calendar"));
+    QString configured = CalendarSetting("ALMBRO_CALENDAR", QStringLiteral("Calendar"));
     if (!configured.isEmpty())
         return configured;
     return StandardLocation();

@@ -14,7 +14,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
-#include <signal.h>
+#include <csignal>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -131,7 +131,7 @@ QList<ResourceInfo> VdirStore::List(Collection collection)
     std::atomic<size_t> next{0};
     auto work = [&] {
         constexpr size_t kChunk = 512;
-        for (size_t begin; (begin = next.fetch_add(kChunk)) < count;) {
+        for (size_t begin = 0; (begin = next.fetch_add(kChunk)) < count;) {
             for (size_t i = begin; i < std::min(count, begin + kChunk); ++i) {
                 const char* name = names.data() + starts[i];
                 if (const auto stamp = StatAt(fd, name))

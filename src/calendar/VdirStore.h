@@ -13,6 +13,8 @@ public:
     // folder does not exist.
     explicit VdirStore(const QString& root);
     ~VdirStore() override;
+    VdirStore(const VdirStore&) = delete;
+    VdirStore& operator=(const VdirStore&) = delete;
 
     QString Location() const override { return m_root; }
     QString Describe(Collection collection, const QString& name) const override;

@@ -17,19 +17,19 @@ QString Tail(const char* procedure)
 }
 } // namespace
 
-QString Application::Beskrivning()
+QString Application::Beskrivning() // NOLINT(readability-convert-member-functions-to-static): the host calls it on the object
 {
     return Trap([] { return QStringLiteral("&Outlook integration"); }, QString(),
                 [](const ErrObject& e) { return ErrText(QStringLiteral("Felnr "), e, Tail("Beskrivning")); });
 }
 
-QString Application::ToolTip()
+QString Application::ToolTip() // NOLINT(readability-convert-member-functions-to-static): the host calls it on the object
 {
     return Trap([] { return QStringLiteral("Kör Planum Outlook Guide"); }, QString(),
                 [](const ErrObject& e) { return ErrText(QStringLiteral("Felnr "), e, Tail("ToolTip")); });
 }
 
-bool Application::Anrop(qint32 /*ID*/, QString* Returvärde)
+bool Application::Anrop(qint32 /*ID*/, QString* Returvärde) // NOLINT(readability-convert-member-functions-to-static): as above
 {
     try {
         // The wizard reads its texts through goTexter: before start-up made it there is nothing

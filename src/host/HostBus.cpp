@@ -23,7 +23,7 @@ public:
     using QObject::QObject;
 
 public slots:
-    void Disconnected()
+    void Disconnected() // NOLINT(readability-convert-member-functions-to-static): a slot
     {
         for (QWidget* widget : QApplication::topLevelWidgets())
             if (widget->isVisible())

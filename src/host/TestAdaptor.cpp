@@ -52,7 +52,7 @@ TestAdaptor::~TestAdaptor()
         SetMsgBoxSink(g_sink.previous);
 }
 
-QStringList TestAdaptor::TopLevelWindows()
+QStringList TestAdaptor::TopLevelWindows() // NOLINT(readability-convert-member-functions-to-static): a D-Bus slot
 {
     QStringList names;
     for (QWidget* widget : QApplication::topLevelWidgets())
@@ -61,12 +61,12 @@ QStringList TestAdaptor::TopLevelWindows()
     return names;
 }
 
-void TestAdaptor::AnswerNextBox(int answer)
+void TestAdaptor::AnswerNextBox(int answer) // NOLINT(readability-convert-member-functions-to-static): a D-Bus slot
 {
     g_sink.answers.append(answer);
 }
 
-bool TestAdaptor::CloseWindow(const QString& name)
+bool TestAdaptor::CloseWindow(const QString& name) // NOLINT(readability-convert-member-functions-to-static): a D-Bus slot
 {
     QPointer<QWidget> window = VisibleWindow(name);
     if (!window)

@@ -11,6 +11,8 @@ class TestAdaptor : public QDBusAbstractAdaptor {
 public:
     explicit TestAdaptor(QObject* parent);
     ~TestAdaptor() override;
+    TestAdaptor(const TestAdaptor&) = delete;
+    TestAdaptor& operator=(const TestAdaptor&) = delete;
 
 public slots:
     // The object names of the visible top-level windows, in no particular order.

@@ -68,7 +68,6 @@ QString COutLook::Fel(const vb::ErrObject& e, const QString& procedure) const
 COutLook::COutLook(const IDatumFönster* dates, bool& okFlag, const IOutLookTexter* texter)
     : m_dates(dates), m_texter(texter)
 {
-    m_startadHär = false;
     QString steg = QStringLiteral("GetObject");
     try {
         // The calendar application already running in this process, if any.
@@ -194,12 +193,12 @@ QString COutLook::DatumTextFör(qint64 secs)
         return *known;
     if (m_datumTexter.size() > 100000)
         m_datumTexter.clear();
-    const QString text = DatumText(QDateTime::fromSecsSinceEpoch(secs));
+    QString text = DatumText(QDateTime::fromSecsSinceEpoch(secs));
     m_datumTexter.insert(secs, text);
     return text;
 }
 
-AppointmentRec COutLook::GetAppointment(QString sFilter, bool bFindNext)
+AppointmentRec COutLook::GetAppointment(const QString& sFilter, bool bFindNext)
 {
     AppointmentRec rec;
     try {

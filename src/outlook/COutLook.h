@@ -96,7 +96,7 @@ public:
     // Release: drops the namespace, quits the calendar application if it was started here.
     void Release();
 
-    AppointmentRec GetAppointment(QString sFilter, bool bFindNext);
+    AppointmentRec GetAppointment(const QString& sFilter, bool bFindNext);
     NoteRec GetNote(const QString& sFilter);
     TaskRec GetTask(const QString& sFilter);
     QList<cal::Item> GetAllTasks(const QString& sCriteria = QString());

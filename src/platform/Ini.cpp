@@ -131,7 +131,7 @@ void ApplyWrite(IniText& ini, const QString& section, const QString& key, const 
         return;
     }
     const size_t end = SectionEnd(ini, size_t(header));
-    size_t lastContent = size_t(header);
+    auto lastContent = size_t(header);
     for (size_t i = size_t(header) + 1; i < end; ++i) {
         Line& line = ini.lines[i];
         if (line.kind == Line::Key && Same(line.name, key.trimmed())) {

@@ -96,6 +96,7 @@ void ListItem::SetBold(bool bold)
 
 int ListItem::Index() const
 {
+    // NOLINTNEXTLINE(cppcoreguidelines-pro-type-const-cast): Qt asks for a non-const item and only reads it
     return treeWidget() ? treeWidget()->indexOfTopLevelItem(const_cast<ListItem*>(this)) + 1 : 0;
 }
 

@@ -18,7 +18,10 @@ class ListView;
 
 class ListItem : public QTreeWidgetItem {
 public:
+    ListItem() = default;
     ~ListItem() override;
+    ListItem(const ListItem&) = delete;
+    ListItem& operator=(const ListItem&) = delete;
 
     const QString& Key() const { return m_key; }
     QString Text() const { return text(0); }
@@ -59,6 +62,8 @@ class ListView : public QTreeWidget {
 public:
     explicit ListView(QWidget* parent = nullptr);
     ~ListView() override;
+    ListView(const ListView&) = delete;
+    ListView& operator=(const ListView&) = delete;
 
     // Columns
     void AddColumn(const QString& header, int widthTwips);

@@ -62,7 +62,7 @@ QString FormatShortTime(const QTime& time)
 
 QString FormatGeneralDate(const QDateTime& when)
 {
-    const QString date = FormatShortDate(when.date());
+    QString date = FormatShortDate(when.date());
     if (when.time() == QTime(0, 0))
         return date;
     return date + QLatin1Char(' ') + CurrentLocale().toString(when.time(), LongTimeFormat());

@@ -29,7 +29,7 @@ QString FormatThousands(qint64 value);
 
 // Reads what the formats above write, plus ISO 8601 ("2026-12-05", "2026-12-05 14:30",
 // "2026-12-05T14:30:00"). Local time. Nothing when the text is not a date.
-std::optional<QDateTime> ParseDateTime(const QString& text);
+std::optional<QDateTime> ParseDateTime(const QString& input);
 bool IsDate(const QString& text);
 // ParseDateTime, raising a type mismatch (13) for a text that is not a date.
 QDateTime CDate(const QString& text);
@@ -38,6 +38,6 @@ QDateTime CDate(const QString& text);
 // "." is the decimal point, &H and &O prefixes read hex and octal); 0 when there is none.
 double Val(const QString& text);
 // True when the whole text (trimmed) reads as a number in the locale's notation.
-bool IsNumeric(const QString& text);
+bool IsNumeric(const QString& input);
 
 } // namespace vb

@@ -108,6 +108,8 @@ public:
 
     MsgBoxRecorder();           // installs itself
     ~MsgBoxRecorder() override; // restores the previous sink
+    MsgBoxRecorder(const MsgBoxRecorder&) = delete;
+    MsgBoxRecorder& operator=(const MsgBoxRecorder&) = delete;
 
     void Answer(int result) { m_script.append(result); }
     int Show(const MsgBoxRequest& request) override;
