@@ -286,25 +286,23 @@ private slots:
         QFETCH(QString, saved);
         QFETCH(QString, applied);
         f.Start(saved);
-        frmWizard* w = f.wizard;
-        testenv::Click(w->optExport);
-        w->optKalender->setChecked(true);
-        w->OutLookFält();
-        w->lstFält->setCurrentRow(1);    // the customer's name
-        w->lstOutLook->setCurrentRow(1); // the subject
-        w->cmdLäggTill_Click();
+        testenv::Click(f.ui->optExport);
+        testenv::Click(f.ui->optKalender);
+        f.wizard->OutLookFält();
+        testenv::ClickItem(f.ui->lstFält, f.ui->lstFält->item(1)->text());       // the customer's name
+        testenv::ClickItem(f.ui->lstOutLook, f.ui->lstOutLook->item(1)->text()); // the subject
+        testenv::Click(f.ui->cmdLäggTill);
         QString name = QStringLiteral("Kund1");
-        w->SparaProfil(name);
+        f.wizard->SparaProfil(name);
         QVERIFY2(IniBytes().contains("Koppling1=Kundnamn,"), IniBytes().constData());
         f.Stop();
 
         f.Start(applied);
-        w = f.wizard;
-        testenv::Pick(w->cboProfiler[0], 0);
-        QCOMPARE(w->lvKopplingar->Count(), 1);
-        QCOMPARE(PlanumFältNamn(w->lvKopplingar->Item(1)), QStringLiteral("Kundnamn"));
-        QCOMPARE(w->lvKopplingar->Item(1)->SubItem(1), VisatFältNamn(QStringLiteral("Kundnamn")));
-        QCOMPARE(w->lvKopplingar->Item(1)->SubItem(2), T("R2298"));
+        testenv::Pick(f.ui->cboProfiler[0], 0);
+        QCOMPARE(f.ui->lvKopplingar->Count(), 1);
+        QCOMPARE(PlanumFältNamn(f.ui->lvKopplingar->Item(1)), QStringLiteral("Kundnamn"));
+        QCOMPARE(f.ui->lvKopplingar->Item(1)->SubItem(1), VisatFältNamn(QStringLiteral("Kundnamn")));
+        QCOMPARE(f.ui->lvKopplingar->Item(1)->SubItem(2), T("R2298"));
     }
 
     void calendarThatCannotBeOpened_data()
