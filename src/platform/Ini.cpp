@@ -10,6 +10,9 @@
 #include <QStringDecoder>
 #include <QStringList>
 #include <QThread>
+#include <QHash>
+#include <QMutex>
+#include <sys/stat.h>
 #include <vector>
 
 namespace vb {
@@ -85,6 +88,47 @@ IniText ReadIni(const QString& file)
         if (row.endsWith(u'\r'))
             row.chop(1);
         ini.lines.push_back(ParseLine(row));
+    }
+    return ini;
+}
+
+// The parsed text of a file read before, kept while the file is the same one with the same
+// size and times: a run reads the same few files thousands of times (a language text per
+// caption and row), and a stat is far cheaper than an open, a read and a parse. Any write,
+// ours (a rename) or another program's (which moves the change time), shows in the stat.
+struct FileIdentity {
+    dev_t dev = 0;
+    ino_t ino = 0;
+    off_t size = 0;
+    timespec mtime{}, ctime{};
+    bool operator==(const FileIdentity& o) const
+    {
+        return dev == o.dev && ino == o.ino && size == o.size && mtime.tv_sec == o.mtime.tv_sec &&
+               mtime.tv_nsec == o.mtime.tv_nsec && ctime.tv_sec == o.ctime.tv_sec && ctime.tv_nsec == o.ctime.tv_nsec;
+    }
+};
+
+IniText ReadIniKept(const QString& file)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(file).constData(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > (1 << 20))
+        return ReadIni(file);
+    const FileIdentity id{st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
+    static QMutex mutex;
+    static QHash<QString, std::pair<FileIdentity, IniText>> kept;
+    {
+        const QMutexLocker lock(&mutex);
+        const auto it = kept.constFind(file);
+        if (it != kept.constEnd() && it->first == id)
+            return it->second;
+    }
+    IniText ini = ReadIni(file);
+    // Kept only if the file did not change while it was read.
+    struct stat after {};
+    if (::stat(QFile::encodeName(file).constData(), &after) == 0 &&
+        FileIdentity{after.st_dev, after.st_ino, after.st_size, after.st_mtim, after.st_ctim} == id) {
+        const QMutexLocker lock(&mutex);
+        kept.insert(file, {id, ini});
     }
     return ini;
 }
@@ -190,7 +234,7 @@ int GetPrivateProfileString(const QString& section, const QString& key, const QS
     if (bufferSize <= 0)
         return 0;
     QString value = def.trimmed();
-    const IniText ini = ReadIni(file);
+    const IniText ini = ReadIniKept(file);
     const qsizetype header = FindSection(ini, section);
     if (header >= 0) {
         const size_t end = SectionEnd(ini, size_t(header));
@@ -249,7 +293,7 @@ int GetPrivateProfileSectionNames(QString& out, int bufferSize, const QString& f
     out.clear();
     if (bufferSize <= 0)
         return 0;
-    const IniText ini = ReadIni(file);
+    const IniText ini = ReadIniKept(file);
     QStringList names;
     QSet<QString> seen; // case-folded: a file of half a million sections is read in linear time
     for (const Line& line : ini.lines) {

@@ -3,6 +3,8 @@
 #include "support/TestEnv.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QDateTime>
 #include <QLockFile>
 #include <QProcess>
 #include <QSaveFile>
@@ -108,6 +110,24 @@ private slots:
         QVERIFY(!QFile::exists(file));
         QVERIFY(Put("System", "Lang", "EN", file));
         QCOMPARE(ReadBytes(file), QByteArray("[System]\nLang=EN\n"));
+    }
+
+    // A file read before is read again once anything changed it: our own write, or another
+    // program rewriting it in place with the same size in the same instant.
+    void fileChangedSinceTheLastReadIsReadAgain()
+    {
+        const QString file = WriteFile(QStringLiteral("kept.ini"), "[System]\nLang=EN\n");
+        QCOMPARE(Get("System", "Lang", file), QStringLiteral("EN"));
+        QVERIFY(Put("System", "Lang", "SV", file));
+        QCOMPARE(Get("System", "Lang", file), QStringLiteral("SV"));
+        const QDateTime stamp = QFileInfo(file).lastModified();
+        WriteFile(QStringLiteral("kept.ini"), "[System]\nLang=DE\n");
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadWrite) && f.setFileTime(stamp, QFileDevice::FileModificationTime));
+        f.close();
+        QCOMPARE(Get("System", "Lang", file), QStringLiteral("DE"));
+        QVERIFY(QFile::remove(file));
+        QCOMPARE(Get("System", "Lang", file), QString());
     }
 
     void writeKeepsLayoutAndReplacesInPlace()
