@@ -197,8 +197,17 @@ int main(int argc, char** argv)
         out.flush();
     }
     if (only.isEmpty() || only == QLatin1String("reexport")) {
-        // A repeated run moves the bookings by another hour, so every save is a change.
-        const int shift = only.isEmpty() ? 1 : 2 + int(QDateTime::currentSecsSinceEpoch() % 5);
+        // A repeated run moves the bookings by another hour than the run before it, so every
+        // save is a change; the last shift is kept beside the calendar.
+        int shift = 1;
+        if (!only.isEmpty()) {
+            QFile last(root + QStringLiteral("/reexport-shift"));
+            const int before = last.open(QIODevice::ReadOnly) ? last.readAll().trimmed().toInt() : 1;
+            last.close();
+            shift = before >= 2 && before < 6 ? before + 1 : 2;
+            if (last.open(QIODevice::WriteOnly | QIODevice::Truncate))
+                last.write(QByteArray::number(shift));
+        }
         const double s = Export(exports, shift, &updated, &created);
         out << QStringLiteral("re-export of %1 bookings: %2 s (%3 new, %4 updated)\n").arg(exports).arg(s, 0, 'f', 2).arg(created).arg(updated);
         out.flush();
