@@ -1,4 +1,5 @@
 // almbro: moves bookings between a Planum booking database and the user's calendar.
+#include "platform/Locale.h"
 #include "platform/MsgBox.h"
 #include "platform/Program.h"
 #include "platform/QtMsgBoxSink.h"
@@ -69,6 +70,7 @@ int main(int argc, char** argv)
     vb::SetProcessArguments(args);
     if (Answered(args))
         return ExitOk;
+    vb::HoldLocalZone();
 
     if (!vb::HaveDisplay()) {
         if (NeedsWindow(vb::Command())) {

@@ -8,13 +8,13 @@
 // item's texts are decoded only when asked for.
 #include "calendar/FileIo.h"
 #include "calendar/Model.h"
+#include "platform/Locale.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
-#include <QTimeZone>
 
 #include <algorithm>
 #include <cerrno>
@@ -314,7 +314,7 @@ constexpr qsizetype kChecksumAt = 8, kHeaderSize = 16;
 // not valid.
 QByteArray ZoneStamp()
 {
-    return QTimeZone::systemTimeZoneId();
+    return vb::LocalZoneId();
 }
 
 // The whole file in memory of its own. Large pages where the system gives them: the first

@@ -3,6 +3,7 @@
 #include "calendar/RawIcs.h"
 #include "calendar/Store.h"
 #include "platform/ErrObject.h"
+#include "platform/Locale.h"
 
 #include <QHash>
 #include <QMutex>
@@ -438,7 +439,7 @@ icaltimezone* ResolveZone(icalcomponent* vcalendar, const char* tzid, QByteArray
 
 icaltimezone* SystemZone(QByteArray* key)
 {
-    const QByteArray id = QTimeZone::systemTimeZoneId();
+    const QByteArray id = vb::LocalZoneId();
     icaltimezone* zone = BuiltinZone(id);
     if (!zone) {
         const QByteArray iana = QTimeZone::windowsIdToDefaultIanaId(id);

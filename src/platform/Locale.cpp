@@ -2,12 +2,15 @@
 #include "platform/ErrObject.h"
 
 #include <QRegularExpression>
+#include <QTimeZone>
+#include <atomic>
 #include <cmath>
 
 namespace vb {
 
 namespace {
 std::optional<QLocale> g_testLocale;
+std::atomic<bool> g_zoneHeld{false};
 
 QString FourDigitYears(QString format)
 {
@@ -125,6 +128,25 @@ QDateTime CDate(const QString& text)
     if (!when)
         Raise(ErrTypeMismatch, QStringLiteral("Type mismatch: \"%1\" is not a date").arg(text));
     return *when;
+}
+
+void HoldLocalZone()
+{
+    if (qEnvironmentVariableIsSet("TZ"))
+        return; // named by the user: the C library reads it once already
+    // ":/etc/localtime" is the system's own zone, under a name the C library remembers; Qt
+    // still finds the zone's IANA name from the link.
+    qputenv("TZ", ":/etc/localtime");
+    g_zoneHeld = true;
+}
+
+QByteArray LocalZoneId()
+{
+    if (g_zoneHeld) {
+        static const QByteArray held = QTimeZone::systemTimeZoneId();
+        return held;
+    }
+    return QTimeZone::systemTimeZoneId();
 }
 
 double Val(const QString& text)

@@ -34,6 +34,14 @@ bool IsDate(const QString& text);
 // ParseDateTime, raising a type mismatch (13) for a text that is not a date.
 QDateTime CDate(const QString& text);
 
+// Holds the system's time zone for the rest of the process when TZ is not set. Without TZ the C
+// library looks at /etc/localtime again for every local time it works out (a transfer works
+// out dozens per item); with the zone named once it is read once. A change of the system's zone
+// is then seen by the next start.
+void HoldLocalZone();
+// The system zone's IANA name; looked up once while the zone is held, else asked each time.
+QByteArray LocalZoneId();
+
 // The runtime's Val: the number at the start of the text (blanks anywhere are skipped,
 // "." is the decimal point, &H and &O prefixes read hex and octal); 0 when there is none.
 double Val(const QString& text);

@@ -19,11 +19,13 @@ TransferProgress::TransferProgress(QWidget* parent, int total, bool attended) : 
 {
     if (total <= kFewItems)
         return;
+    m_stepText = T("R6104");
     if (!attended) {
         m_terminal = isatty(fileno(stderr)) == 1;
         return;
     }
-    m_dialog = new QProgressDialog(T("R6106"), T("R6103"), 0, total, parent);
+    m_working = T("R6106");
+    m_dialog = new QProgressDialog(m_working, T("R6103"), 0, total, parent);
     m_dialog->setObjectName(QStringLiteral("dlgProgress"));
     m_dialog->setWindowTitle(T("R2307"));
     m_dialog->setWindowModality(Qt::WindowModal);
@@ -41,11 +43,13 @@ TransferProgress::~TransferProgress()
     delete m_dialog.data();
 }
 
-bool TransferProgress::Next(int done, const QString& item)
+bool TransferProgress::Next(int done, const std::function<QString()>& item)
 {
     if (m_stopped)
         return false;
-    const QString text = T("R6104").arg(done + 1).arg(m_total).arg(item);
+    if (!m_terminal && !m_dialog)
+        return true;
+    const QString text = m_stepText.arg(done + 1).arg(m_total).arg(item());
     if (m_terminal) {
         // One line, rewritten in place.
         std::fprintf(stderr, "\r\033[K%s", text.left(120).toLocal8Bit().constData());
@@ -53,7 +57,7 @@ bool TransferProgress::Next(int done, const QString& item)
     }
     if (!m_dialog)
         return true;
-    m_dialog->setLabelText(T("R6106") + QLatin1Char('\n') + text);
+    m_dialog->setLabelText(m_working + QLatin1Char('\n') + text);
     m_dialog->setValue(done);
     QApplication::processEvents();
     m_stopped = m_dialog->wasCanceled();

@@ -244,7 +244,11 @@ void frmWizard::UtförExport(booking::DBFunk& db)
 {
     // The mapping's captions, looked up once: each look-up reads the language file.
     const QString startText = T("R2252"), endText = T("R2247"), bodyText = T("R2267"), locationText = T("R2234"),
-                  subjectText = T("R2298");
+                  subjectText = T("R2298"), itemText = T("R6002");
+    // Without the keys a reminder at the start and free; a desktop that notifies every reminder
+    // may want none. Read once: the settings of a run are those it started with.
+    const int reminder = settings::SystemTal(settings::kPaminnelse, settings::kStandardPaminnelse, -1);
+    const int busy = std::min(3, settings::SystemTal(settings::kUpptagen, settings::kStandardUpptagen, 0));
     // A plan only reads; it is over before a progress dialog could be read.
     TransferProgress progress(this, m_plan ? 0 : AntalAttHantera(false), !gbAuto);
     const auto stopped = qScopeGuard([&] { Stoppad(progress); });
@@ -252,8 +256,10 @@ void frmWizard::UtförExport(booking::DBFunk& db)
         vb::ListItem* row = lvVisa->Item(i);
         if (!row->Checked())
             continue;
-        if (!progress.Next(m_handled, T("R6002") + QLatin1Char(' ') + row->Key().mid(1) + QStringLiteral(", ") +
-                                          row->Text() + QStringLiteral(", ") + row->SubItem(3)))
+        if (!progress.Next(m_handled, [&] {
+                return itemText + QLatin1Char(' ') + row->Key().mid(1) + QStringLiteral(", ") + row->Text() +
+                       QStringLiteral(", ") + row->SubItem(3);
+            }))
             return;
         const qint32 key = qint32(Val(row->Key().mid(1)));
         const std::optional<booking::DBPost> post = db.HämtaPost(key);
@@ -282,23 +288,20 @@ void frmWizard::UtförExport(booking::DBFunk& db)
             if (Attempt([&] { dateError = DatumFel(CDate(rec.Start), CDate(rec.End)); }))
                 dateError = T("R6004"); // a mapping fed the start or end a text that is no date
             if (!dateError.isEmpty()) {
-                EjKlar(T("R6002") + QLatin1Char(' ') + marker, dateError);
+                EjKlar(itemText + QLatin1Char(' ') + marker, dateError);
                 ++m_handled;
                 continue;
             }
-            // Without the keys a reminder at the start and free; a desktop that notifies every
-            // reminder may want none.
-            const int reminder = settings::SystemTal(settings::kPaminnelse, settings::kStandardPaminnelse, -1);
             rec.ReminderSet = reminder >= 0;
             rec.ReminderMinutesBeforeStart = std::max(0, reminder);
-            rec.BusyStatus = std::min(3, settings::SystemTal(settings::kUpptagen, settings::kStandardUpptagen, 0));
+            rec.BusyStatus = busy;
             rec.Mileage = marker;
             rec.ReminderSoundFile = marker;
             rec.BillingInformation = marker;
             // What is done with the booking is decided here, for a plan and a run alike; a run
             // then writes what was decided. Never delete: a re-export, attended or not, updates
             // the earlier appointment in place.
-            const QString vad = T("R6002") + QLatin1Char(' ') + marker;
+            const QString vad = itemText + QLatin1Char(' ') + marker;
             const COutLook::Besked besked = oOutLook->Pröva(rec);
             for (const QString& copy : oOutLook->Kopior())
                 m_anmärkningar << vad + QStringLiteral(": ") + T("R6016") + QLatin1Char(' ') + copy;
@@ -363,7 +366,7 @@ bool frmWizard::UtförImport(booking::DBFunk& db)
             continue;
         const qint32 key = PlanumNyckel(row);
         const QString what = ImportPostNamn(i);
-        if (!progress.Next(m_handled, what))
+        if (!progress.Next(m_handled, [&] { return what; }))
             return true; // the person stopped the run: what was done stands
         std::optional<booking::DBPost> post, före;
         bool asNew = true;

@@ -1,14 +1,12 @@
 #include "planumdb/Commands.h"
+#include "platform/Locale.h"
 
 #include <QCoreApplication>
 #include <cstdio>
 
 int main(int argc, char** argv)
 {
-    // Without TZ the C library looks at /etc/localtime again for every local time it works
-    // out, and a seed works out millions; the same zone named once is read once.
-    if (!qEnvironmentVariableIsSet("TZ"))
-        qputenv("TZ", ":/etc/localtime");
+    vb::HoldLocalZone(); // a seed works out millions of local times
     QCoreApplication app(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);
