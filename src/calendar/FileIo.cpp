@@ -13,6 +13,7 @@
 #include <dirent.h>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <csignal>
@@ -161,16 +162,94 @@ void SyncFolder(const QByteArray& dirPath, const QString& shown)
 }
 } // namespace
 
-void PendingWrites::Add(const QByteArray& dir, const QByteArray& name)
+PendingWrites::~PendingWrites()
+{
+    CloseFolders();
+}
+
+void PendingWrites::CloseFolders()
+{
+    for (const auto& folder : m_folders)
+        if (folder.second >= 0)
+            ::close(folder.second);
+    m_folders.clear();
+}
+
+void PendingWrites::Watch(const QByteArray& dir)
+{
+    const std::lock_guard<std::mutex> hold(m_lock);
+    for (const auto& folder : m_folders)
+        if (folder.first == dir)
+            return;
+    m_folders.emplace_back(dir, ::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+}
+
+void PendingWrites::Add(const QByteArray& dir, const QByteArray& name, qint64 bytes)
 {
     const std::lock_guard<std::mutex> hold(m_lock);
     m_files.emplace_back(dir, name);
+    m_bytes += bytes;
 }
+
+namespace {
+// Bytes the whole machine has waiting to be written back, from /proc/meminfo; -1 when unknown.
+qint64 DirtyBytes()
+{
+    const int fd = ::open("/proc/meminfo", O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    char text[8192];
+    const ssize_t n = ::read(fd, text, sizeof text - 1);
+    ::close(fd);
+    if (n <= 0)
+        return -1;
+    text[n] = 0;
+    qint64 total = 0;
+    int found = 0;
+    for (const char* key : {"\nDirty:", "\nWriteback:"}) {
+        const char* at = std::strstr(text, key);
+        if (!at)
+            return -1;
+        total += std::strtoll(at + std::strlen(key), nullptr, 10) * 1024;
+        ++found;
+    }
+    return found == 2 ? total : -1;
+}
+
+// A whole batch made durable by one flush of each file system (syncfs), instead of one flush
+// of the disk per file. Only while the rest of the machine has little waiting to be written:
+// syncfs also writes back every other program's data on that file system, and a batch must not
+// wait behind someone's large copy. False when it was not used or reported a failure; the
+// files are then flushed one by one, which also tells which of them failed.
+bool SyncFileSystems(const std::vector<std::pair<QByteArray, int>>& folders, qint64 batchBytes)
+{
+    constexpr qint64 kOthersAtMost = 32LL * 1024 * 1024;
+    const qint64 dirty = DirtyBytes();
+    if (folders.empty() || dirty < 0 || dirty > batchBytes + kOthersAtMost)
+        return false;
+    for (const auto& folder : folders) {
+        // The descriptor was opened before the first write: a write-back failure since then, of
+        // any file on that file system, makes syncfs fail.
+        if (folder.second < 0 || ::syncfs(folder.second) != 0)
+            return false;
+    }
+    return true;
+}
+} // namespace
 
 void PendingWrites::Commit()
 {
     if (m_files.empty())
         return;
+    // Each small file dirties at least a page of its own and one of its folder's.
+    constexpr qint64 kPage = 4096;
+    // Files left from a failed commit are flushed one by one: syncfs tells a failure only once.
+    if (!m_carried && SyncFileSystems(m_folders, m_bytes + qint64(m_files.size()) * 2 * kPage)) {
+        m_files.clear();
+        m_bytes = 0;
+        CloseFolders();
+        return;
+    }
     // The flushes wait on the disk, not the processor: several at once let it take them
     // together.
     const size_t count = m_files.size();
@@ -209,6 +288,9 @@ void PendingWrites::Commit()
             folders.push_back(m_files[i].first);
     }
     m_files = std::move(failed);
+    m_bytes = 0;
+    m_carried = !m_files.empty();
+    CloseFolders();
     for (const QByteArray& folder : folders)
         SyncFolder(folder, QFile::decodeName(folder));
     if (firstError)
@@ -235,6 +317,8 @@ void AtomicWrite(const QString& dir, const QString& name, const QByteArray& data
     const QString shown = dir + QLatin1Char('/') + name;
     const QByteArray tempPath = dirPath + '/' + temp;
     const QByteArray finalPath = dirPath + '/' + finalName;
+    if (pending)
+        pending->Watch(dirPath);
     // A rewritten file keeps the permissions it had (a private calendar stays private).
     struct stat old {};
     const bool existed = ::stat(finalPath.constData(), &old) == 0 && S_ISREG(old.st_mode);
@@ -280,7 +364,7 @@ void AtomicWrite(const QString& dir, const QString& name, const QByteArray& data
         *written = ::fstat(fd, &st) == 0 ? std::optional<FileStamp>(FromStat(st)) : std::nullopt;
     ::close(fd);
     if (pending)
-        pending->Add(dirPath, finalName);
+        pending->Add(dirPath, finalName, data.size());
     else
         SyncFolder(dirPath, shown);
 }

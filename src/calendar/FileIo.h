@@ -43,17 +43,28 @@ void RemoveDeadTemps(int dirFd, const char* finalSuffix);
 // costs one round of flushes, made several at a time, instead of one flush per file.
 class PendingWrites {
 public:
-    ~PendingWrites() = default;
-    // May be called from several threads at once.
-    void Add(const QByteArray& dir, const QByteArray& name);
-    // Flushes every file added since the last commit, several at a time, then each of their
-    // folders once. Raises 57 naming a file that could not be flushed (it stays pending).
+    PendingWrites() = default;
+    ~PendingWrites();
+    PendingWrites(const PendingWrites&) = delete;
+    PendingWrites& operator=(const PendingWrites&) = delete;
+    // Called before a write into dir begins: from then on a failure to write back any file of
+    // that folder's file system is seen at Commit. May be called from several threads at once.
+    void Watch(const QByteArray& dir);
+    // A file written into place (bytes: its size). May be called from several threads at once.
+    void Add(const QByteArray& dir, const QByteArray& name, qint64 bytes);
+    // Makes every file added since the last commit durable, with its folder. Raises 57 naming a
+    // file that could not be flushed (it stays pending).
     void Commit();
     bool Empty() const { return m_files.empty(); }
 
 private:
-    std::mutex m_lock; // Add only; Commit runs when no write is under way
+    void CloseFolders();
+
+    std::mutex m_lock; // Watch and Add; Commit runs when no write is under way
     std::vector<std::pair<QByteArray, QByteArray>> m_files; // folder, name
+    std::vector<std::pair<QByteArray, int>> m_folders;      // folder, descriptor held since Watch
+    qint64 m_bytes = 0;
+    bool m_carried = false; // files left from a commit that failed
 };
 
 // Writes data to a temporary file in dir, then renames it over dir/name, so that a reader sees

@@ -290,10 +290,12 @@ void VdirStore::Remove(Collection collection, const QString& name, const QByteAr
     if (!ifMatch.isEmpty() && current->Etag() != ifMatch)
         vb::Raise(ErrCalendar,
                   QStringLiteral("%1 was changed by another program since it was read; it was not deleted").arg(path));
+    const QByteArray folder = QFile::encodeName(CollectionPath(collection));
+    m_pending.Watch(folder);
     if (::unlink(QFile::encodeName(path).constData()) != 0)
         vb::Raise(vb::ErrPermissionDenied, QStringLiteral("Cannot delete %1: %2").arg(path, SystemReason(errno)));
     // The folder's flush at the next commit makes the removal durable.
-    m_pending.Add(QFile::encodeName(CollectionPath(collection)), QFile::encodeName(name));
+    m_pending.Add(folder, QFile::encodeName(name), 0);
 }
 
 } // namespace cal::detail
