@@ -81,7 +81,7 @@ std::unique_ptr<RunLock> RunLock::Acquire(const QString& what, int waitSeconds, 
                               .arg(QDateTime::currentDateTime().toString(Qt::ISODate))
                               .toUtf8();
     if (::ftruncate(fd, 0) == 0)
-        (void)!::pwrite(fd, me.constData(), size_t(me.size()), 0);
+        [[maybe_unused]] const ssize_t written = ::pwrite(fd, me.constData(), size_t(me.size()), 0); // a note only
     return std::unique_ptr<RunLock>(new RunLock(fd));
 }
 
@@ -139,7 +139,7 @@ QStringList RunLock::FileLockHolders(const QStringList& files)
 RunLock::~RunLock()
 {
     if (m_fd >= 0) {
-        (void)!::ftruncate(m_fd, 0);
+        [[maybe_unused]] const int cleared = ::ftruncate(m_fd, 0); // the note goes with the lock
         ::flock(m_fd, LOCK_UN);
         ::close(m_fd);
     }

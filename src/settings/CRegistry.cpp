@@ -113,7 +113,7 @@ bool CRegistry::OpenKey(HKEY hKey, QString lpSubKey, std::optional<long> samDesi
         false, Label("CRegistry.OpenKey "));
 }
 
-QString CRegistry::QueryKey(QString lpSubKey, long lpType, std::optional<long> bShowMsg)
+QString CRegistry::QueryKey(QString lpSubKey, long lpType, std::optional<long> bShowMsg) const
 {
     return Trap<QString>(
         [&] {

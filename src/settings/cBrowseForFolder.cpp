@@ -9,7 +9,7 @@ using namespace vb;
 QString cBrowseForFolder::NextPart(QString& S, const QString& Sep)
 {
     const qsizetype at = S.indexOf(Sep);
-    const QString part = S.left(at + Sep.size());
+    QString part = S.left(at + Sep.size());
     S = S.mid(at + Sep.size());
     return part;
 }

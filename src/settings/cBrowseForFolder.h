@@ -5,7 +5,7 @@
 class cBrowseForFolder {
 public:
     // The path without a trailing "/", or "NO!" when the folder cannot be resolved.
-    QString GetFolderPath(qint32 FolderToGet);
+    static QString GetFolderPath(qint32 FolderToGet);
 
     // Creates the missing levels of P, the root first; false when P has no level below the
     // root to create. Failures of single levels (it exists, no access) are ignored.

@@ -47,7 +47,7 @@ bool ÄrTerminalServer()
 
 QString SpecialMapp(qint32 csidl)
 {
-    return cBrowseForFolder().GetFolderPath(csidl);
+    return cBrowseForFolder::GetFolderPath(csidl);
 }
 
 void Main()

@@ -98,8 +98,8 @@ void clsListView::ItemClick(vb::ListItem* Item)
 
 void clsListView::Scroll(long amount, short rows)
 {
-    const int dx = int(std::lround(amount * TwipsPerPixelX(m_list)));
-    const int dy = int(std::lround(rows * m_rowHeight / TwipsPerPixelY(m_list)));
+    const int dx = int(std::lround(double(amount) * TwipsPerPixelX(m_list)));
+    const int dy = int(std::lround(double(rows) * double(m_rowHeight) / TwipsPerPixelY(m_list)));
     m_list->horizontalScrollBar()->setValue(m_list->horizontalScrollBar()->value() + dx);
     m_list->verticalScrollBar()->setValue(m_list->verticalScrollBar()->value() + dy);
 }

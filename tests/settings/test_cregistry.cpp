@@ -97,18 +97,18 @@ private slots:
     {
         const QString documents = qEnvironmentVariable("HOME") + QStringLiteral("/Documents");
         QDir(documents).removeRecursively();
-        QCOMPARE(cBrowseForFolder().GetFolderPath(5), documents);
+        QCOMPARE(cBrowseForFolder::GetFolderPath(5), documents);
         QVERIFY(QFileInfo(documents).isDir());
 
         const QString shared = testenv::Root() + QStringLiteral("/share/deeper/data");
         qputenv("XDG_DATA_DIRS", (shared + QStringLiteral(":/usr/share")).toUtf8());
-        QCOMPARE(cBrowseForFolder().GetFolderPath(35), shared);
+        QCOMPARE(cBrowseForFolder::GetFolderPath(35), shared);
         QVERIFY(QFileInfo(shared).isDir());
 
-        QCOMPARE(cBrowseForFolder().GetFolderPath(7), QStringLiteral("NO!"));
+        QCOMPARE(cBrowseForFolder::GetFolderPath(7), QStringLiteral("NO!"));
         // A folder that is the root leaves nothing to create.
         qputenv("XDG_DATA_DIRS", "/");
-        QCOMPARE(cBrowseForFolder().GetFolderPath(35), QStringLiteral("NO!"));
+        QCOMPARE(cBrowseForFolder::GetFolderPath(35), QStringLiteral("NO!"));
         qputenv("XDG_DATA_DIRS", (testenv::Root() + QStringLiteral("/share")).toUtf8());
     }
 

@@ -419,7 +419,7 @@ int Run(const QStringList& arguments, QTextStream& out, QTextStream& err)
         (arguments.isEmpty() ? err : out) << UsageText();
         return arguments.isEmpty() ? ExitUsage : ExitOk;
     }
-    const QString command = arguments.first();
+    const QString& command = arguments.first();
     static const QStringList commands = {QStringLiteral("init"), QStringLiteral("seed"), QStringLiteral("list"),
                                          QStringLiteral("info")};
     if (command == QLatin1String("demo")) {
@@ -438,7 +438,7 @@ int Run(const QStringList& arguments, QTextStream& out, QTextStream& err)
         err << msg::MissingPath() << Qt::endl;
         return ExitUsage;
     }
-    const QString path = arguments.at(1);
+    const QString& path = arguments.at(1);
     const QStringList rest = arguments.mid(2);
     try {
         if (command == QLatin1String("init"))

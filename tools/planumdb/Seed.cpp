@@ -213,7 +213,8 @@ SeedCounts Seed(booking::DBFunk& db, const SeedOptions& options, const std::func
             }
             post.StartTid(start);
             post.SlutTid(end);
-            post.Minuter(double(start.secsTo(end) / 60 - 60 * post.Antal()));
+            const qint64 minutes = start.secsTo(end) / 60; // whole minutes
+            post.Minuter(double(minutes - 60LL * post.Antal()));
             if (dice.Chance(2)) {
                 post.Aktiv(false);
                 post.Status(3);

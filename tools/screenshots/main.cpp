@@ -89,7 +89,7 @@ int main(int argc, char** argv)
 
     vb::MsgBoxRecorder quiet; // a message box must not stop the pictures
     vb::SetEndHandler([](int) {});
-    for (const QString lang : {QStringLiteral("EN"), QStringLiteral("SV")}) {
+    for (const QString& lang : {QStringLiteral("EN"), QStringLiteral("SV")}) {
         ResetProgramState();
         gsIniFil = home.path() + QStringLiteral("/Planum.ini");
         QFile::remove(gsIniFil);
