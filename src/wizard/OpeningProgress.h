@@ -18,6 +18,7 @@ public:
     // Shows every calendar opening that reads files while it exists (one for the program).
     explicit OpeningProgress(QWidget* parent);
     ~OpeningProgress() override;
+    Q_DISABLE_COPY_MOVE(OpeningProgress)
 
     // The calendar library's report: files read of those to read.
     void Calendar(const QString& location, qint64 done, qint64 total);

@@ -21,9 +21,9 @@ namespace {
 enum class Write { Joined, Replaced, Number, Terms };
 
 struct Field {
-    const char* name;
+    const char* name = nullptr;
     std::optional<PostText> text; // the text property behind the name; none for the terms
-    Write write;
+    Write write = Write::Joined;
 };
 
 // The fields a mapping can name. "Pris" and "Följesedelsnr" share one property.
@@ -82,7 +82,7 @@ QString TermsText(qint16 terms)
 }
 } // namespace
 
-QString frmWizard::SättDelVärde(const QString& fält, const DBPost& post) const
+QString frmWizard::SättDelVärde(const QString& fält, const DBPost& post)
 {
     if (fält == QLatin1String("Starttid"))
         return FormatGeneralDate(post.StartTid());
@@ -93,7 +93,7 @@ QString frmWizard::SättDelVärde(const QString& fält, const DBPost& post) cons
         return QString();
     if (field->write == Write::Terms)
         return TermsText(post.Betalningsvillkor());
-    const QString value = post.Text(*field->text);
+    QString value = post.Text(*field->text);
     if (fält == QLatin1String("Kundnamn") && value.isEmpty())
         return QStringLiteral("<Ej angiven>");
     return value;

@@ -33,7 +33,6 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <cmath>
-#include <cstdio>
 
 using namespace vb;
 
@@ -366,7 +365,7 @@ void frmWizard::FyllImportLista()
     }
 }
 
-bool frmWizard::ÄrÖverförd(const AppointmentRec& rec) const
+bool frmWizard::ÄrÖverförd(const AppointmentRec& rec)
 {
     // Made by an export of ours: one of the three marker fields holds a number.
     return IsNumeric(rec.ReminderSoundFile) || IsNumeric(rec.BillingInformation) || IsNumeric(rec.Mileage);

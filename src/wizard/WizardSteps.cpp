@@ -135,7 +135,7 @@ void frmWizard::cmdNav_Click(int Index)
                 break;
             }
             case 3: {
-                short target;
+                short target = 0;
                 if (miAktuelltSteg == 1 && ValdTypRöd()) {
                     target = 3;
                 } else {

@@ -366,7 +366,7 @@ bool frmWizard::UtförImport(booking::DBFunk& db)
             continue;
         const qint32 key = PlanumNyckel(row);
         const QString what = ImportPostNamn(i);
-        if (!progress.Next(m_handled, [&] { return what; }))
+        if (!progress.Next(m_handled, [&]() -> const QString& { return what; }))
             return true; // the person stopped the run: what was done stands
         std::optional<booking::DBPost> post, före;
         bool asNew = true;
@@ -415,7 +415,8 @@ bool frmWizard::UtförImport(booking::DBFunk& db)
             ++m_handled;
             continue;
         }
-        post->Minuter(double(post->StartTid().secsTo(post->SlutTid()) / 60) - 60.0 * post->Antal());
+        const qint64 minutes = post->StartTid().secsTo(post->SlutTid()) / 60; // whole minutes
+        post->Minuter(double(minutes) - 60.0 * post->Antal());
         const bool clash = db.Krockar(post->PersonID(), post->StartTid(), post->SlutTid(), true, post->Status(),
                                       QString::number(post->Nyckel()));
         // Updating the bookings the appointments came from saves a clash all the same, and so do

@@ -19,11 +19,14 @@ public:
     ~frmAvslutning() override;
     Q_DISABLE_COPY_MOVE(frmAvslutning)
 
-    // The controls the wizard and its tests answer the dialog through.
+    // The controls the wizard and its tests answer the dialog through: the dialog is the
+    // wizard's own, filled and read by it.
+    // NOLINTBEGIN(cppcoreguidelines-non-private-member-variables-in-classes)
     QCheckBox* chkSlut;
     QLabel* lblConfirm;
     QPushButton* cmdOK;
     QListWidget* lstEjKlara;
+    // NOLINTEND(cppcoreguidelines-non-private-member-variables-in-classes)
 
     void Form_Load();
     void cmdOk_Click();

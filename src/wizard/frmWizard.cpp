@@ -57,57 +57,33 @@ void ForgetWizard()
     g_wizard = nullptr;
 }
 
-frmWizard::frmWizard(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::frmWizard>())
+namespace {
+// The generated controls exist before the aliases below are taken from them.
+std::unique_ptr<Ui::frmWizard> MadeUi(QWidget* form)
 {
-    ui->setupUi(this);
+    auto ui = std::make_unique<Ui::frmWizard>();
+    ui->setupUi(form);
+    return ui;
+}
+} // namespace
+
+frmWizard::frmWizard(QWidget* parent)
+    : QWidget(parent), ui(MadeUi(this)),
+      fraStep{ui->fraStep_0, ui->fraStep_1, ui->fraStep_2, ui->fraStep_3, ui->fraStep_4},
+      cmdNav{nullptr, ui->cmdNav_1, ui->cmdNav_2, ui->cmdNav_3, ui->cmdNav_4},
+      cboProfiler{ui->cboProfiler_0, ui->cboProfiler_1}, cmdAlla{ui->cmdAlla_0, ui->cmdAlla_1},
+      lblStep{ui->lblStep_0, ui->lblStep_1, ui->lblStep_2, ui->lblStep_3, nullptr, ui->lblStep_5},
+      lblDiv{ui->lblDiv_0, ui->lblDiv_1}, optImport(ui->optImport), optExport(ui->optExport),
+      optKalender(ui->optKalender), optNotering(ui->optNotering), optUppgifter(ui->optUppgifter),
+      chkPlanumBokningar(ui->chkPlanumBokningar), chkOverLapp(ui->chkOverLapp), chkAnvändNyckel(ui->chkAnvändNyckel),
+      txtDB(ui->txtDB), cmdDB(ui->cmdDB), cmdProfilerTaBort(ui->cmdProfilerTaBort), cmdLäggTill(ui->cmdLäggTill),
+      cmdTaBort(ui->cmdTaBort), cmdTaBortAlla(ui->cmdTaBortAlla), dtpStartTid(ui->dtpStartTid),
+      dtpSlutTid(ui->dtpSlutTid), cboResurser(ui->cboResurser), lvVisa(ui->lvVisa), lvwStatus(ui->lvwStatus),
+      lvKopplingar(ui->lvKopplingar), lstResurser(ui->lstResurser), lstFält(ui->lstFält), lstOutLook(ui->lstOutLook),
+      lblValdTyp(ui->lblValdTyp), lblStatusKoll(ui->lblStatusKoll), imgFrånPlanum(ui->imgFrånPlanum),
+      imgTillPlanum(ui->imgTillPlanum)
+{
     setAttribute(Qt::WA_DeleteOnClose);
-    fraStep[0] = ui->fraStep_0;
-    fraStep[1] = ui->fraStep_1;
-    fraStep[2] = ui->fraStep_2;
-    fraStep[3] = ui->fraStep_3;
-    fraStep[4] = ui->fraStep_4;
-    cmdNav[1] = ui->cmdNav_1;
-    cmdNav[2] = ui->cmdNav_2;
-    cmdNav[3] = ui->cmdNav_3;
-    cmdNav[4] = ui->cmdNav_4;
-    cboProfiler[0] = ui->cboProfiler_0;
-    cboProfiler[1] = ui->cboProfiler_1;
-    cmdAlla[0] = ui->cmdAlla_0;
-    cmdAlla[1] = ui->cmdAlla_1;
-    lblStep[0] = ui->lblStep_0;
-    lblStep[1] = ui->lblStep_1;
-    lblStep[2] = ui->lblStep_2;
-    lblStep[3] = ui->lblStep_3;
-    lblStep[5] = ui->lblStep_5;
-    lblDiv[0] = ui->lblDiv_0;
-    lblDiv[1] = ui->lblDiv_1;
-    optImport = ui->optImport;
-    optExport = ui->optExport;
-    optKalender = ui->optKalender;
-    optNotering = ui->optNotering;
-    optUppgifter = ui->optUppgifter;
-    chkPlanumBokningar = ui->chkPlanumBokningar;
-    chkOverLapp = ui->chkOverLapp;
-    chkAnvändNyckel = ui->chkAnvändNyckel;
-    txtDB = ui->txtDB;
-    cmdDB = ui->cmdDB;
-    cmdProfilerTaBort = ui->cmdProfilerTaBort;
-    cmdLäggTill = ui->cmdLäggTill;
-    cmdTaBort = ui->cmdTaBort;
-    cmdTaBortAlla = ui->cmdTaBortAlla;
-    dtpStartTid = ui->dtpStartTid;
-    dtpSlutTid = ui->dtpSlutTid;
-    cboResurser = ui->cboResurser;
-    lvVisa = ui->lvVisa;
-    lvwStatus = ui->lvwStatus;
-    lvKopplingar = ui->lvKopplingar;
-    lstResurser = ui->lstResurser;
-    lstFält = ui->lstFält;
-    lstOutLook = ui->lstOutLook;
-    lblValdTyp = ui->lblValdTyp;
-    lblStatusKoll = ui->lblStatusKoll;
-    imgFrånPlanum = ui->imgFrånPlanum;
-    imgTillPlanum = ui->imgTillPlanum;
 
     const QString pickerFormat = ShortDateFormat() + QLatin1Char(' ') + ShortTimeFormat();
     dtpStartTid->setDisplayFormat(pickerFormat);
@@ -197,7 +173,7 @@ void frmWizard::Form_Load()
             mbKanSlutföra = false;
 
             // A calendar whose opening reads many files (the first time) shows how far it has come.
-            if (!findChild<OpeningProgress*>())
+            if (findChild<OpeningProgress*>() == nullptr)
                 new OpeningProgress(this);
             if (!TrapVoid([&] { oOutLook = std::make_unique<COutLook>(this, gbOutlookOK, &kAdapterTexter); },
                           WizardErr("Form_Load"))) {
@@ -250,7 +226,7 @@ void frmWizard::Form_Load()
             if (gbAuto && (arg.letter == u'd' || arg.letter == u'w')) {
                 dtpSlutTid->setDateTime(startHour);
                 dtpStartTid->setDateTime(arg.letter == u'd' ? startHour.addDays(-arg.count)
-                                                            : startHour.addDays(-7 * arg.count));
+                                                            : startHour.addDays(-7LL * arg.count));
             } else {
                 dtpStartTid->setDateTime(startHour);
                 dtpSlutTid->setDateTime(startHour.addDays(1));

@@ -46,6 +46,7 @@ class frmWizard : public QWidget, public IDatumFonster {
 public:
     explicit frmWizard(QWidget* parent = nullptr);
     ~frmWizard() override;
+    Q_DISABLE_COPY_MOVE(frmWizard)
 
     // The window of the calendar search: the two date pickers.
     QDate StartTid() const override;
@@ -62,7 +63,7 @@ public:
     // Whether the transfer may start (asks about an empty mapping list).
     bool CheckOk();
     // The configured database path, which also becomes gsDataBas.
-    QString DBSökväg();
+    static QString DBSökväg();
     // Fills lstOutLook for the chosen kind of item.
     void OutLookFält();
 
@@ -76,10 +77,10 @@ public:
     void chkAnvändNyckel_Click();
 
     // Booking field values
-    QString SättDelVärde(const QString& fält, const booking::DBPost& post) const;
+    static QString SättDelVärde(const QString& fält, const booking::DBPost& post);
     void EgnaVal(booking::DBPost& post, int row);
     QString FältVärde(int row, const QString& rubrik) const;
-    qint32 PlanumNyckel(vb::ListItem* row);
+    static qint32 PlanumNyckel(vb::ListItem* row);
 
     // The transfer and the finish dialog
     bool Utför();
@@ -121,12 +122,12 @@ private:
     // The generated form; the controls below are its widgets under their own names, control
     // arrays as arrays of pointers.
     std::unique_ptr<Ui::frmWizard> ui;
-    QGroupBox* fraStep[5] = {};
-    QPushButton* cmdNav[5] = {};    // 1 Cancel, 2 Previous, 3 Next, 4 Finish
-    QComboBox* cboProfiler[2] = {}; // 0 start step, 1 finish step
-    QPushButton* cmdAlla[2] = {};   // 0 clear all, 1 tick all
-    QLabel* lblStep[6] = {};
-    QLabel* lblDiv[2] = {};
+    QGroupBox* fraStep[5];
+    QPushButton* cmdNav[5];    // 1 Cancel, 2 Previous, 3 Next, 4 Finish
+    QComboBox* cboProfiler[2]; // 0 start step, 1 finish step
+    QPushButton* cmdAlla[2];   // 0 clear all, 1 tick all
+    QLabel* lblStep[6];
+    QLabel* lblDiv[2];
     QRadioButton *optImport, *optExport, *optKalender, *optNotering, *optUppgifter;
     QCheckBox *chkPlanumBokningar, *chkOverLapp, *chkAnvändNyckel;
     QLineEdit* txtDB;
@@ -205,7 +206,7 @@ private:
     void LogUnattendedRun() const;
     void FyllExportLista();
     void FyllImportLista();
-    bool ÄrÖverförd(const AppointmentRec& rec) const;
+    static bool ÄrÖverförd(const AppointmentRec& rec);
     void UtförExport(booking::DBFunk& db);
     bool UtförImport(booking::DBFunk& db);
     // The rows a transfer handles: the ticked ones, or every row.
