@@ -116,7 +116,8 @@ void frmWizard::MakeColumns(int set)
             if (set == 1) {
                 const int q = Part(w, 5);
                 lvVisa->AddColumn(T("R2252"), q - 50);
-                lvVisa->AddColumn(T("R2247"), q - 50);
+                // Found by the import under R2247's text whatever title the language shows.
+                lvVisa->AddColumn(SlutRubrik(), q - 50, T("R2247"));
                 lvVisa->AddColumn(T("R2234"), q - 10);
                 lvVisa->AddColumn(T("R2298"), q - 10);
                 lvVisa->AddColumn(T("R2267"), q - 10);

@@ -497,7 +497,7 @@ QString frmWizard::MötesFältNamn(COutLook::Fält fält)
     case COutLook::Fält::Body: return T("R2267");
     case COutLook::Fält::Location: return T("R2234");
     case COutLook::Fält::Start: return T("R2252");
-    case COutLook::Fält::End: return T("R2247");
+    case COutLook::Fält::End: return SlutRubrik();
     }
     return QString();
 }

@@ -38,7 +38,8 @@ QStringList ForeignWords(const QString& lang)
                 "ange",      "antal",     "dagar",    "veckor",     "exempel",  "kör",      "tillbaka",
                 "outlook",   "saknas",    "ingen",    "utför",      "nya",      "ändrade",  "ogiltig",
                 "i",         "kundnamn",  "beställare", "beställningsdatum", "beställningsnummer", "märke",
-                "dokument",  "sluttid",   "leveransadress", "leverans_postadress", "pris", "telefon"};
+                "dokument",  "sluttid",   "leveransadress", "leverans_postadress", "pris", "telefon",
+                "slut",      "plats",     "ämne"};
     return {"the",      "and",      "or",       "select",   "choose",  "booking",  "bookings", "calendar",
             "field",    "fields",   "profile",  "profiles", "delete",  "cancel",   "next",     "previous",
             "finish",   "only",     "new",      "updated",  "unchanged", "with",   "from",     "of",
@@ -46,7 +47,8 @@ QStringList ForeignWords(const QString& lang)
             "existing", "overlapping", "notes", "tasks",    "click",   "transfer", "mapping",  "example",
             "days",     "weeks",    "back",     "cannot",   "find",    "done",     "clear",    "add",
             "remove",   "exit",     "wizard",   "selected", "saved",   "name",     "finished", "map",      "items",
-            "customer", "ordered",  "order",    "document", "delivery", "address", "price",    "note",     "phone"};
+            "customer", "ordered",  "order",    "document", "delivery", "address", "price",    "note",     "phone",
+            "end",      "location", "subject"};
 }
 
 // The words of texts that belong to the other language, each with the text it was found in.
