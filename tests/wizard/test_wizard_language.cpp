@@ -208,18 +208,28 @@ private slots:
         boxTexts << UsageText();
         for (const QString& o : Offenders(boxTexts, lang))
             offenders << QStringLiteral("message: ") + o;
-        // An error of the calendar adapter: its own words around the error's description (which
-        // is the calendar's, not the program's).
-        {
-            const AppointmentRec none = w->Kalender()->GetAppointment(QStringLiteral("[Nothing] = 1"), false);
-            QCOMPARE(none.Body, QString());
+        // Errors of the calendar adapter and of the profile store: their own words around the
+        // error's description (which is the calendar's or the system's, not the program's).
+        const auto ownWords = [&](const QString& module, const QString& where) {
             QCOMPARE(int(f.boxes->Boxes().size()), 1);
             static const QRegularExpression description(QStringLiteral("\\(.*\\)"));
             const QString words = QString(f.boxes->Boxes().front().text).remove(description);
             f.boxes->Clear();
-            QVERIFY2(words.contains(QLatin1String("COutLook")), qPrintable(words));
+            QVERIFY2(words.contains(module), qPrintable(words));
             for (const QString& o : Offenders({words}, lang))
-                offenders << QStringLiteral("calendar message: ") + o;
+                offenders << where + QStringLiteral(": ") + o;
+        };
+        QCOMPARE(w->Kalender()->GetAppointment(QStringLiteral("[Nothing] = 1"), false).Body, QString());
+        ownWords(QStringLiteral("COutLook"), QStringLiteral("calendar message"));
+        {
+            const QString ini = gsIniFil;
+            const QString notAFolder = testenv::Root() + QStringLiteral("/not-a-folder-%1").arg(n);
+            QVERIFY(QFile(notAFolder).open(QIODevice::WriteOnly));
+            gsIniFil = notAFolder + QStringLiteral("/Planum.ini");
+            QString name = QStringLiteral("X2");
+            w->SparaProfil(name);
+            gsIniFil = ini;
+            ownWords(QStringLiteral("modWizard"), QStringLiteral("profile message"));
         }
 
         if (!import && f.Step() == 4) {
