@@ -453,7 +453,7 @@ bool frmWizard::UtförImport(booking::DBFunk& db)
                     else
                         db.SparaPost(*post, asNew, number, result);
                 }))
-                error = refused->Description().isEmpty() ? QStringLiteral("error %1").arg(refused->Number())
+                error = refused->Description().isEmpty() ? SpråkText("R6333", "fel %1").arg(refused->Number())
                                                          : refused->Description();
             db.Överlapp(overlapsAllowed);
             if (!error.isEmpty()) {
