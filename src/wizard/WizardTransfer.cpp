@@ -462,7 +462,10 @@ bool frmWizard::UtförImport(booking::DBFunk& db)
                     return false;
             } else if (result == 0) {
                 ++m_done;
-                Utfall(asNew ? Utfallsslag::Ny : Utfallsslag::Ändras, what, fält.join(QStringLiteral(", ")));
+                QStringList visade;
+                for (const QString& f : fält)
+                    visade << VisatPostFältNamn(f);
+                Utfall(asNew ? Utfallsslag::Ny : Utfallsslag::Ändras, what, visade.join(QStringLiteral(", ")));
                 // A new booking from an appointment that carried no number: mark the appointment
                 // with it, so that the next import updates this booking instead of making another.
                 if (key < 0 && !m_plan) {
