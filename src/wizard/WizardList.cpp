@@ -327,7 +327,8 @@ void frmWizard::FyllImportLista()
     const bool onlyOwn = chkPlanumBokningar->isChecked() && !gbAuto;
     int n = 1;
     // Read from the language file once, not once a row.
-    const QString ownTip = T("R2236"), foreignTip = T("R2235"), foreignText = T("R2194");
+    const QString ownTip = T("R2236"), foreignTip = T("R2235"), foreignText = T("R2194"),
+                  foreignEnd = SpråkText("R6334", "Ej från Planum!");
     std::optional<vb::ListView::Fill> fill(lvVisa);
     do {
         if ((!onlyOwn || ÄrÖverförd(rec)) && !rec.Start.isEmpty()) {
@@ -341,7 +342,7 @@ void frmWizard::FyllImportLista()
             mItem->SetForeColor(own ? QColor(0, 0, 255) : QColor(255, 0, 0));
             mItem->setToolTip(0, own ? ownTip : foreignTip);
             const QString foreign = own ? QString() : foreignText;
-            mItem->SetSubItem(1, ListTime(end), QString(), own ? QString() : QStringLiteral("Ej från Planum!"));
+            mItem->SetSubItem(1, ListTime(end), QString(), own ? QString() : foreignEnd);
             SetListTime(mItem, 1, end);
             mItem->SetSubItem(2, ListText(rec.Location), QString(), foreign);
             mItem->SetSubItem(3, ListText(rec.Subject), QString(), foreign);

@@ -69,10 +69,10 @@ QStringList Offenders(const QStringList& texts, const QString& lang)
     return found;
 }
 
-// Every text of a window a person can see now: captions, titles, tool tips, column headers and
-// the entries of lists that the program fills itself (the field lists and the mappings). Lists of
-// data (bookings, resources, statuses from the database) are left out: they are in whatever
-// language they were written.
+// Every text of a window a person can see now: captions, titles, tool tips (of rows too), column
+// headers and the entries of lists that the program fills itself (the field lists and the
+// mappings). The entries of lists of data (bookings, resources, statuses from the database) are
+// left out: they are in whatever language they were written.
 QStringList VisibleTexts(QWidget* window)
 {
     static const QStringList dataLists = {QStringLiteral("lvVisa"), QStringLiteral("lvwStatus"),
@@ -92,8 +92,12 @@ QStringList VisibleTexts(QWidget* window)
             texts << g->title();
         if (auto* tree = qobject_cast<QTreeWidget*>(w)) {
             for (int c = 0; c < tree->columnCount(); ++c)
-                if (!tree->isColumnHidden(c) && tree->header()->sectionSize(c) > 0)
+                if (!tree->isColumnHidden(c) && tree->header()->sectionSize(c) > 0) {
                     texts << tree->headerItem()->text(c);
+                    // The tool tips of the rows are the program's, whatever the rows hold.
+                    for (int r = 0; r < tree->topLevelItemCount(); ++r)
+                        texts << tree->topLevelItem(r)->toolTip(c);
+                }
         }
         if (dataLists.contains(w->objectName()))
             continue;
