@@ -23,13 +23,13 @@ QString Fel(const ErrObject& e, const char* procedure)
 
 QString Application::Beskrivning() // NOLINT(readability-convert-member-functions-to-static): the host calls it on the object
 {
-    return Trap([] { return QStringLiteral("&Outlook integration"); }, QString(),
+    return Trap([] { return SpråkText("R6335", "&Outlook integration"); }, QString(),
                 [](const ErrObject& e) { return Fel(e, "Beskrivning"); });
 }
 
 QString Application::ToolTip() // NOLINT(readability-convert-member-functions-to-static): the host calls it on the object
 {
-    return Trap([] { return QStringLiteral("Kör Planum Outlook Guide"); }, QString(),
+    return Trap([] { return SpråkText("R6336", "Kör Planum Outlook Guide"); }, QString(),
                 [](const ErrObject& e) { return Fel(e, "ToolTip"); });
 }
 
