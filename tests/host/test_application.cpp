@@ -31,7 +31,7 @@ private slots:
         SetEndHandler({});
     }
 
-    void texts_data()
+    void texts_data() // NOLINT(readability-convert-member-functions-to-static): QTest calls its slots on the object
     {
         QTest::addColumn<QString>("lang");
         QTest::addColumn<QString>("caption");
