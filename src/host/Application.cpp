@@ -11,22 +11,26 @@
 using namespace vb;
 
 namespace {
-QString Tail(const char* procedure)
+// "Felnr N (desc) i procedur P i Class Module Application", in the language in use.
+QString Fel(const ErrObject& e, const char* procedure)
 {
-    return QStringLiteral(") i procedur ") + QLatin1String(procedure) + QStringLiteral(" i Class Module Application");
+    return ErrText(SpråkText("R6329", "Felnr") + QLatin1Char(' '), e,
+                   QStringLiteral(") ") + SpråkText("R6330", "i procedur") + QLatin1Char(' ') +
+                       QLatin1String(procedure) + QLatin1Char(' ') + SpråkText("R6326", "i Class Module") +
+                       QStringLiteral(" Application"));
 }
 } // namespace
 
 QString Application::Beskrivning() // NOLINT(readability-convert-member-functions-to-static): the host calls it on the object
 {
-    return Trap([] { return QStringLiteral("&Outlook integration"); }, QString(),
-                [](const ErrObject& e) { return ErrText(QStringLiteral("Felnr "), e, Tail("Beskrivning")); });
+    return Trap([] { return SpråkText("R6335", "&Outlook integration"); }, QString(),
+                [](const ErrObject& e) { return Fel(e, "Beskrivning"); });
 }
 
 QString Application::ToolTip() // NOLINT(readability-convert-member-functions-to-static): the host calls it on the object
 {
-    return Trap([] { return QStringLiteral("Kör Planum Outlook Guide"); }, QString(),
-                [](const ErrObject& e) { return ErrText(QStringLiteral("Felnr "), e, Tail("ToolTip")); });
+    return Trap([] { return SpråkText("R6336", "Kör Planum Outlook Guide"); }, QString(),
+                [](const ErrObject& e) { return Fel(e, "ToolTip"); });
 }
 
 bool Application::Anrop(qint32 /*ID*/, QString* Returvärde) // NOLINT(readability-convert-member-functions-to-static): as above
@@ -46,8 +50,9 @@ bool Application::Anrop(qint32 /*ID*/, QString* Returvärde) // NOLINT(readabili
         return true;
     } catch (...) {
         if (Returvärde)
-            *Returvärde = QStringLiteral("Fel från ") + QGuiApplication::applicationDisplayName() +
-                          QStringLiteral("\r\n") + ErrText(QStringLiteral("Felnr "), CurrentError(), Tail("Anrop"));
+            *Returvärde = SpråkText("R6331", "Fel från") + QLatin1Char(' ') +
+                          QGuiApplication::applicationDisplayName() + QStringLiteral("\r\n") +
+                          Fel(CurrentError(), "Anrop");
         return false;
     }
 }

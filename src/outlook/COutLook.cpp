@@ -16,12 +16,6 @@ namespace {
 const QString kCrLf = QStringLiteral("\r\n");
 constexpr long kErrObjectNotSet = 91;
 
-// An error in a few words, for the list of items not done.
-QString Beskrivning(const vb::ErrObject& e)
-{
-    return e.Description().isEmpty() ? QStringLiteral("error %1").arg(e.Number()) : e.Description();
-}
-
 [[noreturn]] void IngenSökning()
 {
     vb::Raise(kErrObjectNotSet, QStringLiteral("Object variable or With block variable not set"));
@@ -54,6 +48,12 @@ QString COutLook::Ord(IOutLookTexter::Ord ord, const QString& builtIn) const
 {
     const QString text = m_texter != nullptr ? m_texter->Text(ord) : QString();
     return text.isEmpty() ? builtIn : text;
+}
+
+QString COutLook::Beskrivning(const vb::ErrObject& e) const
+{
+    return e.Description().isEmpty() ? Ord(IOutLookTexter::Ord::FelNummer, QStringLiteral("fel %1")).arg(e.Number())
+                                     : e.Description();
 }
 
 // The messages of this class, in its own words.
@@ -533,7 +533,8 @@ QString COutLook::LinkAppointment(const QString& entryId, const QDateTime& start
         while (item && item.EntryID() != entryId)
             item = items.FindNext();
         if (!item)
-            return QStringLiteral("the appointment %1 is no longer in the calendar").arg(entryId);
+            return Ord(IOutLookTexter::Ord::InteKvar, QStringLiteral("mötet %1 finns inte längre i kalendern"))
+                .arg(entryId);
         item.SetBillingInformation(marker);
         item.SetMileage(marker);
         item.SetReminderSoundFile(marker);

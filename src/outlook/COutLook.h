@@ -70,6 +70,8 @@ public:
     enum class Ord {
         IClassModule, // "i Class Module", naming the class after the procedure in error messages
         IngenKontakt, // "Kan inte skapa kontakt med Outlook!", the description of the 429 on creation
+        InteKvar,     // "mötet %1 finns inte längre i kalendern": why an appointment could not be linked
+        FelNummer,    // "fel %1": an error that came without a description, in a list of items not done
     };
     IOutLookTexter() = default;
     IOutLookTexter(const IOutLookTexter&) = delete;
@@ -183,6 +185,8 @@ private:
     static QList<Fält> Skillnader(const cal::Item& item, const AppointmentRec& rec, const Tider& tider);
     // The built-in words, or the texter's where it has them.
     QString Ord(IOutLookTexter::Ord ord, const QString& builtIn) const;
+    // An error in a few words, for the list of items not done.
+    QString Beskrivning(const vb::ErrObject& e) const;
     // "Error no: N (desc) in procedure P i Class Module COutLook", in the language in use.
     QString Fel(const vb::ErrObject& e, const QString& procedure) const;
 

@@ -13,6 +13,7 @@ namespace vb {
 
 namespace {
 constexpr int kSubItemKeyRole = Qt::UserRole + 1;
+constexpr int kColumnNameRole = Qt::UserRole + 3; // on the header item, beside the sort value of UserRole + 2
 
 // Gives every row the height the list asks for, so painted bands line up with the rows.
 class RowHeightDelegate : public QStyledItemDelegate {
@@ -139,11 +140,12 @@ ListView::~ListView()
     ClearItems();
 }
 
-void ListView::AddColumn(const QString& header, int widthTwips)
+void ListView::AddColumn(const QString& header, int widthTwips, const QString& name)
 {
     const int column = int(m_columnTwips.size());
     setColumnCount(qMax(column + 1, 1));
     headerItem()->setText(column, header);
+    headerItem()->setData(column, kColumnNameRole, name.isEmpty() ? header : name);
     m_columnTwips.append(widthTwips);
     setColumnWidth(column, qMax(0, TwipsToPixelsX(this, widthTwips)));
 }
@@ -158,6 +160,11 @@ void ListView::ClearColumns()
 QString ListView::ColumnText(int column) const
 {
     return column < ColumnCount() ? headerItem()->text(column) : QString();
+}
+
+QString ListView::ColumnName(int column) const
+{
+    return column < ColumnCount() ? headerItem()->data(column, kColumnNameRole).toString() : QString();
 }
 
 int ListView::ColumnWidthTwips(int column) const

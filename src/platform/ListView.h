@@ -65,12 +65,14 @@ public:
     ListView(const ListView&) = delete;
     ListView& operator=(const ListView&) = delete;
 
-    // Columns
-    void AddColumn(const QString& header, int widthTwips);
+    // Columns. name: what the program finds the column by where its header is shown in the
+    // language in use; without one, the header.
+    void AddColumn(const QString& header, int widthTwips, const QString& name = QString());
     void ClearColumns();
     // The columns the program added (the tree keeps at least one of its own).
     int ColumnCount() const { return int(m_columnTwips.size()); }
     QString ColumnText(int column) const;
+    QString ColumnName(int column) const;
     int ColumnWidthTwips(int column) const;
     void SetColumnWidthTwips(int column, int twips);
     // Fits a column to its contents, and to its header too when useHeader (widths -2 and -1).

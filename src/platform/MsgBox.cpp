@@ -9,7 +9,18 @@ namespace vb {
 namespace {
 ConsoleMsgBoxSink g_console;
 MsgBoxSink* g_sink = nullptr;
+std::function<QString(int)> g_buttonWords;
 } // namespace
+
+void SetButtonWords(std::function<QString(int result)> words)
+{
+    g_buttonWords = std::move(words);
+}
+
+QString ButtonWords(int result)
+{
+    return g_buttonWords ? g_buttonWords(result) : QString();
+}
 
 QString DefaultTitle()
 {

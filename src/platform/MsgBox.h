@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 namespace vb {
 
@@ -68,6 +69,11 @@ const MsgBoxAnswerInfo* FindAnswer(int result); // nullptr for an unknown result
 const MsgBoxIconInfo& FindIcon(int icon);       // "None" for an unknown icon
 
 QString ResultName(int result); // "OK", "Yes", ... or the number
+
+// The caption of an answer's button in the language in use, given by whoever knows the language
+// (this layer knows none); an empty caption leaves the toolkit's own.
+void SetButtonWords(std::function<QString(int result)> words);
+QString ButtonWords(int result);
 QString IconName(int icon);     // "Critical", "Question", ... or "None"
 
 class MsgBoxSink {

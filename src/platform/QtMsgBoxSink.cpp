@@ -32,6 +32,15 @@ QMessageBox::Icon ToIcon(int icon)
 {
     return QMessageBox::Icon(FindIcon(icon).qt);
 }
+
+// Adds the answer's button, captioned in the language in use where it has words for it.
+QAbstractButton* AddButton(QMessageBox& box, int answer)
+{
+    QAbstractButton* button = box.addButton(ToButton(answer));
+    if (const QString words = ButtonWords(answer); !words.isEmpty())
+        button->setText(words);
+    return button;
+}
 } // namespace
 
 int QtMsgBoxSink::Show(const MsgBoxRequest& request)
@@ -40,7 +49,7 @@ int QtMsgBoxSink::Show(const MsgBoxRequest& request)
                     QApplication::activeWindow());
     QHash<QAbstractButton*, int> results;
     for (const int answer : request.Answers())
-        results.insert(box.addButton(ToButton(answer)), answer);
+        results.insert(AddButton(box, answer), answer);
     box.setDefaultButton(ToButton(request.DefaultAnswer()));
     if (request.Answers().contains(vbCancel))
         box.setEscapeButton(ToButton(vbCancel));
@@ -60,7 +69,7 @@ int UnattendedMsgBoxSink::ShowWithCountdown(const MsgBoxRequest& request, int se
                     QApplication::activeWindow());
     QHash<QAbstractButton*, int> results;
     for (const int answer : request.Answers())
-        results.insert(box.addButton(ToButton(answer)), answer);
+        results.insert(AddButton(box, answer), answer);
     QAbstractButton* def = box.button(ToButton(request.DefaultAnswer()));
     box.setDefaultButton(qobject_cast<QPushButton*>(def));
     const QString label = def->text();

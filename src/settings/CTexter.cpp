@@ -3,6 +3,7 @@
 #include "platform/ControlType.h"
 #include "platform/ErrObject.h"
 #include "platform/Ini.h"
+#include "settings/ProgramState.h"
 
 #include <QWidget>
 
@@ -123,4 +124,10 @@ bool CTexter::TextTillControl(QWidget* Control, const QString& TagText, bool Set
                            QStringLiteral(") in procedure TextTillControl in Module mTexter:0\r\n") +
                                Control->objectName());
         });
+}
+
+QString SpråkText(const char* id, const char* swedish)
+{
+    const QString text = goTexter ? goTexter->TextTillAndra(QString::fromLatin1(id)) : QString();
+    return text.isEmpty() ? QString::fromUtf8(swedish) : text;
 }

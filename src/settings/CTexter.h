@@ -26,3 +26,7 @@ private:
 
     QString m_språkfil;
 };
+
+// The text of id in the language in use; swedish, the program's own words, where no language
+// file is read yet or the file lacks the text.
+QString SpråkText(const char* id, const char* swedish);

@@ -21,8 +21,8 @@ auto ModuleError(const char* procedure, const char* after = "")
 {
     return [procedure, after](const ErrObject& e) {
         return ErrText(QStringLiteral("Error no: "), e,
-                       QStringLiteral(") in procedure ") + QString::fromUtf8(procedure) +
-                           QStringLiteral(" i Module modWizard") + QString::fromUtf8(after));
+                       QStringLiteral(") in procedure ") + QString::fromUtf8(procedure) + QLatin1Char(' ') +
+                           SpråkText("R6328", "i Module") + QStringLiteral(" modWizard") + QString::fromUtf8(after));
     };
 }
 } // namespace

@@ -12,10 +12,24 @@
 #include "settings/cBrowseForFolder.h"
 #include "startup/FirstForm.h"
 
+#include <utility>
+
 using namespace vb;
 
 namespace {
 const QString kCrLf = QStringLiteral("\r\n");
+
+// The captions of the message boxes' buttons in the language in use; the toolkit's words for the
+// others and where the language file has none.
+QString KnappOrd(int answer)
+{
+    static constexpr std::pair<int, const char*> kKnappar[] = {
+        {vbOK, "R0898"}, {vbCancel, "R1048"}, {vbYes, "R6337"}, {vbNo, "R6338"}};
+    for (const auto& [knapp, id] : kKnappar)
+        if (knapp == answer && goTexter)
+            return goTexter->TextTillAndra(QString::fromLatin1(id));
+    return QString();
+}
 } // namespace
 
 QString UsageText()
@@ -109,6 +123,7 @@ void Main()
 
         goTexter = std::make_unique<CTexter>();
         goTexter->SetSpråkfil(gsSpråkfil);
+        SetButtonWords(KnappOrd);
 
         if (GetStartMode() == StartMode::Automation)
             return; // the host's call shows the wizard

@@ -2,10 +2,21 @@
 
 #include "platform/ErrObject.h"
 #include "platform/ListView.h"
+#include "settings/CTexter.h"
 
 #include <QFileDialog>
 
 using namespace vb;
+
+namespace {
+// "Error no: N (desc) in procedure P i Module Funktioner", in the language in use.
+QString ModuleError(const ErrObject& e, const char* procedure)
+{
+    return ErrText(QStringLiteral("Error no: "), e,
+                   QStringLiteral(") in procedure ") + QLatin1String(procedure) + QLatin1Char(' ') +
+                       SpråkText("R6328", "i Module") + QStringLiteral(" Funktioner"));
+}
+} // namespace
 
 void SetKolumner(vb::ListView* L)
 {
@@ -18,10 +29,7 @@ void SetKolumner(vb::ListView* L)
                     L->FitColumn(i, true);
             }
         },
-        [](const ErrObject& e) {
-            return ErrText(QStringLiteral("Error no: "), e,
-                           QStringLiteral(") in procedure SetKolumner i Module Funktioner"));
-        });
+        [](const ErrObject& e) { return ModuleError(e, "SetKolumner"); });
 }
 
 QStringList NameFilters(QString filter)
@@ -62,8 +70,5 @@ QString OpenSaveDialog(QWidget* Form, bool Save, long Flags, const QString& Filt
             return dialog.selectedFiles().first();
         },
         QString(),
-        [](const ErrObject& e) {
-            return ErrText(QStringLiteral("Error no: "), e,
-                           QStringLiteral(") in procedure OpenSaveDialog i Module Funktioner"));
-        });
+        [](const ErrObject& e) { return ModuleError(e, "OpenSaveDialog"); });
 }

@@ -10,18 +10,11 @@
 #include <QUrl>
 
 namespace {
-// In the language in use; the built-in Swedish where the language file lacks the key.
-QString T(const char* id, const char* swedish)
-{
-    const QString text = goTexter ? goTexter->TextTillAndra(QString::fromLatin1(id)) : QString();
-    return text.isEmpty() ? QString::fromUtf8(swedish) : text;
-}
-
 QProgressDialog* NewDialog(QWidget* parent, const QString& label)
 {
     auto* dialog = new QProgressDialog(label, QString(), 0, 0, parent);
     dialog->setObjectName(QStringLiteral("dlgOpening"));
-    dialog->setWindowTitle(T("R2307", "Almbro"));
+    dialog->setWindowTitle(SpråkText("R2307", "Almbro"));
     dialog->setCancelButton(nullptr); // an opening cannot be stopped halfway
     dialog->setWindowModality(Qt::WindowModal);
     dialog->setAutoClose(false);
@@ -54,8 +47,8 @@ void OpeningProgress::Calendar(const QString& location, qint64 done, qint64 tota
     emit Reported(done, total);
     if (gbAuto || total <= 0)
         return;
-    const QString label = T("R6200", "Öppnar kalendern %1 ...").arg(location) + QLatin1Char('\n') +
-                          T("R6201", "%1 av %2 filer lästa").arg(done).arg(total);
+    const QString label = SpråkText("R6200", "Öppnar kalendern %1 ...").arg(location) + QLatin1Char('\n') +
+                          SpråkText("R6201", "%1 av %2 filer lästa").arg(done).arg(total);
     // The scale counts in thousands when the files do not fit an int.
     const int scale = total > 1000000000 ? 1000 : 1;
     if (done == 0 || !m_dialog) {
@@ -80,7 +73,7 @@ OpeningProgress::Database::Database(QWidget* parent, const QString& path)
         return;
     const QUrl url(path);
     const QString shown = url.isValid() ? url.toDisplayString(QUrl::RemovePassword) : path;
-    m_dialog = NewDialog(parent, T("R6202", "Öppnar databasen %1 ...").arg(shown));
+    m_dialog = NewDialog(parent, SpråkText("R6202", "Öppnar databasen %1 ...").arg(shown));
     m_dialog->setMinimumDuration(0);
     m_dialog->setValue(0);
     m_dialog->show();

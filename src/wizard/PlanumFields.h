@@ -20,3 +20,7 @@ void SättPlanumFält(vb::ListItem* row, const QListWidgetItem* entry);
 // The name the language in use shows for a booking field name; the name itself when the language
 // has none.
 QString VisatFältNamn(const QString& name);
+// The name the language in use shows for a booking property that an import changes, as
+// booking::Skillnader names it (a database column name): the field's name in the lists where
+// it has one.
+QString VisatPostFältNamn(const QString& property);

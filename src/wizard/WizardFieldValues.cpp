@@ -103,7 +103,7 @@ QString frmWizard::FältVärde(int row, const QString& rubrik) const
 {
     vb::ListItem* item = lvVisa->Item(row);
     for (int column = 0; column < lvVisa->ColumnCount(); ++column) {
-        if (lvVisa->ColumnText(column) != rubrik)
+        if (lvVisa->ColumnName(column) != rubrik)
             continue;
         if (!item)
             Raise(ErrSubscriptOutOfRange);

@@ -115,7 +115,8 @@ void frmWizard::MakeColumns(int set)
             if (set == 1) {
                 const int q = Part(w, 5);
                 lvVisa->AddColumn(T("R2252"), q - 50);
-                lvVisa->AddColumn(T("R2247"), q - 50);
+                // Found by the import under R2247's text whatever title the language shows.
+                lvVisa->AddColumn(SlutRubrik(), q - 50, T("R2247"));
                 lvVisa->AddColumn(T("R2234"), q - 10);
                 lvVisa->AddColumn(T("R2298"), q - 10);
                 lvVisa->AddColumn(T("R2267"), q - 10);
@@ -325,7 +326,8 @@ void frmWizard::FyllImportLista()
     const bool onlyOwn = chkPlanumBokningar->isChecked() && !gbAuto;
     int n = 1;
     // Read from the language file once, not once a row.
-    const QString ownTip = T("R2236"), foreignTip = T("R2235"), foreignText = T("R2194");
+    const QString ownTip = T("R2236"), foreignTip = T("R2235"), foreignText = T("R2194"),
+                  foreignEnd = SpråkText("R6334", "Ej från Planum!");
     std::optional<vb::ListView::Fill> fill(lvVisa);
     do {
         if ((!onlyOwn || ÄrÖverförd(rec)) && !rec.Start.isEmpty()) {
@@ -339,7 +341,7 @@ void frmWizard::FyllImportLista()
             mItem->SetForeColor(own ? QColor(0, 0, 255) : QColor(255, 0, 0));
             mItem->setToolTip(0, own ? ownTip : foreignTip);
             const QString foreign = own ? QString() : foreignText;
-            mItem->SetSubItem(1, ListTime(end), QString(), own ? QString() : QStringLiteral("Ej från Planum!"));
+            mItem->SetSubItem(1, ListTime(end), QString(), own ? QString() : foreignEnd);
             SetListTime(mItem, 1, end);
             mItem->SetSubItem(2, ListText(rec.Location), QString(), foreign);
             mItem->SetSubItem(3, ListText(rec.Subject), QString(), foreign);

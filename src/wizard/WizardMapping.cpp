@@ -74,6 +74,34 @@ QString VisatFältNamn(const QString& name)
     return name;
 }
 
+QString VisatPostFältNamn(const QString& property)
+{
+    // Properties behind a booking field name of another spelling, and those no list names,
+    // with the identifier of their name and the built-in Swedish for a file without it.
+    struct Egenskap {
+        const char* property;
+        const char* fältNamn; // the booking field name, shown as the lists show it
+        const char* id;
+        const char* svenska;
+    };
+    static constexpr Egenskap kEgenskaper[] = {
+        {"StartTid", "Starttid", nullptr, nullptr},
+        {"SlutTid", "Sluttid", nullptr, nullptr},
+        {"Följesedelsnr", "Pris", nullptr, nullptr}, // one property behind both names
+        {"Status", nullptr, "R2272", "Status"},
+        {"PersonID", nullptr, "R0558", "Resurs"},
+        {"Bokningsnr", nullptr, "R2177", "Bokningsnummer"},
+        {"Minuter", nullptr, "R6413", "Minuter"},
+        {"Betalningsvillkor", nullptr, "R6414", "Betalningsvillkor"},
+    };
+    for (const Egenskap& e : kEgenskaper) {
+        if (property != QString::fromUtf8(e.property))
+            continue;
+        return e.fältNamn ? VisatFältNamn(QString::fromUtf8(e.fältNamn)) : SpråkText(e.id, e.svenska);
+    }
+    return VisatFältNamn(property);
+}
+
 void frmWizard::PlanumFält(bool bImport)
 {
     TrapVoid(

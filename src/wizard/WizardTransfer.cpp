@@ -457,7 +457,7 @@ bool frmWizard::UtförImport(booking::DBFunk& db)
                     else
                         db.SparaPost(*post, asNew, number, result);
                 }))
-                error = refused->Description().isEmpty() ? QStringLiteral("error %1").arg(refused->Number())
+                error = refused->Description().isEmpty() ? SpråkText("R6333", "fel %1").arg(refused->Number())
                                                          : refused->Description();
             db.Överlapp(overlapsAllowed);
             if (!error.isEmpty()) {
@@ -466,7 +466,10 @@ bool frmWizard::UtförImport(booking::DBFunk& db)
                     return false;
             } else if (result == 0) {
                 ++m_done;
-                Utfall(asNew ? Utfallsslag::Ny : Utfallsslag::Ändras, what, fält.join(QStringLiteral(", ")));
+                QStringList visade;
+                for (const QString& f : fält)
+                    visade << VisatPostFältNamn(f);
+                Utfall(asNew ? Utfallsslag::Ny : Utfallsslag::Ändras, what, visade.join(QStringLiteral(", ")));
                 // A new booking from an appointment that carried no number: mark the appointment
                 // with it, so that the next import updates this booking instead of making another.
                 if (key < 0 && !m_plan) {
@@ -501,7 +504,7 @@ QString frmWizard::MötesFältNamn(COutLook::Fält fält)
     case COutLook::Fält::Body: return T("R2267");
     case COutLook::Fält::Location: return T("R2234");
     case COutLook::Fält::Start: return T("R2252");
-    case COutLook::Fält::End: return T("R2247");
+    case COutLook::Fält::End: return SlutRubrik();
     }
     return QString();
 }

@@ -38,6 +38,10 @@ public:
             return T("R6326");
         case Ord::IngenKontakt:
             return T("R2217");
+        case Ord::InteKvar:
+            return T("R6332");
+        case Ord::FelNummer:
+            return T("R6333");
         }
         return {};
     }

@@ -3,6 +3,7 @@
 #include "support/AlmbroProcess.h"
 
 #include <QDirIterator>
+#include <algorithm>
 #include <QRegularExpression>
 
 using namespace testenv;
@@ -71,6 +72,41 @@ class TestAlmbroPlan : public QObject {
                  0);
     }
 
+    // Another program edits the text of one appointment an export made; Lang chooses the
+    // language of the runs that follow.
+    static bool EditAppointmentText(const QByteArray& lang)
+    {
+        QDirIterator it(AppointmentFolder(), {QStringLiteral("*.ics")}, QDir::Files);
+        while (it.hasNext()) {
+            QFile f(it.next());
+            if (f.fileName().endsWith(QLatin1String(kForeign)) || !f.open(QIODevice::ReadOnly))
+                continue;
+            const QString ics = QString::fromUtf8(f.readAll());
+            f.close();
+            // One the import lists: over before today (a long booking may reach past it).
+            static const QRegularExpression end(QStringLiteral("\r\nDTEND[^:\r]*:(\\d{8})"));
+            if (QDate::fromString(end.match(ics).captured(1), QStringLiteral("yyyyMMdd")) >= QDate::currentDate())
+                continue;
+            // The event's own text, not its reminder's; an event without one gets one.
+            const qsizetype alarm = ics.indexOf(QLatin1String("BEGIN:VALARM"));
+            QString edited = alarm < 0 ? ics : ics.left(alarm);
+            static const QRegularExpression description(QStringLiteral("\r\nDESCRIPTION:[^\r]*(\r\n [^\r]*)*"));
+            edited.remove(description);
+            edited.replace(QStringLiteral("BEGIN:VEVENT\r\n"), QStringLiteral("BEGIN:VEVENT\r\nDESCRIPTION:Edited in "
+                                                                               "another program ") +
+                                                                  QString::fromLatin1(lang) + QStringLiteral("\r\n"));
+            edited += alarm < 0 ? QString() : ics.mid(alarm);
+            QFile ini(PlanumDocuments() + QStringLiteral("/Planum.ini"));
+            if (!ini.open(QIODevice::ReadOnly))
+                return false;
+            QString text = QString::fromUtf8(ini.readAll());
+            ini.close();
+            text.replace(QRegularExpression(QStringLiteral("\nLang=\\w+")), QStringLiteral("\nLang=") + QString::fromLatin1(lang));
+            return WriteFile(f.fileName(), edited.toUtf8()) && WriteIni(text.toUtf8(), false);
+        }
+        return false;
+    }
+
     static bool AddForeignAppointment()
     {
         return WriteFile(AppointmentFolder() + QLatin1Char('/') + QLatin1String(kForeign),
@@ -102,6 +138,8 @@ private slots:
         QTest::newRow("export again: all unchanged") << "" << "Export" << QStringList{"/PLAN"};
         QTest::newRow("import with a foreign appointment") << "foreign" << "import" << QStringList{"--plan"};
         QTest::newRow("import again") << "" << "import" << QStringList{"/plan"};
+        QTest::newRow("import of an edited text, English") << "EN" << "import" << QStringList{"/plan"};
+        QTest::newRow("import of an edited text, Swedish") << "SV" << "import" << QStringList{"/plan"};
     }
     void planThenRun()
     {
@@ -112,6 +150,8 @@ private slots:
             ChangeOneBooking();
         else if (change == QLatin1String("foreign"))
             QVERIFY(AddForeignAppointment());
+        else if (change.size() == 2)
+            QVERIFY(EditAppointmentText(change.toLatin1()));
 
         const QMap<QString, QByteArray> before = Everything();
         const Run plan = Almbro(QStringList{QStringLiteral("/auto"), profile, QStringLiteral("d7")} + flags,
@@ -148,6 +188,14 @@ private slots:
             QVERIFY2(lines.contains(update), qPrintable(lines.join(QLatin1Char('\n'))));
         } else if (profile == QLatin1String("Export") || QTest::currentDataTag() == QLatin1String("import again")) {
             QCOMPARE(planned, (Counts{0, 0, handled, 0}));
+        } else if (change.size() == 2) {
+            // The booking field the text feeds, named as the language in use names it.
+            QCOMPARE(planned, (Counts{0, 1, handled - 1, 0}));
+            const QString update = LangText(change, "R6302") + QStringLiteral(": ");
+            const QString field = QStringLiteral(": ") + LangText(change, "R6411");
+            QVERIFY2(std::any_of(lines.cbegin(), lines.cend(),
+                                 [&](const QString& l) { return l.startsWith(update) && l.endsWith(field); }),
+                     qPrintable(lines.join(QLatin1Char('\n'))));
         } else if (change == QLatin1String("foreign")) {
             QVERIFY2(planned[0] + planned[3] >= 1, qPrintable(plan.out)); // the foreign one: new, or a clash
         }

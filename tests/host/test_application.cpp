@@ -31,12 +31,28 @@ private slots:
         SetEndHandler({});
     }
 
+    void texts_data() // NOLINT(readability-convert-member-functions-to-static): QTest calls its slots on the object
+    {
+        QTest::addColumn<QString>("lang");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("tip");
+        QTest::newRow("English") << "EN" << "&Calendar integration" << "Run the Planum calendar wizard";
+        QTest::newRow("Swedish") << "SV" << "&Outlook integration" << "Kör Planum Outlook Guide";
+        QTest::newRow("before start-up") << "" << "&Outlook integration" << "Kör Planum Outlook Guide";
+    }
     void texts()
     {
+        QFETCH(QString, lang);
+        QFETCH(QString, caption);
+        QFETCH(QString, tip);
+        if (lang.isEmpty())
+            goTexter.reset();
+        else
+            testenv::StartProgram(lang);
         MsgBoxRecorder recorder;
         Application application;
-        QCOMPARE(application.Beskrivning(), QStringLiteral("&Outlook integration"));
-        QCOMPARE(application.ToolTip(), QStringLiteral("Kör Planum Outlook Guide"));
+        QCOMPARE(application.Beskrivning(), caption);
+        QCOMPARE(application.ToolTip(), tip);
         ALMBRO_EXPECT_NO_MORE_BOXES(recorder);
     }
 

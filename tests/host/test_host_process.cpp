@@ -73,9 +73,9 @@ private slots:
     void textsAndNoWindowYet()
     {
         QCOMPARE(Answer(CallAlmbro(Bus(), kApplication, QStringLiteral("Beskrivning"))).toString(),
-                 QStringLiteral("&Outlook integration"));
+                 Text("R6335"));
         QCOMPARE(Answer(CallAlmbro(Bus(), kApplication, QStringLiteral("ToolTip"))).toString(),
-                 QStringLiteral("Kör Planum Outlook Guide"));
+                 Text("R6336"));
         QCOMPARE(Windows(), QStringList());
     }
 

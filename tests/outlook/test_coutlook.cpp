@@ -96,18 +96,24 @@ private slots:
         QTest::addColumn<QString>("contact");
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("description");
+        QTest::addColumn<QString>("gone");
+        QTest::addColumn<QString>("unlinked");
         QTest::newRow("the texter's words")
             << "in Class Module"
             << "Cannot connect to the calendar!"
             << "Error no: 91 (Object variable or With block variable not set) in procedure GetAppointment in Class "
                "Module COutLook"
-            << "Cannot connect to the calendar!";
+            << "Cannot connect to the calendar!"
+            << "the appointment %1 is no longer in the calendar"
+            << "the appointment x1 is no longer in the calendar";
         QTest::newRow("a texter without them")
             << ""
             << ""
             << "Error no: 91 (Object variable or With block variable not set) in procedure GetAppointment i Class "
                "Module COutLook"
-            << "Kan inte skapa kontakt med Outlook!";
+            << "Kan inte skapa kontakt med Outlook!"
+            << ""
+            << "mötet x1 finns inte längre i kalendern";
     }
     void texterWords()
     {
@@ -115,12 +121,18 @@ private slots:
         QFETCH(QString, contact);
         QFETCH(QString, message);
         QFETCH(QString, description);
+        QFETCH(QString, gone);
+        QFETCH(QString, unlinked);
         struct Words : IOutLookTexter {
-            QString module, contact;
-            [[nodiscard]] QString Text(Ord ord) const override { return ord == Ord::IClassModule ? module : contact; }
+            QString module, contact, gone;
+            [[nodiscard]] QString Text(Ord ord) const override
+            {
+                return ord == Ord::IClassModule ? module : ord == Ord::InteKvar ? gone : contact;
+            }
         } words;
         words.module = module;
         words.contact = contact;
+        words.gone = gone;
         vb::MsgBoxRecorder boxes;
         NewStore();
         bool ok = false;
@@ -129,6 +141,9 @@ private slots:
             QVERIFY(ok);
             QCOMPARE(o.GetAppointment(QString(), true).Body, QString());
             ALMBRO_EXPECT_BOX(boxes, message, vb::vbOKOnly, 0, "Almbro");
+            QCOMPARE(o.LinkAppointment(QStringLiteral("x1"), QDateTime(QDate(2026, 12, 7), QTime(9, 0)),
+                                       QStringLiteral("7")),
+                     unlinked);
         }
         const QString file = testenv::Root() + QStringLiteral("/not-a-folder");
         QFile f(file);

@@ -1,6 +1,7 @@
 // Start-up: the command line, the folders, the language marker and code, the first form.
 #include "platform/MsgBox.h"
 #include "platform/Program.h"
+#include "platform/QtMsgBoxSink.h"
 #include "platform/Registry.h"
 #include "settings/CTexter.h"
 #include "settings/ExitStatus.h"
@@ -14,6 +15,8 @@
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
+#include <QMessageBox>
+#include <QTimer>
 #include <QPushButton>
 
 using namespace vb;
@@ -140,16 +143,18 @@ private slots:
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("cancel");
         QTest::addColumn<QString>("title");
+        QTest::addColumn<QStringList>("buttons"); // of a question on screen
         const auto row = [](const char* name, const QByteArray& lang, const char* file, const char* cancel,
-                            const char* title) {
+                            const char* title, const QStringList& buttons) {
             QTest::newRow(name) << lang << QString::fromUtf8(file) << QString::fromUtf8(cancel)
-                                << QString::fromUtf8(title);
+                                << QString::fromUtf8(title) << buttons;
         };
-        row("missing value", QByteArray(), "LangEN.ini", "Cancel", "Almbro");
-        row("blanks", "   ", "LangEN.ini", "Cancel", "Almbro");
-        row("Swedish", "SV", "LangSV.ini", "Avbryt", "Almbro");
-        // A code without a file: every text is empty and the design captions stay.
-        row("unknown code", "FI", "LangFI.ini", "Avbryt", "");
+        row("missing value", QByteArray(), "LangEN.ini", "Cancel", "Almbro", {"&Yes", "&No", "Cancel"});
+        row("blanks", "   ", "LangEN.ini", "Cancel", "Almbro", {"&Yes", "&No", "Cancel"});
+        row("Swedish", "SV", "LangSV.ini", "Avbryt", "Almbro", {"&Ja", "&Nej", "Avbryt"});
+        // A code without a file: every text is empty and the design captions stay; the buttons
+        // keep the toolkit's words.
+        row("unknown code", "FI", "LangFI.ini", "Avbryt", "", {"&Yes", "&No", "Cancel"});
     }
     void languageCode()
     {
@@ -157,6 +162,7 @@ private slots:
         QFETCH(QString, file);
         QFETCH(QString, cancel);
         QFETCH(QString, title);
+        QFETCH(QStringList, buttons);
         InstallLanguageFiles(Documents() + QStringLiteral("/Planum"));
         if (!lang.isNull())
             WriteLang(lang);
@@ -175,6 +181,17 @@ private slots:
         QCOMPARE(cmdCancel->text(), cancel);
         QCOMPARE(form->windowTitle(), title);
         ALMBRO_EXPECT_NO_MORE_BOXES(recorder);
+        QStringList shown;
+        QTimer::singleShot(0, [&shown] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
+                    for (const QMessageBox::StandardButton b : {QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel})
+                        shown << box->button(b)->text();
+                    box->button(QMessageBox::Cancel)->click();
+                }
+        });
+        QCOMPARE(QtMsgBoxSink().Show({QStringLiteral("?"), vbYesNoCancel, QStringLiteral("Almbro")}), int(vbCancel));
+        QCOMPARE(shown, buttons);
         // Closing the wizard (after its question) ends the program.
         const QString question = goTexter->TextTillAndra("R2167") + " " + title + "?";
         recorder.Answer(vbYes);

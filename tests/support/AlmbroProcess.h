@@ -93,12 +93,17 @@ inline Run RunProfile(const QString& profile, const QString& range = QStringLite
     return Almbro({QStringLiteral("/auto"), profile, range}, calendar);
 }
 
-// A text of the English language file, as the runs say it.
-inline QString EnglishText(const char* id)
+// A text of a language file ("EN", "SV"), as the runs say it.
+inline QString LangText(const QString& lang, const char* id)
 {
     CTexter texter;
-    texter.SetSpråkfil(SourceLangDir() + QStringLiteral("/LangEN.ini"));
+    texter.SetSpråkfil(SourceLangDir() + QStringLiteral("/Lang%1.ini").arg(lang));
     return texter.TextTillAndra(QString::fromLatin1(id));
+}
+
+inline QString EnglishText(const char* id)
+{
+    return LangText(QStringLiteral("EN"), id);
 }
 
 // What a run that did all of its count items prints.

@@ -193,7 +193,7 @@ private slots:
         QCOMPARE(plan->text(), T("R6305") + QLatin1Char(' ') + counts(0, 1, ticked - 1, 0));
         QVERIFY2(plan->toolTip().contains(T("R6302") + QStringLiteral(": ") + T("R6002") + QLatin1Char(' ') +
                                           QString::number(changed.Nyckel()) + QStringLiteral(": ") + T("R2298") +
-                                          QStringLiteral(", ") + T("R2247")),
+                                          QStringLiteral(", ") + T("R6327")),
                  qPrintable(plan->toolTip()));
         const auto answeredAgain = AnswerFinishDialog(false);
         testenv::Click(f.ui->cmdNav[4]);

@@ -201,7 +201,7 @@ private slots:
         vb::ListItem* theirs = f.ui->lvVisa->Item(2);
         QCOMPARE(theirs->ForeColor(), QColor(255, 0, 0));
         QCOMPARE(theirs->toolTip(0), T("R2235"));
-        QCOMPARE(theirs->toolTip(1), QStringLiteral("Ej från Planum!"));
+        QCOMPARE(theirs->toolTip(1), T("R6334"));
         QCOMPARE(theirs->toolTip(3), T("R2194"));
         QCOMPARE(w->PlanumNyckel(theirs), -1);
         // A mix: "update existing" cleared and disabled.

@@ -38,7 +38,8 @@ QStringList ForeignWords(const QString& lang)
                 "ange",      "antal",     "dagar",    "veckor",     "exempel",  "kör",      "tillbaka",
                 "outlook",   "saknas",    "ingen",    "utför",      "nya",      "ändrade",  "ogiltig",
                 "i",         "kundnamn",  "beställare", "beställningsdatum", "beställningsnummer", "märke",
-                "dokument",  "sluttid",   "leveransadress", "leverans_postadress", "pris", "telefon"};
+                "dokument",  "sluttid",   "leveransadress", "leverans_postadress", "pris", "telefon",
+                "slut",      "plats",     "ämne"};
     return {"the",      "and",      "or",       "select",   "choose",  "booking",  "bookings", "calendar",
             "field",    "fields",   "profile",  "profiles", "delete",  "cancel",   "next",     "previous",
             "finish",   "only",     "new",      "updated",  "unchanged", "with",   "from",     "of",
@@ -46,7 +47,8 @@ QStringList ForeignWords(const QString& lang)
             "existing", "overlapping", "notes", "tasks",    "click",   "transfer", "mapping",  "example",
             "days",     "weeks",    "back",     "cannot",   "find",    "done",     "clear",    "add",
             "remove",   "exit",     "wizard",   "selected", "saved",   "name",     "finished", "map",      "items",
-            "customer", "ordered",  "order",    "document", "delivery", "address", "price",    "note",     "phone"};
+            "customer", "ordered",  "order",    "document", "delivery", "address", "price",    "note",     "phone",
+            "end",      "location", "subject"};
 }
 
 // The words of texts that belong to the other language, each with the text it was found in.
@@ -67,10 +69,10 @@ QStringList Offenders(const QStringList& texts, const QString& lang)
     return found;
 }
 
-// Every text of a window a person can see now: captions, titles, tool tips, column headers and
-// the entries of lists that the program fills itself (the field lists and the mappings). Lists of
-// data (bookings, resources, statuses from the database) are left out: they are in whatever
-// language they were written.
+// Every text of a window a person can see now: captions, titles, tool tips (of rows too), column
+// headers and the entries of lists that the program fills itself (the field lists and the
+// mappings). The entries of lists of data (bookings, resources, statuses from the database) are
+// left out: they are in whatever language they were written.
 QStringList VisibleTexts(QWidget* window)
 {
     static const QStringList dataLists = {QStringLiteral("lvVisa"), QStringLiteral("lvwStatus"),
@@ -90,8 +92,12 @@ QStringList VisibleTexts(QWidget* window)
             texts << g->title();
         if (auto* tree = qobject_cast<QTreeWidget*>(w)) {
             for (int c = 0; c < tree->columnCount(); ++c)
-                if (!tree->isColumnHidden(c) && tree->header()->sectionSize(c) > 0)
+                if (!tree->isColumnHidden(c) && tree->header()->sectionSize(c) > 0) {
                     texts << tree->headerItem()->text(c);
+                    // The tool tips of the rows are the program's, whatever the rows hold.
+                    for (int r = 0; r < tree->topLevelItemCount(); ++r)
+                        texts << tree->topLevelItem(r)->toolTip(c);
+                }
         }
         if (dataLists.contains(w->objectName()))
             continue;
@@ -206,18 +212,28 @@ private slots:
         boxTexts << UsageText();
         for (const QString& o : Offenders(boxTexts, lang))
             offenders << QStringLiteral("message: ") + o;
-        // An error of the calendar adapter: its own words around the error's description (which
-        // is the calendar's, not the program's).
-        {
-            const AppointmentRec none = w->Kalender()->GetAppointment(QStringLiteral("[Nothing] = 1"), false);
-            QCOMPARE(none.Body, QString());
+        // Errors of the calendar adapter and of the profile store: their own words around the
+        // error's description (which is the calendar's or the system's, not the program's).
+        const auto ownWords = [&](const QString& module, const QString& where) {
             QCOMPARE(int(f.boxes->Boxes().size()), 1);
             static const QRegularExpression description(QStringLiteral("\\(.*\\)"));
             const QString words = QString(f.boxes->Boxes().front().text).remove(description);
             f.boxes->Clear();
-            QVERIFY2(words.contains(QLatin1String("COutLook")), qPrintable(words));
+            QVERIFY2(words.contains(module), qPrintable(words));
             for (const QString& o : Offenders({words}, lang))
-                offenders << QStringLiteral("calendar message: ") + o;
+                offenders << where + QStringLiteral(": ") + o;
+        };
+        QCOMPARE(w->Kalender()->GetAppointment(QStringLiteral("[Nothing] = 1"), false).Body, QString());
+        ownWords(QStringLiteral("COutLook"), QStringLiteral("calendar message"));
+        {
+            const QString ini = gsIniFil;
+            const QString notAFolder = testenv::Root() + QStringLiteral("/not-a-folder-%1").arg(n);
+            QVERIFY(QFile(notAFolder).open(QIODevice::WriteOnly));
+            gsIniFil = notAFolder + QStringLiteral("/Planum.ini");
+            QString name = QStringLiteral("X2");
+            w->SparaProfil(name);
+            gsIniFil = ini;
+            ownWords(QStringLiteral("modWizard"), QStringLiteral("profile message"));
         }
 
         if (!import && f.Step() == 4) {

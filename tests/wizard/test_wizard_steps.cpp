@@ -286,7 +286,7 @@ private slots:
         QTest::addColumn<QStringList>("headers");
         QTest::newRow("import on 5000 twips")
             << 1 << 5000 << QList<int>{950, 950, 990, 990, 990, 0, 0}
-            << QStringList{T("R2252"), T("R2247"), T("R2234"), T("R2298"), T("R2267"), "Nyckel1", "Nyckel2"};
+            << QStringList{T("R2252"), T("R6327"), T("R2234"), T("R2298"), T("R2267"), "Nyckel1", "Nyckel2"};
         QTest::newRow("export on 4000 twips") << 4 << 4000 << QList<int>{1000, 880, 910, 910}
                                               << QStringList{T("R0035"), T("R0257"), T("R0558"), T("R6411")};
         // W / 4 = 1000.5 rounds to even: 1000.
