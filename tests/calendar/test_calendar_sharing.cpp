@@ -172,59 +172,6 @@ private slots:
         QCOMPARE(item.Start(), At(2026, 2, 2, 14));
     }
 
-    // Setting every field an export sets to the value it has leaves the file as it is (same
-    // inode and bytes); one value that differs writes the item, and the next opening reads it.
-    void saveOfEqualValuesWritesNothing_data()
-    {
-        QTest::addColumn<QString>("subject");
-        QTest::addColumn<int>("startHour");
-        QTest::addColumn<bool>("written");
-        QTest::newRow("all as stored") << QStringLiteral("Möte") << 9 << false;
-        QTest::newRow("another subject") << QStringLiteral("Möte 2") << 9 << true;
-        QTest::newRow("another start") << QStringLiteral("Möte") << 10 << true;
-    }
-
-    void saveOfEqualValuesWritesNothing()
-    {
-        QFETCH(QString, subject);
-        QFETCH(int, startHour);
-        QFETCH(bool, written);
-        const QString place = NewPlace();
-        const QString file = SaveAppointment(place, [](Item& item) {
-            item.SetStart(At(2026, 5, 4, 9));
-            item.SetEnd(At(2026, 5, 4, 10));
-            item.SetSubject(QStringLiteral("Möte"));
-            item.SetBody(QStringLiteral("rad 1\r\nrad 2"));
-            item.SetLocation(QStringLiteral("Sal"));
-        });
-        const QByteArray before = ReadAll(file);
-        struct stat was;
-        QCOMPARE(::stat(QFile::encodeName(file).constData(), &was), 0);
-        {
-            auto app = Application::Create(place);
-            Item item = CalendarItems(app).Find(QStringLiteral("[Subject] = \"Möte\""));
-            QVERIFY(item);
-            // In the order an export sets them: the end first, then the start.
-            item.SetBody(QStringLiteral("rad 1\r\nrad 2"));
-            item.SetLocation(QStringLiteral("Sal"));
-            item.SetSubject(subject);
-            item.SetEnd(At(2026, 5, 4, startHour + 1));
-            item.SetStart(At(2026, 5, 4, startHour));
-            item.Save();
-            app->Quit();
-        }
-        struct stat now;
-        QCOMPARE(::stat(QFile::encodeName(file).constData(), &now), 0);
-        QCOMPARE(now.st_ino != was.st_ino, written);
-        QCOMPARE(ReadAll(file) != before, written);
-        auto app = Application::Create(place);
-        const Item item = CalendarItems(app).Find(QStringLiteral("[Subject] = \"") + subject + QLatin1Char('"'));
-        QVERIFY(item);
-        QCOMPARE(item.Start(), At(2026, 5, 4, startHour));
-        QCOMPARE(item.End(), At(2026, 5, 4, startHour + 1));
-        QCOMPARE(item.Body(), QStringLiteral("rad 1\r\nrad 2"));
-    }
-
     // The summary read from the text alone, where it answers at all, is the one the full parse
     // gives, field by field: for the usual shapes (each of which it must answer), for forms it
     // must leave to the parser, and for every event of the other programs' calendars.
