@@ -566,51 +566,6 @@ private slots:
         QCOMPARE(Subject(w.Stored().value(name)), QStringLiteral("Flyttad %1").arg(edited));
     }
 
-    void theServerStopsMidRun()
-    {
-        Work w;
-        QVERIFY(w.Start());
-        const QString host = QUrl(w.url).adjusted(QUrl::RemovePath).toString();
-        QVERIFY(ExportRun(3));
-        const QMap<QString, QByteArray> before = w.Stored();
-        bool ok = false;
-        {
-            COutLook o(nullptr, ok);
-            QCOMPARE(ImportList(o).size(), 3);
-            w.server.Stop();
-            // Refused at once once the server is known to be gone, else by the end of the batch:
-            // either way not done, with the reason.
-            QStringList notDone;
-            if (!Export(o, Booking(2, QStringLiteral("Flyttad"), 2)))
-                notDone << QStringLiteral("2");
-            if (!Export(o, Booking(4, QStringLiteral("Ny"), 4)))
-                notDone << QStringLiteral("4");
-            const QString why = QStringLiteral("The calendar server %1 could not be reached: ").arg(host);
-            for (const QString& refused : Commit(o)) {
-                notDone << refused.section(QLatin1Char(':'), 0, 0);
-                QVERIFY2(refused.contains(why), qPrintable(refused));
-            }
-            notDone.sort();
-            QCOMPARE(notDone, (QStringList{"2", "4"}));
-            for (int i = 0; i < 2; ++i) {
-                const QString box = NextBox();
-                QVERIFY2(box.contains(why), qPrintable(box));
-            }
-            // The run itself still lists what the server held when it was read.
-            QCOMPARE(ImportList(o), (QStringList{"Bokning 1", "Bokning 2", "Bokning 3"}));
-        }
-        QCOMPARE(w.Stored(), before);
-        QCOMPARE(Essence(Mirrored(w.url)), Essence(before));
-
-        // The next run cannot open the calendar: error 429, naming the server and the cause.
-        QCOMPARE(OpenError(w.url),
-                 QStringLiteral("429: The calendar server %1 could not be reached: Connection refused").arg(host));
-        QCOMPARE(Essence(Mirrored(w.url)), Essence(before));
-
-        QVERIFY(w.server.Start());
-        QCOMPARE(ImportRun(), (QStringList{"Bokning 1", "Bokning 2", "Bokning 3"}));
-    }
-
     void credentials_data()
     {
         QTest::addColumn<QByteArray>("password"); // in the password file; empty: no file named
