@@ -188,7 +188,9 @@ private slots:
         QCOMPARE(found.Subject(), QStringLiteral("200"));
         QVERIFY(!items.FindNext());
 
-        // A changed marker is found by its new value only.
+        // Changed markers are found by their new value only.
+        found.SetBillingInformation(QStringLiteral("201"));
+        found.SetMileage(QStringLiteral("201"));
         found.SetReminderSoundFile(QStringLiteral("201"));
         found.Save();
         QVERIFY(!items.Find(find200));
