@@ -316,18 +316,6 @@ private slots:
         QCOMPARE(db.ÖppnaDatabas(path, 0, 0), qint32(Öppnad));
         QCOMPARE(db.HämtaStatusar().RecordCount(), 7);
     }
-
-    // Two connections on one file, as the wizard's list and the transfer run have.
-    void twoConnectionsSeeEachOthersSaves()
-    {
-        const QString path = CreateDatabase();
-        DBFunk a;
-        DBFunk b;
-        OPEN_OR_FAIL(a, path);
-        OPEN_OR_FAIL(b, path);
-        AddResource(a, QStringLiteral("Per"), QStringLiteral("Öberg"));
-        QCOMPARE(b.PersonNamn(1), QStringLiteral("Per Öberg"));
-    }
 };
 
 BOOKING_TEST_MAIN(TestBookingOpen)
