@@ -119,16 +119,6 @@ private slots:
         QCOMPARE(db.HämtaPersoner(0, 0, 0, 0, 0).RecordCount(), 0);
     }
 
-    void initNeverReplaces()
-    {
-        const QString path = TextFile();
-        const QByteArray before = Bytes(path);
-        const Outcome refused = RunPlanumdb({QStringLiteral("init"), path});
-        QCOMPARE(refused.status, int(planumdb::ExitNotUsable));
-        QVERIFY(refused.err.contains(path));
-        QCOMPARE(Bytes(path), before);
-    }
-
     // Every command refuses a file that is not a booking database and leaves it as it was.
     void notABookingDatabase_data()
     {
@@ -140,6 +130,7 @@ private slots:
             QTest::newRow(qPrintable(QStringLiteral("%1, database of another program").arg(QLatin1String(command))))
                 << QString::fromLatin1(command) << 1;
         }
+        QTest::newRow("init, text file") << "init" << 0; // never replaced
         QTest::newRow("list, missing file") << "list" << 2;
         QTest::newRow("info, missing file") << "info" << 2;
     }
