@@ -81,7 +81,7 @@ class TestWizardExport : public QObject {
         QCOMPARE(f.Step(), 4);
     }
     // Finish, and the finish dialog answered.
-    void Finish()
+    void Finish() const
     {
         const auto answered = AnswerFinishDialog(false);
         testenv::Click(f.ui->cmdNav[4]);
