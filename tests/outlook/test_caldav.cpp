@@ -10,6 +10,7 @@
 #include "platform/Locale.h"
 #include "platform/MsgBox.h"
 #include "support/BoxAssert.h"
+#include "support/HostCalls.h"
 #include "support/Lighttpd.h"
 #include "support/Radicale.h"
 #include "support/Raised.h"
@@ -727,13 +728,9 @@ private slots:
         // A session of our own: a bus and a keyring holding the password, stored as the README
         // tells a user to.
         QProcess bus;
-        bus.start(QStringLiteral("dbus-daemon"),
-                  {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1"),
-                   QStringLiteral("--address=unix:path=%1/bus").arg(w.folder)});
-        QVERIFY(bus.waitForReadyRead(10000));
-        const QByteArray address = bus.readLine().trimmed();
+        const QString address = testenv::StartBusDaemon(bus, QProcessEnvironment::systemEnvironment());
         QVERIFY(!address.isEmpty());
-        qputenv("DBUS_SESSION_BUS_ADDRESS", address);
+        qputenv("DBUS_SESSION_BUS_ADDRESS", address.toUtf8());
         QProcess keyring;
         keyring.start(
             QStringLiteral("gnome-keyring-daemon"),
