@@ -143,7 +143,8 @@ private slots:
             QVERIFY(!QFileInfo::exists(Root() + QStringLiteral("/no-such-folder")));
         } else {
             QCOMPARE(int(QDir(location).entryList({QStringLiteral("*.ics")}, QDir::Files).size()), m_expected + 1);
-            QVERIFY(!QFileInfo::exists(location + QStringLiteral("/Calendar")));
+            for (const char* collection : {"/Calendar", "/Notes", "/Tasks"}) // nothing made in it
+                QVERIFY2(!QFileInfo::exists(location + QLatin1String(collection)), collection);
         }
     }
 

@@ -150,36 +150,6 @@ private slots:
         }
     }
 
-    void saveRefusesAClashUnlessOverlapIsAllowed()
-    {
-        const QString path = CreateDatabase();
-        DBFunk db;
-        OPEN_OR_FAIL(db, path);
-        AddResource(db, QStringLiteral("Anna"), QStringLiteral("Berg"));
-        DBPost first = Post(1, QStringLiteral("2026-12-09 10:00"), QStringLiteral("2026-12-09 12:00"));
-        QCOMPARE(Save(db, first), 0);
-
-        QVERIFY(!db.Överlapp());
-        DBPost second = Post(1, QStringLiteral("2026-12-09 11:00"), QStringLiteral("2026-12-09 13:00"));
-        qint32 number = -1;
-        QCOMPARE(Save(db, second, true, &number), 1);
-        QCOMPARE(number, 0);
-        QCOMPARE(second.Nyckel(), 0);
-        QCOMPARE(db.AntalBokningar(), qint64(1));
-
-        DBPost afterwards = Post(1, QStringLiteral("2026-12-09 12:00"), QStringLiteral("2026-12-09 13:00"));
-        QCOMPARE(Save(db, afterwards), 0);
-        // A booking whose status does not block is saved beside the others.
-        DBPost waiting = Post(1, QStringLiteral("2026-12-09 11:00"), QStringLiteral("2026-12-09 13:00"), 4);
-        QCOMPARE(Save(db, waiting), 0);
-
-        db.Överlapp(true);
-        QCOMPARE(Save(db, second, true, &number), 0);
-        QCOMPARE(second.Nyckel(), number);
-        QCOMPARE(db.AntalBokningar(), qint64(4));
-        QVERIFY(db.HämtaPost(number).has_value());
-    }
-
     // Moving a booking over its own old times is no clash; moving it onto another is.
     void anUpdateDoesNotClashWithItself()
     {

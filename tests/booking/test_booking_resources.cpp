@@ -1,5 +1,5 @@
-// Resources and statuses: PersonNamn, HämtaPersoner, FyllAllaResurser into a list box, and
-// HämtaStatusar.
+// Resources: PersonNamn, HämtaPersoner and FyllAllaResurser into a list box. (HämtaStatusar is
+// tested through the wizard's status list, what each status blocks by the clash tests.)
 #include "BookingTestSupport.h"
 #include "platform/Locale.h"
 
@@ -195,30 +195,6 @@ private slots:
             QVERIFY(other.Exec(QStringLiteral("UPDATE \"Personer\" SET \"EfterNamn\" = 'Lind' WHERE \"ID\" = 1")));
         }
         QTRY_COMPARE_WITH_TIMEOUT(db.PersonNamn(1), QStringLiteral("Anna Lind"), 2000);
-    }
-
-    void defaultStatuses()
-    {
-        DBFunk db;
-        OPEN_OR_FAIL(db, m_path);
-        Recordset records = db.HämtaStatusar();
-        QCOMPARE(records.RecordCount(), 7);
-        QList<qint32> ids;
-        QStringList texts;
-        QList<bool> blocks;
-        while (!records.Eof()) {
-            ids << records[QStringLiteral("ID")].toInt();
-            texts << records[QStringLiteral("TheText")].toString();
-            blocks << records[QStringLiteral("Blockerar")].toBool();
-            QCOMPARE(records[QStringLiteral("BackColor")].typeId(), QMetaType::Int);
-            QVERIFY(records[QStringLiteral("ForColor")].toInt() >= 0);
-            records.MoveNext();
-        }
-        records.Close();
-        QCOMPARE(ids, (QList<qint32>{-1, 0, 1, 2, 3, 4, 5}));
-        QCOMPARE(texts, QString::fromUtf8("(Ingen status)|Preliminär|Bokad|Bekräftad|Avbokad|Väntelista|Utförd")
-                            .split(QLatin1Char('|')));
-        QCOMPARE(blocks, (QList<bool>{true, true, true, true, false, false, true}));
     }
 };
 

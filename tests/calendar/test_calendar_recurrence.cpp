@@ -15,17 +15,7 @@ private slots:
     {
         QTest::addColumn<QString>("filter");
         QTest::addColumn<QStringList>("expected");
-        QTest::newRow("November and December") << "[Start] >= \"2026-11-01\" AND [End] <= \"2027-01-01\""
-                                               << QStringList{"2026-11-02 08:30|2026-11-02 09:00|Veckomöte",
-                                                              "2026-11-09 08:30|2026-11-09 09:00|Veckomöte",
-                                                              "2026-11-23 10:30|2026-11-23 11:00|Veckomöte (flyttat)",
-                                                              "2026-11-30 08:30|2026-11-30 09:00|Veckomöte",
-                                                              "2026-12-03 10:00|2026-12-03 11:30|Möte med Byggbolaget AB",
-                                                              "2026-12-07 08:30|2026-12-07 09:00|Veckomöte",
-                                                              "2026-12-08 00:00|2026-12-09 00:00|Utbildningsdag",
-                                                              "2026-12-14 08:30|2026-12-14 09:00|Veckomöte",
-                                                              "2026-12-21 08:30|2026-12-21 09:00|Veckomöte",
-                                                              "2026-12-28 08:30|2026-12-28 09:00|Veckomöte"};
+        // The series' occurrences as a whole are compared with another reader by the corpus test.
         QTest::newRow("the excluded Monday") << "[Start] >= \"2026-11-16\" AND [End] <= \"2026-11-17\"" << QStringList();
         QTest::newRow("the moved Monday, by its new time")
             << "[Start] >= \"2026-11-23 10:00\" AND [End] <= \"2026-11-24\""

@@ -1,4 +1,5 @@
-// Application inside the program: the host's texts, one wizard however often Anrop is called,
+// Application inside the program (its texts are asked over the bus by the host process test):
+// one wizard however often Anrop is called,
 // and what Anrop gives back when there is nothing to show.
 #include "host/Application.h"
 #include "platform/MsgBox.h"

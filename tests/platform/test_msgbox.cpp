@@ -143,19 +143,6 @@ private slots:
         QCOMPARE(Command(), command);
         QCOMPARE(GetStartMode() == StartMode::Automation, automation);
     }
-
-    void endProgramGoesThroughTheHandler()
-    {
-        int seen = -1;
-        SetEndHandler([&](int status) { seen = status; });
-        EndProgram(7);
-        QCOMPARE(seen, 7);
-        QVERIFY(ProgramEnded());
-        QCOMPARE(ProgramEndStatus(), 7);
-        SetEndHandler({});
-        ResetProgramEnded();
-        QVERIFY(!ProgramEnded());
-    }
 };
 
 ALMBRO_TEST_MAIN(TestMsgBox)

@@ -10,15 +10,6 @@ class TestRegistry : public QObject {
 private slots:
     void init() { RegResetForTest(); }
 
-    void emptyByDefault()
-    {
-        HKEY key = 0;
-        QCOMPARE(RegOpenKey(HKEY_CURRENT_USER,
-                            QStringLiteral("Software\\Microsoft\\Windows NT\\CurrentVersion\\Terminal Server"), &key),
-                 long(ERROR_FILE_NOT_FOUND));
-        QCOMPARE(key, HKEY(0));
-    }
-
     void openQueryClose()
     {
         RegCreateKeyForTest(HKEY_CURRENT_USER, QStringLiteral("Software\\Planum"), QString(),

@@ -15,32 +15,6 @@ class TestCRegistry : public QObject {
 private slots:
     void init() { RegResetForTest(); }
 
-    void errorTexts_data()
-    {
-        QTest::addColumn<long>("code");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("0") << 0L << "";
-        QTest::newRow("5") << 5L << "Behörighet saknas till registret.";
-        QTest::newRow("14") << 14L << "Slut på minne.";
-        QTest::newRow("87") << 87L << "Felaktig parameter.";
-        QTest::newRow("998") << 998L << "Behörighet saknas till nyckel i registret.";
-        QTest::newRow("1009") << 1009L << "Registret kan inte läsas.";
-        QTest::newRow("1010") << 1010L << "Registret kan inte läsas.";
-        QTest::newRow("1015") << 1015L << "Registret kan inte läsas.";
-        QTest::newRow("1011") << 1011L << "Kan inte öppna nyckel.";
-        QTest::newRow("1012") << 1012L << "Kan inte läsa nyckel.";
-        QTest::newRow("1013") << 1013L << "Kan inte skriva till nyckel.";
-        QTest::newRow("1016") << 1016L << "Odefinierat I/O fel i registerdatabasen.";
-        QTest::newRow("1017") << 1017L << "Detta är inte en registerfil";
-        QTest::newRow("2") << 2L << "Odefinierat I/O fel i register nr 2";
-    }
-    void errorTexts()
-    {
-        QFETCH(long, code);
-        QFETCH(QString, text);
-        QCOMPARE(CRegistry::RegistryErrorText(code), text);
-    }
-
     void openKeyMessages_data()
     {
         QTest::addColumn<qint32>("root");

@@ -101,13 +101,6 @@ private slots:
         QCOMPARE(m_texter.TextTillAndra(key), expected);
     }
 
-    void missingFileGivesEmptyTexts()
-    {
-        CTexter texter;
-        texter.SetSpråkfil(testenv::Root() + QStringLiteral("/LangXX.ini"));
-        QCOMPARE(texter.TextTillAndra(QStringLiteral("R0001")), QString());
-    }
-
     void tagGrammar_data()
     {
         QTest::addColumn<QString>("type");

@@ -100,26 +100,6 @@ private slots:
         ALMBRO_EXPECT_NO_MORE_BOXES(recorder);
     }
 
-    void questionMarkShowsUsageAndStartsNothing()
-    {
-        InstallLanguageFiles(Documents() + QStringLiteral("/Planum"));
-        MsgBoxRecorder recorder;
-        SetProcessArguments({QStringLiteral("?")});
-        Main();
-        ALMBRO_EXPECT_BOX(
-            recorder,
-            // In the language of Planum.ini (none given: English).
-            "The module can run unattended. Give 'Almbro /auto <profile name> <dX|wX>'\r\n"
-            "<profile name> = an existing profile saved in Almbro.\r\n"
-            "X is replaced by a number of days (d) OR a number of weeks (w) back in time from today's date.\r\n"
-            "Example: Almbro /auto MyProfile d5. Runs the profile MyProfile and takes in everything 5 days back.",
-            vbOKOnly, vbInformation, "Almbro");
-        ALMBRO_EXPECT_NO_MORE_BOXES(recorder);
-        QCOMPARE(m_endStatus, int(ExitOk));
-        QVERIFY(!FirstForm());
-        QVERIFY(!goTexter);
-    }
-
     void missingMarkerFileStops()
     {
         MsgBoxRecorder recorder;

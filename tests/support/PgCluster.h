@@ -181,8 +181,6 @@ public:
     }
 
     QString Socket() const { return m_dir.path() + QStringLiteral("/socket"); }
-    // The server's own log, where it says why a session ended.
-    QString LogFile() const { return m_dir.path() + QStringLiteral("/log"); }
     QString Error() const { return m_error; }
 
 private:

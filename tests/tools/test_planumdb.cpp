@@ -1,6 +1,6 @@
 // planumdb as the set-up script and a person use it: the real program for exit statuses and
 // untouched files, the same commands in-process for the data they make.
-#include "booking/DBFunk.h"
+#include "booking/BookingTestSupport.h"
 #include "planumdb/Commands.h"
 #include "planumdb/Seed.h"
 #include "platform/Ini.h"
@@ -12,10 +12,12 @@
 #include "PlanumdbRun.h"
 #include <QProcess>
 #include <QSet>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 
 using namespace booking;
+using bookingtest::FileBytes;
+using bookingtest::FilesBeside;
+using bookingtest::NewPath;
+using bookingtest::RawConnection;
 
 namespace {
 
@@ -35,48 +37,9 @@ Outcome RunHere(const QStringList& arguments)
     return {status, out, err};
 }
 
-QString NewPath(const QString& name)
-{
-    static int counter = 0;
-    const QString dir = testenv::Root() + QStringLiteral("/tool-%1").arg(++counter);
-    QDir().mkpath(dir);
-    return dir + QLatin1Char('/') + name;
-}
-
-QByteArray Bytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QStringList Beside(const QString& path)
-{
-    return QDir(QFileInfo(path).absolutePath()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
-}
-
-// Runs a query on an SQLite file beside the component, for what it does not hand out, or (with
-// statements) makes one.
-QVariant Ask(const QString& path, const QString& sql, const QStringList& statements = {})
-{
-    QVariant value;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("ask"));
-        db.setDatabaseName(path);
-        db.open();
-        QSqlQuery query(db);
-        for (const QString& statement : statements)
-            query.exec(statement);
-        if (query.exec(sql) && query.next())
-            value = query.value(0);
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("ask"));
-    return value;
-}
-
 int Bookings(const QString& path)
 {
-    return Ask(path, QStringLiteral("SELECT COUNT(*) FROM Bokningar")).toInt();
+    return RawConnection(path).Value(QStringLiteral("SELECT COUNT(*) FROM Bokningar")).toInt();
 }
 
 QString TextFile()
@@ -91,7 +54,9 @@ QString TextFile()
 QString OtherSqlite()
 {
     const QString path = NewPath(QStringLiteral("other.sqlite"));
-    Ask(path, QStringLiteral("SELECT 1"), {QStringLiteral("CREATE TABLE t (x)"), QStringLiteral("INSERT INTO t VALUES (1)")});
+    RawConnection raw(path);
+    raw.Exec(QStringLiteral("CREATE TABLE t (x)"));
+    raw.Exec(QStringLiteral("INSERT INTO t VALUES (1)"));
     return path;
 }
 
@@ -119,16 +84,6 @@ private slots:
         QCOMPARE(db.HämtaPersoner(0, 0, 0, 0, 0).RecordCount(), 0);
     }
 
-    void initNeverReplaces()
-    {
-        const QString path = TextFile();
-        const QByteArray before = Bytes(path);
-        const Outcome refused = RunPlanumdb({QStringLiteral("init"), path});
-        QCOMPARE(refused.status, int(planumdb::ExitNotUsable));
-        QVERIFY(refused.err.contains(path));
-        QCOMPARE(Bytes(path), before);
-    }
-
     // Every command refuses a file that is not a booking database and leaves it as it was.
     void notABookingDatabase_data()
     {
@@ -140,6 +95,7 @@ private slots:
             QTest::newRow(qPrintable(QStringLiteral("%1, database of another program").arg(QLatin1String(command))))
                 << QString::fromLatin1(command) << 1;
         }
+        QTest::newRow("init, text file") << "init" << 0; // never replaced
         QTest::newRow("list, missing file") << "list" << 2;
         QTest::newRow("info, missing file") << "info" << 2;
     }
@@ -148,14 +104,14 @@ private slots:
         QFETCH(QString, command);
         QFETCH(int, file);
         const QString path = file == 0 ? TextFile() : file == 1 ? OtherSqlite() : NewPath(QStringLiteral("saknas.db"));
-        const QByteArray before = Bytes(path);
-        const QStringList filesBefore = Beside(path);
+        const QByteArray before = FileBytes(path);
+        const QStringList filesBefore = FilesBeside(path);
         const Outcome refused = RunPlanumdb({command, path});
         QCOMPARE(refused.status, int(planumdb::ExitNotUsable));
         QVERIFY2(refused.err.contains(path), qPrintable(refused.err));
         QVERIFY(refused.out.isEmpty());
-        QCOMPARE(Bytes(path), before);
-        QCOMPARE(Beside(path), filesBefore);
+        QCOMPARE(FileBytes(path), before);
+        QCOMPARE(FilesBeside(path), filesBefore);
     }
 
     void badCommandLines_data()
@@ -198,7 +154,7 @@ private slots:
         QVERIFY(a.out != c.out);
         const QString allColumns =
             QStringLiteral("SELECT group_concat(Kundnamn || Notering || StartTid || Status, '|') FROM Bokningar");
-        QCOMPARE(Ask(first, allColumns), Ask(second, allColumns));
+        QCOMPARE(RawConnection(first).Value(allColumns), RawConnection(second).Value(allColumns));
     }
 
     void seedMakesVariedData()
@@ -208,7 +164,7 @@ private slots:
         QCOMPARE(seeded.status, 0);
         QVERIFY(seeded.out.contains(QStringLiteral("60 resources, 3000 bookings")));
         QCOMPARE(Bookings(path), 3000);
-        QCOMPARE(Ask(path, QStringLiteral("SELECT COUNT(*) FROM Personer")).toInt(), 60);
+        QCOMPARE(RawConnection(path).Value(QStringLiteral("SELECT COUNT(*) FROM Personer")).toInt(), 60);
         // How many rows of each kind there are at least.
         const QList<QPair<const char*, int>> kinds = {
             {"SELECT COUNT(*) FROM Personer WHERE FörNamn = '' AND EfterNamn = ''", 1},
@@ -222,11 +178,11 @@ private slots:
             {"SELECT COUNT(DISTINCT Kundnamn) FROM Bokningar", 8},
             {"SELECT COUNT(*) FROM Bokningar WHERE Typ = 2 AND SlutTid >= datetime(StartTid, '+1 day')", 1}};
         for (const auto& [sql, least] : kinds)
-            QVERIFY2(Ask(path, QString::fromUtf8(sql)).toInt() >= least, sql);
-        QCOMPARE(Ask(path, QStringLiteral("SELECT MIN(substr(StartTid, 1, 10)) FROM Bokningar")).toString(),
+            QVERIFY2(RawConnection(path).Value(QString::fromUtf8(sql)).toInt() >= least, sql);
+        QCOMPARE(RawConnection(path).Value(QStringLiteral("SELECT MIN(substr(StartTid, 1, 10)) FROM Bokningar")).toString(),
                  QStringLiteral("2026-12-01"));
         QVERIFY(
-            Ask(path, QStringLiteral("SELECT MAX(substr(StartTid, 1, 10)) FROM Bokningar WHERE Typ <> 2")).toString() <=
+            RawConnection(path).Value(QStringLiteral("SELECT MAX(substr(StartTid, 1, 10)) FROM Bokningar WHERE Typ <> 2")).toString() <=
             QStringLiteral("2026-12-30"));
     }
 
@@ -259,11 +215,11 @@ private slots:
         QCOMPARE(DataBas1(ini), database);
         QCOMPARE(Bookings(database), 300);
 
-        const QByteArray iniBefore = Bytes(ini);
+        const QByteArray iniBefore = FileBytes(ini);
         const Outcome again = RunPlanumdb({QStringLiteral("demo")});
         QCOMPARE(again.status, 0);
         QVERIFY(again.out.contains(QStringLiteral("left as it is")));
-        QCOMPARE(Bytes(ini), iniBefore);
+        QCOMPARE(FileBytes(ini), iniBefore);
         QCOMPARE(Bookings(database), 300);
     }
 
@@ -272,11 +228,11 @@ private slots:
         const QString ini = NewPath(QStringLiteral("Planum.ini"));
         QVERIFY(vb::WritePrivateProfileString(QStringLiteral("System"), QStringLiteral("DataBas1"),
                                               QStringLiteral("/srv/planum/bokningar.db"), ini));
-        const QByteArray before = Bytes(ini);
+        const QByteArray before = FileBytes(ini);
         const Outcome outcome = RunHere({QStringLiteral("demo"), QStringLiteral("--ini"), ini});
         QCOMPARE(outcome.status, 0);
-        QCOMPARE(Bytes(ini), before);
-        QCOMPARE(Beside(ini), QStringList{QStringLiteral("Planum.ini")});
+        QCOMPARE(FileBytes(ini), before);
+        QCOMPARE(FilesBeside(ini), QStringList{QStringLiteral("Planum.ini")});
     }
 
     void demoTakesABookingDatabaseAlreadyThere()
@@ -293,12 +249,12 @@ private slots:
     {
         const QString text = TextFile();
         const QString ini = QFileInfo(text).absolutePath() + QStringLiteral("/Planum.ini");
-        const QByteArray before = Bytes(text);
+        const QByteArray before = FileBytes(text);
         const Outcome refused =
             RunPlanumdb({QStringLiteral("demo"), QStringLiteral("--ini"), ini, QStringLiteral("--db"), text});
         QCOMPARE(refused.status, int(planumdb::ExitNotUsable));
         QVERIFY(refused.err.contains(text));
-        QCOMPARE(Bytes(text), before);
+        QCOMPARE(FileBytes(text), before);
         QVERIFY(!QFileInfo::exists(ini));
     }
 

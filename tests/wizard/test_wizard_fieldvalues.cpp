@@ -64,74 +64,6 @@ class TestWizardFieldValues : public QObject {
     }
 
 private slots:
-    void importNewBookingWithTheChosenStatus()
-    {
-        PrepareImport();
-        Choose(m_bil);
-        vb::SetTag(f.ui->lblStatusKoll, QStringLiteral("K2"));
-        ImportRow(At(10, 0), At(11, 0), QStringLiteral("Ny bokning"));
-        QVERIFY(f.wizard->Utför());
-        QCOMPARE(gsBekräftelse, Summary(1, 1));
-        const QList<DBPost> posts = BookingsOf(m_bil);
-        QCOMPARE(posts.size(), 1);
-        QCOMPARE(posts[0].Notering(), QStringLiteral("Ny bokning"));
-        QCOMPARE(posts[0].Status(), 2);
-        QCOMPARE(posts[0].StartTid(), At(10, 0));
-        QCOMPARE(posts[0].SlutTid(), At(11, 0));
-        QCOMPARE(posts[0].ExtraPersonID(), m_bil);
-        QCOMPARE(posts[0].Minuter(), 60.0);
-    }
-
-    void importUpdatesByBookingNumber()
-    {
-        PrepareImport();
-        f.ui->chkAnvändNyckel->setChecked(true);
-        ImportRow(At(12, 0), At(13, 30), QStringLiteral("Flyttad"), QString(), QString::number(m_second));
-        QVERIFY(f.wizard->Utför());
-        QCOMPARE(gsBekräftelse, Summary(1, 1));
-        QCOMPARE(BookingsOf(m_anna).size(), 2);
-        const DBPost post = *Booking(m_second);
-        QCOMPARE(post.Notering(), QStringLiteral("Flyttad")); // from Planum: replaced, not joined
-        QCOMPARE(post.SlutTid(), At(13, 30));
-        QCOMPARE(post.Status(), 1);
-    }
-
-    void importClashIsRefused()
-    {
-        PrepareImport();
-        Choose(m_anna);
-        ImportRow(At(10, 30), At(11, 30), QStringLiteral("Krock"));
-        QVERIFY(f.wizard->Utför());
-        QCOMPARE(f.boxes->Boxes().value(0).beepsBefore, 1);
-        ALMBRO_EXPECT_BOX(*f.boxes,
-                          T("R2176") + FormatGeneralDate(At(10, 30)) + "' " + T("R2148") + "'Krock' " + T("R2149") +
-                              "'Anna Berg'.\r\n\r\n" + T("R2250"),
-                          vbOKOnly, vbExclamation, T("R2305") + "  " + T("R2307"));
-        QCOMPARE(gsBekräftelse, Summary(0, 1));
-        QCOMPARE(BookingsOf(m_anna).size(), 2);
-    }
-
-    void importClashWithUpdateExisting_data()
-    {
-        QTest::addColumn<bool>("overlap");
-        QTest::addColumn<int>("done");
-        // Updating the booking an appointment came from saves a clash all the same.
-        QTest::newRow("overlaps allowed: saved") << true << 1;
-        QTest::newRow("overlaps not allowed: saved all the same") << false << 1;
-    }
-    void importClashWithUpdateExisting()
-    {
-        QFETCH(bool, overlap);
-        QFETCH(int, done);
-        PrepareImport();
-        f.ui->chkAnvändNyckel->setChecked(true);
-        f.ui->chkOverLapp->setChecked(overlap);
-        ImportRow(At(10, 30), At(11, 30), QStringLiteral("Flyttad"), QString(), QString::number(m_second));
-        QVERIFY(f.wizard->Utför());
-        QCOMPARE(gsBekräftelse, Summary(done, 1));
-        QCOMPARE(Booking(m_second)->StartTid(), done ? At(10, 30) : At(12, 0));
-    }
-
     void importWithoutAResource()
     {
         PrepareImport();
@@ -180,11 +112,11 @@ private:
         post.Notering(QStringLiteral("Befintlig"));
         post.StartTid(At(10, 0));
         post.SlutTid(At(11, 0));
-        m_first = writer.AddBooking(post);
+        writer.AddBooking(post);
         post.Notering(QStringLiteral("Senare"));
         post.StartTid(At(12, 0));
         post.SlutTid(At(13, 0));
-        m_second = writer.AddBooking(post);
+        writer.AddBooking(post);
         writer.Commit();
         gsDataBas = path;
         f.ui->txtDB->setText(path);
@@ -195,18 +127,6 @@ private:
         MapFrom(QStringLiteral("Notering"), "R2298");
     }
     QDateTime At(int hour, int minute) const { return QDateTime(m_day, QTime(hour, minute)); }
-    void Choose(qint32 resource)
-    {
-        for (int i = 0; i < f.ui->lstResurser->count(); ++i)
-            if (f.ui->lstResurser->item(i)->data(Qt::UserRole).toInt() == resource)
-                f.ui->lstResurser->setCurrentRow(i);
-    }
-    std::optional<DBPost> Booking(qint32 nyckel)
-    {
-        booking::DBFunk db;
-        testenv::OpenTestDatabase(db, gsDataBas);
-        return db.HämtaPost(nyckel);
-    }
     QList<DBPost> BookingsOf(qint32 resource)
     {
         booking::DBFunk db;
@@ -224,7 +144,7 @@ private:
     }
 
     QDate m_day{2026, 12, 7};
-    qint32 m_anna = 0, m_bil = 0, m_first = 0, m_second = 0;
+    qint32 m_anna = 0, m_bil = 0;
 
 private slots:
     void cleanup()

@@ -70,6 +70,20 @@ class TestWizardProfiles : public QObject {
     Q_OBJECT
     testenv::WizardFixture f;
 
+    // A folder of database files (empty ones do: the path is what counts), the first named in
+    // Planum.ini; the wizard started on it, with a resource list a change of database empties.
+    QString StartOnDatabaseFolder(const QString& name, const QStringList& files)
+    {
+        QString folder = testenv::Root() + QLatin1Char('/') + name;
+        QDir().mkpath(folder);
+        for (const QString& file : files)
+            QFile(folder + QLatin1Char('/') + file).open(QIODevice::WriteOnly);
+        WriteIni("[System]\nDataBas1=" + (folder + QLatin1Char('/') + files.first()).toUtf8() + "\n");
+        f.Start();
+        f.ui->cboResurser->addItem(QStringLiteral("Alla"), -99);
+        return folder;
+    }
+
 private slots:
     void initTestCase() { testenv::StartProgram(); } // the texts of the data tables
     void init()
@@ -372,17 +386,9 @@ private slots:
         QFETCH(QString, pick);
         QFETCH(QString, typed);
         QFETCH(bool, changes);
-        const QString folder = testenv::Root() + QStringLiteral("/dbs");
-        QDir().mkpath(folder);
-        for (const char* name : {"current.db", "other.db", "CURRENT.db"}) {
-            QFile file(folder + QLatin1Char('/') + QLatin1String(name));
-            file.open(QIODevice::WriteOnly);
-        }
+        const QString folder = StartOnDatabaseFolder(QStringLiteral("dbs"), {"current.db", "other.db", "CURRENT.db"});
         const QString current = folder + QStringLiteral("/current.db");
-        WriteIni("[System]\nDataBas1=" + current.toUtf8() + "\n");
-        f.Start();
         frmWizard* w = f.wizard;
-        f.ui->cboResurser->addItem(QStringLiteral("Alla"), -99);
         AnswerFileDialog(pick.isEmpty() ? QString() : folder + QLatin1Char('/') + pick,
                          typed.isEmpty() ? QString() : folder + QLatin1Char('/') + typed);
         f.ui->cmdDB->click();
@@ -442,17 +448,9 @@ private slots:
     {
         QFETCH(QString, typed);
         QFETCH(bool, changes);
-        const QString folder = testenv::Root() + QStringLiteral("/typed");
-        QDir().mkpath(folder);
-        for (const char* name : {"current.db", "other.db"}) {
-            QFile file(folder + QLatin1Char('/') + QLatin1String(name));
-            file.open(QIODevice::WriteOnly);
-        }
+        const QString folder = StartOnDatabaseFolder(QStringLiteral("typed"), {"current.db", "other.db"});
         typed.replace(QStringLiteral("{dir}"), folder);
         const QString current = folder + QStringLiteral("/current.db");
-        WriteIni("[System]\nDataBas1=" + current.toUtf8() + "\n");
-        f.Start();
-        f.ui->cboResurser->addItem(QStringLiteral("Alla"), -99);
         f.ui->txtDB->setFocus();
         f.ui->txtDB->selectAll();
         QTest::keyClicks(f.ui->txtDB, typed);
