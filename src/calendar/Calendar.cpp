@@ -461,7 +461,7 @@ QVariant Item::GetProp(int prop) const
         }
     }
     // The summary answers for an occurrence too, unless the occurrence has changes of its own.
-    const bool ownChanges = m_occurrence && r.summary.Governing(m_rid);
+    const bool ownChanges = m_occurrence && r.summary.Governing(m_rid) != nullptr;
     if (!r.dirty && !ownChanges) {
         switch (prop) {
         case pBillingInformation: return r.summary.markers[0];

@@ -399,8 +399,8 @@ bool SameUid(icalcomponent* a, icalcomponent* b)
 
 bool Recurs(icalcomponent* c)
 {
-    return icalcomponent_get_first_property(c, ICAL_RRULE_PROPERTY) ||
-           icalcomponent_get_first_property(c, ICAL_RDATE_PROPERTY);
+    return icalcomponent_get_first_property(c, ICAL_RRULE_PROPERTY) != nullptr ||
+           icalcomponent_get_first_property(c, ICAL_RDATE_PROPERTY) != nullptr;
 }
 
 // The same kind of value (date or date-time) as the series' start, in UTC for a date-time.
@@ -549,7 +549,7 @@ namespace {
 bool ThisAndFuture(icalproperty* rid)
 {
     icalparameter* range = icalproperty_get_first_parameter(rid, ICAL_RANGE_PARAMETER);
-    return range && icalparameter_get_range(range) == ICAL_RANGE_THISANDFUTURE;
+    return range != nullptr && icalparameter_get_range(range) == ICAL_RANGE_THISANDFUTURE;
 }
 
 qint64 SaturatingAdd(qint64 a, qint64 b)
@@ -626,7 +626,7 @@ Summary Summarize(icalcomponent* vcal, Collection collection, const QString& whe
     icaltimezone* zone = nullptr;
     bool isDate = false;
     TimeOf(vcal, dtstart, &isDate, &s.zoneKey, &zone);
-    s.zoneInFile = zone && s.zoneKey.isEmpty();
+    s.zoneInFile = zone != nullptr && s.zoneKey.isEmpty();
     s.dtstart = icaltime_as_ical_string(icalproperty_get_dtstart(dtstart));
     bool bounded = true;
     if (!s.orphans) {
@@ -774,7 +774,7 @@ bool Expand(const Summary& s, icalcomponent* vcal, qint64 low, qint64 high, std:
         ++produced;
     };
     const icaltimetype dtstart = icaltime_from_string(s.dtstart.constData());
-    const bool floatingStart = !icaltime_is_utc(dtstart) && !icaltime_is_date(dtstart);
+    const bool floatingStart = icaltime_is_utc(dtstart) == 0 && icaltime_is_date(dtstart) == 0;
     bool sawStart = false;
     for (const QByteArray& text : s.rrules) {
         icalrecurrencetype rule = icalrecurrencetype_from_string(text.constData());
@@ -796,7 +796,7 @@ bool Expand(const Summary& s, icalcomponent* vcal, qint64 low, qint64 high, std:
             lowOriginal == std::numeric_limits<qint64>::min() ? kNoTime : lowOriginal - length - qint64(2) * 86400;
         if (rule.count == 0 && skipTo != kNoTime && skipTo > s.start) {
             icaltimetype from = TimeIn(skipTo, icaltime_is_utc(dtstart) ? icaltimezone_get_utc_timezone() : wall,
-                                       icaltime_is_date(dtstart));
+                                       icaltime_is_date(dtstart) != 0);
             from.zone = dtstart.zone;
             icalrecur_iterator_set_start(it, from);
         }
@@ -905,7 +905,7 @@ QVariant GetProp(icalcomponent* vcal, icalcomponent* c, int prop)
     case pDateCompleted: return ToLocal(GetTime(vcal, c, ICAL_COMPLETED_PROPERTY));
     case pComplete: {
         icalproperty* status = icalcomponent_get_first_property(c, ICAL_STATUS_PROPERTY);
-        return (status && icalproperty_get_status(status) == ICAL_STATUS_COMPLETED) ||
+        return (status != nullptr && icalproperty_get_status(status) == ICAL_STATUS_COMPLETED) ||
                icalcomponent_get_first_property(c, ICAL_COMPLETED_PROPERTY) != nullptr;
     }
     }
@@ -926,7 +926,7 @@ bool HoldsText(icalcomponent* c, icalproperty_kind kind, const QByteArray& text)
     if (!v || icalvalue_isa(v) != ICAL_TEXT_VALUE || icalproperty_get_first_parameter(p, ICAL_ANY_PARAMETER))
         return false;
     const char* held = icalvalue_get_text(v);
-    return held && QByteArrayView(held) == text;
+    return held != nullptr && QByteArrayView(held) == text;
 }
 } // namespace
 

@@ -227,13 +227,11 @@ bool SyncFileSystems(const std::vector<std::pair<QByteArray, int>>& folders, qin
     const qint64 dirty = DirtyBytes();
     if (folders.empty() || dirty < 0 || dirty > batchBytes + kOthersAtMost)
         return false;
-    for (const auto& folder : folders) {
-        // The descriptor was opened before the first write: a write-back failure since then, of
-        // any file on that file system, makes syncfs fail.
-        if (folder.second < 0 || ::syncfs(folder.second) != 0)
-            return false;
-    }
-    return true;
+    // Each descriptor was opened before the first write: a write-back failure since then, of any
+    // file on that file system, makes syncfs fail.
+    return std::ranges::all_of(folders, [](const auto& folder) {
+        return folder.second >= 0 && ::syncfs(folder.second) == 0;
+    });
 }
 } // namespace
 

@@ -524,7 +524,7 @@ qint64 TimeOf(icalcomponent* vcalendar, icalproperty* property, bool* isDate, QB
     if (icaltime_is_null_time(t) || !icaltime_is_valid_time(t))
         return kNoTime;
     if (isDate)
-        *isDate = icaltime_is_date(t);
+        *isDate = icaltime_is_date(t) != 0;
     icaltimezone* zone = nullptr;
     if (!icaltime_is_utc(t) && !icaltime_is_date(t)) {
         icalparameter* p = icalproperty_get_first_parameter(property, ICAL_TZID_PARAMETER);

@@ -180,7 +180,7 @@ bool ZoneUsable(QByteArrayView block)
     try {
         ComponentPtr vcal = ParseCalendar("BEGIN:VCALENDAR\r\n" + key + "END:VCALENDAR\r\n", QString());
         usable = icalcomponent_count_components(vcal.get(), ICAL_ANY_COMPONENT) == 1 &&
-                 icalcomponent_get_first_component(vcal.get(), ICAL_VTIMEZONE_COMPONENT) &&
+                 icalcomponent_get_first_component(vcal.get(), ICAL_VTIMEZONE_COMPONENT) != nullptr &&
                  UnusableZone(vcal.get()).isEmpty();
     } catch (...) {
         usable = false;
@@ -356,7 +356,7 @@ std::optional<Summary> QuickSummary(QByteArrayView text, Collection collection, 
             if (!ParseTimeValue(value, date, out))
                 return false;
             // A zone with a UTC time or a date is ignored by libical's reading in ways of its own.
-            return out->tzid.isEmpty() || (!date && !icaltime_is_utc(out->time));
+            return out->tzid.isEmpty() || (!date && icaltime_is_utc(out->time) == 0);
         };
         auto textProp = [&](bool* has, QByteArray* out) {
             if (*has || !params.isEmpty())
@@ -381,7 +381,7 @@ std::optional<Summary> QuickSummary(QByteArrayView text, Collection collection, 
         bool ok = true;
         if (NameIs(name, "DTSTART")) {
             ok = timeProp(&start);
-            startDate = start.present && start.time.is_date;
+            startDate = start.present && start.time.is_date != 0;
         } else if (NameIs(name, "DTEND")) {
             ok = timeProp(&end);
         } else if (NameIs(name, "DURATION")) {

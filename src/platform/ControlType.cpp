@@ -54,8 +54,8 @@ QString TypeName(const QWidget* c)
 
 bool HasCaption(const QWidget* c)
 {
-    return qobject_cast<const QAbstractButton*>(c) || qobject_cast<const QGroupBox*>(c) ||
-           qobject_cast<const QLabel*>(c) || (c && c->isWindow());
+    return qobject_cast<const QAbstractButton*>(c) != nullptr || qobject_cast<const QGroupBox*>(c) != nullptr ||
+           qobject_cast<const QLabel*>(c) != nullptr || (c != nullptr && c->isWindow());
 }
 
 QString Caption(const QWidget* c)

@@ -284,8 +284,8 @@ void ListView::SetSelectedItem(ListItem* item)
 void ListView::keyPressEvent(QKeyEvent* event)
 {
     QTreeWidgetItem* item = currentItem();
-    if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier && item &&
-        (item->flags() & Qt::ItemIsUserCheckable) && item->data(0, Qt::CheckStateRole).isValid()) {
+    if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier && item != nullptr &&
+        item->flags().testFlag(Qt::ItemIsUserCheckable) && item->data(0, Qt::CheckStateRole).isValid()) {
         item->setCheckState(0, item->checkState(0) == Qt::Checked ? Qt::Unchecked : Qt::Checked);
         event->accept();
         return;

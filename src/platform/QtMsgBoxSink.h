@@ -31,7 +31,7 @@ public:
     static QString LogLine(const MsgBoxRequest& request, int answer, bool byCountdown);
 
 private:
-    int ShowWithCountdown(const MsgBoxRequest& request, int seconds, bool* byCountdown);
+    static int ShowWithCountdown(const MsgBoxRequest& request, int seconds, bool* byCountdown);
     Options m_options;
 };
 

@@ -138,12 +138,22 @@ private slots:
             QCOMPARE(f.ui->lstOutLook->item(0)->text(), T("R2234"));
     }
 
+    void addButtonFollowsBothSelections_data()
+    {
+        QTest::addColumn<bool>("calendarFirst");
+        QTest::newRow("Planum field, then calendar field") << false;
+        QTest::newRow("calendar field, then Planum field") << true;
+    }
     void addButtonFollowsBothSelections()
     {
+        QFETCH(bool, calendarFirst);
         QVERIFY(!f.ui->cmdLäggTill->isEnabled());
-        testenv::ClickItem(f.ui->lstFält, f.ui->lstFält->item(1)->text());
-        QVERIFY(!f.ui->cmdLäggTill->isEnabled());
-        testenv::ClickItem(f.ui->lstOutLook, f.ui->lstOutLook->item(2)->text());
+        // Whichever list is clicked second enables Add.
+        for (QListWidget* list : calendarFirst ? QList<QListWidget*>{f.ui->lstOutLook, f.ui->lstFält}
+                                               : QList<QListWidget*>{f.ui->lstFält, f.ui->lstOutLook}) {
+            QVERIFY(!f.ui->cmdLäggTill->isEnabled());
+            testenv::ClickItem(list, list->item(list == f.ui->lstFält ? 1 : 2)->text());
+        }
         QVERIFY(f.ui->cmdLäggTill->isEnabled());
         testenv::Click(f.ui->cmdLäggTill);
         QCOMPARE(f.ui->lvKopplingar->Count(), 1);
