@@ -7,6 +7,7 @@
 #include "platform/Program.h"
 #include "settings/CTexter.h"
 #include "settings/ProgramState.h"
+#include "wizard/PlanumFields.h"
 #include "wizard/frmAvslutning.h"
 #include "wizard/frmWizard.h"
 
@@ -47,12 +48,21 @@ void Shoot(QWidget* window, const QString& file)
         std::printf("%s\n", qPrintable(file));
 }
 
-int Row(QListWidget* list, const QString& text)
+// The row of an entry, by its Planum field name (the list shows it in the language in use) or
+// by its text.
+int Row(QListWidget* list, const QString& name)
 {
     for (int i = 0; i < list->count(); ++i)
-        if (list->item(i)->text() == text)
+        if (PlanumFältNamn(list->item(i)) == name || list->item(i)->text() == name)
             return i;
     return -1;
+}
+
+// Picks a row as a click does: the list's click handler decides whether Add may be pressed.
+void ClickRow(QListWidget* list, int row)
+{
+    list->setCurrentRow(row);
+    Q_EMIT list->itemClicked(list->item(row));
 }
 } // namespace
 
@@ -123,11 +133,11 @@ int main(int argc, char** argv)
         Press("cmdNav_3");
         for (const auto& [planum, outlook] :
              {std::pair{"Kundnamn", "R2298"}, std::pair{"Notering", "R2267"}, std::pair{"Leveransadress", "R2234"}}) {
-            lstFält->setCurrentRow(Row(lstFält, QString::fromUtf8(planum)));
-            lstOutLook->setCurrentRow(Row(lstOutLook, T(outlook)));
+            ClickRow(lstFält, Row(lstFält, QString::fromUtf8(planum)));
+            ClickRow(lstOutLook, Row(lstOutLook, T(outlook)));
             Press("cmdLäggTill");
         }
-        lstFält->setCurrentRow(1);
+        ClickRow(lstFält, 1);
         Shoot(w, out + QStringLiteral("/step3-%1.png").arg(lang));
 
         Press("cmdNav_3");
