@@ -460,9 +460,7 @@ void frmWizard::RunUnattended()
     if (found < 0) {
         show();
         // In the language in use; the built-in Swedish where the language file lacks the key.
-        QString lead = T("R6107");
-        if (lead.isEmpty())
-            lead = QStringLiteral("Kan inte finna profilen:");
+        const QString lead = SpråkText("R6107", "Kan inte finna profilen:");
         MsgBox(lead.trimmed() + QLatin1Char(' ') + gsAutoArg + QStringLiteral("!"), vbCritical);
         SetEndStatus(ExitProfileNotFound);
         // An unattended run never waits for a person, also where a display shows the wizard.
