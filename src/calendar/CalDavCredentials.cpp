@@ -2,6 +2,7 @@
 #include <libsecret/secret.h>
 
 #include "calendar/CalDavCredentials.h"
+#include "calendar/Words.h"
 
 #include "calendar/Store.h"
 #include "platform/ErrObject.h"
@@ -19,17 +20,6 @@
 namespace cal::detail::dav {
 
 namespace {
-const char* const kNoPassword =
-    "No password for the user \"%1\" on the calendar server %2: store it in the Secret Service (secret-tool store "
-    "--label=Almbro service almbro server %3 user %1) or name a file that holds it in ALMBRO_CALENDAR_PASSWORD_FILE "
-    "or in the key CalendarPasswordFile of section System in Planum.ini";
-const char* const kFileMissing = "The password file %1 cannot be read: %2";
-const char* const kFileOpen =
-    "The password file %1 can be read by other users; make it readable by you alone (chmod 600 %1). It was not used";
-const char* const kFileNotOwn = "The password file %1 belongs to another user; it was not used";
-const char* const kFileEmpty = "The password file %1 is empty";
-const char* const kNoCertificate = "The certificate file %1 named for the calendar server holds no certificate";
-
 // A session bus to ask: without one, libsecret would try to start one.
 bool HaveSessionBus()
 {
@@ -83,19 +73,19 @@ QString FromFile(const QString& path)
     if (::stat(encoded.constData(), &st) != 0 || !S_ISREG(st.st_mode))
         vb::Raise(
             vb::ErrCannotCreateObject,
-            QString::fromLatin1(kFileMissing).arg(path, QString::fromLocal8Bit(std::strerror(errno ? errno : ENOENT))));
+            Words(Message::PasswordFileMissing).arg(path, QString::fromLocal8Bit(std::strerror(errno ? errno : ENOENT))));
     if (st.st_uid != ::getuid())
-        vb::Raise(vb::ErrCannotCreateObject, QString::fromLatin1(kFileNotOwn).arg(path));
+        vb::Raise(vb::ErrCannotCreateObject, Words(Message::PasswordFileNotOwn).arg(path));
     if ((st.st_mode & (S_IRWXG | S_IRWXO)) != 0)
-        vb::Raise(vb::ErrCannotCreateObject, QString::fromLatin1(kFileOpen).arg(path));
+        vb::Raise(vb::ErrCannotCreateObject, Words(Message::PasswordFileOpen).arg(path));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        vb::Raise(vb::ErrCannotCreateObject, QString::fromLatin1(kFileMissing).arg(path, file.errorString()));
+        vb::Raise(vb::ErrCannotCreateObject, Words(Message::PasswordFileMissing).arg(path, file.errorString()));
     QByteArray line = file.readLine(4096);
     while (line.endsWith('\n') || line.endsWith('\r'))
         line.chop(1);
     if (line.isEmpty())
-        vb::Raise(vb::ErrCannotCreateObject, QString::fromLatin1(kFileEmpty).arg(path));
+        vb::Raise(vb::ErrCannotCreateObject, Words(Message::PasswordFileEmpty).arg(path));
     return QString::fromUtf8(line);
 }
 } // namespace
@@ -108,7 +98,8 @@ QString LookUpPassword(const QString& host, const QString& user)
     const QString file = CalendarSetting("ALMBRO_CALENDAR_PASSWORD_FILE", QStringLiteral("CalendarPasswordFile"));
     if (!file.isEmpty())
         return FromFile(file);
-    vb::Raise(vb::ErrCannotCreateObject, QString::fromLatin1(kNoPassword).arg(user, host, QUrl(host).host()));
+    vb::Raise(vb::ErrCannotCreateObject, Words(Message::NoPassword).arg(user, host, QUrl(host).host()) + QLatin1Char(' ') +
+                                                 Words(Message::NoPasswordFile));
 }
 
 QList<QSslCertificate> NamedCertificates()
@@ -120,7 +111,7 @@ QList<QSslCertificate> NamedCertificates()
     if (found.isEmpty())
         found = QSslCertificate::fromPath(path, QSsl::Der);
     if (found.isEmpty())
-        vb::Raise(vb::ErrCannotCreateObject, QString::fromLatin1(kNoCertificate).arg(path));
+        vb::Raise(vb::ErrCannotCreateObject, Words(Message::NoCertificate).arg(path));
     return found;
 }
 

@@ -1,15 +1,12 @@
 #include "calendar/CalDavDiscovery.h"
 
 #include "calendar/CalDavXml.h"
+#include "calendar/Words.h"
 #include "platform/ErrObject.h"
 
 namespace cal::detail::dav {
 
 namespace {
-const char* const kNoCalendar = "The calendar server %1 has no calendar for events at %2";
-const char* const kNoNamed = "The calendar server %1 has no calendar named \"%2\" (it has: %3)";
-const char* const kNotDav = "The calendar server %1 gave an answer that is not WebDAV for %2: %3";
-
 QUrl WithSlash(QUrl url)
 {
     QString path = url.path();
@@ -43,7 +40,7 @@ bool Ask(Client& client, const QUrl& url, int depth, Multistatus* out, int* stat
     QString reason;
     if (!ParseMultistatus(reply.body, out, &reason))
         vb::Raise(vb::ErrCannotCreateObject,
-                  QString::fromLatin1(kNotDav).arg(Client::ServerOf(url), url.path(), reason));
+                  Words(Message::ServerNotDav).arg(Client::ServerOf(url), url.path(), reason));
     return true;
 }
 
@@ -134,9 +131,9 @@ QUrl FindCalendar(Client& client, const QUrl& start, const QString& wanted)
     }
     if (!wanted.isEmpty())
         vb::Raise(vb::ErrCannotCreateObject,
-                  QString::fromLatin1(kNoNamed).arg(
-                      server, wanted, names.isEmpty() ? QStringLiteral("none") : names.join(QStringLiteral(", "))));
-    vb::Raise(vb::ErrCannotCreateObject, QString::fromLatin1(kNoCalendar).arg(server, home.path()));
+                  Words(Message::ServerNoNamed).arg(
+                      server, wanted, names.isEmpty() ? Words(Message::NoneOfThem) : names.join(QStringLiteral(", "))));
+    vb::Raise(vb::ErrCannotCreateObject, Words(Message::ServerNoCalendar).arg(server, home.path()));
 }
 
 } // namespace cal::detail::dav

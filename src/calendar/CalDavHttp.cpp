@@ -1,5 +1,6 @@
 #include "calendar/CalDavHttp.h"
 
+#include "calendar/Words.h"
 #include "platform/ErrObject.h"
 
 #include <QAuthenticator>
@@ -18,20 +19,6 @@
 namespace cal::detail::dav {
 
 namespace {
-// The texts of this file: each names the server and the cause.
-const char* const kUnreachable = "The calendar server %1 could not be reached: %2";
-const char* const kTimeout = "The calendar server %1 did not answer within %2 seconds";
-const char* const kTls = "The secure connection to the calendar server %1 failed: %2 (a server with a certificate "
-                         "of its own needs that certificate named in ALMBRO_CALENDAR_CERTIFICATE)";
-const char* const kNoUser = "The calendar server %1 asks for a user name and password: put the user name in the "
-                            "calendar's address (https://user@host/...)";
-const char* const kUnauthorized = "The calendar server %1 did not accept the user name \"%2\" and its password "
-                                  "(401 Unauthorized)";
-const char* const kForbidden = "The calendar server %1 does not allow this on %2 (403 Forbidden)";
-const char* const kNotFound = "The calendar server %1 has no %2 (404 Not Found)";
-const char* const kServerError = "The calendar server %1 failed (%2 %3)";
-const char* const kOtherStatus = "The calendar server %1 refused the request for %2 (%3 %4)";
-
 bool TransientStatus(int status)
 {
     return status == 408 || status == 429 || status == 502 || status == 503 || status == 504;
@@ -199,13 +186,13 @@ void Client::Finish(const std::shared_ptr<Slot>& slot, QNetworkReply* reply, boo
         result.fault = m_credentialFault;
     } else if (timedOut) {
         result.fault =
-            QString::fromLatin1(kTimeout).arg(ServerOf(slot->url)).arg(m_options.timeoutMs / 1000.0, 0, 'g', 3);
+            Words(Message::ServerTimeout).arg(ServerOf(slot->url)).arg(m_options.timeoutMs / 1000.0, 0, 'g', 3);
         slot->transient = slot->unreachable = true;
     } else if (status == 0 && (!tls.isEmpty() || IsTlsError(error)) &&
                slot->url.scheme() == QLatin1String("https") && error != QNetworkReply::ConnectionRefusedError) {
-        result.fault = QString::fromLatin1(kTls).arg(ServerOf(slot->url), tls.isEmpty() ? reply->errorString() : tls);
+        result.fault = Words(Message::ServerTls).arg(ServerOf(slot->url), tls.isEmpty() ? reply->errorString() : tls);
     } else if (status == 0) {
-        result.fault = QString::fromLatin1(kUnreachable).arg(ServerOf(slot->url), reply->errorString());
+        result.fault = Words(Message::ServerUnreachable).arg(ServerOf(slot->url), reply->errorString());
         slot->transient = slot->unreachable = TransientNetworkError(error);
     } else if (status >= 300 && status < 400 && status != 304 && slot->redirects < 5) {
         const QUrl target = slot->url.resolved(QUrl::fromEncoded(reply->rawHeader("Location")));
@@ -296,18 +283,18 @@ QString Client::Describe(const Reply& reply, const QUrl& url) const
     const QString path = url.path(QUrl::FullyDecoded);
     switch (reply.status) {
     case 401:
-        return m_options.user.isEmpty() ? QString::fromLatin1(kNoUser).arg(server)
-                                        : QString::fromLatin1(kUnauthorized).arg(server, m_options.user);
+        return m_options.user.isEmpty() ? Words(Message::ServerNoUser).arg(server)
+                                        : Words(Message::ServerUnauthorized).arg(server, m_options.user);
     case 403:
-        return QString::fromLatin1(kForbidden).arg(server, path);
+        return Words(Message::ServerForbidden).arg(server, path);
     case 404:
-        return QString::fromLatin1(kNotFound).arg(server, path);
+        return Words(Message::ServerNotFound).arg(server, path);
     default:
         break;
     }
     if (reply.status >= 500)
-        return QString::fromLatin1(kServerError).arg(server).arg(reply.status).arg(StatusText(reply.status));
-    return QString::fromLatin1(kOtherStatus).arg(server, path).arg(reply.status).arg(StatusText(reply.status));
+        return Words(Message::ServerFailed).arg(server).arg(reply.status).arg(StatusText(reply.status));
+    return Words(Message::ServerRefused).arg(server, path).arg(reply.status).arg(StatusText(reply.status));
 }
 
 } // namespace cal::detail::dav

@@ -2,13 +2,14 @@
 
 #include "calendar/CalDavCredentials.h"
 #include "calendar/CalDavDiscovery.h"
-#include "platform/Logging.h"
 #include "calendar/CalDavHttp.h"
 #include "calendar/CalDavXml.h"
 #include "calendar/Compare.h"
 #include "calendar/FileIo.h"
 #include "calendar/VdirStore.h"
+#include "calendar/Words.h"
 #include "platform/ErrObject.h"
+#include "platform/Logging.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -26,19 +27,6 @@
 namespace cal::detail {
 
 namespace {
-// The texts of this store.
-const char* const kPasswordInAddress =
-    "The calendar address for %1 holds a password; remove it from the address and store the password in the Secret "
-    "Service or in a password file (see ALMBRO_CALENDAR_PASSWORD_FILE)";
-const char* const kBadAddress = "The calendar address %1 is not a usable address";
-const char* const kChanged = "%1 was changed by another client since it was read; it was not overwritten";
-const char* const kRemoved = "%1 was removed by another client since it was read; it was not saved";
-const char* const kExists = "%1 already exists on the calendar server; it was not overwritten";
-const char* const kNotDeleted = "%1 was changed by another client since it was read; it was not deleted";
-const char* const kNotThere = "%1 is not in the calendar";
-const char* const kNoAnswer = "The calendar server gave no answer for %1";
-const char* const kBadAnswer = "The calendar server %1 gave an answer that could not be read for %2: %3";
-
 const QString kStateFile = QStringLiteral("state.json");
 constexpr int kMultigetChunk = 100;
 
@@ -77,9 +65,9 @@ CalDavStore::CalDavStore(const QString& location) : m_location(location)
 {
     QUrl start = QUrl::fromUserInput(location.trimmed());
     if (!start.isValid() || start.host().isEmpty())
-        vb::Raise(vb::ErrCannotCreateObject, QString::fromLatin1(kBadAddress).arg(location));
+        vb::Raise(vb::ErrCannotCreateObject, Words(Message::AddressUnusable).arg(location));
     if (!start.password().isEmpty())
-        vb::Raise(vb::ErrCannotCreateObject, QString::fromLatin1(kPasswordInAddress).arg(dav::Client::ServerOf(start)));
+        vb::Raise(vb::ErrCannotCreateObject, Words(Message::AddressPassword).arg(dav::Client::ServerOf(start)));
     const QString user = start.userName();
     const QString wanted = start.fragment(QUrl::FullyDecoded);
     start = WithoutUser(start);
@@ -339,7 +327,7 @@ void CalDavStore::SyncByEtags(QStringList* changed)
     if (!dav::ParseMultistatus(reply.body, &ms, &reason))
         vb::Raise(
             vb::ErrCannotCreateObject,
-            QString::fromLatin1(kBadAnswer).arg(dav::Client::ServerOf(m_collection), m_collection.path(), reason));
+            Words(Message::ServerBadAnswer).arg(dav::Client::ServerOf(m_collection), m_collection.path(), reason));
     QSet<QString> seen;
     for (const dav::PropResponse& r : ms.responses) {
         const QString path = PathOf(r.href);
@@ -447,7 +435,7 @@ QByteArray CalDavStore::Read(Collection collection, const QString& name, QByteAr
     WaitFor(name);
     const auto it = m_entries.constFind(name);
     if (it == m_entries.cend())
-        vb::Raise(vb::ErrFileNotFound, QString::fromLatin1(kNotThere).arg(Describe(collection, name)));
+        vb::Raise(vb::ErrFileNotFound, Words(Message::ServerNotThere).arg(Describe(collection, name)));
     QByteArray data = m_mirror->Read(Mirrored(), name, nullptr);
     if (etag)
         *etag = it->etag;
@@ -473,7 +461,7 @@ QByteArray CalDavStore::Write(Collection collection, const QString& name, const 
     WriteLater(collection, name, data, ifMatch, [&outcome](const WriteOutcome& o) { outcome = o; }, kind);
     m_client->Wait([&outcome] { return outcome.has_value(); });
     if (!outcome)
-        vb::Raise(vb::ErrDeviceIO, QString::fromLatin1(kNoAnswer).arg(Describe(collection, name)));
+        vb::Raise(vb::ErrDeviceIO, Words(Message::ServerNoAnswer).arg(Describe(collection, name)));
     if (!outcome->error.isEmpty())
         vb::Raise(outcome->number, outcome->error);
     return outcome->etag;
@@ -488,12 +476,12 @@ void CalDavStore::WriteLater(Collection collection, const QString& name, const Q
     const auto it = m_entries.constFind(name);
     const QString where = Describe(collection, name);
     if (ifMatch.isEmpty() && it != m_entries.cend())
-        vb::Raise(ErrCalendar, QString::fromLatin1(kExists).arg(where));
+        vb::Raise(ErrCalendar, Words(Message::ServerExists).arg(where));
     if (!ifMatch.isEmpty()) {
         if (it == m_entries.cend())
-            vb::Raise(ErrCalendar, QString::fromLatin1(kRemoved).arg(where));
+            vb::Raise(ErrCalendar, Words(Message::ServerRemoved).arg(where));
         if (it->etag != ifMatch)
-            vb::Raise(ErrCalendar, QString::fromLatin1(kChanged).arg(where));
+            vb::Raise(ErrCalendar, Words(Message::ServerChanged).arg(where));
         // The item as it is on the server: nothing to send.
         bool same = false;
         if (kind == WriteKind::MaybeSame) {
@@ -541,7 +529,7 @@ void CalDavStore::Written(const QString& where, const QString& path, const QStri
                                try {
                                    if (get.status == 404 && !accepted) {
                                        Drop(path);
-                                       outcome = {{}, ErrCalendar, QString::fromLatin1(kRemoved).arg(where)};
+                                       outcome = {{}, ErrCalendar, Words(Message::ServerRemoved).arg(where)};
                                    } else if (!get.ok()) {
                                        outcome = {{}, vb::ErrDeviceIO, m_client->Describe(get, url)};
                                    } else {
@@ -554,7 +542,7 @@ void CalDavStore::Written(const QString& where, const QString& path, const QStri
                                        } else {
                                            qCInfo(lcCalDav).noquote()
                                                << where << "changed on the server; kept as it is there";
-                                           outcome = {{}, ErrCalendar, QString::fromLatin1(kChanged).arg(where)};
+                                           outcome = {{}, ErrCalendar, Words(Message::ServerChanged).arg(where)};
                                        }
                                    }
                                } catch (...) {
@@ -591,7 +579,7 @@ void CalDavStore::Remove(Collection collection, const QString& name, const QByte
     const QString path = it->href;
     const QUrl url = UrlOf(path);
     if (!ifMatch.isEmpty() && it->etag != ifMatch)
-        vb::Raise(ErrCalendar, QString::fromLatin1(kNotDeleted).arg(where));
+        vb::Raise(ErrCalendar, Words(Message::ServerNotDeleted).arg(where));
     dav::Request request{"DELETE", url, {}, {}, {}};
     if (!ifMatch.isEmpty())
         request.headers << qMakePair(QByteArray("If-Match"), ifMatch);
@@ -606,7 +594,7 @@ void CalDavStore::Remove(Collection collection, const QString& name, const QByte
             Take(path, get.body, get.etag);
         else if (get.status == 404)
             Drop(path);
-        vb::Raise(ErrCalendar, QString::fromLatin1(kNotDeleted).arg(where));
+        vb::Raise(ErrCalendar, Words(Message::ServerNotDeleted).arg(where));
     }
     vb::Raise(vb::ErrDeviceIO, m_client->Describe(reply, url));
 }

@@ -1,6 +1,7 @@
 #include "calendar/Calendar.h"
 
 #include "calendar/Model.h"
+#include "calendar/Words.h"
 #include "platform/ErrObject.h"
 #include "platform/Logging.h"
 
@@ -53,7 +54,7 @@ std::shared_ptr<AppState> App(const FolderData& folder)
 {
     auto app = folder.app.lock();
     if (!app || app->quit || !app->store)
-        vb::Raise(ErrCalendar, QStringLiteral("The calendar application has quit"));
+        vb::Raise(ErrCalendar, Words(Message::CalendarQuit));
     return app;
 }
 
@@ -535,7 +536,7 @@ void Item::SetProp(int prop, const QVariant& value)
     if (prop == pEntryID || prop == pCreationTime || prop == pLastModificationTime || prop == pIsRecurring)
         vb::Raise(ErrCalendar, QStringLiteral("The property %1 is read-only").arg(def.name));
     if (m_resource->deleted)
-        vb::Raise(ErrCalendar, QStringLiteral("The item has been deleted"));
+        vb::Raise(ErrCalendar, Words(Message::ItemDeleted));
     const QByteArray seen = m_resource->etag;
     const bool wasParsed = m_resource->vcalendar != nullptr;
     icalcomponent* vcal = EnsureParsed(f, m_resource);
@@ -673,12 +674,11 @@ void Item::Save()
     if (r->pending)
         store.Settle(f.collection, r->name);
     if (r->deleted)
-        vb::Raise(ErrCalendar, QStringLiteral("The item has been deleted"));
+        vb::Raise(ErrCalendar, Words(Message::ItemDeleted));
     icalcomponent* vcal = EnsureParsed(f, r);
     if (r->conflict) {
         r->conflict = false;
-        vb::Raise(ErrCalendar, QStringLiteral("%1 was changed or removed by another program since it was read; it was not "
-                                              "overwritten")
+        vb::Raise(ErrCalendar, Words(Message::ChangedNotSaved)
                                    .arg(store.Describe(f.collection, r->name)));
     }
     const bool isNew = r->name.isEmpty();
@@ -698,13 +698,13 @@ void Item::Save()
                       : Summarize(vcal, f.collection, isNew ? store.Location() : store.Describe(f.collection, r->name),
                                   FallbackUid(r->name));
     if (f.collection == Collection::Calendar && s.end != kNoTime && s.end < s.start)
-        vb::Raise(ErrCalendar, QStringLiteral("The appointment \"%1\" ends (%2) before it starts (%3); it was not saved")
+        vb::Raise(ErrCalendar, Words(Message::EndsBeforeStart)
                                    .arg(detail::GetProp(vcal, MainComponent(vcal, f.collection), pSubject).toString(),
                                         QDateTime::fromSecsSinceEpoch(s.end).toString(Qt::ISODate),
                                         QDateTime::fromSecsSinceEpoch(s.start).toString(Qt::ISODate)));
     const QString name = isNew ? store.NameForUid(s.Texts().uid) : r->name;
     if (isNew && ByName(f).contains(name))
-        vb::Raise(ErrCalendar, QStringLiteral("%1 already exists; it was not overwritten").arg(store.Describe(f.collection, name)));
+        vb::Raise(ErrCalendar, Words(Message::AlreadyExists).arg(store.Describe(f.collection, name)));
     // The store answers at once, or later (then the item stands in the folder as saved until the
     // answer says otherwise).
     struct Call {
@@ -1033,7 +1033,7 @@ QStringList MAPIFolder::LoadErrors() const
 MAPIFolder NameSpace::GetDefaultFolder(int folderType) const
 {
     if (!m_app || m_app->quit)
-        vb::Raise(ErrCalendar, QStringLiteral("The calendar application has quit"));
+        vb::Raise(ErrCalendar, Words(Message::CalendarQuit));
     Collection c = Collection::Calendar;
     switch (folderType) {
     case olFolderCalendar: c = Collection::Calendar; break;
@@ -1079,7 +1079,7 @@ std::shared_ptr<Application> Application::Create(const QString& location)
 NameSpace Application::GetNamespace(const QString& type) const
 {
     if (m_app->quit)
-        vb::Raise(ErrCalendar, QStringLiteral("The calendar application has quit"));
+        vb::Raise(ErrCalendar, Words(Message::CalendarQuit));
     if (type.compare(QLatin1String("MAPI"), Qt::CaseInsensitive) != 0)
         vb::Raise(vb::ErrInvalidProcedureCall, QStringLiteral("There is no namespace \"%1\"; only MAPI").arg(type));
     NameSpace ns;
@@ -1090,7 +1090,7 @@ NameSpace Application::GetNamespace(const QString& type) const
 cal::Item Application::CreateItem(int itemType, const QString& uidPrefix) const
 {
     if (m_app->quit)
-        vb::Raise(ErrCalendar, QStringLiteral("The calendar application has quit"));
+        vb::Raise(ErrCalendar, Words(Message::CalendarQuit));
     Collection c = Collection::Calendar;
     switch (itemType) {
     case olAppointmentItem: c = Collection::Calendar; break;
@@ -1107,7 +1107,7 @@ cal::Item Application::CreateItem(int itemType, const QString& uidPrefix) const
 void Application::Commit()
 {
     if (!m_app || m_app->quit || !m_app->store)
-        vb::Raise(ErrCalendar, QStringLiteral("The calendar application has quit"));
+        vb::Raise(ErrCalendar, Words(Message::CalendarQuit));
     m_app->store->Commit();
 }
 

@@ -1,6 +1,7 @@
 // Outlook's item properties over iCalendar components.
 #include "calendar/Model.h"
 
+#include "calendar/Words.h"
 #include "platform/ErrObject.h"
 
 #include <QDateTime>
@@ -20,7 +21,6 @@ const char kXPlaySound[] = "X-ALMBRO-REMINDERPLAYSOUND";
 const char kXBusy[] = "X-MICROSOFT-CDO-BUSYSTATUS";
 
 namespace {
-
 const PropDef kProps[pPropCount] = {
     {"Subject", PropType::Text, pSubject},
     {"Body", PropType::Text, pBody},
@@ -87,7 +87,6 @@ QString ToOutlookText(const char* text)
 }
 
 namespace {
-
 QByteArray ToIcalText(const QString& text)
 {
     QString s = text;
@@ -321,7 +320,6 @@ int BusyFromText(const QString& text)
 }
 
 namespace {
-
 const char* BusyText(int status)
 {
     switch (status) {
@@ -584,11 +582,10 @@ Summary Summarize(icalcomponent* vcal, Collection collection, const QString& whe
     const char* kindName = kKindNames[collection == Collection::Calendar ? 0 : collection == Collection::Notes ? 1 : 2];
     icalcomponent* main = MainComponent(vcal, collection);
     if (!main)
-        vb::Raise(ErrCalendar, QStringLiteral("%1 holds no %2").arg(where, QLatin1String(kindName)));
+        vb::Raise(ErrCalendar, Words(Message::HoldsNoKind).arg(where, QLatin1String(kindName)));
     const QByteArray badZone = UnusableZone(vcal);
     if (!badZone.isEmpty())
-        vb::Raise(ErrCalendar, QStringLiteral("%1: the time zone \"%2\" changes its offset far more often than any real "
-                                              "zone; the item was skipped")
+        vb::Raise(ErrCalendar, Words(Message::ZoneUnusable)
                                    .arg(where, QString::fromUtf8(badZone)));
     Summary s;
     SummaryTexts& texts = s.EditTexts();
@@ -599,10 +596,10 @@ Summary Summarize(icalcomponent* vcal, Collection collection, const QString& whe
     StartEnd(vcal, main, &s.start, &s.end, &s.allDay, &ok);
     if (collection == Collection::Calendar) {
         if (s.start == kNoTime)
-            vb::Raise(ErrCalendar, QStringLiteral("%1: the event \"%2\" has no valid start (DTSTART)").arg(where, texts.uid));
+            vb::Raise(ErrCalendar, Words(Message::NoValidStart).arg(where, texts.uid));
         if (!ok)
             vb::Raise(ErrCalendar,
-                      QStringLiteral("%1: the event \"%2\" has a length (DURATION) no event can have").arg(where, texts.uid));
+                      Words(Message::NoValidLength).arg(where, texts.uid));
     }
     s.markers[0] = GetX(main, kXBilling);
     s.markers[1] = GetX(main, kXMileage);

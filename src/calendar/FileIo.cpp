@@ -1,6 +1,7 @@
 #include "calendar/FileIo.h"
 
 #include "calendar/Store.h"
+#include "calendar/Words.h"
 #include "platform/ErrObject.h"
 
 #include <QAtomicInt>
@@ -44,7 +45,7 @@ void WriteAll(int fd, const QByteArray& data, const QString& path)
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            vb::Raise(vb::ErrDeviceIO, QStringLiteral("Cannot write %1: %2").arg(path, SystemReason(errno)));
+            vb::Raise(vb::ErrDeviceIO, Words(Message::CannotWrite).arg(path, SystemReason(errno)));
         }
         p += n;
         left -= n;
@@ -158,7 +159,7 @@ void SyncFolder(const QByteArray& dirPath, const QString& shown)
 {
     const int err = SyncPath(dirPath, true);
     if (err != 0 && err != EINVAL)
-        vb::Raise(vb::ErrDeviceIO, QStringLiteral("Cannot write %1: %2").arg(shown, SystemReason(err)));
+        vb::Raise(vb::ErrDeviceIO, Words(Message::CannotWrite).arg(shown, SystemReason(err)));
 }
 } // namespace
 
@@ -292,17 +293,17 @@ void PendingWrites::Commit()
     for (const QByteArray& folder : folders)
         SyncFolder(folder, QFile::decodeName(folder));
     if (firstError)
-        vb::Raise(vb::ErrDeviceIO, QStringLiteral("Cannot write %1: %2").arg(firstFailed, SystemReason(firstError)));
+        vb::Raise(vb::ErrDeviceIO, Words(Message::CannotWrite).arg(firstFailed, SystemReason(firstError)));
 }
 
 QString ExistsText(const QString& path)
 {
-    return QStringLiteral("%1 already exists; it was not overwritten").arg(path);
+    return Words(Message::AlreadyExists).arg(path);
 }
 
 QString ChangedText(const QString& path)
 {
-    return QStringLiteral("%1 was changed or removed by another program since it was read; it was not overwritten")
+    return Words(Message::ChangedNotSaved)
         .arg(path);
 }
 
@@ -328,13 +329,13 @@ void AtomicWrite(const QString& dir, const QString& name, const QByteArray& data
         vb::Raise(ErrCalendar, ChangedText(shown));
     const int fd = ::open(tempPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, existed ? 0600 : 0644);
     if (fd < 0)
-        vb::Raise(vb::ErrDeviceIO, QStringLiteral("Cannot write %1: %2").arg(shown, SystemReason(errno)));
+        vb::Raise(vb::ErrDeviceIO, Words(Message::CannotWrite).arg(shown, SystemReason(errno)));
     try {
         if (existed && ::fchmod(fd, old.st_mode & 07777) != 0)
-            vb::Raise(vb::ErrDeviceIO, QStringLiteral("Cannot write %1: %2").arg(shown, SystemReason(errno)));
+            vb::Raise(vb::ErrDeviceIO, Words(Message::CannotWrite).arg(shown, SystemReason(errno)));
         WriteAll(fd, data, shown);
         if (!pending && ::fdatasync(fd) != 0)
-            vb::Raise(vb::ErrDeviceIO, QStringLiteral("Cannot write %1: %2").arg(shown, SystemReason(errno)));
+            vb::Raise(vb::ErrDeviceIO, Words(Message::CannotWrite).arg(shown, SystemReason(errno)));
     } catch (...) {
         ::close(fd);
         ::unlink(tempPath.constData());
@@ -354,7 +355,7 @@ void AtomicWrite(const QString& dir, const QString& name, const QByteArray& data
         const int err = errno;
         ::close(fd);
         ::unlink(tempPath.constData());
-        vb::Raise(vb::ErrDeviceIO, QStringLiteral("Cannot write %1: %2").arg(shown, SystemReason(err)));
+        vb::Raise(vb::ErrDeviceIO, Words(Message::CannotWrite).arg(shown, SystemReason(err)));
     }
     // The file still open is the one renamed into place, whatever another program did since.
     struct stat st {};
@@ -401,7 +402,7 @@ quint64 BackgroundWrites::Post(const QString& dir, const QString& name, const QB
             m_threads.emplace_back([this] { Work(); });
         } catch (...) {
             if (m_threads.empty())
-                vb::Raise(vb::ErrOutOfMemory, QStringLiteral("Cannot start a thread to write %1").arg(Key(dir, name)));
+                vb::Raise(vb::ErrOutOfMemory, Words(Message::NoWriterThread).arg(Key(dir, name)));
         }
     }
     m_changed.wait(hold, [this] { return m_queue.size() < kQueuedMost; });
@@ -480,8 +481,8 @@ QByteArray ReadWholeFile(const QString& path, std::optional<FileStamp>* stamp)
     if (fd < 0) {
         const int err = errno;
         if (err == ENOENT)
-            vb::Raise(vb::ErrFileNotFound, QStringLiteral("File not found: %1").arg(path));
-        vb::Raise(vb::ErrDeviceIO, QStringLiteral("Cannot read %1: %2").arg(path, SystemReason(err)));
+            vb::Raise(vb::ErrFileNotFound, Words(Message::FileNotFound).arg(path));
+        vb::Raise(vb::ErrDeviceIO, Words(Message::CannotRead).arg(path, SystemReason(err)));
     }
     struct stat st {};
     QByteArray data;
@@ -510,7 +511,7 @@ QByteArray ReadWholeFile(const QString& path, std::optional<FileStamp>* stamp)
     }
     ::close(fd);
     if (err != 0)
-        vb::Raise(vb::ErrDeviceIO, QStringLiteral("Cannot read %1: %2").arg(path, SystemReason(err)));
+        vb::Raise(vb::ErrDeviceIO, Words(Message::CannotRead).arg(path, SystemReason(err)));
     data.truncate(done);
     return data;
 }

@@ -2,6 +2,7 @@
 
 #include "calendar/RawIcs.h"
 #include "calendar/Store.h"
+#include "calendar/Words.h"
 #include "platform/ErrObject.h"
 #include "platform/Locale.h"
 
@@ -249,23 +250,23 @@ ComponentPtr ParseCalendar(const QByteArray& input, const QString& where)
     if (text.startsWith("\xEF\xBB\xBF"))
         text.remove(0, 3);
     if (!text.trimmed().startsWith("BEGIN:VCALENDAR") && !text.trimmed().toUpper().startsWith("BEGIN:VCALENDAR"))
-        vb::Raise(ErrCalendar, QStringLiteral("%1 is not an iCalendar file (it does not begin with BEGIN:VCALENDAR)").arg(where));
+        vb::Raise(ErrCalendar, Words(Message::NotIcalendar).arg(where));
     text = MarkRdatePeriods(FoldLongLines(text));
     ComponentPtr component(icalparser_parse_string(text.constData()));
     icalerror_clear_errno();
     if (!component)
-        vb::Raise(ErrCalendar, QStringLiteral("%1 could not be read as iCalendar data").arg(where));
+        vb::Raise(ErrCalendar, Words(Message::NotIcalendarData).arg(where));
     RestoreTextBlanks(text, component.get());
     if (icalcomponent_isa(component.get()) == ICAL_XROOT_COMPONENT) {
         // Several calendars in one text: take the first.
         icalcomponent* first = icalcomponent_get_first_component(component.get(), ICAL_VCALENDAR_COMPONENT);
         if (!first)
-            vb::Raise(ErrCalendar, QStringLiteral("%1 holds no VCALENDAR").arg(where));
+            vb::Raise(ErrCalendar, Words(Message::NoVcalendar).arg(where));
         icalcomponent_remove_component(component.get(), first);
         component.reset(first);
     }
     if (icalcomponent_isa(component.get()) != ICAL_VCALENDAR_COMPONENT)
-        vb::Raise(ErrCalendar, QStringLiteral("%1 holds no VCALENDAR").arg(where));
+        vb::Raise(ErrCalendar, Words(Message::NoVcalendar).arg(where));
     return component;
 }
 

@@ -1,6 +1,7 @@
 #include "calendar/IcsFileStore.h"
 
 #include "calendar/Compare.h"
+#include "calendar/Words.h"
 
 #include "calendar/Ical.h"
 #include "calendar/Model.h"
@@ -62,14 +63,14 @@ IcsFileStore::IcsFileStore(const QString& path)
     const QFileInfo info(m_path);
     if (info.exists()) {
         if (!info.isFile())
-            vb::Raise(vb::ErrCannotCreateObject, QStringLiteral("The calendar file %1 is not a file").arg(m_path));
+            vb::Raise(vb::ErrCannotCreateObject, Words(Message::FileNotFile).arg(m_path));
         try {
             Reload(true);
         } catch (...) {
             vb::Raise(vb::ErrCannotCreateObject, vb::CurrentError().Description());
         }
     } else if (!QDir().mkpath(info.path())) {
-        vb::Raise(vb::ErrCannotCreateObject, QStringLiteral("Cannot create the folder of the calendar file %1").arg(m_path));
+        vb::Raise(vb::ErrCannotCreateObject, Words(Message::FileFolderNotMade).arg(m_path));
     }
 }
 
@@ -135,10 +136,10 @@ void IcsFileStore::Load(const QByteArray& input)
         const QByteArray start = text.first(std::min<qsizetype>(text.size(), 64)).toByteArray().trimmed().toUpper();
         if (!start.startsWith("BEGIN:VCALENDAR"))
             vb::Raise(ErrCalendar,
-                      QStringLiteral("%1 is not an iCalendar file (it does not begin with BEGIN:VCALENDAR)").arg(m_path));
+                      Words(Message::NotIcalendar).arg(m_path));
         split = SplitCalendar(input);
         if (!split.ok)
-            vb::Raise(ErrCalendar, QStringLiteral("%1 could not be read as iCalendar data").arg(m_path));
+            vb::Raise(ErrCalendar, Words(Message::NotIcalendarData).arg(m_path));
     }
     for (qsizetype i = 0; i < split.components.size(); ++i) {
         const RawComponent& c = split.components[i];
@@ -182,7 +183,7 @@ QByteArray IcsFileStore::Read(Collection collection, const QString& name, QByteA
     Reload(false);
     const auto it = m_entries[Slot(collection)].constFind(name);
     if (it == m_entries[Slot(collection)].constEnd())
-        vb::Raise(vb::ErrFileNotFound, QStringLiteral("%1 is no longer in the file").arg(Describe(collection, name)));
+        vb::Raise(vb::ErrFileNotFound, Words(Message::NotInFile).arg(Describe(collection, name)));
     if (etag)
         *etag = it->etag;
     return it->data;
@@ -194,17 +195,16 @@ void IcsFileStore::Replace(Collection collection, const QString& name, const QBy
     lock.setStaleLockTime(30000);
     if (!lock.tryLock(5000))
         vb::Raise(vb::ErrPermissionDenied,
-                  QStringLiteral("The calendar file %1 is locked by another program (%1.lock)").arg(m_path));
+                  Words(Message::FileLocked).arg(m_path));
     // Whatever another program wrote since we read the file is kept: we change only our item.
     Reload(false);
     const int slot = Slot(collection);
     const auto current = m_entries[slot].constFind(name);
     const bool exists = current != m_entries[slot].constEnd();
     if (data && ifMatch.isEmpty() && exists)
-        vb::Raise(ErrCalendar, QStringLiteral("%1 already exists; it was not overwritten").arg(Describe(collection, name)));
+        vb::Raise(ErrCalendar, Words(Message::AlreadyExists).arg(Describe(collection, name)));
     if (!ifMatch.isEmpty() && (!exists || current->etag != ifMatch))
-        vb::Raise(ErrCalendar, QStringLiteral("%1 was changed or removed by another program since it was read; it was "
-                                              "not overwritten")
+        vb::Raise(ErrCalendar, Words(Message::ChangedNotSaved)
                                    .arg(Describe(collection, name)));
     const QByteArray lineBreak = m_text.isEmpty() ? QByteArray("\r\n") : LineBreakOf(m_text);
     // The new item's own components, and the zones it needs that the file does not define.
@@ -287,7 +287,7 @@ QByteArray IcsFileStore::Write(Collection collection, const QString& name, const
     Replace(collection, name, &data, ifMatch);
     const auto it = m_entries[Slot(collection)].constFind(name);
     if (it == m_entries[Slot(collection)].constEnd())
-        vb::Raise(ErrCalendar, QStringLiteral("%1 holds no item with the name it was saved as").arg(Describe(collection, name)));
+        vb::Raise(ErrCalendar, Words(Message::NotSavedAsNamed).arg(Describe(collection, name)));
     return it->etag;
 }
 

@@ -14,7 +14,6 @@
 namespace cal::detail {
 
 namespace {
-
 bool IsUpperAscii(QByteArrayView v, const char* upper)
 {
     return v == QByteArrayView(upper);

@@ -2,6 +2,7 @@
 
 #include "calendar/Compare.h"
 #include "calendar/FileIo.h"
+#include "calendar/Words.h"
 #include "platform/ErrObject.h"
 
 #include <QDir>
@@ -53,11 +54,10 @@ VdirStore::VdirStore(const QString& root)
 {
     const QFileInfo rootInfo(m_root);
     if (rootInfo.exists() && !rootInfo.isDir())
-        vb::Raise(vb::ErrCannotCreateObject, QStringLiteral("The calendar folder %1 is not a folder").arg(m_root));
+        vb::Raise(vb::ErrCannotCreateObject, Words(Message::FolderNotFolder).arg(m_root));
     // A mistyped location must not become a new tree of folders that no calendar client shows.
     if (!rootInfo.exists() && !QFileInfo(rootInfo.absolutePath()).isDir())
-        vb::Raise(vb::ErrCannotCreateObject, QStringLiteral("The calendar folder %1 cannot be made: %2 is not an "
-                                                            "existing folder")
+        vb::Raise(vb::ErrCannotCreateObject, Words(Message::FolderNoParent)
                                                  .arg(m_root, rootInfo.absolutePath()));
     // A folder that already holds .ics files is another client's collection (vdirsyncer, khal):
     // it is the calendar itself. Three collections are made only in an empty or new folder.
@@ -69,12 +69,12 @@ VdirStore::VdirStore(const QString& root)
         const QFileInfo info(path);
         if (info.exists() && !info.isDir())
             vb::Raise(vb::ErrCannotCreateObject,
-                      QStringLiteral("The calendar folder %1 is not a folder").arg(path));
+                      Words(Message::FolderNotFolder).arg(path));
         if (!info.exists() && !QDir().mkpath(path))
-            vb::Raise(vb::ErrCannotCreateObject, QStringLiteral("Cannot create the calendar folder %1").arg(path));
+            vb::Raise(vb::ErrCannotCreateObject, Words(Message::FolderNotMade).arg(path));
         if (::access(QFile::encodeName(path).constData(), R_OK | X_OK) != 0)
             vb::Raise(vb::ErrCannotCreateObject,
-                      QStringLiteral("Cannot read the calendar folder %1: %2").arg(path, SystemReason(errno)));
+                      Words(Message::FolderNotRead).arg(path, SystemReason(errno)));
     }
 }
 
@@ -100,7 +100,7 @@ QList<ResourceInfo> VdirStore::List(Collection collection)
         m_background->WaitAll();
     DIR* dir = ::opendir(QFile::encodeName(path).constData());
     if (!dir)
-        vb::Raise(vb::ErrPathNotFound, QStringLiteral("Cannot read the calendar folder %1: %2").arg(path, SystemReason(errno)));
+        vb::Raise(vb::ErrPathNotFound, Words(Message::FolderNotRead).arg(path, SystemReason(errno)));
     const int fd = ::dirfd(dir);
     // First the names (one read of the folder), then a stat of each file: a file changed in
     // place keeps its name and inode, so only its own time and size tell.
@@ -180,7 +180,7 @@ std::optional<QByteArray> VdirStore::Refused(Collection collection, const QStrin
 {
     CheckName(name);
     if (CollectionPath(collection).isEmpty())
-        vb::Raise(ErrCalendar, QStringLiteral("The calendar folder %1 holds appointments only").arg(m_root));
+        vb::Raise(ErrCalendar, Words(Message::FolderAppointments).arg(m_root));
     WaitFor(collection, name);
     const QString path = Describe(collection, name);
     const auto current = StatFile(path);
@@ -281,7 +281,7 @@ void VdirStore::Remove(Collection collection, const QString& name, const QByteAr
 {
     CheckName(name);
     if (CollectionPath(collection).isEmpty())
-        vb::Raise(ErrCalendar, QStringLiteral("The calendar folder %1 holds appointments only").arg(m_root));
+        vb::Raise(ErrCalendar, Words(Message::FolderAppointments).arg(m_root));
     WaitFor(collection, name);
     const QString path = Describe(collection, name);
     const auto current = StatFile(path);
@@ -289,11 +289,11 @@ void VdirStore::Remove(Collection collection, const QString& name, const QByteAr
         return;
     if (!ifMatch.isEmpty() && current->Etag() != ifMatch)
         vb::Raise(ErrCalendar,
-                  QStringLiteral("%1 was changed by another program since it was read; it was not deleted").arg(path));
+                  Words(Message::ChangedNotDeleted).arg(path));
     const QByteArray folder = QFile::encodeName(CollectionPath(collection));
     m_pending.Watch(folder);
     if (::unlink(QFile::encodeName(path).constData()) != 0)
-        vb::Raise(vb::ErrPermissionDenied, QStringLiteral("Cannot delete %1: %2").arg(path, SystemReason(errno)));
+        vb::Raise(vb::ErrPermissionDenied, Words(Message::CannotDelete).arg(path, SystemReason(errno)));
     // The folder's flush at the next commit makes the removal durable.
     m_pending.Add(folder, QFile::encodeName(name), 0);
 }

@@ -10,6 +10,7 @@ namespace {
 ConsoleMsgBoxSink g_console;
 MsgBoxSink* g_sink = nullptr;
 std::function<QString(int)> g_buttonWords;
+std::function<QString(AnswerWay)> g_answerWords;
 } // namespace
 
 void SetButtonWords(std::function<QString(int result)> words)
@@ -20,6 +21,34 @@ void SetButtonWords(std::function<QString(int result)> words)
 QString ButtonWords(int result)
 {
     return g_buttonWords ? g_buttonWords(result) : QString();
+}
+
+void SetAnswerWords(std::function<QString(AnswerWay way)> words)
+{
+    g_answerWords = std::move(words);
+}
+
+QString AnswerNote(int result, AnswerWay way)
+{
+    QString button = ButtonWords(result);
+    button.remove(QLatin1Char('&'));
+    if (button.isEmpty())
+        button = ResultName(result);
+    QString words = g_answerWords ? g_answerWords(way) : QString();
+    if (words.isEmpty()) {
+        switch (way) {
+        case AnswerWay::Default:
+            words = QStringLiteral("answered %1, the default");
+            break;
+        case AnswerWay::Given:
+            words = QStringLiteral("answered %1");
+            break;
+        case AnswerWay::ByPerson:
+            words = QStringLiteral("answered %1 by a person");
+            break;
+        }
+    }
+    return QLatin1Char('[') + words.arg(button) + QLatin1Char(']');
 }
 
 QString DefaultTitle()
@@ -101,7 +130,7 @@ QString ConsoleMsgBoxSink::Render(const MsgBoxRequest& request, int answer)
     text.replace(QLatin1Char('\n'), QStringLiteral("\n    "));
     QString line = request.title + QStringLiteral(": ") + text;
     if (request.Answers().size() > 1)
-        line += QStringLiteral("\n    [answered ") + ResultName(answer) + QStringLiteral(", the default]");
+        line += QStringLiteral("\n    ") + AnswerNote(answer, AnswerWay::Default);
     return line;
 }
 

@@ -74,6 +74,12 @@ QString ResultName(int result); // "OK", "Yes", ... or the number
 // (this layer knows none); an empty caption leaves the toolkit's own.
 void SetButtonWords(std::function<QString(int result)> words);
 QString ButtonWords(int result);
+// How the line a box leaves on stderr and in the run log says what answered it:
+// "[answered Yes, the default]". Its words come from whoever knows the language, as the buttons'
+// do; an empty text keeps the English.
+enum class AnswerWay { Default, Given, ByPerson };
+void SetAnswerWords(std::function<QString(AnswerWay way)> words);
+QString AnswerNote(int result, AnswerWay way);
 QString IconName(int icon);     // "Critical", "Question", ... or "None"
 
 class MsgBoxSink {

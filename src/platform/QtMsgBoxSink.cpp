@@ -110,8 +110,8 @@ int UnattendedMsgBoxSink::Show(const MsgBoxRequest& request)
     }
     if (request.Answers().size() > 1) {
         QTextStream err(stderr);
-        err << QStringLiteral("    [answered ") << ResultName(answer)
-            << (answer == request.DefaultAnswer() ? QStringLiteral(", the default]") : QStringLiteral("]"))
+        err << QStringLiteral("    ")
+            << AnswerNote(answer, answer == request.DefaultAnswer() ? AnswerWay::Default : AnswerWay::Given)
             << Qt::endl;
     }
     const QString logFile = m_options.logFile ? m_options.logFile() : QString();
@@ -133,8 +133,7 @@ QString UnattendedMsgBoxSink::LogLine(const MsgBoxRequest& request, int answer, 
     QString line = QDateTime::currentDateTime().toString(Qt::ISODate) + QStringLiteral("\tmessage\t") +
                    request.title + QStringLiteral(": ") + text;
     if (request.Answers().size() > 1 || !byCountdown)
-        line += QStringLiteral("\t[answered ") + ResultName(answer) +
-                (byCountdown ? QStringLiteral(", the default]") : QStringLiteral(" by a person]"));
+        line += QLatin1Char('\t') + AnswerNote(answer, byCountdown ? AnswerWay::Default : AnswerWay::ByPerson);
     return line + QLatin1Char('\n');
 }
 

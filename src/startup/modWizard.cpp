@@ -1,5 +1,6 @@
 #include "startup/modWizard.h"
 
+#include "calendar/Words.h"
 #include "platform/ErrObject.h"
 #include "platform/Ini.h"
 #include "platform/MsgBox.h"
@@ -29,6 +30,13 @@ QString KnappOrd(int answer)
         if (knapp == answer && goTexter)
             return goTexter->TextTillAndra(QString::fromLatin1(id));
     return QString();
+}
+
+// How the log says what answered a box, in the language in use.
+QString SvarsOrd(AnswerWay way)
+{
+    const char* id = way == AnswerWay::Default ? "R6339" : way == AnswerWay::Given ? "R6340" : "R6341";
+    return goTexter ? goTexter->TextTillAndra(QString::fromLatin1(id)) : QString();
 }
 } // namespace
 
@@ -124,6 +132,8 @@ void Main()
         goTexter = std::make_unique<CTexter>();
         goTexter->SetSpråkfil(gsSpråkfil);
         SetButtonWords(KnappOrd);
+        SetAnswerWords(SvarsOrd);
+        cal::TakeWords([](const QString& key) { return goTexter->TextTillAndra(key); });
 
         if (GetStartMode() == StartMode::Automation)
             return; // the host's call shows the wizard

@@ -30,6 +30,12 @@ bool UseCalendar(const QString& url)
 {
     return vb::WritePrivateProfileString(QStringLiteral("System"), QStringLiteral("Calendar"), url, IniFile());
 }
+
+bool UseLanguage(const char* code)
+{
+    return vb::WritePrivateProfileString(QStringLiteral("System"), QStringLiteral("Lang"), QString::fromLatin1(code),
+                                         IniFile());
+}
 } // namespace
 
 class TestAlmbroAuto : public QObject {
@@ -241,12 +247,17 @@ private slots:
         const auto stored = [&] { return server.Stored(QStringLiteral("planum"), QStringLiteral("bookings")); };
 
         // Three items written, the third never answered: the run ends with the items not done
-        // named and why, and says so in its status.
+        // named and why, and says so in its status. A Swedish user reads the reasons, and what
+        // answered each question, in Swedish.
+        QVERIFY(UseLanguage("SV"));
         const Run first = RunProfile(QStringLiteral("NIGHTLY"), QStringLiteral("d7"), QString());
+        QVERIFY(UseLanguage("EN"));
         QCOMPARE(first.status, 6);
         const QString host = QUrl(url).adjusted(QUrl::RemovePath).toString();
-        QVERIFY2(first.err.contains(QStringLiteral("The calendar server %1 could not be reached").arg(host)),
+        QVERIFY2(first.err.contains(QStringLiteral("Kalenderservern %1 gick inte att nå").arg(host)),
                  qPrintable(first.err));
+        QVERIFY2(first.err.contains(QStringLiteral("    [besvarad med Ja, förvalet]")), qPrintable(first.err));
+        QVERIFY2(!first.err.contains(QStringLiteral("answered")), qPrintable(first.err));
         QCOMPARE(int(stored().size()), 3);
 
         // Back again: the next run finds what the server kept, updates it and makes the rest, once.

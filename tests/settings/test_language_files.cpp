@@ -1,4 +1,5 @@
 // Every language text identifier the program uses has a text in every language file.
+#include "calendar/Words.h"
 #include "platform/Ini.h"
 #include "support/TestEnv.h"
 
@@ -77,6 +78,36 @@ private slots:
                 missing.append(id);
         missing.sort();
         QVERIFY2(missing.isEmpty(), qPrintable(file + QStringLiteral(" lacks: ") + missing.join(QLatin1Char(' '))));
+    }
+
+    // The calendar's messages have their words in every language file: the same placeholders as
+    // the built-in English (a lost %2 would drop a file's name or a reason), within the 254
+    // characters a line of a language file gives, and in English the built-in words themselves.
+    void calendarMessagesHaveTheirWords_data()
+    {
+        QTest::addColumn<QString>("file");
+        for (const QString& file : kLanguages)
+            QTest::newRow(qPrintable(file)) << file;
+    }
+    void calendarMessagesHaveTheirWords()
+    {
+        QFETCH(QString, file);
+        static const QRegularExpression placeholder(QStringLiteral("%\\d"));
+        const auto placeholders = [](const QString& text) {
+            QSet<QString> found;
+            for (auto it = placeholder.globalMatch(text); it.hasNext();)
+                found.insert(it.next().captured(0));
+            return found;
+        };
+        for (int i = 0; i < int(cal::Message::Count); ++i) {
+            const auto message = cal::Message(i);
+            const QString key = cal::WordsKey(message);
+            const QString words = Text(file, key);
+            QVERIFY2(!words.isEmpty() && words.size() <= 254, qPrintable(file + QLatin1Char(' ') + key));
+            QCOMPARE(placeholders(words), placeholders(cal::BuiltInWords(message)));
+            if (file == QLatin1String("LangEN.ini"))
+                QCOMPARE(words, cal::BuiltInWords(message));
+        }
     }
 
     void languagesHoldTheSameNonEmptyKeys()
