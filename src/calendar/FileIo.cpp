@@ -303,9 +303,52 @@ QString ExistsText(const QString& path)
 
 QString ChangedText(const QString& path)
 {
-    return Words(Message::ChangedNotSaved)
-        .arg(path);
+    return Words(Message::ChangedNotSaved).arg(path);
 }
+
+namespace {
+// A new file made without a name and linked into place once whole: one change of the folder
+// instead of a temporary name's creation and its rename, and nothing left behind by a crash.
+// Gives false, having changed nothing, where the file system makes no unnamed files.
+bool WriteNewUnnamed(const QByteArray& dirPath, const QByteArray& finalPath, const QByteArray& data,
+                     PendingWrites* pending, std::optional<FileStamp>* written, const QString& shown)
+{
+    const int fd = ::open(dirPath.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)
+            return false;
+        vb::Raise(vb::ErrDeviceIO, Words(Message::CannotWrite).arg(shown, SystemReason(errno)));
+    }
+    const auto fail = [&](int err) {
+        ::close(fd);
+        vb::Raise(vb::ErrDeviceIO, Words(Message::CannotWrite).arg(shown, SystemReason(err)));
+    };
+    try {
+        WriteAll(fd, data, shown);
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
+    if (!pending && ::fdatasync(fd) != 0)
+        fail(errno);
+    // Linking by the descriptor's name in /proc needs no privilege; it never replaces a file
+    // another program made meanwhile.
+    char self[64];
+    std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
+    if (::linkat(AT_FDCWD, self, AT_FDCWD, finalPath.constData(), AT_SYMLINK_FOLLOW) != 0) {
+        if (errno == EEXIST) {
+            ::close(fd);
+            vb::Raise(ErrCalendar, ExistsText(shown));
+        }
+        fail(errno);
+    }
+    struct stat st {};
+    if (written)
+        *written = ::fstat(fd, &st) == 0 ? std::optional<FileStamp>(FromStat(st)) : std::nullopt;
+    ::close(fd);
+    return true;
+}
+} // namespace
 
 void AtomicWrite(const QString& dir, const QString& name, const QByteArray& data, PendingWrites* pending,
                  std::optional<FileStamp>* written, const QByteArray* expected)
@@ -327,6 +370,13 @@ void AtomicWrite(const QString& dir, const QString& name, const QByteArray& data
         vb::Raise(ErrCalendar, ExistsText(shown));
     if (expected != nullptr && !expected->isEmpty() && (!existed || FromStat(old).Etag() != *expected))
         vb::Raise(ErrCalendar, ChangedText(shown));
+    if (expected != nullptr && expected->isEmpty() && WriteNewUnnamed(dirPath, finalPath, data, pending, written, shown)) {
+        if (pending)
+            pending->Add(dirPath, finalName, data.size());
+        else
+            SyncFolder(dirPath, shown);
+        return;
+    }
     const int fd = ::open(tempPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, existed ? 0600 : 0644);
     if (fd < 0)
         vb::Raise(vb::ErrDeviceIO, Words(Message::CannotWrite).arg(shown, SystemReason(errno)));
