@@ -1,10 +1,14 @@
 #include "platform/Locale.h"
 #include "platform/ErrObject.h"
 
+#include <QCoreApplication>
+#include <QLibraryInfo>
 #include <QRegularExpression>
+#include <QTranslator>
 #include <QTimeZone>
 #include <atomic>
 #include <cmath>
+#include <memory>
 
 namespace vb {
 
@@ -199,6 +203,26 @@ bool IsNumeric(const QString& input)
     const QRegularExpression number(
         QStringLiteral("^[+-]?(\\d[\\d%1]*(%2\\d*)?|%2\\d+)([eE][+-]?\\d+)?$").arg(group, point));
     return number.match(text).hasMatch();
+}
+
+bool UseToolkitLanguage(const QString& code)
+{
+    static QTranslator* installed = nullptr;
+    if (installed) {
+        QCoreApplication::removeTranslator(installed);
+        delete installed;
+        installed = nullptr;
+    }
+    const QString language = code.trimmed().toLower();
+    if (language.isEmpty() || language == QLatin1String("en"))
+        return true; // the toolkit's own words
+    auto translator = std::make_unique<QTranslator>();
+    if (!translator->load(QLocale(language), QStringLiteral("qt"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)) ||
+        !QCoreApplication::installTranslator(translator.get()))
+        return false;
+    installed = translator.release();
+    return true;
 }
 
 } // namespace vb

@@ -42,6 +42,11 @@ void HoldLocalZone();
 // The system zone's IANA name; looked up once while the zone is held, else asked each time.
 QByteArray LocalZoneId();
 
+// The toolkit's own words (its file dialog, its network errors) in the language of a language
+// file's code ("SV"), from the translations installed with Qt. Gives false where there are none,
+// and the words stay English.
+bool UseToolkitLanguage(const QString& code);
+
 // The runtime's Val: the number at the start of the text (blanks anywhere are skipped,
 // "." is the decimal point, &H and &O prefixes read hex and octal); 0 when there is none.
 double Val(const QString& text);

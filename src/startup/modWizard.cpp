@@ -3,6 +3,7 @@
 #include "calendar/Words.h"
 #include "platform/ErrObject.h"
 #include "platform/Ini.h"
+#include "platform/Locale.h"
 #include "platform/MsgBox.h"
 #include "platform/Program.h"
 #include "platform/SpecialFolders.h"
@@ -133,6 +134,9 @@ void Main()
         goTexter->SetSpråkfil(gsSpråkfil);
         SetButtonWords(KnappOrd);
         SetAnswerWords(SvarsOrd);
+        // The toolkit speaks the language of the file in use, if there is one. Without Qt's
+        // translations installed its file dialog stays English; nothing else is lost.
+        UseToolkitLanguage(FileExists(gsSpråkfil) ? code : QString());
         cal::TakeWords([](const QString& key) { return goTexter->TextTillAndra(key); });
 
         if (GetStartMode() == StartMode::Automation)

@@ -258,6 +258,7 @@ private slots:
                  qPrintable(first.err));
         QVERIFY2(first.err.contains(QStringLiteral("    [besvarad med Ja, förvalet]")), qPrintable(first.err));
         QVERIFY2(!first.err.contains(QStringLiteral("answered")), qPrintable(first.err));
+        QVERIFY2(first.err.contains(QStringLiteral("gick inte att nå: Anslutningen nekades")), qPrintable(first.err));
         QCOMPARE(int(stored().size()), 3);
 
         // Back again: the next run finds what the server kept, updates it and makes the rest, once.
