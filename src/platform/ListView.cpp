@@ -147,12 +147,14 @@ void ListView::AddColumn(const QString& header, int widthTwips, const QString& n
     headerItem()->setText(column, header);
     headerItem()->setData(column, kColumnNameRole, name.isEmpty() ? header : name);
     m_columnTwips.append(widthTwips);
+    m_fitWhenShown.remove(column);
     setColumnWidth(column, qMax(0, TwipsToPixelsX(this, widthTwips)));
 }
 
 void ListView::ClearColumns()
 {
     m_columnTwips.clear();
+    m_fitWhenShown.clear();
     setColumnCount(0);
     headerItem()->setText(0, QString());
 }
@@ -169,7 +171,8 @@ QString ListView::ColumnName(int column) const
 
 int ListView::ColumnWidthTwips(int column) const
 {
-    const int pixels = columnWidth(column);
+    const auto fit = m_fitWhenShown.constFind(column);
+    const int pixels = fit == m_fitWhenShown.cend() ? columnWidth(column) : FitWidth(column, fit.value());
     // The width the program set, as long as the column still has it.
     if (column < m_columnTwips.size() && TwipsToPixelsX(this, m_columnTwips[column]) == pixels)
         return m_columnTwips[column];
@@ -178,19 +181,36 @@ int ListView::ColumnWidthTwips(int column) const
 
 void ListView::SetColumnWidthTwips(int column, int twips)
 {
+    m_fitWhenShown.remove(column);
     if (column < m_columnTwips.size())
         m_columnTwips[column] = twips;
     setColumnWidth(column, qMax(0, TwipsToPixelsX(this, twips)));
+}
+
+int ListView::FitWidth(int column, bool useHeader) const
+{
+    const int width = sizeHintForColumn(column);
+    return useHeader ? qMax(width, header()->sectionSizeHint(column)) : width;
 }
 
 void ListView::FitColumn(int column, bool useHeader)
 {
     if (column >= ColumnCount())
         return;
-    int width = sizeHintForColumn(column);
-    if (useHeader)
-        width = qMax(width, header()->sectionSizeHint(column));
-    setColumnWidth(column, width);
+    if (!isVisible()) {
+        m_fitWhenShown.insert(column, useHeader);
+        return;
+    }
+    m_fitWhenShown.remove(column);
+    setColumnWidth(column, FitWidth(column, useHeader));
+}
+
+void ListView::showEvent(QShowEvent* event)
+{
+    for (auto it = m_fitWhenShown.cbegin(); it != m_fitWhenShown.cend(); ++it)
+        setColumnWidth(it.key(), FitWidth(it.key(), it.value()));
+    m_fitWhenShown.clear();
+    QTreeWidget::showEvent(event);
 }
 
 int ListView::WidthTwips() const

@@ -135,6 +135,7 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     // Space ticks or clears the current row where the rows have check marks.
     void keyPressEvent(QKeyEvent* event) override;
 
@@ -142,6 +143,10 @@ private:
     friend class ListItem;
     QHash<QString, ListItem*> m_keys;
     QList<int> m_columnTwips;
+    // Columns to fit to their contents when the list is shown (value: with the header): a list
+    // nobody sees, as in an unattended run, measures none of its rows.
+    QHash<int, bool> m_fitWhenShown;
+    int FitWidth(int column, bool useHeader) const;
     int m_widthTwips = -1;
     int m_widthPixelsAtSet = -1;
     bool m_checkboxes = false;
