@@ -111,13 +111,8 @@ private slots:
         f.ui->cboResurser->addItem(QStringLiteral("Anna Berg"), 12);
         f.ui->cboResurser->setCurrentIndex(1);
         f.ui->chkPlanumBokningar->setChecked(true);
-        w->OutLookFält();
-        f.ui->lstFält->setCurrentRow(1);
-        f.ui->lstOutLook->setCurrentRow(0);
-        w->cmdLäggTill_Click();
-        f.ui->lstFält->setCurrentRow(11);
-        f.ui->lstOutLook->setCurrentRow(2);
-        w->cmdLäggTill_Click();
+        f.AddMapping(1, 0);
+        f.AddMapping(11, 2);
         QString name = QStringLiteral("Kund1");
         w->SparaProfil(name);
         const QByteArray expected = "[System]\nLang=EN\nDataBas1=/data/kund.db\n\n[Kund1]\n"
@@ -290,10 +285,8 @@ private slots:
     {
         QTest::addColumn<QString>("saved");
         QTest::addColumn<QString>("applied");
-        QTest::newRow("English, then Swedish") << "EN"
-                                               << "SV";
-        QTest::newRow("Swedish, then English") << "SV"
-                                               << "EN";
+        QTest::newRow("English, then Swedish") << QStringLiteral("EN") << QStringLiteral("SV");
+        QTest::newRow("Swedish, then English") << QStringLiteral("SV") << QStringLiteral("EN");
     }
     void aProfileSavedInOneLanguageRunsInTheOther()
     {
@@ -302,10 +295,7 @@ private slots:
         f.Start(saved);
         testenv::Click(f.ui->optExport);
         testenv::Click(f.ui->optKalender);
-        f.wizard->OutLookFält();
-        f.ui->lstFält->setCurrentRow(1);    // the customer's name
-        f.ui->lstOutLook->setCurrentRow(1); // the subject
-        f.wizard->cmdLäggTill_Click();      // the mapping step is not shown here
+        f.AddMapping(1, 1); // the customer's name to the subject
         QString name = QStringLiteral("Kund1");
         f.wizard->SparaProfil(name);
         QVERIFY2(IniBytes().contains("Koppling1=Kundnamn,"), IniBytes().constData());
@@ -372,14 +362,10 @@ private slots:
         QTest::addColumn<QString>("pick");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<bool>("changes");
-        QTest::newRow("another file") << "other.db"
-                                      << "" << true;
-        QTest::newRow("same file") << "current.db"
-                                   << "" << false;
-        QTest::newRow("only the letter case differs") << ""
-                                                      << "CURRENT.db" << true;
-        QTest::newRow("cancelled") << ""
-                                   << "" << false;
+        QTest::newRow("another file") << "other.db" << QString() << true;
+        QTest::newRow("same file") << "current.db" << QString() << false;
+        QTest::newRow("only the letter case differs") << QString() << "CURRENT.db" << true;
+        QTest::newRow("cancelled") << QString() << QString() << false;
     }
     void databaseDialog()
     {
@@ -388,7 +374,6 @@ private slots:
         QFETCH(bool, changes);
         const QString folder = StartOnDatabaseFolder(QStringLiteral("dbs"), {"current.db", "other.db", "CURRENT.db"});
         const QString current = folder + QStringLiteral("/current.db");
-        frmWizard* w = f.wizard;
         AnswerFileDialog(pick.isEmpty() ? QString() : folder + QLatin1Char('/') + pick,
                          typed.isEmpty() ? QString() : folder + QLatin1Char('/') + typed);
         f.ui->cmdDB->click();
@@ -397,7 +382,7 @@ private slots:
         QCOMPARE(f.ui->txtDB->text(), expected);
         QCOMPARE(f.ui->txtDB->toolTip(), expected);
         QCOMPARE(f.ui->cboResurser->count(), changes ? 0 : 1);
-        QVERIFY(!w->findChild<frmSokvag*>()); // unloaded after every use
+        QVERIFY(!f.wizard->findChild<frmSokvag*>()); // unloaded after every use
     }
 
     // The path dialog opened without "Bläddra" waits for its own buttons.
