@@ -12,11 +12,12 @@ class TestWizardMapping : public QObject {
     Q_OBJECT
     testenv::WizardFixture f;
 
-    // Clicks a row of each field list, as the user picks a pair.
-    void Pick(int planum, int outlook)
+    // Clicks a row of each field list, as the user picks a pair, and then Add.
+    void Add(int planum, int outlook)
     {
         testenv::ClickItem(f.ui->lstFält, f.ui->lstFält->item(planum)->text());
         testenv::ClickItem(f.ui->lstOutLook, f.ui->lstOutLook->item(outlook)->text());
+        testenv::Click(f.ui->cmdLäggTill);
     }
     QStringList Keys() const
     {
@@ -161,25 +162,20 @@ private slots:
 
     void serialKeysAreNeverReused()
     {
-        Pick(0, 0);
-        testenv::Click(f.ui->cmdLäggTill);
-        Pick(0, 0);
-        testenv::Click(f.ui->cmdLäggTill); // the same pair again: a second row
+        Add(0, 0);
+        Add(0, 0); // the same pair again: a second row
         QCOMPARE(Keys(), (QStringList{"k0", "k1"}));
         testenv::Click(f.ui->cmdTaBortAlla);
         QCOMPARE(f.ui->lvKopplingar->Count(), 0);
         QVERIFY(!f.ui->cmdTaBortAlla->isEnabled());
-        Pick(2, 1);
-        testenv::Click(f.ui->cmdLäggTill);
+        Add(2, 1);
         QCOMPARE(Keys(), (QStringList{"k2"}));
     }
 
     void removeOne()
     {
-        for (int i = 0; i < 3; ++i) {
-            Pick(i, i);
-            testenv::Click(f.ui->cmdLäggTill);
-        }
+        for (int i = 0; i < 3; ++i)
+            Add(i, i);
         testenv::ClickRow(f.ui->lvKopplingar, f.ui->lvKopplingar->Item(2));
         QVERIFY(f.ui->cmdTaBort->isEnabled());
         testenv::Click(f.ui->cmdTaBort);
@@ -198,8 +194,7 @@ private slots:
 
     void removeOneAfterRemoveAllFails()
     {
-        Pick(0, 0);
-        testenv::Click(f.ui->cmdLäggTill);
+        Add(0, 0);
         testenv::Click(f.ui->cmdTaBortAlla);
         f.ui->cmdTaBort->setEnabled(true);
         testenv::Click(f.ui->cmdTaBort);
@@ -214,19 +209,15 @@ private slots:
     {
         // Rows restored without the add button (a list that already has "k7"): the next key follows it.
         f.ui->lvKopplingar->AddItem(-1, QStringLiteral("k7"), QStringLiteral("0"));
-        Pick(0, 0);
-        testenv::Click(f.ui->cmdLäggTill);
+        Add(0, 0);
         QCOMPARE(Keys(), (QStringList{"k7", "k8"}));
     }
 
     void headerClicksFlipTheOrder()
     {
-        Pick(1, 2); // Outlook field: R2267
-        testenv::Click(f.ui->cmdLäggTill);
-        Pick(2, 0); // R2234
-        testenv::Click(f.ui->cmdLäggTill);
-        Pick(3, 1); // R2298
-        testenv::Click(f.ui->cmdLäggTill);
+        Add(1, 2); // Outlook field: R2267
+        Add(2, 0); // R2234
+        Add(3, 1); // R2298
         auto outlookColumn = [&] {
             QStringList texts;
             for (int i = 1; i <= f.ui->lvKopplingar->Count(); ++i)
