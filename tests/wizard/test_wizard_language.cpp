@@ -143,12 +143,7 @@ private slots:
         {
             booking::DBFunk funk;
             QCOMPARE(funk.ÖppnaDatabas(db, 0, 0), 1);
-            planumdb::SeedOptions options;
-            options.resources = 2;
-            options.bookings = 6;
-            options.from = QDate::currentDate();
-            options.days = 1;
-            planumdb::Seed(funk, options);
+            planumdb::Seed(funk, {2, 6, QDate::currentDate(), 1}); // resources, bookings, from, days
         }
         f.Start(lang);
         const auto stop = qScopeGuard([this] { f.Stop(); });
