@@ -13,7 +13,7 @@ class TestWizardMapping : public QObject {
     testenv::WizardFixture f;
 
     // Clicks a row of each field list, as the user picks a pair, and then Add.
-    void Add(int planum, int outlook)
+    void Add(int planum, int outlook) const
     {
         testenv::ClickItem(f.ui->lstFält, f.ui->lstFält->item(planum)->text());
         testenv::ClickItem(f.ui->lstOutLook, f.ui->lstOutLook->item(outlook)->text());
