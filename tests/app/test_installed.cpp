@@ -68,11 +68,9 @@ private slots:
         const QString database = PlanumFolder() + QStringLiteral("/Planum.db");
         Run made = Execute(Installed("bin/planumdb"), {QStringLiteral("init"), database});
         QVERIFY2(made.status == 0, qPrintable(made.err));
-        made = Execute(Installed("bin/planumdb"),
-                       {QStringLiteral("seed"), database, QStringLiteral("--resources"), QStringLiteral("3"),
-                        QStringLiteral("--bookings"), QStringLiteral("30"), QStringLiteral("--from"),
-                        QDate::currentDate().addDays(-5).toString(Qt::ISODate), QStringLiteral("--days"),
-                        QStringLiteral("5"), QStringLiteral("--seed"), QStringLiteral("4")});
+        const QString options = QStringLiteral("--resources 3 --bookings 30 --from %1 --days 5 --seed 4")
+                                    .arg(QDate::currentDate().addDays(-5).toString(Qt::ISODate));
+        made = Execute(Installed("bin/planumdb"), QStringList{QStringLiteral("seed"), database} + options.split(' '));
         QVERIFY2(made.status == 0, qPrintable(made.err));
         QFile ini(PlanumFolder() + QStringLiteral("/Planum.ini"));
         QVERIFY(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
