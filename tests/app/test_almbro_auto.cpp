@@ -20,15 +20,11 @@ QStringList Appointments(const QString& calendar = CalendarLocation())
     return QDir(calendar + QStringLiteral("/Calendar")).entryList({QStringLiteral("*.ics")}, QDir::Files, QDir::Name);
 }
 
-QString IniFile()
-{
-    return PlanumDocuments() + QStringLiteral("/Planum.ini");
-}
-
 // Names a calendar in Planum.ini, as a user sets it up (empty: none).
 bool UseCalendar(const QString& url)
 {
-    return vb::WritePrivateProfileString(QStringLiteral("System"), QStringLiteral("Calendar"), url, IniFile());
+    return vb::WritePrivateProfileString(QStringLiteral("System"), QStringLiteral("Calendar"), url,
+                                         PlanumDocuments() + QStringLiteral("/Planum.ini"));
 }
 
 bool UseLanguage(const char* code)

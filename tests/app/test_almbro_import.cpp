@@ -10,11 +10,6 @@
 using namespace testenv;
 
 namespace {
-QMap<QString, QByteArray> Appointments()
-{
-    return Snapshot(AppointmentFolder());
-}
-
 // The content lines of an iCalendar text, unfolded.
 QStringList Lines(const QByteArray& ics)
 {
@@ -76,13 +71,13 @@ private slots:
         const qint64 before = Bookings(m_db);
         QVERIFY(before > 0);
         QVERIFY(WriteFile(AppointmentFolder() + QLatin1Char('/') + QLatin1String(kForeignName), m_foreign));
-        const QMap<QString, QByteArray> exportedFiles = Appointments();
+        const QMap<QString, QByteArray> exportedFiles = Snapshot(AppointmentFolder());
 
         const Run first = RunProfile(QStringLiteral("import"));
         QVERIFY2(first.status == 0, qPrintable(first.out + first.err));
         QCOMPARE(Bookings(m_db), before + 1); // the foreign one, and no copy of any other
 
-        const QMap<QString, QByteArray> linked = Appointments();
+        const QMap<QString, QByteArray> linked = Snapshot(AppointmentFolder());
         QCOMPARE(linked.keys(), exportedFiles.keys()); // no appointment added or removed
         for (const QString& name : linked.keys())
             if (name != QLatin1String(kForeignName))
@@ -120,12 +115,12 @@ private slots:
         const Run second = RunProfile(QStringLiteral("import"));
         QVERIFY2(second.status == 0, qPrintable(second.out + second.err));
         QCOMPARE(Bookings(m_db), before + 1);
-        QCOMPARE(Appointments(), linked);
+        QCOMPARE(Snapshot(AppointmentFolder()), linked);
 
         // The next export finds the linked appointment by its marker and updates it in place.
         const Run again = RunProfile(QStringLiteral("export"));
         QVERIFY2(again.status == 0, qPrintable(again.out + again.err));
-        const QMap<QString, QByteArray> reexported = Appointments();
+        const QMap<QString, QByteArray> reexported = Snapshot(AppointmentFolder());
         QCOMPARE(reexported.keys(), linked.keys());
         QVERIFY(Lines(reexported[QLatin1String(kForeignName)])
                     .contains(QStringLiteral("X-ALMBRO-MILEAGE:") + QString::number(number)));

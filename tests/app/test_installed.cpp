@@ -1,9 +1,8 @@
 // Almbro as an installation puts it on a machine: installed into a temporary prefix, run by a
 // new user whose home holds only Planum.ini and a database, and started by the session bus
 // when a host calls it.
-#include "settings/CTexter.h"
+#include "support/AlmbroProcess.h"
 #include "support/HostCalls.h"
-#include "support/TestEnv.h"
 
 #include <QDate>
 #include <QProcess>
@@ -13,12 +12,6 @@
 using namespace testenv;
 
 namespace {
-struct Run {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
 Run Execute(const QString& program, const QStringList& args, const QProcessEnvironment& env = {})
 {
     QProcess process;
@@ -33,13 +26,6 @@ Run Execute(const QString& program, const QStringList& args, const QProcessEnvir
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
             QString::fromLocal8Bit(process.readAllStandardOutput()),
             QString::fromLocal8Bit(process.readAllStandardError())};
-}
-
-QString Text(const QString& lang, const char* id)
-{
-    CTexter texter;
-    texter.SetSpråkfil(SourceLangDir() + QStringLiteral("/Lang") + lang + QStringLiteral(".ini"));
-    return texter.TextTillAndra(QString::fromLatin1(id));
 }
 } // namespace
 
@@ -82,11 +68,9 @@ private slots:
         const QString database = PlanumFolder() + QStringLiteral("/Planum.db");
         Run made = Execute(Installed("bin/planumdb"), {QStringLiteral("init"), database});
         QVERIFY2(made.status == 0, qPrintable(made.err));
-        made = Execute(Installed("bin/planumdb"),
-                       {QStringLiteral("seed"), database, QStringLiteral("--resources"), QStringLiteral("3"),
-                        QStringLiteral("--bookings"), QStringLiteral("30"), QStringLiteral("--from"),
-                        QDate::currentDate().addDays(-5).toString(Qt::ISODate), QStringLiteral("--days"),
-                        QStringLiteral("5"), QStringLiteral("--seed"), QStringLiteral("4")});
+        const QString options = QStringLiteral("--resources 3 --bookings 30 --from %1 --days 5 --seed 4")
+                                    .arg(QDate::currentDate().addDays(-5).toString(Qt::ISODate));
+        made = Execute(Installed("bin/planumdb"), QStringList{QStringLiteral("seed"), database} + options.split(' '));
         QVERIFY2(made.status == 0, qPrintable(made.err));
         QFile ini(PlanumFolder() + QStringLiteral("/Planum.ini"));
         QVERIFY(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -172,7 +156,7 @@ private slots:
         static const QRegularExpression summary(QStringLiteral("^(\\d+) / \\1 (.*)$"));
         const QRegularExpressionMatch match = summary.match(run.out.trimmed());
         QVERIFY2(match.hasMatch(), qPrintable(run.out));
-        QCOMPARE(match.captured(2), Text(QStringLiteral("SV"), "R2146"));
+        QCOMPARE(match.captured(2), LangText(QStringLiteral("SV"), "R2146"));
         const int done = match.captured(1).toInt();
         QVERIFY(done > 0);
         QCOMPARE(int(QDir(m_calendar + QStringLiteral("/Calendar")).entryList({QStringLiteral("*.ics")}).size()), done);

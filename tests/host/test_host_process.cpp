@@ -2,9 +2,8 @@
 // as a Planum host calls it: the texts, Anrop with and without its arguments, one wizard, a
 // second start, and the end of the program when the wizard closes.
 #include "booking/DBFunk.h"
-#include "settings/CTexter.h"
+#include "support/AlmbroProcess.h"
 #include "support/HostCalls.h"
-#include "support/TestEnv.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -16,13 +15,6 @@ namespace {
 QDBusConnection Bus()
 {
     return QDBusConnection::sessionBus();
-}
-
-QString Text(const char* id)
-{
-    CTexter texter;
-    texter.SetSpråkfil(SourceLangDir() + QStringLiteral("/LangEN.ini"));
-    return texter.TextTillAndra(QString::fromLatin1(id));
 }
 
 QStringList Windows()
@@ -73,9 +65,8 @@ private slots:
     void textsAndNoWindowYet()
     {
         QCOMPARE(Answer(CallAlmbro(Bus(), kApplication, QStringLiteral("Beskrivning"))).toString(),
-                 Text("R6335"));
-        QCOMPARE(Answer(CallAlmbro(Bus(), kApplication, QStringLiteral("ToolTip"))).toString(),
-                 Text("R6336"));
+                 EnglishText("R6335"));
+        QCOMPARE(Answer(CallAlmbro(Bus(), kApplication, QStringLiteral("ToolTip"))).toString(), EnglishText("R6336"));
         QCOMPARE(Windows(), QStringList());
     }
 
@@ -152,7 +143,7 @@ private slots:
         QCOMPARE(m_almbro.exitCode(), 0);
         const QString err = QString::fromLocal8Bit(m_almbro.readAllStandardError());
         // The wizard asked, as it always does before closing, and was answered Yes.
-        QVERIFY2(err.contains(Text("R2167")), qPrintable(err));
+        QVERIFY2(err.contains(EnglishText("R2167")), qPrintable(err));
         QTRY_VERIFY(!Bus().interface()->isServiceRegistered(kService));
     }
 };

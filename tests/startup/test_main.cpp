@@ -195,8 +195,6 @@ private slots:
         ALMBRO_EXPECT_NO_MORE_BOXES(recorder);
     }
 
-    void noTerminalServerByDefault() { QVERIFY(!ÄrTerminalServer()); }
-
     void hostStartShowsNothing()
     {
         InstallLanguageFiles(Documents() + QStringLiteral("/Planum"));

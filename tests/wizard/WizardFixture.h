@@ -153,6 +153,14 @@ public:
         Next();
         QCOMPARE(Step(), 3);
     }
+    // A mapping of two field list rows, added as Add adds it but without the mapping step shown.
+    void AddMapping(int planumRow, int calendarRow)
+    {
+        wizard->OutLookFält();
+        ui->lstFält->setCurrentRow(planumRow);
+        ui->lstOutLook->setCurrentRow(calendarRow);
+        wizard->cmdLäggTill_Click();
+    }
     void Next() { Click(ui->cmdNav[3]); }
     void Previous() { Click(ui->cmdNav[2]); }
 

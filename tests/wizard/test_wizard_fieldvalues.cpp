@@ -1,10 +1,10 @@
 // Booking fields by name in both directions, and the import half of the transfer run on
 // rows built here.
 #include "WizardFixture.h"
-#include "support/Gui.h"
 #include "booking/BulkWriter.h"
 #include "platform/ControlType.h"
 #include "platform/Locale.h"
+#include "support/Gui.h"
 
 #include <QTest>
 
@@ -158,38 +158,22 @@ private slots:
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("stored");
         QTest::addColumn<QString>("text");
+        const auto row = [](const char* name, const char* field, const char* stored, const char* text) {
+            QTest::newRow(name) << QString::fromUtf8(field) << QString::fromUtf8(stored) << QString::fromUtf8(text);
+        };
         for (const char* name :
              {"Bokningsnr", "Beställare", "Beställningsdatum", "Beställningsnummer", "Dokument", "Följesedelsnr",
               "Leverans_postadress", "Leveransadress", "Märke", "Notering", "Telefon"})
-            QTest::newRow(name) << QString::fromUtf8(name) << "värde 1"
-                                << "värde 1";
-        QTest::newRow("Pris shares Följesedelsnr") << "Pris"
-                                                   << "1200"
-                                                   << "1200";
-        QTest::newRow("Kundnamn") << "Kundnamn"
-                                  << "Berg AB"
-                                  << "Berg AB";
-        QTest::newRow("Kundnamn empty") << "Kundnamn"
-                                        << ""
-                                        << "<Ej angiven>";
-        QTest::newRow("terms 0") << "Betalningsvillkor"
-                                 << "0"
-                                 << "Ej klar";
-        QTest::newRow("terms 1") << "Betalningsvillkor"
-                                 << "1"
-                                 << "Faktura";
-        QTest::newRow("terms 2") << "Betalningsvillkor"
-                                 << "2"
-                                 << "Kontant";
-        QTest::newRow("terms 5") << "Betalningsvillkor"
-                                 << "5"
-                                 << "";
-        QTest::newRow("unknown name") << "Okänt"
-                                      << "x"
-                                      << "";
-        QTest::newRow("name case matters") << "kundnamn"
-                                           << "Berg AB"
-                                           << "";
+            row(name, name, "värde 1", "värde 1");
+        row("Pris shares Följesedelsnr", "Pris", "1200", "1200");
+        row("Kundnamn", "Kundnamn", "Berg AB", "Berg AB");
+        row("Kundnamn empty", "Kundnamn", "", "<Ej angiven>");
+        row("terms 0", "Betalningsvillkor", "0", "Ej klar");
+        row("terms 1", "Betalningsvillkor", "1", "Faktura");
+        row("terms 2", "Betalningsvillkor", "2", "Kontant");
+        row("terms 5", "Betalningsvillkor", "5", "");
+        row("unknown name", "Okänt", "x", "");
+        row("name case matters", "kundnamn", "Berg AB", "");
     }
     void readAsText()
     {
@@ -217,62 +201,30 @@ private slots:
         QTest::addColumn<QString>("marker");
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("result");
+        const auto row = [](const QString& name, const QString& field, const char* old, const char* marker,
+                            const char* value, const char* result) {
+            QTest::newRow(qPrintable(name)) << field << QString::fromUtf8(old) << QString::fromUtf8(marker)
+                                            << QString::fromUtf8(value) << QString::fromUtf8(result);
+        };
         const QStringList joined = {"Beställare",     "Dokument", "Kundnamn", "Leverans_postadress",
                                     "Leveransadress", "Märke",    "Notering", "Telefon"};
         for (const QString& name : joined) {
-            QTest::newRow(qPrintable(name + " joined")) << name << "gammal"
-                                                        << ""
-                                                        << "ny"
-                                                        << "gammal, ny";
-            QTest::newRow(qPrintable(name + " replaced: from Planum")) << name << "gammal"
-                                                                       << "17"
-                                                                       << "ny"
-                                                                       << "ny";
-            QTest::newRow(qPrintable(name + " empty before")) << name << ""
-                                                              << ""
-                                                              << "ny"
-                                                              << "ny";
+            row(name + " joined", name, "gammal", "", "ny", "gammal, ny");
+            row(name + " replaced: from Planum", name, "gammal", "17", "ny", "ny");
+            row(name + " empty before", name, "", "", "ny", "ny");
             // Every joined field but the delivery address is trimmed afterwards.
-            QTest::newRow(qPrintable(name + " trimmed?")) << name << ""
-                                                          << ""
-                                                          << "  ny  " << (name == "Leveransadress" ? "  ny  " : "ny");
+            row(name + " trimmed?", name, "", "", "  ny  ", name == "Leveransadress" ? "  ny  " : "ny");
         }
         for (const QString& name : {QStringLiteral("Beställningsdatum"), QStringLiteral("Beställningsnummer"),
                                     QStringLiteral("Följesedelsnr"), QStringLiteral("Pris")}) {
-            QTest::newRow(qPrintable(name + " replaced")) << name << "gammal"
-                                                          << ""
-                                                          << "ny"
-                                                          << "ny";
-            QTest::newRow(qPrintable(name + " not trimmed")) << name << ""
-                                                             << ""
-                                                             << " ny "
-                                                             << " ny ";
+            row(name + " replaced", name, "gammal", "", "ny", "ny");
+            row(name + " not trimmed", name, "", "", " ny ", " ny ");
         }
-        QTest::newRow("Bokningsnr: leading number") << "Bokningsnr"
-                                                    << "1"
-                                                    << ""
-                                                    << "42 st"
-                                                    << "42";
-        QTest::newRow("Bokningsnr: no number") << "Bokningsnr"
-                                               << "1"
-                                               << ""
-                                               << "st"
-                                               << "0";
-        QTest::newRow("Betalningsvillkor: number") << "Betalningsvillkor"
-                                                   << "0"
-                                                   << ""
-                                                   << "2"
-                                                   << "2";
-        QTest::newRow("Betalningsvillkor: rounds to even") << "Betalningsvillkor"
-                                                           << "0"
-                                                           << ""
-                                                           << "2.5"
-                                                           << "2";
-        QTest::newRow("unknown field writes nothing") << "Okänt"
-                                                      << ""
-                                                      << ""
-                                                      << "ny"
-                                                      << "?";
+        row("Bokningsnr: leading number", "Bokningsnr", "1", "", "42 st", "42");
+        row("Bokningsnr: no number", "Bokningsnr", "1", "", "st", "0");
+        row("Betalningsvillkor: number", "Betalningsvillkor", "0", "", "2", "2");
+        row("Betalningsvillkor: rounds to even", "Betalningsvillkor", "0", "", "2.5", "2");
+        row("unknown field writes nothing", "Okänt", "", "", "ny", "?");
     }
     void writtenFromTheRow()
     {
@@ -296,10 +248,8 @@ private slots:
     {
         QTest::addColumn<QString>("marker");
         QTest::addColumn<QString>("note");
-        QTest::newRow("no booking number: joined") << ""
-                                                   << "Möte, Agenda";
-        QTest::newRow("booking number: the body replaces") << "12"
-                                                           << "Agenda";
+        QTest::newRow("no booking number: joined") << QString() << "Möte, Agenda";
+        QTest::newRow("booking number: the body replaces") << "12" << QStringLiteral("Agenda");
     }
     void oneFieldFromTwoColumns()
     {
@@ -346,14 +296,10 @@ private slots:
         QTest::addColumn<QString>("first");
         QTest::addColumn<QString>("second");
         QTest::addColumn<int>("number");
-        QTest::newRow("first key column") << "123"
-                                          << "" << 123;
-        QTest::newRow("second key column") << ""
-                                           << "45" << 45;
-        QTest::newRow("neither") << ""
-                                 << "" << -1;
-        QTest::newRow("text is no number") << "abc"
-                                           << "" << -1;
+        QTest::newRow("first key column") << "123" << QString() << 123;
+        QTest::newRow("second key column") << QString() << "45" << 45;
+        QTest::newRow("neither") << QString() << QString() << -1;
+        QTest::newRow("text is no number") << "abc" << QString() << -1;
     }
     void bookingNumberOfARow()
     {

@@ -90,22 +90,19 @@ QStringList VisibleTexts(QWidget* window)
             texts << l->text();
         else if (auto* g = qobject_cast<QGroupBox*>(w))
             texts << g->title();
-        if (auto* tree = qobject_cast<QTreeWidget*>(w)) {
+        const bool data = dataLists.contains(w->objectName());
+        if (auto* tree = qobject_cast<QTreeWidget*>(w))
             for (int c = 0; c < tree->columnCount(); ++c)
                 if (!tree->isColumnHidden(c) && tree->header()->sectionSize(c) > 0) {
                     texts << tree->headerItem()->text(c);
-                    // The tool tips of the rows are the program's, whatever the rows hold.
+                    // The tool tips of the rows are the program's, whatever the rows hold; their texts are
+                    // taken only from the lists the program fills itself.
                     for (int r = 0; r < tree->topLevelItemCount(); ++r)
-                        texts << tree->topLevelItem(r)->toolTip(c);
+                        texts << tree->topLevelItem(r)->toolTip(c)
+                              << (data ? QString() : tree->topLevelItem(r)->text(c));
                 }
-        }
-        if (dataLists.contains(w->objectName()))
+        if (data)
             continue;
-        if (auto* tree = qobject_cast<QTreeWidget*>(w))
-            for (int r = 0; r < tree->topLevelItemCount(); ++r)
-                for (int c = 0; c < tree->columnCount(); ++c)
-                    if (!tree->isColumnHidden(c) && tree->header()->sectionSize(c) > 0)
-                        texts << tree->topLevelItem(r)->text(c);
         if (auto* list = qobject_cast<QListWidget*>(w))
             for (int i = 0; i < list->count(); ++i)
                 texts << list->item(i)->text();
@@ -146,12 +143,7 @@ private slots:
         {
             booking::DBFunk funk;
             QCOMPARE(funk.ÖppnaDatabas(db, 0, 0), 1);
-            planumdb::SeedOptions options;
-            options.resources = 2;
-            options.bookings = 6;
-            options.from = QDate::currentDate();
-            options.days = 1;
-            planumdb::Seed(funk, options);
+            planumdb::Seed(funk, {2, 6, QDate::currentDate(), 1}); // resources, bookings, from, days
         }
         f.Start(lang);
         const auto stop = qScopeGuard([this] { f.Stop(); });

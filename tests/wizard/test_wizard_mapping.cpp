@@ -12,11 +12,12 @@ class TestWizardMapping : public QObject {
     Q_OBJECT
     testenv::WizardFixture f;
 
-    // Clicks a row of each field list, as the user picks a pair.
-    void Pick(int planum, int outlook)
+    // Clicks a row of each field list, as the user picks a pair, and then Add.
+    void Add(int planum, int outlook) const
     {
         testenv::ClickItem(f.ui->lstFält, f.ui->lstFält->item(planum)->text());
         testenv::ClickItem(f.ui->lstOutLook, f.ui->lstOutLook->item(outlook)->text());
+        testenv::Click(f.ui->cmdLäggTill);
     }
     QStringList Keys() const
     {
@@ -47,32 +48,24 @@ private slots:
         QTest::addColumn<QStringList>("names");
         QTest::addColumn<QStringList>("shown");
         // A field goes by its booking field name in every language and shows the language's name.
-        const QStringList names = {"Starttid",
-                                   "Kundnamn",
-                                   "Beställare",
-                                   "Beställningsdatum",
-                                   "Beställningsnummer",
-                                   "Märke",
-                                   "Dokument",
-                                   "Sluttid",
-                                   "Leveransadress",
-                                   "Pris",
-                                   "Leverans_postadress",
-                                   "Notering",
-                                   "Telefon"};
-        const QStringList english = {"Start time",
-                                     "Customer name",
-                                     "Ordered by",
-                                     "Order date",
-                                     "Order number",
-                                     "Reference",
-                                     "Document",
-                                     "End time",
-                                     "Delivery address",
-                                     "Price",
-                                     "Delivery postal address",
-                                     "Note",
-                                     "Phone"};
+        const QList<std::pair<QString, QString>> fields = {{"Starttid", "Start time"},
+                                                           {"Kundnamn", "Customer name"},
+                                                           {"Beställare", "Ordered by"},
+                                                           {"Beställningsdatum", "Order date"},
+                                                           {"Beställningsnummer", "Order number"},
+                                                           {"Märke", "Reference"},
+                                                           {"Dokument", "Document"},
+                                                           {"Sluttid", "End time"},
+                                                           {"Leveransadress", "Delivery address"},
+                                                           {"Pris", "Price"},
+                                                           {"Leverans_postadress", "Delivery postal address"},
+                                                           {"Notering", "Note"},
+                                                           {"Telefon", "Phone"}};
+        QStringList names, english;
+        for (const auto& [name, shown] : fields) {
+            names << name;
+            english << shown;
+        }
         QStringList swedish = names;
         swedish[10] = QStringLiteral("Leveranspostadress");
         const auto forImport = [](QStringList fields) {
@@ -105,10 +98,7 @@ private slots:
         for (const QString& field : entries)
             QVERIFY2(!field.contains('&') && !field.isEmpty(), qPrintable(field));
         // A mapping row shows the entry's text and keeps its name.
-        f.wizard->OutLookFält();
-        f.ui->lstFält->setCurrentRow(1);
-        f.ui->lstOutLook->setCurrentRow(0);
-        f.wizard->cmdLäggTill_Click(); // the mapping step is not shown here
+        f.AddMapping(1, 0);
         QCOMPARE(f.ui->lvKopplingar->Item(1)->SubItem(1), shown[1]);
         QCOMPARE(PlanumFältNamn(f.ui->lvKopplingar->Item(1)), names[1]);
         QCOMPARE(VisatFältNamn(names[1]), shown[1]);
@@ -172,25 +162,20 @@ private slots:
 
     void serialKeysAreNeverReused()
     {
-        Pick(0, 0);
-        testenv::Click(f.ui->cmdLäggTill);
-        Pick(0, 0);
-        testenv::Click(f.ui->cmdLäggTill); // the same pair again: a second row
+        Add(0, 0);
+        Add(0, 0); // the same pair again: a second row
         QCOMPARE(Keys(), (QStringList{"k0", "k1"}));
         testenv::Click(f.ui->cmdTaBortAlla);
         QCOMPARE(f.ui->lvKopplingar->Count(), 0);
         QVERIFY(!f.ui->cmdTaBortAlla->isEnabled());
-        Pick(2, 1);
-        testenv::Click(f.ui->cmdLäggTill);
+        Add(2, 1);
         QCOMPARE(Keys(), (QStringList{"k2"}));
     }
 
     void removeOne()
     {
-        for (int i = 0; i < 3; ++i) {
-            Pick(i, i);
-            testenv::Click(f.ui->cmdLäggTill);
-        }
+        for (int i = 0; i < 3; ++i)
+            Add(i, i);
         testenv::ClickRow(f.ui->lvKopplingar, f.ui->lvKopplingar->Item(2));
         QVERIFY(f.ui->cmdTaBort->isEnabled());
         testenv::Click(f.ui->cmdTaBort);
@@ -209,8 +194,7 @@ private slots:
 
     void removeOneAfterRemoveAllFails()
     {
-        Pick(0, 0);
-        testenv::Click(f.ui->cmdLäggTill);
+        Add(0, 0);
         testenv::Click(f.ui->cmdTaBortAlla);
         f.ui->cmdTaBort->setEnabled(true);
         testenv::Click(f.ui->cmdTaBort);
@@ -225,19 +209,15 @@ private slots:
     {
         // Rows restored without the add button (a list that already has "k7"): the next key follows it.
         f.ui->lvKopplingar->AddItem(-1, QStringLiteral("k7"), QStringLiteral("0"));
-        Pick(0, 0);
-        testenv::Click(f.ui->cmdLäggTill);
+        Add(0, 0);
         QCOMPARE(Keys(), (QStringList{"k7", "k8"}));
     }
 
     void headerClicksFlipTheOrder()
     {
-        Pick(1, 2); // Outlook field: R2267
-        testenv::Click(f.ui->cmdLäggTill);
-        Pick(2, 0); // R2234
-        testenv::Click(f.ui->cmdLäggTill);
-        Pick(3, 1); // R2298
-        testenv::Click(f.ui->cmdLäggTill);
+        Add(1, 2); // Outlook field: R2267
+        Add(2, 0); // R2234
+        Add(3, 1); // R2298
         auto outlookColumn = [&] {
             QStringList texts;
             for (int i = 1; i <= f.ui->lvKopplingar->Count(); ++i)

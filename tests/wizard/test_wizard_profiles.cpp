@@ -30,17 +30,21 @@ void WriteIni(const QByteArray& bytes)
 }
 
 // Answers the next file dialog: picks path, or cancels when path is empty. typed, when given,
-// stands in the path dialog's own field as if typed there before the file dialog was cancelled.
+// stands in the path dialog's own field as if typed there before the file dialog was cancelled;
+// filters, when given, gets the dialog's name filters.
 // Until the dialog is there, each try schedules the next one (a function that held itself
 // would never be freed).
-void AnswerFileDialog(const QString& path, const QString& typed = QString(), int delayMs = 10)
+void AnswerFileDialog(const QString& path, const QString& typed = QString(), QStringList* filters = nullptr,
+                      int delayMs = 10)
 {
-    QTimer::singleShot(delayMs, [path, typed] {
+    QTimer::singleShot(delayMs, [path, typed, filters] {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
         if (!dialog || !dialog->isVisible()) {
-            AnswerFileDialog(path, typed);
+            AnswerFileDialog(path, typed, filters);
             return;
         }
+        if (filters)
+            *filters = dialog->nameFilters();
         if (path.isEmpty()) {
             if (!typed.isEmpty())
                 dialog->parentWidget()->findChild<QLineEdit*>(QStringLiteral("txtSökväg"))->setText(typed);
@@ -52,7 +56,7 @@ void AnswerFileDialog(const QString& path, const QString& typed = QString(), int
             name->setText(path);
             QMetaObject::invokeMethod(dialog, "accept");
             if (dialog->isVisible())
-                AnswerFileDialog(path, typed, 20); // not taken yet: once more
+                AnswerFileDialog(path, typed, filters, 20); // not taken yet: once more
         }
     });
 }
@@ -111,13 +115,8 @@ private slots:
         f.ui->cboResurser->addItem(QStringLiteral("Anna Berg"), 12);
         f.ui->cboResurser->setCurrentIndex(1);
         f.ui->chkPlanumBokningar->setChecked(true);
-        w->OutLookFält();
-        f.ui->lstFält->setCurrentRow(1);
-        f.ui->lstOutLook->setCurrentRow(0);
-        w->cmdLäggTill_Click();
-        f.ui->lstFält->setCurrentRow(11);
-        f.ui->lstOutLook->setCurrentRow(2);
-        w->cmdLäggTill_Click();
+        f.AddMapping(1, 0);
+        f.AddMapping(11, 2);
         QString name = QStringLiteral("Kund1");
         w->SparaProfil(name);
         const QByteArray expected = "[System]\nLang=EN\nDataBas1=/data/kund.db\n\n[Kund1]\n"
@@ -290,10 +289,8 @@ private slots:
     {
         QTest::addColumn<QString>("saved");
         QTest::addColumn<QString>("applied");
-        QTest::newRow("English, then Swedish") << "EN"
-                                               << "SV";
-        QTest::newRow("Swedish, then English") << "SV"
-                                               << "EN";
+        QTest::newRow("English, then Swedish") << QStringLiteral("EN") << QStringLiteral("SV");
+        QTest::newRow("Swedish, then English") << QStringLiteral("SV") << QStringLiteral("EN");
     }
     void aProfileSavedInOneLanguageRunsInTheOther()
     {
@@ -302,10 +299,7 @@ private slots:
         f.Start(saved);
         testenv::Click(f.ui->optExport);
         testenv::Click(f.ui->optKalender);
-        f.wizard->OutLookFält();
-        f.ui->lstFält->setCurrentRow(1);    // the customer's name
-        f.ui->lstOutLook->setCurrentRow(1); // the subject
-        f.wizard->cmdLäggTill_Click();      // the mapping step is not shown here
+        f.AddMapping(1, 1); // the customer's name to the subject
         QString name = QStringLiteral("Kund1");
         f.wizard->SparaProfil(name);
         QVERIFY2(IniBytes().contains("Koppling1=Kundnamn,"), IniBytes().constData());
@@ -372,14 +366,10 @@ private slots:
         QTest::addColumn<QString>("pick");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<bool>("changes");
-        QTest::newRow("another file") << "other.db"
-                                      << "" << true;
-        QTest::newRow("same file") << "current.db"
-                                   << "" << false;
-        QTest::newRow("only the letter case differs") << ""
-                                                      << "CURRENT.db" << true;
-        QTest::newRow("cancelled") << ""
-                                   << "" << false;
+        QTest::newRow("another file") << "other.db" << QString() << true;
+        QTest::newRow("same file") << "current.db" << QString() << false;
+        QTest::newRow("only the letter case differs") << QString() << "CURRENT.db" << true;
+        QTest::newRow("cancelled") << QString() << QString() << false;
     }
     void databaseDialog()
     {
@@ -388,16 +378,20 @@ private slots:
         QFETCH(bool, changes);
         const QString folder = StartOnDatabaseFolder(QStringLiteral("dbs"), {"current.db", "other.db", "CURRENT.db"});
         const QString current = folder + QStringLiteral("/current.db");
-        frmWizard* w = f.wizard;
+        QStringList filters;
         AnswerFileDialog(pick.isEmpty() ? QString() : folder + QLatin1Char('/') + pick,
-                         typed.isEmpty() ? QString() : folder + QLatin1Char('/') + typed);
+                         typed.isEmpty() ? QString() : folder + QLatin1Char('/') + typed, &filters);
         f.ui->cmdDB->click();
+        // The dialog offers the database files by their usual endings, and all files.
+        QCOMPARE(filters.size(), 2);
+        QVERIFY2(filters[0].endsWith(QStringLiteral(" (*.db *.sqlite *.mdb)")), qPrintable(filters[0]));
+        QVERIFY2(filters[1].endsWith(QStringLiteral(" (*)")), qPrintable(filters[1]));
         const QString expected = changes ? folder + QLatin1Char('/') + pick + typed : current;
         QCOMPARE(gsDataBas, expected);
         QCOMPARE(f.ui->txtDB->text(), expected);
         QCOMPARE(f.ui->txtDB->toolTip(), expected);
         QCOMPARE(f.ui->cboResurser->count(), changes ? 0 : 1);
-        QVERIFY(!w->findChild<frmSokvag*>()); // unloaded after every use
+        QVERIFY(!f.wizard->findChild<frmSokvag*>()); // unloaded after every use
     }
 
     // The path dialog opened without "Bläddra" waits for its own buttons.
@@ -463,25 +457,6 @@ private slots:
         QCOMPARE(f.ui->txtDB->text(), expected);
         QCOMPARE(f.ui->txtDB->toolTip(), expected);
         QCOMPARE(f.ui->cboResurser->count(), changes ? 0 : 1);
-    }
-
-    // The file dialog offers the database files by their usual endings, and all files.
-    void fileDialogFilters()
-    {
-        WriteIni("[System]\nDataBas1=/data/kund.db\n");
-        f.Start();
-        QStringList filters;
-        QTimer::singleShot(10, [&] {
-            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-            if (dialog) {
-                filters = dialog->nameFilters();
-                static_cast<QDialog*>(dialog)->done(QDialog::Rejected);
-            }
-        });
-        f.ui->cmdDB->click();
-        QCOMPARE(filters.size(), 2);
-        QVERIFY2(filters[0].endsWith(QStringLiteral(" (*.db *.sqlite *.mdb)")), qPrintable(filters[0]));
-        QVERIFY2(filters[1].endsWith(QStringLiteral(" (*)")), qPrintable(filters[1]));
     }
 };
 
