@@ -250,3 +250,8 @@ private:
         (db).Anropskod(-9);                                                                                            \
         QCOMPARE((db).ÖppnaDatabas((path), 0, 0), qint32(booking::Öppnad));                                            \
     } while (false)
+
+// Declares a connection db and opens it as OPEN_OR_FAIL does.
+#define OPENED_OR_FAIL(db, path)                                                                                       \
+    booking::DBFunk db;                                                                                                \
+    OPEN_OR_FAIL(db, path)

@@ -71,8 +71,7 @@ private slots:
     {
         const QString location = CreateDatabase();
         {
-            DBFunk db;
-            OPEN_OR_FAIL(db, location);
+            OPENED_OR_FAIL(db, location);
             AddResource(db, QStringLiteral("Sal"), QStringLiteral("A"));
         }
         QProcess desks[2];
@@ -93,8 +92,7 @@ private slots:
             saved += counts[0].toInt();
         }
 
-        DBFunk db;
-        OPEN_OR_FAIL(db, location);
+        OPENED_OR_FAIL(db, location);
         Recordset all =
             db.HämtaPoster(QStringLiteral("2026-12-01 00:00:00"), QStringLiteral("2026-12-31 00:00:00"), kResource);
         QCOMPARE(all.RecordCount(), saved);

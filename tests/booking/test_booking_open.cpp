@@ -251,8 +251,7 @@ private slots:
         FILE_ONLY();
         const QString path = NewPath(QStringLiteral("Bokningar för Åsa #1 ?.db"));
         DBFunk::SkapaDatabas(path);
-        DBFunk db;
-        OPEN_OR_FAIL(db, path);
+        OPENED_OR_FAIL(db, path);
         QCOMPARE(db.Sökväg(), path);
     }
 
@@ -260,8 +259,7 @@ private slots:
     {
         const QString path = CreateDatabase();
         {
-            DBFunk db;
-            OPEN_OR_FAIL(db, path);
+            OPENED_OR_FAIL(db, path);
             AddResource(db, QStringLiteral("Anna"), QStringLiteral("Berg"), QStringLiteral("Umeå"));
         }
         const QByteArray before = FileBytes(path);
@@ -293,8 +291,7 @@ private slots:
     void failedReopenLeavesNothingOpen()
     {
         const QString path = CreateDatabase();
-        DBFunk db;
-        OPEN_OR_FAIL(db, path);
+        OPENED_OR_FAIL(db, path);
         QCOMPARE(db.ÖppnaDatabas(Make(Kind::Missing), 0, 0), OnServer() ? qint32(KanInteÖppna) : qint32(FilSaknas));
         QVERIFY(!db.ÄrÖppen());
         EXPECT_RAISES(ErrNotOpen, db.HämtaStatusar());

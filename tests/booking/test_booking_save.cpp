@@ -76,22 +76,19 @@ private slots:
     void init()
     {
         m_path = CreateDatabase();
-        DBFunk db;
-        OPEN_OR_FAIL(db, m_path);
+        OPENED_OR_FAIL(db, m_path);
         AddResources(db);
     }
 
     void everyPropertyComesBack()
     {
-        DBFunk db;
-        OPEN_OR_FAIL(db, m_path);
+        OPENED_OR_FAIL(db, m_path);
         DBPost post = FullPost();
         const qint32 number = SaveNew(db, post);
         QCOMPARE(number, 1);
         QCOMPARE(post.Nyckel(), 1);
 
-        DBFunk other;
-        OPEN_OR_FAIL(other, m_path);
+        OPENED_OR_FAIL(other, m_path);
         const std::optional<DBPost> read = other.HämtaPost(number);
         QVERIFY(read.has_value());
         QCOMPARE(read->Nyckel(), number);
@@ -109,8 +106,7 @@ private slots:
         QCOMPARE(post.ExtraPersonID(), 0);
         QVERIFY(!post.StartTid().isValid());
         // A new post with times and a resource saves with its defaults, and reads back so.
-        DBFunk db;
-        OPEN_OR_FAIL(db, m_path);
+        OPENED_OR_FAIL(db, m_path);
         DBPost fresh;
         fresh.PersonID(1);
         fresh.StartTid(At(QStringLiteral("2026-12-09 10:00")));
@@ -122,8 +118,7 @@ private slots:
 
     void updateByNumber()
     {
-        DBFunk db;
-        OPEN_OR_FAIL(db, m_path);
+        OPENED_OR_FAIL(db, m_path);
         DBPost post = FullPost();
         QCOMPARE(SaveNew(db, post), 1);
         DBPost second = FullPost(QStringLiteral("2026-12-10 08:00"), QStringLiteral("2026-12-10 09:00"));
@@ -149,8 +144,7 @@ private slots:
     // A booking read and saved as new is a copy with a number of its own.
     void saveAsNewCopies()
     {
-        DBFunk db;
-        OPEN_OR_FAIL(db, m_path);
+        OPENED_OR_FAIL(db, m_path);
         db.Överlapp(true);
         DBPost post = FullPost();
         std::optional<DBPost> copy = db.HämtaPost(SaveNew(db, post));
@@ -179,8 +173,7 @@ private slots:
         QFETCH(int, change);
         QFETCH(bool, asNew);
         QFETCH(qint32, expected);
-        DBFunk db;
-        OPEN_OR_FAIL(db, m_path);
+        OPENED_OR_FAIL(db, m_path);
         DBPost saved = FullPost();
         QCOMPARE(SaveNew(db, saved), 1);
         // Closed, the save is in the file itself; a refused save must leave it as it is.
@@ -247,8 +240,7 @@ private slots:
     void theWriterIsRecorded()
     {
         {
-            DBFunk db;
-            OPEN_OR_FAIL(db, m_path);
+            OPENED_OR_FAIL(db, m_path);
             DBProgram program;
             program.Namn(QStringLiteral("DuzUro"));
             QVERIFY(db.SättProgram(program));
@@ -340,8 +332,7 @@ private slots:
         QString error;
         if (OnServer())
             QVERIFY2(Server()->Admin(definitions, error, database, &before), qPrintable(error));
-        DBFunk db;
-        OPEN_OR_FAIL(db, m_path);
+        OPENED_OR_FAIL(db, m_path);
         bool raised = false;
         try {
             Load(db, badStatus, badStatus);
@@ -371,8 +362,7 @@ private slots:
     {
         if (!OnServer())
             QSKIP("about a server");
-        DBFunk db;
-        OPEN_OR_FAIL(db, m_path);
+        OPENED_OR_FAIL(db, m_path);
         DBPost first = FullPost();
         QCOMPARE(SaveNew(db, first), 1);
         QVERIFY(!db.FörbindelsenBröts());
@@ -395,8 +385,7 @@ private slots:
         EXPECT_RAISES(ErrDiskIO, db.SparaPost(second, true, number, result));
         QCOMPARE(number, 0);
         QVERIFY(Server()->Restart());
-        DBFunk after;
-        OPEN_OR_FAIL(after, m_path);
+        OPENED_OR_FAIL(after, m_path);
         QCOMPARE(after.AntalBokningar(), qint64(1));
         ComparePosts(*after.HämtaPost(1), first);
     }

@@ -79,8 +79,7 @@ private slots:
             const QString path = CreateDatabase();
             QList<qint32> ours;
             {
-                DBFunk first;
-                OPEN_OR_FAIL(first, path);
+                OPENED_OR_FAIL(first, path);
                 qint32 person = 0;
                 {
                     BulkWriter writer(first);
@@ -90,8 +89,7 @@ private slots:
                 ours << SaveNew(first, person, QStringLiteral("2026-12-07 08:00"), QStringLiteral("2026-12-07 09:00"));
                 {
                     // The wizard's list and a transfer each keep a connection of their own.
-                    DBFunk second;
-                    OPEN_OR_FAIL(second, path);
+                    OPENED_OR_FAIL(second, path);
                     if (!keepSecondOpen)
                         second.Stäng();
                     QString error;
@@ -108,8 +106,7 @@ private slots:
 
             RawConnection check(path);
             QCOMPARE(check.Value(QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
-            DBFunk after;
-            OPEN_OR_FAIL(after, path);
+            OPENED_OR_FAIL(after, path);
             for (qint32 number : ours)
                 QVERIFY2(after.HämtaPost(number).has_value(),
                          qPrintable(QStringLiteral("round %1: booking %2 lost").arg(round).arg(number)));
