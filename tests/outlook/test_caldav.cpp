@@ -25,6 +25,7 @@
 #include <sys/stat.h>
 
 using namespace cal;
+using outlooktest::Opened;
 
 namespace {
 QString NewFolder()
@@ -85,16 +86,14 @@ QStringList ImportList(COutLook& o)
 // did not open, a booking was not done or a write was refused.
 bool ExportRun(int n, const QString& subject = QStringLiteral("Bokning %1"))
 {
-    bool ok = false;
-    COutLook o(nullptr, ok);
-    return ok && ExportAll(o, n, subject) && Commit(o).isEmpty();
+    Opened o;
+    return o.ok && ExportAll(o, n, subject) && Commit(o).isEmpty();
 }
 
 // A run of its own that reads the import list.
 QStringList ImportRun()
 {
-    bool ok = false;
-    COutLook o(nullptr, ok);
+    Opened o;
     return ImportList(o);
 }
 
@@ -351,9 +350,8 @@ private slots:
         QCOMPARE(first.size(), 5);
         QCOMPARE(Essence(Mirrored(w.url)), Essence(first));
         const int puts = w.Puts();
-        bool ok = false;
         {
-            COutLook o(nullptr, ok);
+            Opened o;
             for (int key = 1; key <= 5; ++key)
                 QVERIFY(Export(o, Booking(key, key == 3 ? QStringLiteral("Flyttad") : QStringLiteral("Bokning %1").arg(key), key)));
         }
@@ -406,8 +404,7 @@ private slots:
                                        .toUtf8()),
                      201);
         }
-        bool ok = false;
-        COutLook o(nullptr, ok);
+        Opened o;
         QVERIFY(Export(o, Booking(1, QStringLiteral("Bokning 1"))));
         QCOMPARE(Commit(o), QStringList());
         QCOMPARE(ImportList(o), QStringList{"Bokning 1"});
@@ -470,10 +467,9 @@ private slots:
     {
         Work w;
         QVERIFY(w.Start());
-        bool ok = false;
         {
             // The second change starts from the first one's answer, whether or not it has come.
-            COutLook o(nullptr, ok);
+            Opened o;
             QVERIFY(Export(o, Booking(1, QStringLiteral("Först"))));
             QVERIFY(Export(o, Booking(1, QStringLiteral("Sedan"))));
             QVERIFY(Export(o, Booking(2, QStringLiteral("Annan"), 3)));
@@ -499,11 +495,10 @@ private slots:
         qputenv("ALMBRO_CALENDAR_REQUESTS", requests);
         const int n = 15, edited = 8;
         QVERIFY(ExportRun(n));
-        bool ok = false;
         QCOMPARE(w.Stored().size(), n);
         const QString name = w.NameOf(QStringLiteral("Bokning %1").arg(edited));
         {
-            COutLook o(nullptr, ok);
+            Opened o;
             QCOMPARE(ImportList(o).size(), n);
             // Another client changes one item after the run has read the calendar.
             QByteArray phone = w.Stored().value(name);
@@ -624,10 +619,9 @@ private slots:
         const QString host = QUrl(front.Root()).adjusted(QUrl::RemovePath).toString();
         qputenv("ALMBRO_CALENDAR", url.toUtf8());
         if (message.isEmpty()) {
-            bool ok = false;
             {
-                COutLook o(nullptr, ok);
-                QVERIFY(ok);
+                Opened o;
+                QVERIFY(o.ok);
                 QVERIFY(ExportAll(o, 8));
                 QCOMPARE(Commit(o), QStringList());
                 QCOMPARE(ImportList(o).size(), 8);
@@ -789,9 +783,8 @@ private slots:
         QCOMPARE(first.size(), 2);
         QVERIFY(ExportRun(2));
         QCOMPARE(etags(), first);
-        bool ok = false;
         {
-            COutLook o(nullptr, ok);
+            Opened o;
             QVERIFY(Export(o, Booking(2, QStringLiteral("Bokning 2 flyttad"), 2)));
         }
         const QList<QByteArray> after = etags();

@@ -62,10 +62,9 @@ private slots:
         QFETCH(bool, alreadyRunning);
         NewStore();
         std::shared_ptr<Application> running = alreadyRunning ? Application::Create() : nullptr;
-        bool ok = false;
         {
-            COutLook o(nullptr, ok);
-            QVERIFY(ok);
+            Opened o;
+            QVERIFY(o.ok);
             QCOMPARE(o.StartadHär(), !alreadyRunning);
             QVERIFY(Application::GetRunning());
             if (alreadyRunning)
@@ -119,10 +118,9 @@ private slots:
         words.gone = gone;
         vb::MsgBoxRecorder boxes;
         NewStore();
-        bool ok = false;
         {
-            COutLook o(nullptr, ok, &words);
-            QVERIFY(ok);
+            Opened o(nullptr, &words);
+            QVERIFY(o.ok);
             QCOMPARE(o.GetAppointment(QString(), true).Body, QString());
             ALMBRO_EXPECT_BOX(boxes, message, vb::vbOKOnly, 0, "Almbro");
             QCOMPARE(o.LinkAppointment(QStringLiteral("x1"), QDateTime(QDate(2026, 12, 7), QTime(9, 0)),
@@ -134,9 +132,8 @@ private slots:
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.close();
         qputenv("ALMBRO_CALENDAR", (file + QStringLiteral("/cal")).toUtf8());
-        ok = false;
         try {
-            COutLook o(nullptr, ok, &words);
+            Opened o(nullptr, &words);
             QFAIL("made");
         } catch (const vb::ErrObject& e) {
             QCOMPARE(int(e.Number()), 429);
@@ -148,8 +145,7 @@ private slots:
     void searchThatFindsNothing()
     {
         NewStore();
-        bool ok = false;
-        COutLook o(nullptr, ok);
+        Opened o;
         const AppointmentRec r = o.GetAppointment(ImportFilter(QDate(2026, 12, 1), QDate(2026, 12, 31)), false);
         QCOMPARE(r.Body, QStringLiteral("<Ingen träff!ó>"));
         QVERIFY(r.Start.isEmpty() && r.End.isEmpty() && r.Subject.isEmpty() && r.EntryID.isEmpty());
@@ -161,8 +157,7 @@ private slots:
         Fönster window;
         window.start = QDate(2026, 12, 1);
         window.slut = QDate(2026, 12, 10);
-        bool ok = false;
-        COutLook o(&window, ok);
+        Opened o(&window);
         QVERIFY(o.NewAppointment(*std::make_unique<AppointmentRec>(Booking(1, "2026-11-30 08:00", "2026-12-01 09:00", "A före"))));
         QVERIFY(o.NewAppointment(*std::make_unique<AppointmentRec>(Booking(2, "2026-12-10 22:00", "2026-12-10 23:00", "B sista dagen"))));
         QVERIFY(o.NewAppointment(*std::make_unique<AppointmentRec>(Booking(3, "2026-12-10 23:30", "2026-12-11 00:00", "C till midnatt"))));
@@ -180,8 +175,7 @@ private slots:
     void recordFields()
     {
         NewStore();
-        bool ok = false;
-        COutLook o(nullptr, ok);
+        Opened o;
         AppointmentRec rec = Booking(77, "2026-12-03 10:00", "2026-12-03 11:30", QStringLiteral("Rad ett\r\nRad två"));
         rec.Body = QStringLiteral("Kropp ett\r\nKropp två");
         rec.Location = QStringLiteral("Hus\r\nRum");
@@ -229,8 +223,7 @@ private slots:
         QFETCH(QString, start);
         QFETCH(QString, end);
         const QString place = NewStore();
-        bool ok = false;
-        COutLook o(nullptr, ok);
+        Opened o;
         AppointmentRec first = Booking(501, "2026-12-03 10:00", "2026-12-03 11:00", QStringLiteral("Första"));
         QVERIFY(!o.DuplicateAppointment(first, false));
         QVERIFY(o.NewAppointment(first));
@@ -251,8 +244,7 @@ private slots:
     void foundByTheOnlyMarkerLeft()
     {
         const QString place = NewStore();
-        bool ok = false;
-        COutLook o(nullptr, ok);
+        Opened o;
         AppointmentRec rec = Booking(42, "2026-12-03 10:00", "2026-12-03 11:00");
         QVERIFY(o.NewAppointment(rec));
         // The user clears BillingInformation and Mileage in the calendar.
@@ -272,8 +264,7 @@ private slots:
     void deleteFlagRemovesAfterUpdating()
     {
         const QString place = NewStore();
-        bool ok = false;
-        COutLook o(nullptr, ok);
+        Opened o;
         AppointmentRec rec = Booking(9, "2026-12-03 10:00", "2026-12-03 11:00");
         QVERIFY(o.NewAppointment(rec));
         AppointmentRec other = Booking(10, "2026-12-03 12:00", "2026-12-03 13:00");
@@ -314,8 +305,7 @@ private slots:
         QFETCH(QString, action);
         QFETCH(QString, text);
         const QString place = NewStore();
-        bool ok = false;
-        COutLook o(nullptr, ok);
+        Opened o;
         AppointmentRec existing = Booking(5, "2026-12-03 10:00", "2026-12-03 11:00");
         QVERIFY(o.NewAppointment(existing));
         if (action == QLatin1String("new-bad-start")) {
@@ -360,8 +350,7 @@ private slots:
         QFETCH(QString, criteria);
         QFETCH(QStringList, subjects);
         NewStore();
-        bool ok = false;
-        COutLook o(nullptr, ok);
+        Opened o;
         auto app = Application::GetRunning();
         const QList<QPair<QString, QString>> notes = {{"Inköp mjölk", "Ica"}, {"Möte", "Spara kvitto"}, {"Inköp bröd", "bröd och Ost"}};
         for (const auto& [subject, body] : notes) {
@@ -379,8 +368,7 @@ private slots:
     void getNoteAndGetTask()
     {
         NewStore();
-        bool ok = false;
-        COutLook o(nullptr, ok);
+        Opened o;
         QCOMPARE(o.GetNote(QStringLiteral("[Subject] = x")).Body, COutLook::IngenTräff);
         QCOMPARE(o.GetNote(QStringLiteral("[Subject] = ")).Body, COutLook::IngenTräff); // rejected filter: no match, no message
         const TaskRec none = o.GetTask(QString());
@@ -407,8 +395,7 @@ private slots:
     void allAppointmentsBetweenDates()
     {
         NewStore();
-        bool ok = false;
-        COutLook o(nullptr, ok);
+        Opened o;
         for (int d : {1, 15, 31}) {
             AppointmentRec rec = Booking(d, QStringLiteral("2026-12-%1 10:00").arg(d, 2, 10, QLatin1Char('0')),
                                          QStringLiteral("2026-12-%1 11:00").arg(d, 2, 10, QLatin1Char('0')), QString::number(d));
@@ -431,8 +418,7 @@ private slots:
             f.write("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//t//EN\r\nBEGIN:VJOURNAL\r\nUID:n" + QByteArray::number(i) +
                     "\r\nDTSTAMP:20260101T000000Z\r\nSUMMARY:x\r\nEND:VJOURNAL\r\nEND:VCALENDAR\r\n");
         }
-        bool ok = false;
-        COutLook o(nullptr, ok);
+        Opened o;
         QVERIFY(o.GetAllNotes().isEmpty());
         ALMBRO_EXPECT_BOX(*m_boxes, "Error no: 6 (Overflow) in procedure GetAllNotes i Class Module COutLook", vb::vbOKOnly, 0,
                           vb::DefaultTitle());
