@@ -118,13 +118,8 @@ inline void ComparePosts(const booking::DBPost& actual, const booking::DBPost& e
     QCOMPARE(actual.Minuter(), expected.Minuter());
 }
 
-inline QByteArray FileBytes(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return file.readAll();
-}
+// A file's bytes; empty when it cannot be read.
+inline constexpr auto& FileBytes = testenv::ReadBytes;
 
 inline QStringList FilesBeside(const QString& path)
 {

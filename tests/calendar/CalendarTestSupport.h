@@ -50,13 +50,7 @@ inline QString DataFile(const QString& name)
     return QStringLiteral(ALMBRO_SOURCE_DIR "/tests/calendar/data/") + name;
 }
 
-inline QByteArray ReadAll(const QString& path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return f.readAll();
-}
+using testenv::ReadBytes;
 
 inline void WriteText(const QString& path, const QByteArray& text)
 {
@@ -70,7 +64,7 @@ inline void WriteText(const QString& path, const QByteArray& text)
 // replaced by its second; the text it wrote.
 inline QByteArray RewriteElsewhere(const QString& path, std::initializer_list<std::pair<QByteArray, QByteArray>> changes)
 {
-    QByteArray text = ReadAll(path);
+    QByteArray text = ReadBytes(path);
     for (const auto& [from, to] : changes)
         text.replace(from, to);
     QFile::remove(path);

@@ -52,7 +52,7 @@ private slots:
         QCOMPARE(item.Get(QStringLiteral("mileage")).toString(), QStringLiteral("4711"));
 
         // Unfold the lines before looking.
-        const QByteArray text = ReadAll(file).replace("\r\n ", "");
+        const QByteArray text = ReadBytes(file).replace("\r\n ", "");
         for (const char* line : {"DTSTART;TZID=Europe/Stockholm:20260701T091500", "DTEND;TZID=Europe/Stockholm:20260701T104500",
                                  "BEGIN:VTIMEZONE", "TZID:Europe/Stockholm", "TRANSP:OPAQUE", "X-MICROSOFT-CDO-BUSYSTATUS:TENTATIVE",
                                  "TRIGGER:-PT20M", "X-ALMBRO-BILLINGINFORMATION:4711", "X-ALMBRO-MILEAGE:4711",
@@ -72,7 +72,7 @@ private slots:
         item.Save();
         app->Commit();
         const QString file = app->Location() + QStringLiteral("/Calendar/") + item.EntryID() + QStringLiteral(".ics");
-        const QByteArray text = ReadAll(file);
+        const QByteArray text = ReadBytes(file);
         QVERIFY(text.contains("TRANSP:TRANSPARENT"));
         QVERIFY(text.contains("X-MICROSOFT-CDO-BUSYSTATUS:FREE"));
     }
@@ -166,7 +166,7 @@ private slots:
         QCOMPARE(t.Subject(), QStringLiteral("Ring kunden"));
         QCOMPARE(t.StartDate(), At(2026, 3, 2));
         QCOMPARE(t.DateCompleted(), EmptyDate());
-        QVERIFY(ReadAll(again->Location() + QStringLiteral("/Tasks/") + t.EntryID() + QStringLiteral(".ics")).contains("DTSTART;VALUE=DATE:20260302"));
+        QVERIFY(ReadBytes(again->Location() + QStringLiteral("/Tasks/") + t.EntryID() + QStringLiteral(".ics")).contains("DTSTART;VALUE=DATE:20260302"));
     }
 
     void markerIndexFollowsChanges()

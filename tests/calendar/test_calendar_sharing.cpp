@@ -68,7 +68,7 @@ private slots:
             item.SetStart(At(2026, 12, 4, 10));
             item.Save();
         }
-        const QByteArray text = ReadAll(file).replace("\r\n ", "");
+        const QByteArray text = ReadBytes(file).replace("\r\n ", "");
         for (const char* kept : {"X-MS-OLK-FORCEINSPECTOROPEN:TRUE", "METHOD:PUBLISH", "X-MICROSOFT-CDO-IMPORTANCE:1",
                                  "X-MS-OLK-AUTOFILLLOCATION:FALSE", "PRIORITY:5", "CLASS:PUBLIC",
                                  "SUMMARY;LANGUAGE=sv:Veckomöte (flyttat)", "EXDATE;TZID=\"W. Europe Standard Time\":20261116T083000",
@@ -111,7 +111,7 @@ private slots:
             const QByteArray path = QFile::encodeName(name);
             struct stat before {};
             QCOMPARE(::stat(path.constData(), &before), 0);
-            QByteArray text = ReadAll(name);
+            QByteArray text = ReadBytes(name);
             for (const auto& [from, to] : change)
                 text.replace(from, to);
             QThread::msleep(20); // file times may be kept to a clock tick: let one pass
@@ -149,7 +149,7 @@ private slots:
         auto event = [&](const QByteArray& lines) {
             return head + "BEGIN:VEVENT\r\nUID:q-1\r\nDTSTAMP:20260101T000000Z\r\n" + lines + "END:VEVENT\r\n" + tail;
         };
-        const QByteArray zone = ReadAll(DataFile(QStringLiteral("corpus/almbro_allday_over_dst.ics")));
+        const QByteArray zone = ReadBytes(DataFile(QStringLiteral("corpus/almbro_allday_over_dst.ics")));
         const qsizetype zoneFrom = zone.indexOf("BEGIN:VTIMEZONE"), zoneTo = zone.indexOf("END:VTIMEZONE");
         const QByteArray vtimezone = zoneFrom >= 0 && zoneTo > zoneFrom ? zone.mid(zoneFrom, zoneTo - zoneFrom) + "END:VTIMEZONE\r\n"
                                                                         : QByteArray();
@@ -236,12 +236,12 @@ private slots:
             item.SetReminderSoundFile(QStringLiteral("100001"));
         };
         QTest::newRow("an item this program saved")
-            << ReadAll(SaveAppointment(NewPlace(), exported, QStringLiteral("almbro-1-"))) << true;
+            << ReadBytes(SaveAppointment(NewPlace(), exported, QStringLiteral("almbro-1-"))) << true;
 
         // Every event of the other programs' calendars on its own, with the calendar's zones.
         const QString corpus = DataFile(QStringLiteral("corpus"));
         for (const QString& name : IcsFiles(corpus)) {
-            const QByteArray text = ReadAll(corpus + QLatin1Char('/') + name);
+            const QByteArray text = ReadBytes(corpus + QLatin1Char('/') + name);
             const detail::RawCalendar split = detail::SplitCalendar(text);
             if (!split.ok)
                 continue;
@@ -403,7 +403,7 @@ private slots:
             item.SetMileage(QStringLiteral("9"));
         });
         const QString cache = detail::CachePath(place, Collection::Calendar);
-        QByteArray data = ReadAll(cache);
+        QByteArray data = ReadBytes(cache);
         QVERIFY(data.contains("Tandläkare"));
         if (cut)
             data.truncate(data.size() / 2);
@@ -438,7 +438,7 @@ private slots:
         QVERIFY2(error.startsWith(QStringLiteral("%1: %2").arg(ErrCalendar).arg(file)) &&
                      error.contains(QLatin1String("changed or removed by another program")),
                  qPrintable(error));
-        QCOMPARE(ReadAll(file), text);
+        QCOMPARE(ReadBytes(file), text);
     }
 
     void singleFileKeepsWhatAnotherProgramAdded()

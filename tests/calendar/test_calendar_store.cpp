@@ -137,7 +137,7 @@ private slots:
                  QStringLiteral("%1: %2").arg(vb::ErrCannotCreateObject).arg(description));
         QVERIFY(!Application::GetRunning());
         if (content == "hej\n")
-            QCOMPARE(ReadAll(location), content); // never touched
+            QCOMPARE(ReadBytes(location), content); // never touched
     }
 
     void runningApplicationIsJoinedAndQuitEndsIt()
@@ -185,7 +185,7 @@ private slots:
                  QStringLiteral("%1: The calendar file %2 is locked by another program (%2.lock)").arg(vb::ErrPermissionDenied).arg(file));
         other.unlock();
         item.Save();
-        QVERIFY(ReadAll(file).contains("BEGIN:VEVENT"));
+        QVERIFY(ReadBytes(file).contains("BEGIN:VEVENT"));
     }
 
     void temporaryFileNames_data()

@@ -114,14 +114,7 @@ QString MirrorOf(const QString& collection)
 // The mirror's items by name with their contents.
 QMap<QString, QByteArray> Mirrored(const QString& collection)
 {
-    QMap<QString, QByteArray> out;
-    const QDir dir(MirrorOf(collection) + QStringLiteral("/Calendar"));
-    for (const QString& file : dir.entryList({QStringLiteral("*.ics")}, QDir::Files)) {
-        QFile f(dir.filePath(file));
-        if (f.open(QIODevice::ReadOnly))
-            out.insert(file, f.readAll());
-    }
-    return out;
+    return testenv::Snapshot(MirrorOf(collection) + QStringLiteral("/Calendar"));
 }
 
 // An item's lines without order, folding or the stamps of a save: the server keeps items in a

@@ -11,6 +11,7 @@
 #include <cstdio>
 
 using namespace vb;
+using testenv::ReadBytes;
 
 namespace {
 QString WriteFile(const QString& name, const QByteArray& bytes)
@@ -20,13 +21,6 @@ QString WriteFile(const QString& name, const QByteArray& bytes)
     f.open(QIODevice::WriteOnly | QIODevice::Truncate);
     f.write(bytes);
     return path;
-}
-
-QByteArray ReadBytes(const QString& path)
-{
-    QFile f(path);
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
 }
 
 // One key of a file, "" where it is not there.
