@@ -94,11 +94,23 @@ inline Items CalendarItems(const std::shared_ptr<Application>& app)
 }
 
 // A copy of the Windows client's export (three events, one a weekly series with an excluded and
-// a moved Monday) as a single calendar file of its own; empty when it could not be copied.
+// a moved Monday) as a single calendar file of its own. A copy that fails ends the test program.
 inline QString WindowsExport()
 {
     const QString file = NewPlace(QStringLiteral(".ics"));
-    return QFile::copy(DataFile(QStringLiteral("desktop_client_export_windows_zone.ics")), file) ? file : QString();
+    if (!QFile::copy(DataFile(QStringLiteral("desktop_client_export_windows_zone.ics")), file))
+        qFatal("cannot copy the Windows export to %s", qPrintable(file));
+    return file;
+}
+
+// A new appointment with its start and subject, saved through app.
+inline Item SaveNewAppointment(const std::shared_ptr<Application>& app, const QDateTime& start, const QString& subject)
+{
+    Item item = app->CreateItem(olAppointmentItem);
+    item.SetStart(start);
+    item.SetSubject(subject);
+    item.Save();
+    return item;
 }
 
 // An appointment made through an application of its own on place, set up by set and saved; the

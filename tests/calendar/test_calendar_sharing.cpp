@@ -45,9 +45,7 @@ private slots:
 
     void windowsZoneIsReadInItsZone()
     {
-        const QString file = WindowsExport();
-        QVERIFY(!file.isEmpty());
-        auto app = Application::Create(file);
+        auto app = Application::Create(WindowsExport());
         const Item item = CalendarItems(app).Find(QStringLiteral("[Subject] = \"Möte med Byggbolaget AB\""));
         QVERIFY(item);
         QCOMPARE(item.Start().toUTC(), QDateTime(QDate(2026, 12, 3), QTime(9, 0), Qt::UTC));
@@ -60,7 +58,6 @@ private slots:
     void unknownPropertiesSurviveASave()
     {
         const QString file = WindowsExport();
-        QVERIFY(!file.isEmpty());
         {
             auto app = Application::Create(file);
             Item item = CalendarItems(app).Find(QStringLiteral("[Subject] = \"Möte med Byggbolaget AB\""));
@@ -369,10 +366,7 @@ private slots:
             auto app = Application::Create(place);
             QCOMPARE(CalendarItems(app).Count(), 2);
             // Saved after the load: the cache lists it after z, out of name order.
-            Item item = app->CreateItem(olAppointmentItem);
-            item.SetStart(At(2026, 3, 4, 8));
-            item.SetSubject(QStringLiteral("ny"));
-            item.Save();
+            SaveNewAppointment(app, At(2026, 3, 4, 8), QStringLiteral("ny"));
             app->Quit();
         }
         QVERIFY(QFile::remove(dir + QStringLiteral("m.ics")));
@@ -423,10 +417,7 @@ private slots:
         QFETCH(bool, vdir);
         const QString place = NewPlace(vdir ? QString() : QStringLiteral(".ics"));
         auto app = Application::Create(place);
-        Item item = app->CreateItem(olAppointmentItem);
-        item.SetStart(At(2026, 2, 2, 9));
-        item.SetSubject(QStringLiteral("Vårt"));
-        item.Save();
+        Item item = SaveNewAppointment(app, At(2026, 2, 2, 9), QStringLiteral("Vårt"));
         app->Commit(); // a save's file is in place at the latest here
         const QString file = vdir ? place + QStringLiteral("/Calendar/") + item.EntryID() + QStringLiteral(".ics") : place;
         item.Subject(); // read it, as a user of the item would
@@ -445,17 +436,11 @@ private slots:
     {
         const QString file = NewPlace(QStringLiteral(".ics"));
         auto app = Application::Create(file);
-        Item ours = app->CreateItem(olAppointmentItem);
-        ours.SetStart(At(2026, 2, 2, 9));
-        ours.SetSubject(QStringLiteral("Vårt"));
-        ours.Save();
+        SaveNewAppointment(app, At(2026, 2, 2, 9), QStringLiteral("Vårt"));
         // Another program adds an event to the file.
         RewriteElsewhere(file, {{"END:VCALENDAR", "BEGIN:VEVENT\r\nUID:deras-1\r\nDTSTAMP:20260101T000000Z\r\n"
                                                   "DTSTART:20260203T100000Z\r\nSUMMARY:Deras\r\nEND:VEVENT\r\nEND:VCALENDAR"}});
-        Item second = app->CreateItem(olAppointmentItem);
-        second.SetStart(At(2026, 2, 4, 9));
-        second.SetSubject(QStringLiteral("Vårt andra"));
-        second.Save();
+        SaveNewAppointment(app, At(2026, 2, 4, 9), QStringLiteral("Vårt andra"));
         app->Quit();
         auto again = Application::Create(file);
         QStringList subjects;

@@ -25,10 +25,7 @@ private slots:
         auto app = Application::Create();
         for (const char* sub : {"Calendar", "Notes", "Tasks"})
             QVERIFY2(QFileInfo(expected + QLatin1Char('/') + QLatin1String(sub)).isDir(), sub);
-        Item item = app->CreateItem(olAppointmentItem);
-        item.SetStart(At(2026, 12, 3, 10));
-        item.SetSubject(QStringLiteral("Standard"));
-        item.Save();
+        Item item = SaveNewAppointment(app, At(2026, 12, 3, 10), QStringLiteral("Standard"));
         app->Commit();
         QCOMPARE(IcsFiles(expected + QStringLiteral("/Calendar")), QStringList{item.EntryID() + QStringLiteral(".ics")});
     }
