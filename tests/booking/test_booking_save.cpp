@@ -123,9 +123,6 @@ private slots:
         QCOMPARE(SaveNew(db, post), 1);
         DBPost second = FullPost(QStringLiteral("2026-12-10 08:00"), QStringLiteral("2026-12-10 09:00"));
         QCOMPARE(SaveNew(db, second), 2);
-        qint32 number = 0;
-        qint32 result = -1;
-
         std::optional<DBPost> read = db.HämtaPost(1);
         read->Kundnamn(QStringLiteral("Café Ängen"));
         read->Notering(QString());
@@ -133,8 +130,8 @@ private slots:
         read->ExtraPersonID(0);
         read->Aktiv(false);
         read->SlutTid(At(QStringLiteral("2026-12-09 17:00")));
-        db.SparaPost(*read, false, number, result);
-        QCOMPARE(result, 0);
+        qint32 number = 0;
+        QCOMPARE(Save(db, *read, false, &number), 0);
         QCOMPARE(number, 1);
         QCOMPARE(db.AntalBokningar(), qint64(2));
         ComparePosts(*db.HämtaPost(1), *read);
@@ -215,9 +212,7 @@ private slots:
             break;
         }
         qint32 number = -1;
-        qint32 result = -1;
-        db.SparaPost(post, asNew, number, result);
-        QCOMPARE(result, expected);
+        QCOMPARE(Save(db, post, asNew, &number), expected);
         QCOMPARE(number, 0);
         QCOMPARE(db.AntalBokningar(), qint64(1));
         ComparePosts(*db.HämtaPost(1), saved);

@@ -80,12 +80,7 @@ private slots:
             QList<qint32> ours;
             {
                 OPENED_OR_FAIL(first, path);
-                qint32 person = 0;
-                {
-                    BulkWriter writer(first);
-                    person = writer.AddResource(QStringLiteral("Eva"), QStringLiteral("Lind"), QString());
-                    writer.Commit();
-                }
+                const qint32 person = AddResource(first, QStringLiteral("Eva"), QStringLiteral("Lind"));
                 ours << SaveNew(first, person, QStringLiteral("2026-12-07 08:00"), QStringLiteral("2026-12-07 09:00"));
                 {
                     // The wizard's list and a transfer each keep a connection of their own.
