@@ -6,6 +6,7 @@
 #include "booking/DBFunk.h"
 #include "platform/ErrObject.h"
 #include "support/PgCluster.h"
+#include "support/Raised.h"
 #include "support/TestEnv.h"
 
 #include <cstdio>

@@ -365,13 +365,9 @@ private slots:
             BulkWriter writer(db);
             writer.AddBooking(FullPost(QStringLiteral("2026-12-12 08:00"), QStringLiteral("2026-12-12 09:00")));
             Server()->Stop();
-            try {
-                writer.Commit();
-                QFAIL("a commit without a server");
-            } catch (const vb::ErrObject& e) {
-                QCOMPARE(e.Number(), long(ErrDiskIO));
-                QVERIFY2(!e.Description().isEmpty(), qPrintable(e.Description()));
-            }
+            const QString error = testenv::Raised([&writer] { writer.Commit(); });
+            const QString number = QStringLiteral("%1: ").arg(ErrDiskIO);
+            QVERIFY2(error.startsWith(number) && error.size() > number.size(), qPrintable(error));
         }
         QVERIFY(db.FörbindelsenBröts());
         DBPost second = FullPost(QStringLiteral("2026-12-11 08:00"), QStringLiteral("2026-12-11 09:00"));

@@ -147,15 +147,9 @@ private slots:
         QCOMPARE(verdict, qint32(Öppnad));
         // The import's save: the booking is not done, and its reason names the holder.
         DBPost post = Post(1, QStringLiteral("2026-12-07 08:00"), QStringLiteral("2026-12-07 09:00"));
-        qint32 number = 0;
-        qint32 result = -1;
-        try {
-            db.SparaPost(post, true, number, result);
-            QFAIL("a save beside another program's write transaction went through");
-        } catch (const vb::ErrObject& e) {
-            QCOMPARE(e.Number(), long(ErrLocked));
-            QVERIFY2(e.Description().startsWith(texts::Description(ErrLocked) + named), qPrintable(e.Description() + QStringLiteral(" / ") + named));
-        }
+        const QString error = testenv::Raised([&] { Save(db, post); });
+        QVERIFY2(error.startsWith(QStringLiteral("%1: ").arg(ErrLocked) + texts::Description(ErrLocked) + named),
+                 qPrintable(error + QStringLiteral(" / ") + named));
     }
 
     // Only other processes are named; this process's own connections are not "another program".

@@ -6,6 +6,7 @@
 #include "platform/Locale.h"
 #include "platform/MsgBox.h"
 #include "support/BoxAssert.h"
+#include "support/Raised.h"
 #include "support/TestEnv.h"
 
 #include <optional>
@@ -132,13 +133,7 @@ private slots:
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.close();
         qputenv("ALMBRO_CALENDAR", (file + QStringLiteral("/cal")).toUtf8());
-        try {
-            Opened o(nullptr, &words);
-            QFAIL("made");
-        } catch (const vb::ErrObject& e) {
-            QCOMPARE(int(e.Number()), 429);
-            QCOMPARE(e.Description(), description);
-        }
+        QCOMPARE(testenv::Raised([&words] { Opened o(nullptr, &words); }), QStringLiteral("429: ") + description);
         ALMBRO_EXPECT_NO_MORE_BOXES(boxes);
     }
 
