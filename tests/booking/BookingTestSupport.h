@@ -58,14 +58,19 @@ inline QDateTime At(const QString& text)
     return when;
 }
 
-inline booking::DBPost Post(qint32 person, const QString& start, const QString& end, qint32 status = 1)
+inline booking::DBPost Post(qint32 person, const QDateTime& start, const QDateTime& end, qint32 status = 1)
 {
     booking::DBPost post;
     post.PersonID(person);
-    post.StartTid(At(start));
-    post.SlutTid(At(end));
+    post.StartTid(start);
+    post.SlutTid(end);
     post.Status(status);
     return post;
+}
+
+inline booking::DBPost Post(qint32 person, const QString& start, const QString& end, qint32 status = 1)
+{
+    return Post(person, At(start), At(end), status);
 }
 
 // Saves a post, as new or over the booking of its number, and gives SparaPost's answer (0:

@@ -20,11 +20,7 @@ DBPost Attempt(int i, const QString& desk)
 {
     const QDateTime base = At(QStringLiteral("2026-12-07 00:00"));
     const QDateTime start = base.addSecs(qint64(i / 4) * 30 * 60);
-    DBPost post;
-    post.PersonID(kResource);
-    post.StartTid(start);
-    post.SlutTid(start.addSecs(45 * 60));
-    post.Status(1);
+    DBPost post = Post(kResource, start, start.addSecs(45 * 60));
     post.Notering(desk + QString::number(i));
     return post;
 }

@@ -170,11 +170,7 @@ private slots:
                                        : kind < 75 ? 15 + random.bounded(240)
                                        : kind < 95 ? 1440 + random.bounded(3 * 1440)
                                                    : 30 * 1440 + random.bounded(200 * 1440);
-                DBPost post;
-                post.PersonID(person);
-                post.StartTid(start);
-                post.SlutTid(start.addSecs(minutes * 60));
-                post.Status(1);
+                DBPost post = Post(person, start, start.addSecs(minutes * 60));
                 post.Aktiv(random.bounded(20) != 0);
                 const qint32 key = writer.AddBooking(post);
                 stored.push_back({key, person, post.StartTid(), post.SlutTid(), post.Aktiv()});

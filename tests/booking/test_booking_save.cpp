@@ -45,11 +45,8 @@ void Load(DBFunk& db, bool badStatus, bool commit)
     BulkWriter writer(db);
     const QDateTime first = At(QStringLiteral("2026-01-05 08:00"));
     for (int i = 0; i < 2500; ++i) {
-        DBPost post;
-        post.PersonID(1 + i % 2);
-        post.StartTid(first.addSecs(qint64(i) * 3600));
-        post.SlutTid(first.addSecs(qint64(i) * 3600 + 1800));
-        post.Status(badStatus && i == 2100 ? 99 : 1);
+        DBPost post = Post(1 + i % 2, first.addSecs(qint64(i) * 3600), first.addSecs(qint64(i) * 3600 + 1800),
+                           badStatus && i == 2100 ? 99 : 1);
         post.Notering(QStringLiteral("bulk %1").arg(i));
         writer.AddBooking(post);
     }
