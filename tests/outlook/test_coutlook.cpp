@@ -29,6 +29,14 @@ QString NewStore()
     return place;
 }
 
+// A COutLook on a new calendar store of its own (named in ALMBRO_CALENDAR), made first.
+struct NewStoreFirst {
+    QString place = NewStore();
+};
+struct OnNewStore : NewStoreFirst, Opened {
+    using Opened::Opened;
+};
+
 QStringList Files(const QString& place, const QString& folder = QStringLiteral("Calendar"))
 {
     return QDir(place + QLatin1Char('/') + folder).entryList({QStringLiteral("*.ics")}, QDir::Files);
@@ -139,8 +147,7 @@ private slots:
 
     void searchThatFindsNothing()
     {
-        NewStore();
-        Opened o;
+        OnNewStore o;
         const AppointmentRec r = o.GetAppointment(ImportFilter(QDate(2026, 12, 1), QDate(2026, 12, 31)), false);
         QCOMPARE(r.Body, QStringLiteral("<Ingen träff!ó>"));
         QVERIFY(r.Start.isEmpty() && r.End.isEmpty() && r.Subject.isEmpty() && r.EntryID.isEmpty());
@@ -148,11 +155,10 @@ private slots:
 
     void windowIsWholeDaysAndContainment()
     {
-        NewStore();
         Fönster window;
         window.start = QDate(2026, 12, 1);
         window.slut = QDate(2026, 12, 10);
-        Opened o(&window);
+        OnNewStore o(&window);
         QVERIFY(o.NewAppointment(*std::make_unique<AppointmentRec>(Booking(1, "2026-11-30 08:00", "2026-12-01 09:00", "A före"))));
         QVERIFY(o.NewAppointment(*std::make_unique<AppointmentRec>(Booking(2, "2026-12-10 22:00", "2026-12-10 23:00", "B sista dagen"))));
         QVERIFY(o.NewAppointment(*std::make_unique<AppointmentRec>(Booking(3, "2026-12-10 23:30", "2026-12-11 00:00", "C till midnatt"))));
@@ -169,8 +175,7 @@ private slots:
 
     void recordFields()
     {
-        NewStore();
-        Opened o;
+        OnNewStore o;
         AppointmentRec rec = Booking(77, "2026-12-03 10:00", "2026-12-03 11:30", QStringLiteral("Rad ett\r\nRad två"));
         rec.Body = QStringLiteral("Kropp ett\r\nKropp två");
         rec.Location = QStringLiteral("Hus\r\nRum");
@@ -196,7 +201,7 @@ private slots:
         QCOMPARE(r.ReminderSoundFile, QStringLiteral("77"));
         QCOMPARE(r.BillingInformation, QStringLiteral("77"));
         QCOMPARE(r.Mileage, QString()); // retrieval leaves it empty
-        QVERIFY(Files(qEnvironmentVariable("ALMBRO_CALENDAR")).contains(r.EntryID + QStringLiteral(".ics")));
+        QVERIFY(Files(o.place).contains(r.EntryID + QStringLiteral(".ics")));
         const AppointmentRec second = o.GetAppointment(QString(), true);
         QCOMPARE(second.Start, QStringLiteral("2026-12-04")); // midnight: the date alone
         QCOMPARE(second.End, QStringLiteral("2026-12-05"));
@@ -217,8 +222,7 @@ private slots:
     {
         QFETCH(QString, start);
         QFETCH(QString, end);
-        const QString place = NewStore();
-        Opened o;
+        OnNewStore o;
         AppointmentRec first = Booking(501, "2026-12-03 10:00", "2026-12-03 11:00", QStringLiteral("Första"));
         QVERIFY(!o.DuplicateAppointment(first, false));
         QVERIFY(o.NewAppointment(first));
@@ -226,7 +230,7 @@ private slots:
         again.Body = QStringLiteral("Ny text");
         again.Location = QStringLiteral("Sal 2");
         QVERIFY(o.DuplicateAppointment(again, false));
-        QCOMPARE(Files(place).size(), 1);
+        QCOMPARE(Files(o.place).size(), 1);
         const AppointmentRec r = o.GetAppointment(QStringLiteral("[BillingInformation] = 501"), false);
         QCOMPARE(r.Subject, QStringLiteral("Andra"));
         QCOMPARE(r.Body, QStringLiteral("Ny text"));
@@ -238,8 +242,7 @@ private slots:
 
     void foundByTheOnlyMarkerLeft()
     {
-        const QString place = NewStore();
-        Opened o;
+        OnNewStore o;
         AppointmentRec rec = Booking(42, "2026-12-03 10:00", "2026-12-03 11:00");
         QVERIFY(o.NewAppointment(rec));
         // The user clears BillingInformation and Mileage in the calendar.
@@ -252,21 +255,20 @@ private slots:
         }
         rec.Subject = QStringLiteral("Uppdaterad");
         QVERIFY(o.DuplicateAppointment(rec, false));
-        QCOMPARE(Files(place).size(), 1);
+        QCOMPARE(Files(o.place).size(), 1);
         QCOMPARE(o.GetAppointment(QStringLiteral("[ReminderSoundFile] = 42"), false).Subject, QStringLiteral("Uppdaterad"));
     }
 
     void deleteFlagRemovesAfterUpdating()
     {
-        const QString place = NewStore();
-        Opened o;
+        OnNewStore o;
         AppointmentRec rec = Booking(9, "2026-12-03 10:00", "2026-12-03 11:00");
         QVERIFY(o.NewAppointment(rec));
         AppointmentRec other = Booking(10, "2026-12-03 12:00", "2026-12-03 13:00");
         QVERIFY(o.NewAppointment(other));
         QVERIFY(o.DuplicateAppointment(rec, true));
         o.Commit();
-        QCOMPARE(Files(place).size(), 1);
+        QCOMPARE(Files(o.place).size(), 1);
         QCOMPARE(o.GetAppointment(QStringLiteral("[Mileage] = 9"), false).Body, COutLook::IngenTräff);
         QCOMPARE(o.GetAppointment(QStringLiteral("[Mileage] = 10"), false).Subject, QStringLiteral("Bokning"));
     }
@@ -299,8 +301,7 @@ private slots:
     {
         QFETCH(QString, action);
         QFETCH(QString, text);
-        const QString place = NewStore();
-        Opened o;
+        OnNewStore o;
         AppointmentRec existing = Booking(5, "2026-12-03 10:00", "2026-12-03 11:00");
         QVERIFY(o.NewAppointment(existing));
         if (action == QLatin1String("new-bad-start")) {
@@ -324,7 +325,7 @@ private slots:
         ALMBRO_EXPECT_BOX(*m_boxes, text, vb::vbOKOnly, 0, vb::DefaultTitle());
         o.Commit();
         QVERIFY(o.EjSparade().isEmpty());
-        QCOMPARE(Files(place).size(), 1); // nothing half-written, the earlier item untouched
+        QCOMPARE(Files(o.place).size(), 1); // nothing half-written, the earlier item untouched
     }
 
     void notesAndTheirCriteria_data()
@@ -344,8 +345,7 @@ private slots:
     {
         QFETCH(QString, criteria);
         QFETCH(QStringList, subjects);
-        NewStore();
-        Opened o;
+        OnNewStore o;
         auto app = Application::GetRunning();
         const QList<QPair<QString, QString>> notes = {{"Inköp mjölk", "Ica"}, {"Möte", "Spara kvitto"}, {"Inköp bröd", "bröd och Ost"}};
         for (const auto& [subject, body] : notes) {
@@ -362,8 +362,7 @@ private slots:
 
     void getNoteAndGetTask()
     {
-        NewStore();
-        Opened o;
+        OnNewStore o;
         QCOMPARE(o.GetNote(QStringLiteral("[Subject] = x")).Body, COutLook::IngenTräff);
         QCOMPARE(o.GetNote(QStringLiteral("[Subject] = ")).Body, COutLook::IngenTräff); // rejected filter: no match, no message
         const TaskRec none = o.GetTask(QString());
@@ -389,8 +388,7 @@ private slots:
 
     void allAppointmentsBetweenDates()
     {
-        NewStore();
-        Opened o;
+        OnNewStore o;
         for (int d : {1, 15, 31}) {
             AppointmentRec rec = Booking(d, QStringLiteral("2026-12-%1 10:00").arg(d, 2, 10, QLatin1Char('0')),
                                          QStringLiteral("2026-12-%1 11:00").arg(d, 2, 10, QLatin1Char('0')), QString::number(d));
