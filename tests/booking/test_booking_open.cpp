@@ -49,16 +49,11 @@ QString Make(Kind kind)
     }
     case Kind::Text: {
         const QString path = NewPath(QStringLiteral("notes.txt"));
-        QFile file(path);
-        file.open(QIODevice::WriteOnly);
-        file.write("Bokningar vecka 49\r\nAnna: måndag\r\n");
-        return path;
+        return testenv::WriteFile(path, "Bokningar vecka 49\r\nAnna: måndag\r\n") ? path : QString();
     }
     case Kind::EmptyFile: {
         const QString path = NewPath(QStringLiteral("empty.db"));
-        QFile file(path);
-        file.open(QIODevice::WriteOnly);
-        return path;
+        return testenv::WriteFile(path, {}) ? path : QString();
     }
     case Kind::OtherSqlite: {
         if (OnServer())

@@ -55,9 +55,7 @@ using testenv::ReadBytes;
 inline void WriteText(const QString& path, const QByteArray& text)
 {
     QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(text);
+    QVERIFY(testenv::WriteFile(path, text));
 }
 
 // Another program writes the file anew (a new file of the same name), each pair's first text

@@ -673,9 +673,8 @@ private slots:
             }
             if (fault == QLatin1String("500")) {
                 // A collection whose properties the server cannot read.
-                QFile props(w.folder + QStringLiteral("/store/collection-root/anna/work/.Radicale.props"));
-                QVERIFY(props.open(QIODevice::WriteOnly | QIODevice::Truncate));
-                props.write("{ not json");
+                QVERIFY(testenv::WriteFile(
+                    w.folder + QStringLiteral("/store/collection-root/anna/work/.Radicale.props"), "{ not json"));
             }
             QVERIFY(w.Start());
             if (auth)

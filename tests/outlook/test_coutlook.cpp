@@ -137,9 +137,7 @@ private slots:
                      unlinked);
         }
         const QString file = testenv::Root() + QStringLiteral("/not-a-folder");
-        QFile f(file);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.close();
+        QVERIFY(testenv::WriteFile(file, {}));
         qputenv("ALMBRO_CALENDAR", (file + QStringLiteral("/cal")).toUtf8());
         QCOMPARE(testenv::Raised([&words] { Opened o(nullptr, &words); }), QStringLiteral("429: ") + description);
         ALMBRO_EXPECT_NO_MORE_BOXES(boxes);
@@ -406,10 +404,10 @@ private slots:
         const QString notes = place + QStringLiteral("/Notes");
         QDir().mkpath(notes);
         for (int i = 0; i < 32768; ++i) {
-            QFile f(notes + QStringLiteral("/n%1.ics").arg(i));
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//t//EN\r\nBEGIN:VJOURNAL\r\nUID:n" + QByteArray::number(i) +
-                    "\r\nDTSTAMP:20260101T000000Z\r\nSUMMARY:x\r\nEND:VJOURNAL\r\nEND:VCALENDAR\r\n");
+            QVERIFY(testenv::WriteFile(
+                notes + QStringLiteral("/n%1.ics").arg(i),
+                "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//t//EN\r\nBEGIN:VJOURNAL\r\nUID:n" + QByteArray::number(i) +
+                    "\r\nDTSTAMP:20260101T000000Z\r\nSUMMARY:x\r\nEND:VJOURNAL\r\nEND:VCALENDAR\r\n"));
         }
         Opened o;
         QVERIFY(o.GetAllNotes().isEmpty());

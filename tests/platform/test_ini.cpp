@@ -17,10 +17,7 @@ namespace {
 QString WriteFile(const QString& name, const QByteArray& bytes)
 {
     const QString path = testenv::Root() + QLatin1Char('/') + name;
-    QFile f(path);
-    f.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    f.write(bytes);
-    return path;
+    return testenv::WriteFile(path, bytes) ? path : QString();
 }
 
 // One key of a file, "" where it is not there.

@@ -190,11 +190,4 @@ inline QByteArray ForeignAppointment(const QString& uid, const QDateTime& start,
            "END:VEVENT\r\nEND:VCALENDAR\r\n";
 }
 
-// Writes bytes into a new file; false where it cannot.
-[[nodiscard]] inline bool WriteFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
 } // namespace testenv

@@ -59,6 +59,13 @@ inline QByteArray ReadBytes(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// Writes bytes as the whole of a file; false where it cannot.
+[[nodiscard]] inline bool WriteFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
 // Every .ics file of a folder with its bytes.
 inline QMap<QString, QByteArray> Snapshot(const QString& folder)
 {

@@ -100,8 +100,7 @@ protected:
     // A file of the folder written whole; false when it cannot be.
     [[nodiscard]] bool WriteFile(const QString& name, const QByteArray& contents) const
     {
-        QFile file(m_folder + QLatin1Char('/') + name);
-        return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(contents) == contents.size();
+        return testenv::WriteFile(m_folder + QLatin1Char('/') + name, contents);
     }
 
     // A file of the folder as text; empty when there is none.
