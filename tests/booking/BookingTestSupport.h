@@ -148,7 +148,7 @@ inline QList<qint32> Keys(booking::Recordset records, const QString& field = QSt
 // not hand out, and for a second program holding the file.
 class RawConnection {
 public:
-    explicit RawConnection(const QString& path) : m_name(QStringLiteral("raw-%1").arg(++Counter()))
+    explicit RawConnection(const QString& path) : m_name(QStringLiteral("raw-%1").arg(++s_connections))
     {
         const auto kind = booking::detail::BackendFor(path);
         QSqlDatabase db = QSqlDatabase::addDatabase(booking::detail::DriverName(kind), m_name);
@@ -183,11 +183,7 @@ public:
     }
 
 private:
-    static int& Counter()
-    {
-        static int counter = 0;
-        return counter;
-    }
+    static inline int s_connections = 0;
     QString m_name;
 };
 

@@ -10,12 +10,9 @@
 #include "support/Raised.h"
 #include "support/TestEnv.h"
 #include <algorithm>
-#include <QCryptographicHash>
-#include <QDirIterator>
 #include <QLockFile>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QStandardPaths>
 #include <QThread>
 #include <QTimeZone>
 #include <fcntl.h>
