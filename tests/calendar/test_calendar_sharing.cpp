@@ -26,13 +26,9 @@ private slots:
         QFETCH(QString, file);
         QFETCH(QString, error);
         // In a vdir, as one file among ours; as a single calendar file.
-        const QString place = NewPlace();
-        const QString copy = place + QStringLiteral("/Calendar/") + file;
-        QDir().mkpath(place + QStringLiteral("/Calendar"));
-        QVERIFY(QFile::copy(DataFile(file), copy));
-        const QString single = NewPlace(QStringLiteral(".ics"));
-        QVERIFY(QFile::copy(DataFile(file), single));
-        for (const auto& [location, path] : {std::pair{place, copy}, std::pair{single, single}}) {
+        for (const bool vdir : {true, false}) {
+            const QString location = StoreHolding(ReadBytes(DataFile(file)), vdir);
+            const QString path = vdir ? location + QStringLiteral("/Calendar/item.ics") : location;
             auto app = Application::Create(location);
             const MAPIFolder calendar = app->GetNamespace(QStringLiteral("MAPI")).GetDefaultFolder(olFolderCalendar);
             const QStringList errors = calendar.LoadErrors();

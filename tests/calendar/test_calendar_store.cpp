@@ -48,9 +48,7 @@ private slots:
         QCOMPARE(StoreLocation(), location);
         auto app = Application::Create();
         qunsetenv("ALMBRO_CALENDAR");
-        Item item = app->CreateItem(olAppointmentItem);
-        item.SetStart(At(2026, 12, 3, 10));
-        item.Save();
+        SaveNewAppointment(app, At(2026, 12, 3, 10), QStringLiteral("Ny"));
         QCOMPARE(QFileInfo(location).isFile(), singleFile);
         QCOMPARE(QFileInfo(location + QStringLiteral("/Calendar")).isDir(), !singleFile);
     }
