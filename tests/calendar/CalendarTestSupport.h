@@ -9,20 +9,20 @@
 #include "platform/Locale.h"
 #include "support/Raised.h"
 #include "support/TestEnv.h"
-#include <algorithm>
-#include <QLockFile>
-#include <QProcess>
-#include <QRegularExpression>
-#include <QThread>
-#include <QTimeZone>
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/stat.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTest>
+#include <QThread>
+#include <QTimeZone>
+#include <algorithm>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
 
 namespace caltest {
 using namespace cal;

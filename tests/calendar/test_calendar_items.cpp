@@ -17,8 +17,8 @@ private slots:
         QTest::addColumn<QStringList>("busyLines"); // what the busy status becomes in the file
         QTest::newRow("tentative") << int(olTentative)
                                    << QStringList{"TRANSP:OPAQUE", "X-MICROSOFT-CDO-BUSYSTATUS:TENTATIVE"};
-        QTest::newRow("free is transparent") << int(olFree)
-                                             << QStringList{"TRANSP:TRANSPARENT", "X-MICROSOFT-CDO-BUSYSTATUS:FREE"};
+        QTest::newRow("free is transparent")
+            << int(olFree) << QStringList{"TRANSP:TRANSPARENT", "X-MICROSOFT-CDO-BUSYSTATUS:FREE"};
     }
 
     void propertiesRoundTripAndFileShape()
@@ -65,10 +65,11 @@ private slots:
 
         // Unfold the lines before looking.
         const QByteArray text = ReadBytes(file).replace("\r\n ", "");
-        for (const char* line : {"DTSTART;TZID=Europe/Stockholm:20260701T091500", "DTEND;TZID=Europe/Stockholm:20260701T104500",
-                                 "BEGIN:VTIMEZONE", "TZID:Europe/Stockholm", "TRIGGER:-PT20M", "X-ALMBRO-BILLINGINFORMATION:4711", "X-ALMBRO-MILEAGE:4711",
-                                 "X-ALMBRO-REMINDERSOUNDFILE:4711", "X-ALMBRO-REMINDERPLAYSOUND:TRUE",
-                                 "DESCRIPTION:Rad ett\\nRad två", "SUMMARY:Möte\\; med\\, kund"})
+        for (const char* line :
+             {"DTSTART;TZID=Europe/Stockholm:20260701T091500", "DTEND;TZID=Europe/Stockholm:20260701T104500",
+              "BEGIN:VTIMEZONE", "TZID:Europe/Stockholm", "TRIGGER:-PT20M", "X-ALMBRO-BILLINGINFORMATION:4711",
+              "X-ALMBRO-MILEAGE:4711", "X-ALMBRO-REMINDERSOUNDFILE:4711", "X-ALMBRO-REMINDERPLAYSOUND:TRUE",
+              "DESCRIPTION:Rad ett\\nRad två", "SUMMARY:Möte\\; med\\, kund"})
             QVERIFY2(text.contains(line), line);
         for (const QString& line : busyLines)
             QVERIFY2(text.contains(line.toUtf8()), qPrintable(line));
@@ -164,7 +165,8 @@ private slots:
         QCOMPARE(t.Subject(), QStringLiteral("Ring kunden"));
         QCOMPARE(t.StartDate(), At(2026, 3, 2));
         QCOMPARE(t.DateCompleted(), EmptyDate());
-        QVERIFY(ReadBytes(again->Location() + QStringLiteral("/Tasks/") + t.EntryID() + QStringLiteral(".ics")).contains("DTSTART;VALUE=DATE:20260302"));
+        QVERIFY(ReadBytes(again->Location() + QStringLiteral("/Tasks/") + t.EntryID() + QStringLiteral(".ics"))
+                    .contains("DTSTART;VALUE=DATE:20260302"));
     }
 
     void markerIndexFollowsChanges()

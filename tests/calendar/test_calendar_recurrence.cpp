@@ -226,7 +226,8 @@ private slots:
     void occurrenceAfterAThisAndFutureChangeIsChangedAlone()
     {
         QFETCH(bool, vdir);
-        const QString place = StoreHolding(ReadBytes(DataFile(QStringLiteral("corpus/almbro_range_thisandfuture.ics"))), vdir);
+        const QString place =
+            StoreHolding(ReadBytes(DataFile(QStringLiteral("corpus/almbro_range_thisandfuture.ics"))), vdir);
         const QString march = QStringLiteral("[Start] >= \"2026-03-30\" AND [End] <= \"2026-04-21\"");
         {
             auto app = Application::Create(place);
