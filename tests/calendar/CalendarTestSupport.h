@@ -129,13 +129,6 @@ inline Items SortedWithRecurrences(const std::shared_ptr<Application>& app)
     return items;
 }
 
-inline QByteArray Series(const QString& uid, const QByteArray& dtstart, const QByteArray& rule, const QByteArray& extra = {})
-{
-    return "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//test//EN\r\nBEGIN:VEVENT\r\nUID:" + uid.toUtf8() +
-           "\r\nDTSTAMP:20200101T000000Z\r\nDTSTART;TZID=Europe/Stockholm:" + dtstart +
-           "\r\nDURATION:PT1H\r\nSUMMARY:" + uid.toUtf8() + "\r\nRRULE:" + rule + "\r\n" + extra +
-           "END:VEVENT\r\nEND:VCALENDAR\r\n";
-}
 // A calendar whose zone changes its offset every minute from 1601 on, with one event in it.
 inline QByteArray MinutelyZone()
 {
@@ -147,11 +140,19 @@ inline QByteArray MinutelyZone()
            "END:VEVENT\r\nEND:VCALENDAR\r\n";
 }
 
+// An hour-long event whose UID and subject are uid, starting at dtstart in Stockholm; a series
+// repeats by rule.
 inline QByteArray Single(const QString& uid, const QByteArray& dtstart, const QByteArray& extra = {})
 {
     return "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//test//EN\r\nBEGIN:VEVENT\r\nUID:" + uid.toUtf8() +
-           "\r\nDTSTART;TZID=Europe/Stockholm:" + dtstart + "\r\nDURATION:PT1H\r\nSUMMARY:" + uid.toUtf8() + "\r\n" + extra +
-           "END:VEVENT\r\nEND:VCALENDAR\r\n";
+           "\r\nDTSTAMP:20200101T000000Z\r\nDTSTART;TZID=Europe/Stockholm:" + dtstart +
+           "\r\nDURATION:PT1H\r\nSUMMARY:" + uid.toUtf8() + "\r\n" + extra + "END:VEVENT\r\nEND:VCALENDAR\r\n";
+}
+
+inline QByteArray Series(const QString& uid, const QByteArray& dtstart, const QByteArray& rule,
+                         const QByteArray& extra = {})
+{
+    return Single(uid, dtstart, "RRULE:" + rule + "\r\n" + extra);
 }
 
 // Writes a calendar text as one item file of a vdir or as the whole single file.
