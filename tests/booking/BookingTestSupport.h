@@ -6,6 +6,7 @@
 #include "booking/DBFunk.h"
 #include "platform/ErrObject.h"
 #include "support/PgCluster.h"
+#include "support/Raised.h"
 #include "support/TestEnv.h"
 
 #include <cstdio>
@@ -57,14 +58,19 @@ inline QDateTime At(const QString& text)
     return when;
 }
 
-inline booking::DBPost Post(qint32 person, const QString& start, const QString& end, qint32 status = 1)
+inline booking::DBPost Post(qint32 person, const QDateTime& start, const QDateTime& end, qint32 status = 1)
 {
     booking::DBPost post;
     post.PersonID(person);
-    post.StartTid(At(start));
-    post.SlutTid(At(end));
+    post.StartTid(start);
+    post.SlutTid(end);
     post.Status(status);
     return post;
+}
+
+inline booking::DBPost Post(qint32 person, const QString& start, const QString& end, qint32 status = 1)
+{
+    return Post(person, At(start), At(end), status);
 }
 
 // Saves a post, as new or over the booking of its number, and gives SparaPost's answer (0:
@@ -118,13 +124,8 @@ inline void ComparePosts(const booking::DBPost& actual, const booking::DBPost& e
     QCOMPARE(actual.Minuter(), expected.Minuter());
 }
 
-inline QByteArray FileBytes(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return file.readAll();
-}
+// A file's bytes; empty when it cannot be read.
+inline constexpr auto& FileBytes = testenv::ReadBytes;
 
 inline QStringList FilesBeside(const QString& path)
 {
@@ -147,7 +148,7 @@ inline QList<qint32> Keys(booking::Recordset records, const QString& field = QSt
 // not hand out, and for a second program holding the file.
 class RawConnection {
 public:
-    explicit RawConnection(const QString& path) : m_name(QStringLiteral("raw-%1").arg(++Counter()))
+    explicit RawConnection(const QString& path) : m_name(QStringLiteral("raw-%1").arg(++s_connections))
     {
         const auto kind = booking::detail::BackendFor(path);
         QSqlDatabase db = QSqlDatabase::addDatabase(booking::detail::DriverName(kind), m_name);
@@ -182,11 +183,7 @@ public:
     }
 
 private:
-    static int& Counter()
-    {
-        static int counter = 0;
-        return counter;
-    }
+    static inline int s_connections = 0;
     QString m_name;
 };
 
@@ -250,3 +247,8 @@ private:
         (db).Anropskod(-9);                                                                                            \
         QCOMPARE((db).ÖppnaDatabas((path), 0, 0), qint32(booking::Öppnad));                                            \
     } while (false)
+
+// Declares a connection db and opens it as OPEN_OR_FAIL does.
+#define OPENED_OR_FAIL(db, path)                                                                                       \
+    booking::DBFunk db;                                                                                                \
+    OPEN_OR_FAIL(db, path)

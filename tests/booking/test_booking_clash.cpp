@@ -15,8 +15,7 @@ private slots:
     void initTestCase()
     {
         m_path = CreateDatabase();
-        DBFunk db;
-        OPEN_OR_FAIL(db, m_path);
+        OPENED_OR_FAIL(db, m_path);
         BulkWriter writer(db);
         for (int i = 0; i < 3; ++i)
             writer.AddResource(QStringLiteral("Resurs"), QString::number(i + 1), QString());
@@ -81,15 +80,13 @@ private slots:
         QFETCH(qint32, status);
         QFETCH(QString, key);
         QFETCH(bool, clash);
-        DBFunk db;
-        OPEN_OR_FAIL(db, m_path);
+        OPENED_OR_FAIL(db, m_path);
         QCOMPARE(db.Krockar(person, At(start), At(end), withStatus, status, key), clash);
     }
 
     void badArgumentsRaise13()
     {
-        DBFunk db;
-        OPEN_OR_FAIL(db, m_path);
+        OPENED_OR_FAIL(db, m_path);
         EXPECT_RAISES(vb::ErrTypeMismatch,
                       db.Krockar(1, At(QStringLiteral("2026-12-09 10:00")), At(QStringLiteral("2026-12-09 11:00")),
                                  true, 1, QStringLiteral("k1")));
@@ -106,8 +103,7 @@ private slots:
             bool active;
         };
         const QString path = CreateDatabase();
-        DBFunk db;
-        OPEN_OR_FAIL(db, path);
+        OPENED_OR_FAIL(db, path);
         QRandomGenerator random(4711);
         std::vector<Stored> stored;
         const QDateTime origin(QDate(2026, 3, 1), QTime(0, 0));
@@ -154,8 +150,7 @@ private slots:
     void anUpdateDoesNotClashWithItself()
     {
         const QString path = CreateDatabase();
-        DBFunk db;
-        OPEN_OR_FAIL(db, path);
+        OPENED_OR_FAIL(db, path);
         {
             BulkWriter writer(db);
             writer.AddResource(QStringLiteral("Anna"), QStringLiteral("Berg"), QString());

@@ -20,11 +20,7 @@ DBPost Attempt(int i, const QString& desk)
 {
     const QDateTime base = At(QStringLiteral("2026-12-07 00:00"));
     const QDateTime start = base.addSecs(qint64(i / 4) * 30 * 60);
-    DBPost post;
-    post.PersonID(kResource);
-    post.StartTid(start);
-    post.SlutTid(start.addSecs(45 * 60));
-    post.Status(1);
+    DBPost post = Post(kResource, start, start.addSecs(45 * 60));
     post.Notering(desk + QString::number(i));
     return post;
 }
@@ -71,8 +67,7 @@ private slots:
     {
         const QString location = CreateDatabase();
         {
-            DBFunk db;
-            OPEN_OR_FAIL(db, location);
+            OPENED_OR_FAIL(db, location);
             AddResource(db, QStringLiteral("Sal"), QStringLiteral("A"));
         }
         QProcess desks[2];
@@ -93,8 +88,7 @@ private slots:
             saved += counts[0].toInt();
         }
 
-        DBFunk db;
-        OPEN_OR_FAIL(db, location);
+        OPENED_OR_FAIL(db, location);
         Recordset all =
             db.HämtaPoster(QStringLiteral("2026-12-01 00:00:00"), QStringLiteral("2026-12-31 00:00:00"), kResource);
         QCOMPARE(all.RecordCount(), saved);

@@ -49,8 +49,7 @@ private slots:
     {
         vb::SetLocaleForTest(QLocale(QStringLiteral("sv_SE")));
         m_path = CreateDatabase();
-        DBFunk db;
-        OPEN_OR_FAIL(db, m_path);
+        OPENED_OR_FAIL(db, m_path);
         BulkWriter writer(db);
         writer.AddResource(QStringLiteral("Anna"), QStringLiteral("Berg"), QStringLiteral("Umeå"));
         writer.AddResource(QStringLiteral("Erik"), QStringLiteral("Öberg"), QStringLiteral("Malmö"));
@@ -97,8 +96,7 @@ private slots:
         QFETCH(QDate, last);
         QFETCH(qint32, resource);
         QFETCH(QList<qint32>, expected);
-        DBFunk db;
-        OPEN_OR_FAIL(db, m_path);
+        OPENED_OR_FAIL(db, m_path);
         Recordset records = db.HämtaPoster(RangeStart(first), RangeEnd(last), resource);
         QCOMPARE(records.RecordCount(), qint32(expected.size()));
         QCOMPARE(Keys(records), expected);
@@ -115,8 +113,7 @@ private slots:
     {
         QFETCH(QString, locale);
         vb::SetLocaleForTest(QLocale(locale));
-        DBFunk db;
-        OPEN_OR_FAIL(db, m_path);
+        OPENED_OR_FAIL(db, m_path);
         const QDate day(2026, 12, 9);
         QCOMPARE(Keys(db.HämtaPoster(RangeStart(day), RangeEnd(day), -9)), (QList<qint32>{9, 8, 3, 11, 1, 2, 4, 7}));
         // ISO 8601 is read in every locale too.
@@ -148,8 +145,7 @@ private slots:
         QFETCH(QString, end);
         QFETCH(qint32, resource);
         QFETCH(long, error);
-        DBFunk db;
-        OPEN_OR_FAIL(db, m_path);
+        OPENED_OR_FAIL(db, m_path);
         EXPECT_RAISES(error, db.HämtaPoster(start, end, resource));
     }
 
@@ -158,8 +154,7 @@ private slots:
     void agreesWithAPlainScan()
     {
         const QString path = CreateDatabase();
-        DBFunk db;
-        OPEN_OR_FAIL(db, path);
+        OPENED_OR_FAIL(db, path);
         QRandomGenerator random(20261209);
         std::vector<Stored> stored;
         const QDateTime origin(QDate(2026, 1, 1), QTime(0, 0));
@@ -175,11 +170,7 @@ private slots:
                                        : kind < 75 ? 15 + random.bounded(240)
                                        : kind < 95 ? 1440 + random.bounded(3 * 1440)
                                                    : 30 * 1440 + random.bounded(200 * 1440);
-                DBPost post;
-                post.PersonID(person);
-                post.StartTid(start);
-                post.SlutTid(start.addSecs(minutes * 60));
-                post.Status(1);
+                DBPost post = Post(person, start, start.addSecs(minutes * 60));
                 post.Aktiv(random.bounded(20) != 0);
                 const qint32 key = writer.AddBooking(post);
                 stored.push_back({key, person, post.StartTid(), post.SlutTid(), post.Aktiv()});
@@ -213,8 +204,7 @@ private slots:
         const QString note = QStringLiteral("\"Ring innan\"\r\nPortkod 1234; fråga efter \"Åsa\"");
         Recordset records;
         {
-            DBFunk db;
-            OPEN_OR_FAIL(db, path);
+            OPENED_OR_FAIL(db, path);
             BulkWriter writer(db);
             writer.AddResource(QStringLiteral("Anna"), QStringLiteral("Berg"), QString());
             DBPost post = Post(1, QStringLiteral("2026-12-09 08:15"), QStringLiteral("2026-12-09 09:45"), 2);
@@ -248,8 +238,7 @@ private slots:
 
     void emptySetIsAtItsEnd()
     {
-        DBFunk db;
-        OPEN_OR_FAIL(db, m_path);
+        OPENED_OR_FAIL(db, m_path);
         Recordset records = db.HämtaPoster(RangeStart(QDate(2031, 1, 1)), RangeEnd(QDate(2031, 1, 1)), -9);
         QVERIFY(records.Eof());
         QCOMPARE(records.RecordCount(), 0);

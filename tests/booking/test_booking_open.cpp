@@ -24,10 +24,9 @@ enum class Kind {
 
 constexpr qint32 kNotThere = 99; // a row that does not exist on this backend
 
-// On the server, a database with whatever tables the statements make.
-QString ServerDatabase(const QStringList& statements)
+// The database at location (a new one on the server, or a file) after the statements ran.
+QString Ran(const QString& location, const QStringList& statements)
 {
-    const QString location = Server()->NewDatabase();
     RawConnection raw(location);
     for (const QString& sql : statements)
         raw.Exec(sql);
@@ -49,49 +48,35 @@ QString Make(Kind kind)
     }
     case Kind::Text: {
         const QString path = NewPath(QStringLiteral("notes.txt"));
-        QFile file(path);
-        file.open(QIODevice::WriteOnly);
-        file.write("Bokningar vecka 49\r\nAnna: måndag\r\n");
-        return path;
+        return testenv::WriteFile(path, "Bokningar vecka 49\r\nAnna: måndag\r\n") ? path : QString();
     }
     case Kind::EmptyFile: {
         const QString path = NewPath(QStringLiteral("empty.db"));
-        QFile file(path);
-        file.open(QIODevice::WriteOnly);
-        return path;
+        return testenv::WriteFile(path, {}) ? path : QString();
     }
-    case Kind::OtherSqlite: {
+    case Kind::OtherSqlite:
         if (OnServer())
-            return ServerDatabase(
-                {QStringLiteral("CREATE TABLE \"Personer\" (\"ID\" INTEGER PRIMARY KEY, Namn TEXT)")});
-        const QString path = NewPath(QStringLiteral("other.sqlite"));
-        RawConnection raw(path);
-        raw.Exec(QStringLiteral("CREATE TABLE Personer (ID INTEGER PRIMARY KEY, Namn TEXT)"));
-        raw.Exec(QStringLiteral("INSERT INTO Personer (Namn) VALUES ('Anna')"));
-        raw.Exec(QStringLiteral("PRAGMA user_version = 1"));
-        return path;
-    }
-    case Kind::OurIdNoTables: {
+            return Ran(Server()->NewDatabase(),
+                       {QStringLiteral("CREATE TABLE \"Personer\" (\"ID\" INTEGER PRIMARY KEY, Namn TEXT)")});
+        return Ran(NewPath(QStringLiteral("other.sqlite")),
+                   {QStringLiteral("CREATE TABLE Personer (ID INTEGER PRIMARY KEY, Namn TEXT)"),
+                    QStringLiteral("INSERT INTO Personer (Namn) VALUES ('Anna')"),
+                    QStringLiteral("PRAGMA user_version = 1")});
+    case Kind::OurIdNoTables:
         if (OnServer())
-            return ServerDatabase(
-                {QStringLiteral(
-                     "CREATE TABLE \"Databas\" (\"Program\" INTEGER NOT NULL, \"Version\" INTEGER NOT NULL)"),
-                 QStringLiteral("INSERT INTO \"Databas\" VALUES (%1, 1)").arg(detail::kApplicationId),
-                 QStringLiteral("CREATE TABLE \"Annat\" (x INTEGER)")});
-        const QString path = NewPath(QStringLiteral("marked.db"));
-        RawConnection raw(path);
-        raw.Exec(QStringLiteral("PRAGMA application_id = %1").arg(detail::kApplicationId));
-        raw.Exec(QStringLiteral("PRAGMA user_version = 1"));
-        raw.Exec(QStringLiteral("CREATE TABLE Annat (x)"));
-        return path;
-    }
-    case Kind::NewerVersion: {
-        const QString path = CreateDatabase();
-        RawConnection raw(path);
-        raw.Exec(OnServer() ? QStringLiteral("UPDATE \"Databas\" SET \"Version\" = %1").arg(detail::kSchemaVersion + 1)
-                            : QStringLiteral("PRAGMA user_version = %1").arg(detail::kSchemaVersion + 1));
-        return path;
-    }
+            return Ran(Server()->NewDatabase(),
+                       {QStringLiteral(
+                            "CREATE TABLE \"Databas\" (\"Program\" INTEGER NOT NULL, \"Version\" INTEGER NOT NULL)"),
+                        QStringLiteral("INSERT INTO \"Databas\" VALUES (%1, 1)").arg(detail::kApplicationId),
+                        QStringLiteral("CREATE TABLE \"Annat\" (x INTEGER)")});
+        return Ran(NewPath(QStringLiteral("marked.db")),
+                   {QStringLiteral("PRAGMA application_id = %1").arg(detail::kApplicationId),
+                    QStringLiteral("PRAGMA user_version = 1"), QStringLiteral("CREATE TABLE Annat (x)")});
+    case Kind::NewerVersion:
+        return Ran(CreateDatabase(),
+                   {OnServer()
+                        ? QStringLiteral("UPDATE \"Databas\" SET \"Version\" = %1").arg(detail::kSchemaVersion + 1)
+                        : QStringLiteral("PRAGMA user_version = %1").arg(detail::kSchemaVersion + 1)});
     case Kind::Server: // nothing listens on port 1
         return QStringLiteral("postgresql://planum@127.0.0.1:1/planum?connect_timeout=2");
     case Kind::Planum:
@@ -251,8 +236,7 @@ private slots:
         FILE_ONLY();
         const QString path = NewPath(QStringLiteral("Bokningar för Åsa #1 ?.db"));
         DBFunk::SkapaDatabas(path);
-        DBFunk db;
-        OPEN_OR_FAIL(db, path);
+        OPENED_OR_FAIL(db, path);
         QCOMPARE(db.Sökväg(), path);
     }
 
@@ -260,8 +244,7 @@ private slots:
     {
         const QString path = CreateDatabase();
         {
-            DBFunk db;
-            OPEN_OR_FAIL(db, path);
+            OPENED_OR_FAIL(db, path);
             AddResource(db, QStringLiteral("Anna"), QStringLiteral("Berg"), QStringLiteral("Umeå"));
         }
         const QByteArray before = FileBytes(path);
@@ -293,8 +276,7 @@ private slots:
     void failedReopenLeavesNothingOpen()
     {
         const QString path = CreateDatabase();
-        DBFunk db;
-        OPEN_OR_FAIL(db, path);
+        OPENED_OR_FAIL(db, path);
         QCOMPARE(db.ÖppnaDatabas(Make(Kind::Missing), 0, 0), OnServer() ? qint32(KanInteÖppna) : qint32(FilSaknas));
         QVERIFY(!db.ÄrÖppen());
         EXPECT_RAISES(ErrNotOpen, db.HämtaStatusar());

@@ -39,8 +39,7 @@ private slots:
     {
         vb::SetLocaleForTest(QLocale(QStringLiteral("sv_SE")));
         m_path = CreateDatabase();
-        DBFunk db;
-        OPEN_OR_FAIL(db, m_path);
+        OPENED_OR_FAIL(db, m_path);
         BulkWriter writer(db);
         writer.AddResource(QStringLiteral("Öjvind"), QStringLiteral("Öberg"), QStringLiteral("Umeå"));     // 1
         writer.AddResource(QStringLiteral(" Anna "), QStringLiteral("Åkesson "), QStringLiteral("Malmö")); // 2
@@ -71,8 +70,7 @@ private slots:
     {
         QFETCH(qint32, id);
         QFETCH(QString, name);
-        DBFunk db;
-        OPEN_OR_FAIL(db, m_path);
+        OPENED_OR_FAIL(db, m_path);
         QCOMPARE(db.PersonNamn(id), name);
         QCOMPARE(db.PersonNamn(id), name); // the prepared statement is used again
     }
@@ -96,15 +94,13 @@ private slots:
     {
         QFETCH(QList<qint32>, args);
         QFETCH(QList<qint32>, ids);
-        DBFunk db;
-        OPEN_OR_FAIL(db, m_path);
+        OPENED_OR_FAIL(db, m_path);
         QCOMPARE(Keys(db.HämtaPersoner(args[0], args[1], args[2], args[3], args[4]), QStringLiteral("ID")), ids);
     }
 
     void resourceRecordFields()
     {
-        DBFunk db;
-        OPEN_OR_FAIL(db, m_path);
+        OPENED_OR_FAIL(db, m_path);
         Recordset records = db.HämtaPersoner(0, 0, 0, 2, 0);
         QCOMPARE(records.RecordCount(), 1);
         QCOMPARE(records[QStringLiteral("ID")].toInt(), 2);
@@ -116,8 +112,7 @@ private slots:
 
     void badArgumentsRaise5()
     {
-        DBFunk db;
-        OPEN_OR_FAIL(db, m_path);
+        OPENED_OR_FAIL(db, m_path);
         EXPECT_RAISES(vb::ErrInvalidProcedureCall, db.HämtaPersoner(2, 0, 0, 0, 0));
         EXPECT_RAISES(vb::ErrInvalidProcedureCall, db.HämtaPersoner(0, 0, 0, 0, -1));
         Lines lines;
@@ -161,8 +156,7 @@ private slots:
         QFETCH(QList<qint32>, args);
         QFETCH(QStringList, texts);
         QFETCH(QList<qint32>, data);
-        DBFunk db;
-        OPEN_OR_FAIL(db, m_path);
+        OPENED_OR_FAIL(db, m_path);
         const bool below = args[3] != 0;
         Lines lines;
         lines.AddItem(below ? QStringLiteral("(alla)") : QStringLiteral("left from before"), below ? -99 : -1);
@@ -178,8 +172,7 @@ private slots:
     void namesFollowChanges()
     {
         const QString path = CreateDatabase();
-        DBFunk db;
-        OPEN_OR_FAIL(db, path);
+        OPENED_OR_FAIL(db, path);
         AddResource(db, QStringLiteral("Anna"), QStringLiteral("Berg"));
         QCOMPARE(db.PersonNamn(1), QStringLiteral("Anna Berg"));
         AddResource(db, QStringLiteral("Per"), QStringLiteral("Ek"));

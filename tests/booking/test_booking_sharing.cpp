@@ -79,19 +79,12 @@ private slots:
             const QString path = CreateDatabase();
             QList<qint32> ours;
             {
-                DBFunk first;
-                OPEN_OR_FAIL(first, path);
-                qint32 person = 0;
-                {
-                    BulkWriter writer(first);
-                    person = writer.AddResource(QStringLiteral("Eva"), QStringLiteral("Lind"), QString());
-                    writer.Commit();
-                }
+                OPENED_OR_FAIL(first, path);
+                const qint32 person = AddResource(first, QStringLiteral("Eva"), QStringLiteral("Lind"));
                 ours << SaveNew(first, person, QStringLiteral("2026-12-07 08:00"), QStringLiteral("2026-12-07 09:00"));
                 {
                     // The wizard's list and a transfer each keep a connection of their own.
-                    DBFunk second;
-                    OPEN_OR_FAIL(second, path);
+                    OPENED_OR_FAIL(second, path);
                     if (!keepSecondOpen)
                         second.Stäng();
                     QString error;
@@ -108,8 +101,7 @@ private slots:
 
             RawConnection check(path);
             QCOMPARE(check.Value(QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
-            DBFunk after;
-            OPEN_OR_FAIL(after, path);
+            OPENED_OR_FAIL(after, path);
             for (qint32 number : ours)
                 QVERIFY2(after.HämtaPost(number).has_value(),
                          qPrintable(QStringLiteral("round %1: booking %2 lost").arg(round).arg(number)));
@@ -155,15 +147,9 @@ private slots:
         QCOMPARE(verdict, qint32(Öppnad));
         // The import's save: the booking is not done, and its reason names the holder.
         DBPost post = Post(1, QStringLiteral("2026-12-07 08:00"), QStringLiteral("2026-12-07 09:00"));
-        qint32 number = 0;
-        qint32 result = -1;
-        try {
-            db.SparaPost(post, true, number, result);
-            QFAIL("a save beside another program's write transaction went through");
-        } catch (const vb::ErrObject& e) {
-            QCOMPARE(e.Number(), long(ErrLocked));
-            QVERIFY2(e.Description().startsWith(texts::Description(ErrLocked) + named), qPrintable(e.Description() + QStringLiteral(" / ") + named));
-        }
+        const QString error = testenv::Raised([&] { Save(db, post); });
+        QVERIFY2(error.startsWith(QStringLiteral("%1: ").arg(ErrLocked) + texts::Description(ErrLocked) + named),
+                 qPrintable(error + QStringLiteral(" / ") + named));
     }
 
     // Only other processes are named; this process's own connections are not "another program".

@@ -9,23 +9,20 @@
 #include "platform/Locale.h"
 #include "support/Raised.h"
 #include "support/TestEnv.h"
-#include <algorithm>
-#include <QCryptographicHash>
-#include <QDirIterator>
-#include <QLockFile>
-#include <QProcess>
-#include <QRegularExpression>
-#include <QStandardPaths>
-#include <QThread>
-#include <QTimeZone>
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/stat.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTest>
+#include <QThread>
+#include <QTimeZone>
+#include <algorithm>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
 
 namespace caltest {
 using namespace cal;
@@ -50,27 +47,19 @@ inline QString DataFile(const QString& name)
     return QStringLiteral(ALMBRO_SOURCE_DIR "/tests/calendar/data/") + name;
 }
 
-inline QByteArray ReadAll(const QString& path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return f.readAll();
-}
+using testenv::ReadBytes;
 
 inline void WriteText(const QString& path, const QByteArray& text)
 {
     QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(text);
+    QVERIFY(testenv::WriteFile(path, text));
 }
 
 // Another program writes the file anew (a new file of the same name), each pair's first text
 // replaced by its second; the text it wrote.
 inline QByteArray RewriteElsewhere(const QString& path, std::initializer_list<std::pair<QByteArray, QByteArray>> changes)
 {
-    QByteArray text = ReadAll(path);
+    QByteArray text = ReadBytes(path);
     for (const auto& [from, to] : changes)
         text.replace(from, to);
     QFile::remove(path);
@@ -100,11 +89,23 @@ inline Items CalendarItems(const std::shared_ptr<Application>& app)
 }
 
 // A copy of the Windows client's export (three events, one a weekly series with an excluded and
-// a moved Monday) as a single calendar file of its own; empty when it could not be copied.
+// a moved Monday) as a single calendar file of its own. A copy that fails ends the test program.
 inline QString WindowsExport()
 {
     const QString file = NewPlace(QStringLiteral(".ics"));
-    return QFile::copy(DataFile(QStringLiteral("desktop_client_export_windows_zone.ics")), file) ? file : QString();
+    if (!QFile::copy(DataFile(QStringLiteral("desktop_client_export_windows_zone.ics")), file))
+        qFatal("cannot copy the Windows export to %s", qPrintable(file));
+    return file;
+}
+
+// A new appointment with its start and subject, saved through app.
+inline Item SaveNewAppointment(const std::shared_ptr<Application>& app, const QDateTime& start, const QString& subject)
+{
+    Item item = app->CreateItem(olAppointmentItem);
+    item.SetStart(start);
+    item.SetSubject(subject);
+    item.Save();
+    return item;
 }
 
 // An appointment made through an application of its own on place, set up by set and saved; the
@@ -128,13 +129,6 @@ inline Items SortedWithRecurrences(const std::shared_ptr<Application>& app)
     return items;
 }
 
-inline QByteArray Series(const QString& uid, const QByteArray& dtstart, const QByteArray& rule, const QByteArray& extra = {})
-{
-    return "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//test//EN\r\nBEGIN:VEVENT\r\nUID:" + uid.toUtf8() +
-           "\r\nDTSTAMP:20200101T000000Z\r\nDTSTART;TZID=Europe/Stockholm:" + dtstart +
-           "\r\nDURATION:PT1H\r\nSUMMARY:" + uid.toUtf8() + "\r\nRRULE:" + rule + "\r\n" + extra +
-           "END:VEVENT\r\nEND:VCALENDAR\r\n";
-}
 // A calendar whose zone changes its offset every minute from 1601 on, with one event in it.
 inline QByteArray MinutelyZone()
 {
@@ -146,11 +140,19 @@ inline QByteArray MinutelyZone()
            "END:VEVENT\r\nEND:VCALENDAR\r\n";
 }
 
+// An hour-long event whose UID and subject are uid, starting at dtstart in Stockholm; a series
+// repeats by rule.
 inline QByteArray Single(const QString& uid, const QByteArray& dtstart, const QByteArray& extra = {})
 {
     return "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//test//EN\r\nBEGIN:VEVENT\r\nUID:" + uid.toUtf8() +
-           "\r\nDTSTART;TZID=Europe/Stockholm:" + dtstart + "\r\nDURATION:PT1H\r\nSUMMARY:" + uid.toUtf8() + "\r\n" + extra +
-           "END:VEVENT\r\nEND:VCALENDAR\r\n";
+           "\r\nDTSTAMP:20200101T000000Z\r\nDTSTART;TZID=Europe/Stockholm:" + dtstart +
+           "\r\nDURATION:PT1H\r\nSUMMARY:" + uid.toUtf8() + "\r\n" + extra + "END:VEVENT\r\nEND:VCALENDAR\r\n";
+}
+
+inline QByteArray Series(const QString& uid, const QByteArray& dtstart, const QByteArray& rule,
+                         const QByteArray& extra = {})
+{
+    return Single(uid, dtstart, "RRULE:" + rule + "\r\n" + extra);
 }
 
 // Writes a calendar text as one item file of a vdir or as the whole single file.

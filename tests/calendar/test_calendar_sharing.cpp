@@ -26,13 +26,9 @@ private slots:
         QFETCH(QString, file);
         QFETCH(QString, error);
         // In a vdir, as one file among ours; as a single calendar file.
-        const QString place = NewPlace();
-        const QString copy = place + QStringLiteral("/Calendar/") + file;
-        QDir().mkpath(place + QStringLiteral("/Calendar"));
-        QVERIFY(QFile::copy(DataFile(file), copy));
-        const QString single = NewPlace(QStringLiteral(".ics"));
-        QVERIFY(QFile::copy(DataFile(file), single));
-        for (const auto& [location, path] : {std::pair{place, copy}, std::pair{single, single}}) {
+        for (const bool vdir : {true, false}) {
+            const QString location = StoreHolding(ReadBytes(DataFile(file)), vdir);
+            const QString path = vdir ? location + QStringLiteral("/Calendar/item.ics") : location;
             auto app = Application::Create(location);
             const MAPIFolder calendar = app->GetNamespace(QStringLiteral("MAPI")).GetDefaultFolder(olFolderCalendar);
             const QStringList errors = calendar.LoadErrors();
@@ -45,9 +41,7 @@ private slots:
 
     void windowsZoneIsReadInItsZone()
     {
-        const QString file = WindowsExport();
-        QVERIFY(!file.isEmpty());
-        auto app = Application::Create(file);
+        auto app = Application::Create(WindowsExport());
         const Item item = CalendarItems(app).Find(QStringLiteral("[Subject] = \"Möte med Byggbolaget AB\""));
         QVERIFY(item);
         QCOMPARE(item.Start().toUTC(), QDateTime(QDate(2026, 12, 3), QTime(9, 0), Qt::UTC));
@@ -60,7 +54,6 @@ private slots:
     void unknownPropertiesSurviveASave()
     {
         const QString file = WindowsExport();
-        QVERIFY(!file.isEmpty());
         {
             auto app = Application::Create(file);
             Item item = CalendarItems(app).Find(QStringLiteral("[Subject] = \"Möte med Byggbolaget AB\""));
@@ -68,7 +61,7 @@ private slots:
             item.SetStart(At(2026, 12, 4, 10));
             item.Save();
         }
-        const QByteArray text = ReadAll(file).replace("\r\n ", "");
+        const QByteArray text = ReadBytes(file).replace("\r\n ", "");
         for (const char* kept : {"X-MS-OLK-FORCEINSPECTOROPEN:TRUE", "METHOD:PUBLISH", "X-MICROSOFT-CDO-IMPORTANCE:1",
                                  "X-MS-OLK-AUTOFILLLOCATION:FALSE", "PRIORITY:5", "CLASS:PUBLIC",
                                  "SUMMARY;LANGUAGE=sv:Veckomöte (flyttat)", "EXDATE;TZID=\"W. Europe Standard Time\":20261116T083000",
@@ -111,7 +104,7 @@ private slots:
             const QByteArray path = QFile::encodeName(name);
             struct stat before {};
             QCOMPARE(::stat(path.constData(), &before), 0);
-            QByteArray text = ReadAll(name);
+            QByteArray text = ReadBytes(name);
             for (const auto& [from, to] : change)
                 text.replace(from, to);
             QThread::msleep(20); // file times may be kept to a clock tick: let one pass
@@ -149,7 +142,7 @@ private slots:
         auto event = [&](const QByteArray& lines) {
             return head + "BEGIN:VEVENT\r\nUID:q-1\r\nDTSTAMP:20260101T000000Z\r\n" + lines + "END:VEVENT\r\n" + tail;
         };
-        const QByteArray zone = ReadAll(DataFile(QStringLiteral("corpus/almbro_allday_over_dst.ics")));
+        const QByteArray zone = ReadBytes(DataFile(QStringLiteral("corpus/almbro_allday_over_dst.ics")));
         const qsizetype zoneFrom = zone.indexOf("BEGIN:VTIMEZONE"), zoneTo = zone.indexOf("END:VTIMEZONE");
         const QByteArray vtimezone = zoneFrom >= 0 && zoneTo > zoneFrom ? zone.mid(zoneFrom, zoneTo - zoneFrom) + "END:VTIMEZONE\r\n"
                                                                         : QByteArray();
@@ -236,12 +229,12 @@ private slots:
             item.SetReminderSoundFile(QStringLiteral("100001"));
         };
         QTest::newRow("an item this program saved")
-            << ReadAll(SaveAppointment(NewPlace(), exported, QStringLiteral("almbro-1-"))) << true;
+            << ReadBytes(SaveAppointment(NewPlace(), exported, QStringLiteral("almbro-1-"))) << true;
 
         // Every event of the other programs' calendars on its own, with the calendar's zones.
         const QString corpus = DataFile(QStringLiteral("corpus"));
         for (const QString& name : IcsFiles(corpus)) {
-            const QByteArray text = ReadAll(corpus + QLatin1Char('/') + name);
+            const QByteArray text = ReadBytes(corpus + QLatin1Char('/') + name);
             const detail::RawCalendar split = detail::SplitCalendar(text);
             if (!split.ok)
                 continue;
@@ -369,10 +362,7 @@ private slots:
             auto app = Application::Create(place);
             QCOMPARE(CalendarItems(app).Count(), 2);
             // Saved after the load: the cache lists it after z, out of name order.
-            Item item = app->CreateItem(olAppointmentItem);
-            item.SetStart(At(2026, 3, 4, 8));
-            item.SetSubject(QStringLiteral("ny"));
-            item.Save();
+            SaveNewAppointment(app, At(2026, 3, 4, 8), QStringLiteral("ny"));
             app->Quit();
         }
         QVERIFY(QFile::remove(dir + QStringLiteral("m.ics")));
@@ -403,7 +393,7 @@ private slots:
             item.SetMileage(QStringLiteral("9"));
         });
         const QString cache = detail::CachePath(place, Collection::Calendar);
-        QByteArray data = ReadAll(cache);
+        QByteArray data = ReadBytes(cache);
         QVERIFY(data.contains("Tandläkare"));
         if (cut)
             data.truncate(data.size() / 2);
@@ -423,10 +413,7 @@ private slots:
         QFETCH(bool, vdir);
         const QString place = NewPlace(vdir ? QString() : QStringLiteral(".ics"));
         auto app = Application::Create(place);
-        Item item = app->CreateItem(olAppointmentItem);
-        item.SetStart(At(2026, 2, 2, 9));
-        item.SetSubject(QStringLiteral("Vårt"));
-        item.Save();
+        Item item = SaveNewAppointment(app, At(2026, 2, 2, 9), QStringLiteral("Vårt"));
         app->Commit(); // a save's file is in place at the latest here
         const QString file = vdir ? place + QStringLiteral("/Calendar/") + item.EntryID() + QStringLiteral(".ics") : place;
         item.Subject(); // read it, as a user of the item would
@@ -438,24 +425,18 @@ private slots:
         QVERIFY2(error.startsWith(QStringLiteral("%1: %2").arg(ErrCalendar).arg(file)) &&
                      error.contains(QLatin1String("changed or removed by another program")),
                  qPrintable(error));
-        QCOMPARE(ReadAll(file), text);
+        QCOMPARE(ReadBytes(file), text);
     }
 
     void singleFileKeepsWhatAnotherProgramAdded()
     {
         const QString file = NewPlace(QStringLiteral(".ics"));
         auto app = Application::Create(file);
-        Item ours = app->CreateItem(olAppointmentItem);
-        ours.SetStart(At(2026, 2, 2, 9));
-        ours.SetSubject(QStringLiteral("Vårt"));
-        ours.Save();
+        SaveNewAppointment(app, At(2026, 2, 2, 9), QStringLiteral("Vårt"));
         // Another program adds an event to the file.
         RewriteElsewhere(file, {{"END:VCALENDAR", "BEGIN:VEVENT\r\nUID:deras-1\r\nDTSTAMP:20260101T000000Z\r\n"
                                                   "DTSTART:20260203T100000Z\r\nSUMMARY:Deras\r\nEND:VEVENT\r\nEND:VCALENDAR"}});
-        Item second = app->CreateItem(olAppointmentItem);
-        second.SetStart(At(2026, 2, 4, 9));
-        second.SetSubject(QStringLiteral("Vårt andra"));
-        second.Save();
+        SaveNewAppointment(app, At(2026, 2, 4, 9), QStringLiteral("Vårt andra"));
         app->Quit();
         auto again = Application::Create(file);
         QStringList subjects;

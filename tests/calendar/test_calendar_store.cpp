@@ -25,10 +25,7 @@ private slots:
         auto app = Application::Create();
         for (const char* sub : {"Calendar", "Notes", "Tasks"})
             QVERIFY2(QFileInfo(expected + QLatin1Char('/') + QLatin1String(sub)).isDir(), sub);
-        Item item = app->CreateItem(olAppointmentItem);
-        item.SetStart(At(2026, 12, 3, 10));
-        item.SetSubject(QStringLiteral("Standard"));
-        item.Save();
+        Item item = SaveNewAppointment(app, At(2026, 12, 3, 10), QStringLiteral("Standard"));
         app->Commit();
         QCOMPARE(IcsFiles(expected + QStringLiteral("/Calendar")), QStringList{item.EntryID() + QStringLiteral(".ics")});
     }
@@ -51,9 +48,7 @@ private slots:
         QCOMPARE(StoreLocation(), location);
         auto app = Application::Create();
         qunsetenv("ALMBRO_CALENDAR");
-        Item item = app->CreateItem(olAppointmentItem);
-        item.SetStart(At(2026, 12, 3, 10));
-        item.Save();
+        SaveNewAppointment(app, At(2026, 12, 3, 10), QStringLiteral("Ny"));
         QCOMPARE(QFileInfo(location).isFile(), singleFile);
         QCOMPARE(QFileInfo(location + QStringLiteral("/Calendar")).isDir(), !singleFile);
     }
@@ -137,7 +132,7 @@ private slots:
                  QStringLiteral("%1: %2").arg(vb::ErrCannotCreateObject).arg(description));
         QVERIFY(!Application::GetRunning());
         if (content == "hej\n")
-            QCOMPARE(ReadAll(location), content); // never touched
+            QCOMPARE(ReadBytes(location), content); // never touched
     }
 
     void runningApplicationIsJoinedAndQuitEndsIt()
@@ -185,7 +180,7 @@ private slots:
                  QStringLiteral("%1: The calendar file %2 is locked by another program (%2.lock)").arg(vb::ErrPermissionDenied).arg(file));
         other.unlock();
         item.Save();
-        QVERIFY(ReadAll(file).contains("BEGIN:VEVENT"));
+        QVERIFY(ReadBytes(file).contains("BEGIN:VEVENT"));
     }
 
     void temporaryFileNames_data()

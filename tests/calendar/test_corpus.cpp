@@ -129,7 +129,7 @@ private slots:
         // As the one item file of a vdir, and as the whole calendar.
         const Copies copies = CopiesOf(source, QString());
         const QString &vdir = copies.vdir, &inVdir = copies.inVdir, &single = copies.single;
-        const QByteArray original = ReadAll(source);
+        const QByteArray original = ReadBytes(source);
 
         for (const QString& place : {vdir, single}) {
             const QStringList& expect = expected[place == vdir ? 0 : 1];
@@ -144,7 +144,8 @@ private slots:
             Item mine = NewAppointment(*app, QStringLiteral("Bokning ") + file);
             app->Quit();
             const QString path = place == vdir ? inVdir : single;
-            QVERIFY2(ForeignBytesKept(original, ReadAll(path), place == vdir), "bytes of other programs' items changed");
+            QVERIFY2(ForeignBytesKept(original, ReadBytes(path), place == vdir),
+                     "bytes of other programs' items changed");
             // Changed and saved again: still only its own bytes.
             auto again = Application::Create(place);
             Item back = CalendarItems(again).Find(QStringLiteral("[BillingInformation] = \"4711\""));
@@ -152,7 +153,8 @@ private slots:
             back.SetSubject(QStringLiteral("  Ändrad bokning  "));
             back.Save();
             again->Quit();
-            QVERIFY2(ForeignBytesKept(original, ReadAll(path), place == vdir), "bytes of other programs' items changed");
+            QVERIFY2(ForeignBytesKept(original, ReadBytes(path), place == vdir),
+                     "bytes of other programs' items changed");
             // And the foreign occurrences read the same as before, ours with its blanks.
             auto third = Application::Create(place);
             QStringList withOurs = Occurrences(third);
@@ -172,7 +174,7 @@ private slots:
     {
         QFETCH(QString, file);
         const QString source = QString::fromUtf8(kBroken) + QLatin1Char('/') + file;
-        const QByteArray original = ReadAll(source);
+        const QByteArray original = ReadBytes(source);
         const Copies copies = CopiesOf(source, QStringLiteral("broken-"));
         const QString &vdir = copies.vdir, &inVdir = copies.inVdir, &single = copies.single;
         for (const QString& place : {vdir, single}) {
@@ -183,7 +185,8 @@ private slots:
                 QVERIFY2(e.startsWith(path), qPrintable(e));
             NewAppointment(*app, QStringLiteral("Bokning ") + file);
             app->Quit();
-            QVERIFY2(ForeignBytesKept(original, ReadAll(path), place == vdir), "bytes of other programs' items changed");
+            QVERIFY2(ForeignBytesKept(original, ReadBytes(path), place == vdir),
+                     "bytes of other programs' items changed");
         }
     }
 };

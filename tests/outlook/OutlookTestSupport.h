@@ -6,6 +6,19 @@
 
 namespace outlooktest {
 
+// The verdict a COutLook's making sets, made before the COutLook that sets it.
+struct OkFlag {
+    bool ok = false;
+};
+
+// A COutLook made as a run makes one; ok tells whether the calendar opened.
+struct Opened : OkFlag, COutLook {
+    explicit Opened(const IDatumFönster* dates = nullptr, const IOutLookTexter* texter = nullptr)
+        : COutLook(dates, ok, texter)
+    {
+    }
+};
+
 // A booking with its key in all three markers, as the transfer run writes one.
 inline AppointmentRec Booking(int key, const QString& start, const QString& end,
                               const QString& subject = QStringLiteral("Bokning"))

@@ -6,6 +6,7 @@
 #include "platform/Locale.h"
 #include "platform/MsgBox.h"
 #include "support/BoxAssert.h"
+#include "support/Raised.h"
 #include "support/TestEnv.h"
 
 #include <optional>
@@ -27,6 +28,14 @@ QString NewStore()
     qputenv("ALMBRO_CALENDAR", place.toUtf8());
     return place;
 }
+
+// A COutLook on a new calendar store of its own (named in ALMBRO_CALENDAR), made first.
+struct NewStoreFirst {
+    QString place = NewStore();
+};
+struct OnNewStore : NewStoreFirst, Opened {
+    using Opened::Opened;
+};
 
 QStringList Files(const QString& place, const QString& folder = QStringLiteral("Calendar"))
 {
@@ -62,10 +71,9 @@ private slots:
         QFETCH(bool, alreadyRunning);
         NewStore();
         std::shared_ptr<Application> running = alreadyRunning ? Application::Create() : nullptr;
-        bool ok = false;
         {
-            COutLook o(nullptr, ok);
-            QVERIFY(ok);
+            Opened o;
+            QVERIFY(o.ok);
             QCOMPARE(o.StartadHär(), !alreadyRunning);
             QVERIFY(Application::GetRunning());
             if (alreadyRunning)
@@ -119,10 +127,9 @@ private slots:
         words.gone = gone;
         vb::MsgBoxRecorder boxes;
         NewStore();
-        bool ok = false;
         {
-            COutLook o(nullptr, ok, &words);
-            QVERIFY(ok);
+            Opened o(nullptr, &words);
+            QVERIFY(o.ok);
             QCOMPARE(o.GetAppointment(QString(), true).Body, QString());
             ALMBRO_EXPECT_BOX(boxes, message, vb::vbOKOnly, 0, "Almbro");
             QCOMPARE(o.LinkAppointment(QStringLiteral("x1"), QDateTime(QDate(2026, 12, 7), QTime(9, 0)),
@@ -130,26 +137,15 @@ private slots:
                      unlinked);
         }
         const QString file = testenv::Root() + QStringLiteral("/not-a-folder");
-        QFile f(file);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.close();
+        QVERIFY(testenv::WriteFile(file, {}));
         qputenv("ALMBRO_CALENDAR", (file + QStringLiteral("/cal")).toUtf8());
-        ok = false;
-        try {
-            COutLook o(nullptr, ok, &words);
-            QFAIL("made");
-        } catch (const vb::ErrObject& e) {
-            QCOMPARE(int(e.Number()), 429);
-            QCOMPARE(e.Description(), description);
-        }
+        QCOMPARE(testenv::Raised([&words] { Opened o(nullptr, &words); }), QStringLiteral("429: ") + description);
         ALMBRO_EXPECT_NO_MORE_BOXES(boxes);
     }
 
     void searchThatFindsNothing()
     {
-        NewStore();
-        bool ok = false;
-        COutLook o(nullptr, ok);
+        OnNewStore o;
         const AppointmentRec r = o.GetAppointment(ImportFilter(QDate(2026, 12, 1), QDate(2026, 12, 31)), false);
         QCOMPARE(r.Body, QStringLiteral("<Ingen träff!ó>"));
         QVERIFY(r.Start.isEmpty() && r.End.isEmpty() && r.Subject.isEmpty() && r.EntryID.isEmpty());
@@ -157,12 +153,10 @@ private slots:
 
     void windowIsWholeDaysAndContainment()
     {
-        NewStore();
         Fönster window;
         window.start = QDate(2026, 12, 1);
         window.slut = QDate(2026, 12, 10);
-        bool ok = false;
-        COutLook o(&window, ok);
+        OnNewStore o(&window);
         QVERIFY(o.NewAppointment(*std::make_unique<AppointmentRec>(Booking(1, "2026-11-30 08:00", "2026-12-01 09:00", "A före"))));
         QVERIFY(o.NewAppointment(*std::make_unique<AppointmentRec>(Booking(2, "2026-12-10 22:00", "2026-12-10 23:00", "B sista dagen"))));
         QVERIFY(o.NewAppointment(*std::make_unique<AppointmentRec>(Booking(3, "2026-12-10 23:30", "2026-12-11 00:00", "C till midnatt"))));
@@ -179,9 +173,7 @@ private slots:
 
     void recordFields()
     {
-        NewStore();
-        bool ok = false;
-        COutLook o(nullptr, ok);
+        OnNewStore o;
         AppointmentRec rec = Booking(77, "2026-12-03 10:00", "2026-12-03 11:30", QStringLiteral("Rad ett\r\nRad två"));
         rec.Body = QStringLiteral("Kropp ett\r\nKropp två");
         rec.Location = QStringLiteral("Hus\r\nRum");
@@ -207,7 +199,7 @@ private slots:
         QCOMPARE(r.ReminderSoundFile, QStringLiteral("77"));
         QCOMPARE(r.BillingInformation, QStringLiteral("77"));
         QCOMPARE(r.Mileage, QString()); // retrieval leaves it empty
-        QVERIFY(Files(qEnvironmentVariable("ALMBRO_CALENDAR")).contains(r.EntryID + QStringLiteral(".ics")));
+        QVERIFY(Files(o.place).contains(r.EntryID + QStringLiteral(".ics")));
         const AppointmentRec second = o.GetAppointment(QString(), true);
         QCOMPARE(second.Start, QStringLiteral("2026-12-04")); // midnight: the date alone
         QCOMPARE(second.End, QStringLiteral("2026-12-05"));
@@ -228,9 +220,7 @@ private slots:
     {
         QFETCH(QString, start);
         QFETCH(QString, end);
-        const QString place = NewStore();
-        bool ok = false;
-        COutLook o(nullptr, ok);
+        OnNewStore o;
         AppointmentRec first = Booking(501, "2026-12-03 10:00", "2026-12-03 11:00", QStringLiteral("Första"));
         QVERIFY(!o.DuplicateAppointment(first, false));
         QVERIFY(o.NewAppointment(first));
@@ -238,7 +228,7 @@ private slots:
         again.Body = QStringLiteral("Ny text");
         again.Location = QStringLiteral("Sal 2");
         QVERIFY(o.DuplicateAppointment(again, false));
-        QCOMPARE(Files(place).size(), 1);
+        QCOMPARE(Files(o.place).size(), 1);
         const AppointmentRec r = o.GetAppointment(QStringLiteral("[BillingInformation] = 501"), false);
         QCOMPARE(r.Subject, QStringLiteral("Andra"));
         QCOMPARE(r.Body, QStringLiteral("Ny text"));
@@ -250,9 +240,7 @@ private slots:
 
     void foundByTheOnlyMarkerLeft()
     {
-        const QString place = NewStore();
-        bool ok = false;
-        COutLook o(nullptr, ok);
+        OnNewStore o;
         AppointmentRec rec = Booking(42, "2026-12-03 10:00", "2026-12-03 11:00");
         QVERIFY(o.NewAppointment(rec));
         // The user clears BillingInformation and Mileage in the calendar.
@@ -265,22 +253,20 @@ private slots:
         }
         rec.Subject = QStringLiteral("Uppdaterad");
         QVERIFY(o.DuplicateAppointment(rec, false));
-        QCOMPARE(Files(place).size(), 1);
+        QCOMPARE(Files(o.place).size(), 1);
         QCOMPARE(o.GetAppointment(QStringLiteral("[ReminderSoundFile] = 42"), false).Subject, QStringLiteral("Uppdaterad"));
     }
 
     void deleteFlagRemovesAfterUpdating()
     {
-        const QString place = NewStore();
-        bool ok = false;
-        COutLook o(nullptr, ok);
+        OnNewStore o;
         AppointmentRec rec = Booking(9, "2026-12-03 10:00", "2026-12-03 11:00");
         QVERIFY(o.NewAppointment(rec));
         AppointmentRec other = Booking(10, "2026-12-03 12:00", "2026-12-03 13:00");
         QVERIFY(o.NewAppointment(other));
         QVERIFY(o.DuplicateAppointment(rec, true));
         o.Commit();
-        QCOMPARE(Files(place).size(), 1);
+        QCOMPARE(Files(o.place).size(), 1);
         QCOMPARE(o.GetAppointment(QStringLiteral("[Mileage] = 9"), false).Body, COutLook::IngenTräff);
         QCOMPARE(o.GetAppointment(QStringLiteral("[Mileage] = 10"), false).Subject, QStringLiteral("Bokning"));
     }
@@ -313,9 +299,7 @@ private slots:
     {
         QFETCH(QString, action);
         QFETCH(QString, text);
-        const QString place = NewStore();
-        bool ok = false;
-        COutLook o(nullptr, ok);
+        OnNewStore o;
         AppointmentRec existing = Booking(5, "2026-12-03 10:00", "2026-12-03 11:00");
         QVERIFY(o.NewAppointment(existing));
         if (action == QLatin1String("new-bad-start")) {
@@ -339,7 +323,7 @@ private slots:
         ALMBRO_EXPECT_BOX(*m_boxes, text, vb::vbOKOnly, 0, vb::DefaultTitle());
         o.Commit();
         QVERIFY(o.EjSparade().isEmpty());
-        QCOMPARE(Files(place).size(), 1); // nothing half-written, the earlier item untouched
+        QCOMPARE(Files(o.place).size(), 1); // nothing half-written, the earlier item untouched
     }
 
     void notesAndTheirCriteria_data()
@@ -359,9 +343,7 @@ private slots:
     {
         QFETCH(QString, criteria);
         QFETCH(QStringList, subjects);
-        NewStore();
-        bool ok = false;
-        COutLook o(nullptr, ok);
+        OnNewStore o;
         auto app = Application::GetRunning();
         const QList<QPair<QString, QString>> notes = {{"Inköp mjölk", "Ica"}, {"Möte", "Spara kvitto"}, {"Inköp bröd", "bröd och Ost"}};
         for (const auto& [subject, body] : notes) {
@@ -378,9 +360,7 @@ private slots:
 
     void getNoteAndGetTask()
     {
-        NewStore();
-        bool ok = false;
-        COutLook o(nullptr, ok);
+        OnNewStore o;
         QCOMPARE(o.GetNote(QStringLiteral("[Subject] = x")).Body, COutLook::IngenTräff);
         QCOMPARE(o.GetNote(QStringLiteral("[Subject] = ")).Body, COutLook::IngenTräff); // rejected filter: no match, no message
         const TaskRec none = o.GetTask(QString());
@@ -406,9 +386,7 @@ private slots:
 
     void allAppointmentsBetweenDates()
     {
-        NewStore();
-        bool ok = false;
-        COutLook o(nullptr, ok);
+        OnNewStore o;
         for (int d : {1, 15, 31}) {
             AppointmentRec rec = Booking(d, QStringLiteral("2026-12-%1 10:00").arg(d, 2, 10, QLatin1Char('0')),
                                          QStringLiteral("2026-12-%1 11:00").arg(d, 2, 10, QLatin1Char('0')), QString::number(d));
@@ -426,13 +404,12 @@ private slots:
         const QString notes = place + QStringLiteral("/Notes");
         QDir().mkpath(notes);
         for (int i = 0; i < 32768; ++i) {
-            QFile f(notes + QStringLiteral("/n%1.ics").arg(i));
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//t//EN\r\nBEGIN:VJOURNAL\r\nUID:n" + QByteArray::number(i) +
-                    "\r\nDTSTAMP:20260101T000000Z\r\nSUMMARY:x\r\nEND:VJOURNAL\r\nEND:VCALENDAR\r\n");
+            QVERIFY(testenv::WriteFile(
+                notes + QStringLiteral("/n%1.ics").arg(i),
+                "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//t//EN\r\nBEGIN:VJOURNAL\r\nUID:n" + QByteArray::number(i) +
+                    "\r\nDTSTAMP:20260101T000000Z\r\nSUMMARY:x\r\nEND:VJOURNAL\r\nEND:VCALENDAR\r\n"));
         }
-        bool ok = false;
-        COutLook o(nullptr, ok);
+        Opened o;
         QVERIFY(o.GetAllNotes().isEmpty());
         ALMBRO_EXPECT_BOX(*m_boxes, "Error no: 6 (Overflow) in procedure GetAllNotes i Class Module COutLook", vb::vbOKOnly, 0,
                           vb::DefaultTitle());

@@ -11,22 +11,13 @@
 #include <cstdio>
 
 using namespace vb;
+using testenv::ReadBytes;
 
 namespace {
 QString WriteFile(const QString& name, const QByteArray& bytes)
 {
     const QString path = testenv::Root() + QLatin1Char('/') + name;
-    QFile f(path);
-    f.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    f.write(bytes);
-    return path;
-}
-
-QByteArray ReadBytes(const QString& path)
-{
-    QFile f(path);
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
+    return testenv::WriteFile(path, bytes) ? path : QString();
 }
 
 // One key of a file, "" where it is not there.

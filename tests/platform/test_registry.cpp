@@ -68,10 +68,7 @@ private slots:
         QFETCH(int, badLine);
         QFETCH(QString, lang);
         const QString path = testenv::Root() + QStringLiteral("/import.reg");
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(text);
-        file.close();
+        QVERIFY(testenv::WriteFile(path, text));
         int line = 0;
         QCOMPARE(RegImportFile(path, &line), status);
         QCOMPARE(line, badLine);

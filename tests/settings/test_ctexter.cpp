@@ -60,22 +60,19 @@ private slots:
     void initTestCase()
     {
         m_file = testenv::Root() + QStringLiteral("/LangTest.ini");
-        QFile f(m_file);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("[System]\n"
-                "R0030=Fel\n"
-                "R0001=Namn\n"
-                "R0002=Kolon:\n"
-                "R0003=&Spara\n"
-                "R0004=Tips\n"
-                "R0005=<<SAKNAS>> ej klar\n"
-                "R0006= mer\n"
-                "R0007=  omgiven  \n"
-                "R0008=\n"
-                "R2307=Alm&bro &&\n"
-                "RLONG=" +
-                QByteArray(300, 'x') + "\n");
-        f.close();
+        QVERIFY(testenv::WriteFile(m_file, "[System]\n"
+                                           "R0030=Fel\n"
+                                           "R0001=Namn\n"
+                                           "R0002=Kolon:\n"
+                                           "R0003=&Spara\n"
+                                           "R0004=Tips\n"
+                                           "R0005=<<SAKNAS>> ej klar\n"
+                                           "R0006= mer\n"
+                                           "R0007=  omgiven  \n"
+                                           "R0008=\n"
+                                           "R2307=Alm&bro &&\n"
+                                           "RLONG=" +
+                                               QByteArray(300, 'x') + "\n"));
         m_texter.SetSpråkfil(m_file);
         QCOMPARE(TypeName(new QWidget), QStringLiteral("Form"));
     }

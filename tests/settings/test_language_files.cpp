@@ -125,16 +125,13 @@ private slots:
     {
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("text");
-        // The import reads its list columns by these titles; the title is the program's name.
-        QTest::newRow("start column") << "R2252"
-                                      << "Start";
-        QTest::newRow("end column") << "R2247"
-                                    << "Slut";
-        QTest::newRow("title") << "R2307"
-                               << "Almbro";
-        // The Planum fields of the mapping go by the booking field names in every language: profiles
-        // store them and the transfer reads them (the lists show other keys' texts).
-        const std::pair<const char*, const char*> fields[] = {{"R0967", "Starttid"},
+        // The import reads its list columns by their titles (Start, Slut); the title is the program's
+        // name. The Planum fields of the mapping go by the booking field names in every language:
+        // profiles store them and the transfer reads them (the lists show other keys' texts).
+        const std::pair<const char*, const char*> fields[] = {{"R2252", "Start"},
+                                                              {"R2247", "Slut"},
+                                                              {"R2307", "Almbro"},
+                                                              {"R0967", "Starttid"},
                                                               {"R0038", "Kundnamn"},
                                                               {"R0639", "Beställare"},
                                                               {"R0640", "Beställningsdatum"},

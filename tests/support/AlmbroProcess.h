@@ -76,14 +76,7 @@ inline QString AppointmentFolder()
 // <documents>/Planum of the test's home, made with the language files in it.
 inline QString PlanumDocuments()
 {
-    const QString folder = qEnvironmentVariable("HOME") + QStringLiteral("/Documents/Planum");
-    QDir().mkpath(folder);
-    for (const char* name : {"Lang.ini", "LangEN.ini", "LangSV.ini"}) {
-        const QString target = folder + QLatin1Char('/') + QLatin1String(name);
-        if (!QFile::exists(target))
-            QFile::copy(SourceLangDir() + QLatin1Char('/') + QLatin1String(name), target);
-    }
-    return folder;
+    return WithLanguageFiles(qEnvironmentVariable("HOME") + QStringLiteral("/Documents/Planum"));
 }
 
 // A profile run unattended over a range (the last week unless told), on a calendar.
@@ -195,26 +188,6 @@ inline QByteArray ForeignAppointment(const QString& uid, const QDateTime& start,
            uid.toUtf8() + "\r\nDTSTAMP:20261101T080000Z\r\nDTSTART:" + when(start) +
            "\r\nDTEND:" + when(start.addSecs(60 * qint64(minutes))) + "\r\n" + properties +
            "END:VEVENT\r\nEND:VCALENDAR\r\n";
-}
-
-// Writes bytes into a new file; false where it cannot.
-[[nodiscard]] inline bool WriteFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-// Every .ics file of a folder with its bytes.
-inline QMap<QString, QByteArray> Snapshot(const QString& folder)
-{
-    QMap<QString, QByteArray> files;
-    QDir dir(folder);
-    for (const QString& name : dir.entryList({QStringLiteral("*.ics")}, QDir::Files)) {
-        QFile f(dir.filePath(name));
-        if (f.open(QIODevice::ReadOnly))
-            files.insert(name, f.readAll());
-    }
-    return files;
 }
 
 } // namespace testenv

@@ -1,6 +1,8 @@
 #pragma once
 // Calls to a running Almbro on a session bus, as a host makes them, and the folders such a run
 // needs: language files and Planum.ini in a documents folder.
+#include "support/TestEnv.h"
+
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
@@ -56,9 +58,7 @@ inline void WritePlanumFolder(const QString& folder, const QString& database, co
 {
     QDir().mkpath(folder);
     if (!languageFrom.isEmpty())
-        for (const char* name : {"Lang.ini", "LangEN.ini", "LangSV.ini"})
-            QFile::copy(languageFrom + QLatin1Char('/') + QLatin1String(name),
-                        folder + QLatin1Char('/') + QLatin1String(name));
+        WithLanguageFiles(folder, languageFrom);
     QFile ini(folder + QStringLiteral("/Planum.ini"));
     if (!ini.open(QIODevice::WriteOnly | QIODevice::Truncate))
         qFatal("cannot write %s", qPrintable(ini.fileName()));

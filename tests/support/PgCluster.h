@@ -76,17 +76,8 @@ public:
                             QStringLiteral("-E"), QStringLiteral("UTF8"), QStringLiteral("--locale=C"),
                             QStringLiteral("--no-sync")}))
             return false;
-        const QString options = QStringLiteral("-k %1 -p %2 -c listen_addresses='' -c fsync=off "
-                                               "-c synchronous_commit=off -c full_page_writes=off "
-                                               "-c max_connections=60")
-                                    .arg(Socket())
-                                    .arg(kPort);
-        if (!RunServerTool(QStringLiteral("pg_ctl"),
-                           {QStringLiteral("-D"), Data(), QStringLiteral("-o"), options, QStringLiteral("-l"),
-                            m_dir.path() + QStringLiteral("/log"), QStringLiteral("-w"), QStringLiteral("-t"),
-                            QStringLiteral("60"), QStringLiteral("start")}))
+        if (!Restart())
             return false;
-        m_running = true;
         WritePassFile(QString::fromUtf8(kPassword));
         return true;
     }
@@ -101,18 +92,20 @@ public:
                                                  QStringLiteral("-w"), QStringLiteral("stop")});
         m_running = false;
     }
-    // Starts a stopped cluster again.
+    // Starts the made cluster, or a stopped one again.
     bool Restart()
     {
         if (m_running)
             return true;
-        const QString options = QStringLiteral("-k %1 -p %2 -c listen_addresses='' -c fsync=off -c max_connections=60")
+        const QString options = QStringLiteral("-k %1 -p %2 -c listen_addresses='' -c fsync=off "
+                                               "-c synchronous_commit=off -c full_page_writes=off "
+                                               "-c max_connections=60")
                                     .arg(Socket())
                                     .arg(kPort);
-        m_running =
-            RunServerTool(QStringLiteral("pg_ctl"),
-                          {QStringLiteral("-D"), Data(), QStringLiteral("-o"), options, QStringLiteral("-l"),
-                           m_dir.path() + QStringLiteral("/log"), QStringLiteral("-w"), QStringLiteral("start")});
+        m_running = RunServerTool(QStringLiteral("pg_ctl"),
+                                  {QStringLiteral("-D"), Data(), QStringLiteral("-o"), options, QStringLiteral("-l"),
+                                   m_dir.path() + QStringLiteral("/log"), QStringLiteral("-w"), QStringLiteral("-t"),
+                                   QStringLiteral("60"), QStringLiteral("start")});
         return m_running;
     }
 

@@ -21,13 +21,7 @@ inline void StartProgram(const QString& lang = QStringLiteral("EN"))
 {
     ResetProgramState();
     vb::ResetProgramEnded();
-    const QString folder = PlanumFolder();
-    QDir().mkpath(folder);
-    for (const char* name : {"Lang.ini", "LangEN.ini", "LangSV.ini"}) {
-        const QString target = folder + QLatin1Char('/') + QLatin1String(name);
-        if (!QFile::exists(target))
-            QFile::copy(SourceLangDir() + QLatin1Char('/') + QLatin1String(name), target);
-    }
+    const QString folder = WithLanguageFiles(PlanumFolder());
     gsIniFil = folder + QStringLiteral("/Planum.ini");
     gsSpråkfil = folder + QStringLiteral("/Lang") + lang + QStringLiteral(".ini");
     goTexter = std::make_unique<CTexter>();

@@ -1,6 +1,7 @@
 #pragma once
 // A real Radicale CalDAV server for one test: its own storage in a temporary folder, a free
 // port on 127.0.0.1, optionally htpasswd authentication, and its log kept to count requests.
+#include "support/TestEnv.h"
 #include "support/TestServer.h"
 
 #include <QNetworkAccessManager>
@@ -119,14 +120,7 @@ public:
     // The .ics files the server stores in a collection, by name, with their contents.
     QMap<QString, QByteArray> Stored(const QString& owner, const QString& name) const
     {
-        QMap<QString, QByteArray> out;
-        const QDir dir(Folder() + QStringLiteral("/store/collection-root/") + owner + QLatin1Char('/') + name);
-        for (const QString& file : dir.entryList({QStringLiteral("*.ics")}, QDir::Files)) {
-            QFile f(dir.filePath(file));
-            if (f.open(QIODevice::ReadOnly))
-                out.insert(file, f.readAll());
-        }
-        return out;
+        return Snapshot(Folder() + QStringLiteral("/store/collection-root/") + owner + QLatin1Char('/') + name);
     }
 
     // A plain HTTP request, as another client makes one; returns the status.

@@ -3,6 +3,8 @@
 // user's files. ALMBRO_TEST_MAIN / ALMBRO_GUI_TEST_MAIN set them up before Qt starts.
 #include <QByteArray>
 #include <QDir>
+#include <QFile>
+#include <QMap>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -39,6 +41,39 @@ inline QString Root()
 inline QString SourceLangDir()
 {
     return QStringLiteral(ALMBRO_SOURCE_DIR "/lang");
+}
+
+// Makes folder and copies the language files of from into it where they are not there yet.
+inline QString WithLanguageFiles(const QString& folder, const QString& from = SourceLangDir())
+{
+    QDir().mkpath(folder);
+    for (const char* name : {"Lang.ini", "LangEN.ini", "LangSV.ini"})
+        QFile::copy(from + QLatin1Char('/') + QLatin1String(name), folder + QLatin1Char('/') + QLatin1String(name));
+    return folder;
+}
+
+// A file's bytes; empty when it cannot be read.
+inline QByteArray ReadBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Writes bytes as the whole of a file; false where it cannot.
+[[nodiscard]] inline bool WriteFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// Every .ics file of a folder with its bytes.
+inline QMap<QString, QByteArray> Snapshot(const QString& folder)
+{
+    QMap<QString, QByteArray> files;
+    const QDir dir(folder);
+    for (const QString& name : dir.entryList({QStringLiteral("*.ics")}, QDir::Files))
+        files.insert(name, ReadBytes(dir.filePath(name)));
+    return files;
 }
 
 } // namespace testenv

@@ -2,6 +2,8 @@
 // What every server a test starts shares: a free port on 127.0.0.1, a self-signed certificate
 // for it when it should serve https, its output in a log in the test's folder, a start that
 // waits until the port answers, and a stop that does not leave it behind.
+#include "support/TestEnv.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -98,15 +100,13 @@ protected:
     // A file of the folder written whole; false when it cannot be.
     [[nodiscard]] bool WriteFile(const QString& name, const QByteArray& contents) const
     {
-        QFile file(m_folder + QLatin1Char('/') + name);
-        return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(contents) == contents.size();
+        return testenv::WriteFile(m_folder + QLatin1Char('/') + name, contents);
     }
 
     // A file of the folder as text; empty when there is none.
     [[nodiscard]] QString ReadFile(const QString& name) const
     {
-        QFile file(m_folder + QLatin1Char('/') + name);
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+        return QString::fromUtf8(ReadBytes(m_folder + QLatin1Char('/') + name));
     }
 
     [[nodiscard]] const QString& Folder() const { return m_folder; }
