@@ -20,17 +20,17 @@ QStringList Appointments(const QString& calendar = CalendarLocation())
     return QDir(calendar + QStringLiteral("/Calendar")).entryList({QStringLiteral("*.ics")}, QDir::Files, QDir::Name);
 }
 
-// Names a calendar in Planum.ini, as a user sets it up (empty: none).
-bool UseCalendar(const QString& url)
+// Sets a key of section System in Planum.ini, as a user does.
+bool SetSystemKey(const char* key, const QString& value)
 {
-    return vb::WritePrivateProfileString(QStringLiteral("System"), QStringLiteral("Calendar"), url,
+    return vb::WritePrivateProfileString(QStringLiteral("System"), QString::fromLatin1(key), value,
                                          PlanumDocuments() + QStringLiteral("/Planum.ini"));
 }
 
-bool UseLanguage(const char* code)
+// Names a calendar (empty: none).
+bool UseCalendar(const QString& url)
 {
-    return vb::WritePrivateProfileString(QStringLiteral("System"), QStringLiteral("Lang"), QString::fromLatin1(code),
-                                         IniFile());
+    return SetSystemKey("Calendar", url);
 }
 } // namespace
 
@@ -245,9 +245,9 @@ private slots:
         // Three items written, the third never answered: the run ends with the items not done
         // named and why, and says so in its status. A Swedish user reads the reasons, and what
         // answered each question, in Swedish.
-        QVERIFY(UseLanguage("SV"));
+        QVERIFY(SetSystemKey("Lang", QStringLiteral("SV")));
         const Run first = RunProfile(QStringLiteral("NIGHTLY"), QStringLiteral("d7"), QString());
-        QVERIFY(UseLanguage("EN"));
+        QVERIFY(SetSystemKey("Lang", QStringLiteral("EN")));
         QCOMPARE(first.status, 6);
         const QString host = QUrl(url).adjusted(QUrl::RemovePath).toString();
         QVERIFY2(first.err.contains(QStringLiteral("Kalenderservern %1 gick inte att nå").arg(host)),
