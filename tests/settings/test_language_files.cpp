@@ -54,6 +54,14 @@ QSet<QString> IdentifiersInSources()
     }
     return ids;
 }
+
+// One row per language file.
+void LanguageRows()
+{
+    QTest::addColumn<QString>("file");
+    for (const QString& file : kLanguages)
+        QTest::newRow(qPrintable(file)) << file;
+}
 } // namespace
 
 class TestLanguageFiles : public QObject {
@@ -61,12 +69,7 @@ class TestLanguageFiles : public QObject {
 private slots:
     void markerFileExists() { QVERIFY(QFile::exists(LangFile(QStringLiteral("Lang.ini")))); }
 
-    void everyUsedIdentifierHasAText_data()
-    {
-        QTest::addColumn<QString>("file");
-        for (const QString& file : kLanguages)
-            QTest::newRow(qPrintable(file)) << file;
-    }
+    void everyUsedIdentifierHasAText_data() { LanguageRows(); }
     void everyUsedIdentifierHasAText()
     {
         QFETCH(QString, file);
@@ -83,12 +86,7 @@ private slots:
     // The calendar's messages have their words in every language file: the same placeholders as
     // the built-in English (a lost %2 would drop a file's name or a reason), within the 254
     // characters a line of a language file gives, and in English the built-in words themselves.
-    void calendarMessagesHaveTheirWords_data()
-    {
-        QTest::addColumn<QString>("file");
-        for (const QString& file : kLanguages)
-            QTest::newRow(qPrintable(file)) << file;
-    }
+    void calendarMessagesHaveTheirWords_data() { LanguageRows(); }
     void calendarMessagesHaveTheirWords()
     {
         QFETCH(QString, file);
