@@ -309,7 +309,8 @@ QString ChangedText(const QString& path)
 namespace {
 // A new file made without a name and linked into place once whole: one change of the folder
 // instead of a temporary name's creation and its rename, and nothing left behind by a crash.
-// Gives false, having changed nothing, where the file system makes no unnamed files.
+// Gives false, having changed nothing, where the file system makes no unnamed files or does not
+// link one into place.
 bool WriteNewUnnamed(const QByteArray& dirPath, const QByteArray& finalPath, const QByteArray& data,
                      PendingWrites* pending, std::optional<FileStamp>* written, const QString& shown)
 {
@@ -319,28 +320,25 @@ bool WriteNewUnnamed(const QByteArray& dirPath, const QByteArray& finalPath, con
             return false;
         vb::Raise(vb::ErrDeviceIO, Words(Message::CannotWrite).arg(shown, SystemReason(errno)));
     }
-    const auto fail = [&](int err) {
-        ::close(fd);
-        vb::Raise(vb::ErrDeviceIO, Words(Message::CannotWrite).arg(shown, SystemReason(err)));
-    };
     try {
         WriteAll(fd, data, shown);
+        if (!pending && ::fdatasync(fd) != 0)
+            vb::Raise(vb::ErrDeviceIO, Words(Message::CannotWrite).arg(shown, SystemReason(errno)));
     } catch (...) {
         ::close(fd);
         throw;
     }
-    if (!pending && ::fdatasync(fd) != 0)
-        fail(errno);
     // Linking by the descriptor's name in /proc needs no privilege; it never replaces a file
-    // another program made meanwhile.
+    // another program made meanwhile. Any other refusal (no /proc in a container, a file system
+    // that will not link) leaves the write to the temporary name, which says its own error.
     char self[64];
     std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
     if (::linkat(AT_FDCWD, self, AT_FDCWD, finalPath.constData(), AT_SYMLINK_FOLLOW) != 0) {
-        if (errno == EEXIST) {
-            ::close(fd);
+        const int err = errno;
+        ::close(fd);
+        if (err == EEXIST)
             vb::Raise(ErrCalendar, ExistsText(shown));
-        }
-        fail(errno);
+        return false;
     }
     struct stat st {};
     if (written)
