@@ -75,6 +75,9 @@ constexpr std::array<const char*, size_t(Message::Count)> kEnglish = {
     "System in Planum.ini",
 };
 
+// A message added without its words would leave its place empty.
+static_assert(kEnglish.back() != nullptr, "every message has its built-in words");
+
 QMutex g_lock;
 std::array<QString, size_t(Message::Count)> g_taken; // empty: the built-in words
 } // namespace

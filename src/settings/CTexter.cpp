@@ -126,8 +126,13 @@ bool CTexter::TextTillControl(QWidget* Control, const QString& TagText, bool Set
         });
 }
 
+QString SpråkText(const char* id)
+{
+    return goTexter ? goTexter->TextTillAndra(QString::fromLatin1(id)) : QString();
+}
+
 QString SpråkText(const char* id, const char* swedish)
 {
-    const QString text = goTexter ? goTexter->TextTillAndra(QString::fromLatin1(id)) : QString();
+    const QString text = SpråkText(id);
     return text.isEmpty() ? QString::fromUtf8(swedish) : text;
 }

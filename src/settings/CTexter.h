@@ -27,6 +27,8 @@ private:
     QString m_språkfil;
 };
 
-// The text of id in the language in use; swedish, the program's own words, where no language
-// file is read yet or the file lacks the text.
+// The text of id in the language in use; empty where no language file is read yet or the file
+// lacks the text.
+QString SpråkText(const char* id);
+// The same, with swedish, the program's own words, where there is no text.
 QString SpråkText(const char* id, const char* swedish);

@@ -28,8 +28,8 @@ QString KnappOrd(int answer)
     static constexpr std::pair<int, const char*> kKnappar[] = {
         {vbOK, "R0898"}, {vbCancel, "R1048"}, {vbYes, "R6337"}, {vbNo, "R6338"}};
     for (const auto& [knapp, id] : kKnappar)
-        if (knapp == answer && goTexter)
-            return goTexter->TextTillAndra(QString::fromLatin1(id));
+        if (knapp == answer)
+            return SpråkText(id);
     return QString();
 }
 
@@ -37,7 +37,7 @@ QString KnappOrd(int answer)
 QString SvarsOrd(AnswerWay way)
 {
     const char* id = way == AnswerWay::Default ? "R6339" : way == AnswerWay::Given ? "R6340" : "R6341";
-    return goTexter ? goTexter->TextTillAndra(QString::fromLatin1(id)) : QString();
+    return SpråkText(id);
 }
 } // namespace
 
@@ -45,17 +45,14 @@ QString UsageText()
 {
     // The built-in Swedish, line by line, where the language file in use lacks a line.
     static const char* const keys[] = {"R6322", "R6323", "R6324", "R6325"};
-    const QString builtIn[] = {
-        QStringLiteral("Modulen kan köras automatiskt. Ange 'Almbro /auto <profilnamn> <dX|wX>'"),
-        QStringLiteral("<profilnamn> = en befintlig sparad profil i Almbro."),
-        QStringLiteral("X ersätts med antal dagar(d) ELLER antal veckor (w) bakåt i tden från dagens datum."),
-        QStringLiteral("Exempel: Almbro /auto MinProfil d5. Kör profilen MinProfil och tar med allt 5 dagar "
-                       "tillbaka.")};
+    static const char* const builtIn[] = {
+        "Modulen kan köras automatiskt. Ange 'Almbro /auto <profilnamn> <dX|wX>'",
+        "<profilnamn> = en befintlig sparad profil i Almbro.",
+        "X ersätts med antal dagar(d) ELLER antal veckor (w) bakåt i tden från dagens datum.",
+        "Exempel: Almbro /auto MinProfil d5. Kör profilen MinProfil och tar med allt 5 dagar tillbaka."};
     QStringList lines;
-    for (int i = 0; i < 4; ++i) {
-        const QString text = goTexter ? goTexter->TextTillAndra(QString::fromLatin1(keys[i])) : QString();
-        lines << (text.isEmpty() ? builtIn[i] : text);
-    }
+    for (int i = 0; i < 4; ++i)
+        lines << SpråkText(keys[i], builtIn[i]);
     return lines.join(kCrLf);
 }
 

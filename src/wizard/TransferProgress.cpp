@@ -1,33 +1,25 @@
 #include "wizard/TransferProgress.h"
 
 #include "settings/CTexter.h"
-#include "settings/ProgramState.h"
 
 #include <QApplication>
 #include <QProgressDialog>
 #include <cstdio>
 #include <unistd.h>
 
-namespace {
-QString T(const char* id)
-{
-    return goTexter ? goTexter->TextTillAndra(QString::fromLatin1(id)) : QString();
-}
-} // namespace
-
 TransferProgress::TransferProgress(QWidget* parent, int total, bool attended) : m_total(total)
 {
     if (total <= kFewItems)
         return;
-    m_stepText = T("R6104");
+    m_stepText = SpråkText("R6104");
     if (!attended) {
         m_terminal = isatty(fileno(stderr)) == 1;
         return;
     }
-    m_working = T("R6106");
-    m_dialog = new QProgressDialog(m_working, T("R6103"), 0, total, parent);
+    m_working = SpråkText("R6106");
+    m_dialog = new QProgressDialog(m_working, SpråkText("R6103"), 0, total, parent);
     m_dialog->setObjectName(QStringLiteral("dlgProgress"));
-    m_dialog->setWindowTitle(T("R2307"));
+    m_dialog->setWindowTitle(SpråkText("R2307"));
     m_dialog->setWindowModality(Qt::WindowModal);
     m_dialog->setMinimumDuration(0);
     m_dialog->setAutoClose(false);
